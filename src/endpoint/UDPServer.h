@@ -1,0 +1,63 @@
+// The UDP endpoint: one IPv4 socket on the input port and one listener thread while active.
+#pragma once
+
+#include <atomic>
+#include <cstdint>
+#include <functional>
+#include <stdexcept>
+#include <thread>
+
+#include "MainThreadHandOver.h"
+#include "ReceivedDatagram.h"
+#include "ReplySender.h"
+
+namespace varo {
+
+// The text of every failure to bind the input port.
+inline constexpr const char* BindErrorText =
+    "Could not bind socket. Address and port are already in use.";
+
+class BindError : public std::runtime_error {
+ public:
+  BindError() : std::runtime_error(BindErrorText) {}
+};
+
+class UDPServer : public ReplySender {
+ public:
+  // Runs on the main thread for every datagram received; may throw (the datagram is dropped).
+  using ReadEvent = std::function<void(const ReceivedDatagram&)>;
+
+  UDPServer(MainThreadHandOver& handOver, ReadEvent onRead);
+  ~UDPServer() override;
+  UDPServer(const UDPServer&) = delete;
+  UDPServer& operator=(const UDPServer&) = delete;
+
+  // Stores the port for the next activation; an open socket is not touched.
+  void SetInputPort(std::int32_t port) { inputPort_ = port; }
+  std::int32_t InputPort() const { return inputPort_; }
+
+  // Binds the any-address at the input port and starts the listener; throws BindError.
+  void Activate();
+  // Stops the listener and closes the socket; serves pending hand-overs while it waits.
+  void Deactivate();
+  bool Active() const { return socket_ >= 0; }
+
+  // Sends from the input-port socket; dropped when inactive, stopping or the port is invalid.
+  void SendReply(const ReceivedDatagram& request, std::int32_t outputPort,
+                 std::span<const std::uint8_t> reply) override;
+
+ private:
+  void Listen();
+
+  MainThreadHandOver& handOver_;
+  ReadEvent onRead_;
+  std::int32_t inputPort_ = 7770;
+  int socket_ = -1;
+  int wakeRead_ = -1;
+  int wakeWrite_ = -1;
+  std::atomic<bool> stopping_{false};
+  std::atomic<bool> listenerEnded_{true};
+  std::thread listener_;
+};
+
+}  // namespace varo
