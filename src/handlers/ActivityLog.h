@@ -1,0 +1,15 @@
+// The sink of the ActivityLog: the handlers append whole lines, the shell shows and prints them.
+#pragma once
+
+#include <string>
+
+namespace varo {
+
+class ActivityLog {
+ public:
+  virtual ~ActivityLog() = default;
+  // Appends one finished line (its time stamp included, no line end).
+  virtual void Append(const std::string& line) = 0;
+};
+
+}  // namespace varo
