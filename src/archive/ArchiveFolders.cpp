@@ -1,0 +1,18 @@
+#include "ArchiveFolders.h"
+
+namespace varo {
+
+ArchiveFolders MakeArchiveFolders(const std::string& documents) {
+  const std::string base = documents + "/Quillmarch/Quillmarch Varo Server";
+  return ArchiveFolders{base + "/Totocalcio", base + "/Totogol"};
+}
+
+const std::string& GameFolder(const ArchiveFolders& folders, std::uint8_t gameKind) {
+  return gameKind == GameTotocalcio ? folders.TotocalcioFolder : folders.TotogolFolder;
+}
+
+std::string_view GameMask(std::uint8_t gameKind) {
+  return gameKind == GameTotocalcio ? "*.tcl.*" : "*.gcl.*";
+}
+
+}  // namespace varo

@@ -1,0 +1,18 @@
+#include "SystemCode.h"
+
+#include "platform/IntegerRule.h"
+
+namespace varo {
+
+std::int32_t GetCodice(std::string_view nameOrPath) {
+  const std::size_t last = nameOrPath.find_last_of(".\\/:");
+  if (last == std::string_view::npos || nameOrPath[last] != '.') return -1;
+  return ParseInteger(nameOrPath.substr(last + 1)).value_or(-1);
+}
+
+std::string_view FileNameOf(std::string_view path) {
+  const std::size_t slash = path.rfind('/');
+  return slash == std::string_view::npos ? path : path.substr(slash + 1);
+}
+
+}  // namespace varo

@@ -1,0 +1,16 @@
+// The code a system file carries in the last extension of its name.
+#pragma once
+
+#include <cstdint>
+#include <string_view>
+
+namespace varo {
+
+// The code after the last dot of a name or path ("/", "\" and ":" end a folder part);
+// -1 when there is no such dot or the text after it is not an integer.
+std::int32_t GetCodice(std::string_view nameOrPath);
+
+// The file name of a path: the part after its last "/".
+std::string_view FileNameOf(std::string_view path);
+
+}  // namespace varo

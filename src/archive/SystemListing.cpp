@@ -1,0 +1,73 @@
+#include "SystemListing.h"
+
+#include <algorithm>
+
+#include "platform/FileAccess.h"
+
+namespace varo {
+
+namespace {
+
+unsigned char FoldAscii(char c) {
+  const auto u = static_cast<unsigned char>(c);
+  return (u >= 'A' && u <= 'Z') ? static_cast<unsigned char>(u - 'A' + 'a') : u;
+}
+
+// Negative, zero or positive as a sorts before, with or after b when the mapping is applied.
+template <typename Map>
+int CompareBytes(std::string_view a, std::string_view b, Map map) {
+  const std::size_t common = std::min(a.size(), b.size());
+  for (std::size_t i = 0; i < common; ++i) {
+    const int ca = map(a[i]);
+    const int cb = map(b[i]);
+    if (ca != cb) return ca - cb;
+  }
+  if (a.size() == b.size()) return 0;
+  return a.size() < b.size() ? -1 : 1;
+}
+
+}  // namespace
+
+bool MatchesMask(std::string_view name, std::string_view mask) {
+  // Greedy wildcard match with one backtrack point: the last "*" seen.
+  std::size_t n = 0;
+  std::size_t m = 0;
+  std::size_t starMask = std::string_view::npos;
+  std::size_t starName = 0;
+  while (n < name.size()) {
+    if (m < mask.size() && mask[m] == '*') {
+      starMask = m++;
+      starName = n;
+    } else if (m < mask.size() && FoldAscii(mask[m]) == FoldAscii(name[n])) {
+      ++m;
+      ++n;
+    } else if (starMask != std::string_view::npos) {
+      m = starMask + 1;
+      n = ++starName;
+    } else {
+      return false;
+    }
+  }
+  while (m < mask.size() && mask[m] == '*') ++m;
+  return m == mask.size();
+}
+
+bool ListsBefore(std::string_view a, std::string_view b) {
+  const int folded = CompareBytes(a, b, FoldAscii);
+  if (folded != 0) return folded < 0;
+  return CompareBytes(a, b, [](char c) { return static_cast<unsigned char>(c); }) < 0;
+}
+
+Listing ListSystemFiles(const ArchiveFolders& folders, std::uint8_t gameKind) {
+  Listing listing{GameFolder(folders, gameKind), {}};
+  const std::string_view mask = GameMask(gameKind);
+  for (std::string& name : RegularFileNames(listing.Folder)) {
+    if (name.starts_with('.') || !MatchesMask(name, mask)) continue;
+    listing.Names.push_back(std::move(name));
+  }
+  std::sort(listing.Names.begin(), listing.Names.end(),
+            [](const std::string& a, const std::string& b) { return ListsBefore(a, b); });
+  return listing;
+}
+
+}  // namespace varo

@@ -1,0 +1,28 @@
+// The system files of one game folder, in archive order.
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "archive/ArchiveFolders.h"
+
+namespace varo {
+
+struct Listing {
+  std::string Folder;
+  std::vector<std::string> Names;
+};
+
+// Lists the game's folder afresh: regular, not hidden files whose name matches the game's mask,
+// in archive order; throws std::system_error when the folder cannot be read.
+Listing ListSystemFiles(const ArchiveFolders& folders, std::uint8_t gameKind);
+
+// True when a name matches a mask of "*" runs and literal characters, ASCII letters in any case.
+bool MatchesMask(std::string_view name, std::string_view mask);
+
+// Archive order: A-Z folded to a-z, then unsigned bytes; names equal so far by their raw bytes.
+bool ListsBefore(std::string_view a, std::string_view b);
+
+}  // namespace varo

@@ -1,0 +1,16 @@
+#include "SystemLookup.h"
+
+#include "archive/SystemCode.h"
+#include "archive/SystemListing.h"
+
+namespace varo {
+
+std::string Code2Filename(const ArchiveFolders& folders, std::int32_t code, std::uint8_t gameKind) {
+  const Listing listing = ListSystemFiles(folders, gameKind);
+  for (const std::string& name : listing.Names) {
+    if (GetCodice(name) == code) return listing.Folder + "/" + name;
+  }
+  return {};
+}
+
+}  // namespace varo

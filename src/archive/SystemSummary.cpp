@@ -1,0 +1,143 @@
+#include "SystemSummary.h"
+
+#include <algorithm>
+#include <cstring>
+
+#include "archive/ColumnArithmetic.h"
+#include "archive/ColumnFile.h"
+#include "archive/SystemCode.h"
+#include "archive/SystemFileActions.h"
+#include "archive/WireName.h"
+#include "platform/FileAccess.h"
+#include "protocol/Codecs.h"
+
+namespace varo {
+
+namespace {
+
+// Column count and combination sums of a whole file; sums wrap modulo 2^32 by design.
+struct FileTotals {
+  std::uint64_t Columns = 0;
+  std::uint32_t Main = 0;
+  std::uint32_t Side = 0;
+};
+
+std::uint32_t AllOnesIfFlagged(std::uint8_t flagByte) {
+  return 0u - static_cast<std::uint32_t>(flagByte >> 7);
+}
+
+void AddTotocalcio(FileTotals& totals, const std::uint8_t* records, std::size_t count) {
+  const GameArithmetic& game = TotocalcioArithmetic();
+  std::uint32_t main = totals.Main;
+  std::uint32_t side = totals.Side;
+  for (std::size_t i = 0; i < count; ++i, records += ColumnRecordSize) {
+    const std::uint32_t firstEight = WeightOfFirstEight(game, records);
+    const std::uint32_t firstNine = firstEight + game.ByteWeight[records[TotocalcioFlagByte]];
+    main += game.Power[firstEight + WeightOfLastSix(game, records)];
+    side += game.Power[firstNine] & AllOnesIfFlagged(records[TotocalcioFlagByte]);
+  }
+  totals.Main = main;
+  totals.Side = side;
+  totals.Columns += count;
+}
+
+void AddTotogol(FileTotals& totals, const std::uint8_t* records, std::size_t count) {
+  const GameArithmetic& game = TotogolArithmetic();
+  std::uint32_t main = totals.Main;
+  std::uint32_t side = totals.Side;
+  for (std::size_t i = 0; i < count; ++i, records += ColumnRecordSize) {
+    const std::uint32_t column =
+        game.Power[WeightOfFirstEight(game, records) + WeightOfLastSix(game, records)];
+    main += column;
+    side += column & AllOnesIfFlagged(records[TotogolFlagByte]);
+  }
+  totals.Main = main;
+  totals.Side = side;
+  totals.Columns += count;
+}
+
+template <typename Add>
+void GetInfo(const std::string& path, SystemSummary& summary, Add add) {
+  FileTotals totals;
+  std::time_t modified;
+  {
+    ReadOnlyFile file(path);
+    ForEachRecordBlock(
+        file, [&](const std::uint8_t* records, std::size_t count) { add(totals, records, count); });
+    // The date of the very file that was read, even if the name is replaced meanwhile.
+    modified = file.ModificationTime();
+  }
+  const FileDate date = FileDateOf(modified);
+
+  const std::uint32_t all = totals.Main + totals.Side;
+  const std::uint32_t mainCost = totals.Main * static_cast<std::uint32_t>(CostPerCombination);
+  const std::uint32_t sideCost = totals.Side * static_cast<std::uint32_t>(CostPerCombination);
+  const std::uint32_t totalCost = mainCost + sideCost;
+  const auto name = WireName(FileNameOf(path));
+
+  summary.Status = 1;
+  summary.Code = GetCodice(path);
+  std::copy(name.begin(), name.end(), summary.Name);
+  summary.Year = date.Year;
+  summary.Month = date.Month;
+  summary.Day = date.Day;
+  // The field is 16 bits wide; a file of more than 65535 tickets wraps, as the format allows.
+  summary.Tickets = static_cast<std::uint16_t>((totals.Columns + 63) / 64);
+  summary.MainCombinations = static_cast<std::int32_t>(totals.Main);
+  summary.SideCombinations = static_cast<std::int32_t>(totals.Side);
+  summary.AllCombinations = static_cast<std::int32_t>(all);
+  summary.MainCost = static_cast<std::int32_t>(mainCost);
+  summary.SideCost = static_cast<std::int32_t>(sideCost);
+  summary.TotalCost = static_cast<std::int32_t>(totalCost);
+  summary.Marker = 1;
+  summary.TotalCostAgain = static_cast<std::int32_t>(totalCost);
+}
+
+void SwapWordAt(SystemSummary& summary, std::size_t offset) {
+  auto* bytes = reinterpret_cast<std::uint8_t*>(&summary);
+  std::uint16_t value;
+  std::memcpy(&value, bytes + offset, sizeof value);
+  PutWordBytes(bytes + offset, value);
+}
+
+void SwapLongAt(SystemSummary& summary, std::size_t offset) {
+  auto* bytes = reinterpret_cast<std::uint8_t*>(&summary);
+  std::int32_t value;
+  std::memcpy(&value, bytes + offset, sizeof value);
+  PutLongBytes(bytes + offset, value);
+}
+
+// Both games share the one record layout, so they share the one conversion.
+void SwapSummary(SystemSummary& summary) {
+  for (std::size_t offset : {offsetof(SystemSummary, Status), offsetof(SystemSummary, Year),
+                             offsetof(SystemSummary, Tickets)}) {
+    SwapWordAt(summary, offset);
+  }
+  for (std::size_t offset :
+       {offsetof(SystemSummary, Code), offsetof(SystemSummary, MainCombinations),
+        offsetof(SystemSummary, SideCombinations), offsetof(SystemSummary, AllCombinations),
+        offsetof(SystemSummary, MainCost), offsetof(SystemSummary, SideCost),
+        offsetof(SystemSummary, TotalCost), offsetof(SystemSummary, TotalCostAgain)}) {
+    SwapLongAt(summary, offset);
+  }
+}
+
+}  // namespace
+
+void GetInfoTotocalcio(const std::string& path, SystemSummary& summary) {
+  GetInfo(path, summary, AddTotocalcio);
+}
+
+void GetInfoTotogol(const std::string& path, SystemSummary& summary) {
+  GetInfo(path, summary, AddTotogol);
+}
+
+void swapinfototocalcio(SystemSummary& summary) {
+  SwapSummary(summary);
+}
+
+void swapinfototogol(SystemSummary& summary) {
+  SwapSummary(summary);
+}
+
+}  // namespace varo

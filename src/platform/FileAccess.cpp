@@ -1,0 +1,125 @@
+#include "FileAccess.h"
+
+#include <dirent.h>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <memory>
+#include <system_error>
+
+namespace varo {
+
+namespace {
+
+[[noreturn]] void ThrowErrno(int error, const std::string& what) {
+  throw std::system_error(error, std::generic_category(), what);
+}
+
+struct DirCloser {
+  void operator()(DIR* dir) const { closedir(dir); }
+};
+
+bool IsRegularEntry(DIR* dir, const dirent& entry) {
+  if (entry.d_type == DT_REG) return true;
+  if (entry.d_type != DT_UNKNOWN) return false;
+  // Some file systems do not fill in the type; ask without following a link.
+  struct stat status;
+  if (fstatat(dirfd(dir), entry.d_name, &status, AT_SYMLINK_NOFOLLOW) != 0) return false;
+  return S_ISREG(status.st_mode);
+}
+
+}  // namespace
+
+ReadOnlyFile::ReadOnlyFile(const std::string& path) : fd_(-1), path_(path) {
+  // O_NONBLOCK keeps a pipe put in the file's place from blocking the open; it is refused below.
+  do {
+    fd_ = open(path.c_str(), O_RDONLY | O_NOFOLLOW | O_CLOEXEC | O_NOCTTY | O_NONBLOCK);
+  } while (fd_ < 0 && errno == EINTR);
+  if (fd_ < 0) ThrowErrno(errno, "cannot open " + path);
+  struct stat status;
+  if (fstat(fd_, &status) != 0) {
+    const int error = errno;
+    close(fd_);
+    ThrowErrno(error, "cannot examine " + path);
+  }
+  if (!S_ISREG(status.st_mode)) {
+    close(fd_);
+    ThrowErrno(EINVAL, "not a regular file: " + path);
+  }
+}
+
+ReadOnlyFile::~ReadOnlyFile() {
+  close(fd_);
+}
+
+std::size_t ReadOnlyFile::ReadFully(std::uint8_t* buffer, std::size_t size) {
+  std::size_t done = 0;
+  while (done < size) {
+    const ssize_t got = read(fd_, buffer + done, size - done);
+    if (got < 0) {
+      if (errno == EINTR) continue;
+      ThrowErrno(errno, "cannot read " + path_);
+    }
+    if (got == 0) break;
+    done += static_cast<std::size_t>(got);
+  }
+  return done;
+}
+
+std::size_t ReadOnlyFile::ReadFullyAt(std::uint64_t offset, std::uint8_t* buffer,
+                                      std::size_t size) {
+  std::size_t done = 0;
+  while (done < size) {
+    const ssize_t got = pread(fd_, buffer + done, size - done, static_cast<off_t>(offset + done));
+    if (got < 0) {
+      if (errno == EINTR) continue;
+      ThrowErrno(errno, "cannot read " + path_);
+    }
+    if (got == 0) break;
+    done += static_cast<std::size_t>(got);
+  }
+  return done;
+}
+
+std::time_t ReadOnlyFile::ModificationTime() const {
+  struct stat status;
+  if (fstat(fd_, &status) != 0) ThrowErrno(errno, "cannot examine " + path_);
+  return status.st_mtime;
+}
+
+std::vector<std::string> RegularFileNames(const std::string& folder) {
+  std::unique_ptr<DIR, DirCloser> dir(opendir(folder.c_str()));
+  if (!dir) ThrowErrno(errno, "cannot list " + folder);
+  std::vector<std::string> names;
+  for (;;) {
+    errno = 0;
+    const dirent* entry = readdir(dir.get());
+    if (entry == nullptr) {
+      if (errno != 0) ThrowErrno(errno, "cannot list " + folder);
+      break;
+    }
+    if (IsRegularEntry(dir.get(), *entry)) names.emplace_back(entry->d_name);
+  }
+  return names;
+}
+
+void RemoveFile(const std::string& path) {
+  if (unlink(path.c_str()) == 0 || errno == ENOENT) return;
+  ThrowErrno(errno, "cannot delete " + path);
+}
+
+std::time_t ModificationTimeOf(const std::string& path) {
+  struct stat status;
+  if (lstat(path.c_str(), &status) != 0) ThrowErrno(errno, "cannot examine " + path);
+  return status.st_mtime;
+}
+
+CalendarDate LocalDateOf(std::time_t time) {
+  std::tm local{};
+  if (localtime_r(&time, &local) == nullptr) ThrowErrno(EOVERFLOW, "time has no local date");
+  return CalendarDate{local.tm_year + 1900, local.tm_mon + 1, local.tm_mday};
+}
+
+}  // namespace varo

@@ -1,0 +1,57 @@
+// The few file operations the archive needs, kept here so another platform replaces only this file.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <ctime>
+#include <string>
+#include <vector>
+
+namespace varo {
+
+// An open file, read-only, closed when the handle goes.
+class ReadOnlyFile {
+ public:
+  // Opens a regular file for reading without following a symbolic link; throws std::system_error
+  // when it cannot be opened or is not a regular file once open.
+  explicit ReadOnlyFile(const std::string& path);
+  ~ReadOnlyFile();
+  ReadOnlyFile(const ReadOnlyFile&) = delete;
+  ReadOnlyFile& operator=(const ReadOnlyFile&) = delete;
+
+  // Reads from the current position until size bytes or the end; returns the bytes read.
+  std::size_t ReadFully(std::uint8_t* buffer, std::size_t size);
+
+  // Reads at offset until size bytes or the end, leaving the position alone; returns the bytes
+  // read.
+  std::size_t ReadFullyAt(std::uint64_t offset, std::uint8_t* buffer, std::size_t size);
+
+  // Last modification time of the open file, in seconds since the epoch.
+  std::time_t ModificationTime() const;
+
+ private:
+  int fd_;
+  std::string path_;
+};
+
+// Names of the regular files in a folder (links and everything else left out, links not followed);
+// throws std::system_error when the folder cannot be read.
+std::vector<std::string> RegularFileNames(const std::string& folder);
+
+// Removes a file; a file already gone counts as removed, any other failure throws
+// std::system_error.
+void RemoveFile(const std::string& path);
+
+// Last modification time of a path, not following a symbolic link; throws std::system_error.
+std::time_t ModificationTimeOf(const std::string& path);
+
+struct CalendarDate {
+  int Year;
+  int Month;  // 1 to 12
+  int Day;    // 1 to 31
+};
+
+// The local calendar date of a time; throws std::system_error when it has none.
+CalendarDate LocalDateOf(std::time_t time);
+
+}  // namespace varo
