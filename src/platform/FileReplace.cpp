@@ -1,0 +1,137 @@
+#include "FileReplace.h"
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <atomic>
+#include <cerrno>
+#include <filesystem>
+#include <system_error>
+
+namespace varo {
+
+namespace {
+
+[[noreturn]] void ThrowErrno(const std::string& what) {
+  throw std::system_error(errno, std::generic_category(), what);
+}
+
+// Closes a descriptor when it goes out of scope.
+class Descriptor {
+ public:
+  explicit Descriptor(int fd) : fd_(fd) {}
+  ~Descriptor() {
+    if (fd_ >= 0) ::close(fd_);
+  }
+  Descriptor(const Descriptor&) = delete;
+  Descriptor& operator=(const Descriptor&) = delete;
+  int Get() const { return fd_; }
+  // Closes now and reports the result, since a delayed write error may only show here.
+  int Close() {
+    const int result = ::close(fd_);
+    fd_ = -1;
+    return result;
+  }
+
+ private:
+  int fd_;
+};
+
+void WriteAll(int fd, const std::string& bytes, const std::string& path) {
+  std::size_t done = 0;
+  while (done < bytes.size()) {
+    const ssize_t n = ::write(fd, bytes.data() + done, bytes.size() - done);
+    if (n < 0) {
+      if (errno == EINTR) continue;
+      ThrowErrno("cannot write " + path);
+    }
+    done += static_cast<std::size_t>(n);
+  }
+}
+
+// A name for the temporary file beside target that no other writer of this process picks.
+std::string TemporaryNameFor(const std::filesystem::path& target) {
+  static std::atomic<unsigned> counter{0};
+  const std::filesystem::path name = "." + target.filename().string() + "." +
+                                     std::to_string(::getpid()) + "." +
+                                     std::to_string(counter.fetch_add(1)) + ".tmp";
+  return (target.parent_path() / name).string();
+}
+
+// Makes the rename itself durable; a folder that cannot be synced is no reason to fail.
+void SyncFolderOf(const std::filesystem::path& target) {
+  const std::filesystem::path folder =
+      target.parent_path().empty() ? std::filesystem::path(".") : target.parent_path();
+  const int fd = ::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+  if (fd < 0) return;
+  ::fsync(fd);
+  ::close(fd);
+}
+
+}  // namespace
+
+std::optional<std::string> ReadWholeFile(const std::string& path) {
+  Descriptor fd(::open(path.c_str(), O_RDONLY | O_CLOEXEC));
+  if (fd.Get() < 0) {
+    if (errno == ENOENT) return std::nullopt;
+    ThrowErrno("cannot open " + path);
+  }
+  std::string bytes;
+  char buffer[8192];
+  for (;;) {
+    const ssize_t n = ::read(fd.Get(), buffer, sizeof buffer);
+    if (n < 0) {
+      if (errno == EINTR) continue;
+      ThrowErrno("cannot read " + path);
+    }
+    if (n == 0) break;
+    bytes.append(buffer, static_cast<std::size_t>(n));
+  }
+  return bytes;
+}
+
+std::string WriteTargetOf(const std::string& path) {
+  std::filesystem::path current = path;
+  for (int hops = 0; hops < 40; ++hops) {
+    struct stat info {};
+    if (::lstat(current.c_str(), &info) != 0 || !S_ISLNK(info.st_mode)) return current.string();
+    std::error_code error;
+    const std::filesystem::path link = std::filesystem::read_symlink(current, error);
+    if (error) throw std::system_error(error, "cannot read the link " + current.string());
+    current = link.is_absolute() ? link : current.parent_path() / link;
+  }
+  throw std::system_error(ELOOP, std::generic_category(), "too many links at " + path);
+}
+
+void ReplaceFile(const std::string& path, const std::string& bytes) {
+  const std::filesystem::path target = WriteTargetOf(path);
+  struct stat old {};
+  const bool exists = ::stat(target.c_str(), &old) == 0;
+  if (!exists && errno != ENOENT) ThrowErrno("cannot examine " + target.string());
+
+  const std::string temporary = TemporaryNameFor(target);
+  Descriptor fd(::open(temporary.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666));
+  if (fd.Get() < 0) ThrowErrno("cannot create " + temporary);
+  try {
+    if (exists) {
+      // Keeps the owner when another user's file is rewritten by a privileged process; an
+      // ordinary process owns its file already, so a refusal changes nothing.
+      [[maybe_unused]] const int owned = ::fchown(fd.Get(), old.st_uid, old.st_gid);
+      // After the owner, since a change of owner may clear set-id bits.
+      if (::fchmod(fd.Get(), old.st_mode & 07777) != 0)
+        ThrowErrno("cannot set the mode of " + temporary);
+    }
+    WriteAll(fd.Get(), bytes, temporary);
+    if (::fsync(fd.Get()) != 0) ThrowErrno("cannot flush " + temporary);
+    if (fd.Close() != 0) ThrowErrno("cannot close " + temporary);
+    if (::rename(temporary.c_str(), target.c_str()) != 0)
+      ThrowErrno("cannot replace " + target.string());
+  } catch (...) {
+    ::unlink(temporary.c_str());
+    throw;
+  }
+  SyncFolderOf(target);
+}
+
+}  // namespace varo

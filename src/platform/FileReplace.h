@@ -1,0 +1,22 @@
+// Whole-file reading and crash-safe replacement, for small files the program rewrites.
+#pragma once
+
+#include <optional>
+#include <string>
+
+namespace varo {
+
+// The bytes of the file; nothing when it does not exist. Throws std::system_error when it exists
+// but cannot be read.
+std::optional<std::string> ReadWholeFile(const std::string& path);
+
+// The path a write to path lands on: symbolic links followed to their final target, which need
+// not exist yet. Throws std::system_error on a link loop.
+std::string WriteTargetOf(const std::string& path);
+
+// Replaces the file's bytes through a temporary file in the same folder, flushed to disk and
+// renamed over it, keeping its permission bits (a new file gets 0666 less the umask). On failure
+// the old file is left whole and std::system_error is thrown.
+void ReplaceFile(const std::string& path, const std::string& bytes);
+
+}  // namespace varo

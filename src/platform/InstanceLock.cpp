@@ -1,0 +1,42 @@
+#include "InstanceLock.h"
+
+#include <fcntl.h>
+#include <sys/file.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstdlib>
+
+namespace varo {
+
+std::string InstanceLockPath(const std::string& settingsFolder) {
+  const char* runtime = std::getenv("XDG_RUNTIME_DIR");
+  const std::string folder = (runtime != nullptr && *runtime != '\0') ? runtime : settingsFolder;
+  return folder + "/Quillmarch Varo server.lock";
+}
+
+InstanceLock::InstanceLock(const std::string& lockFilePath) {
+  // Close-on-exec, so that no child process keeps the lock alive after this one ends.
+  fd_ = ::open(lockFilePath.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0600);
+  if (fd_ < 0) return;
+  int result;
+  do {
+    result = ::flock(fd_, LOCK_EX | LOCK_NB);
+  } while (result != 0 && errno == EINTR);
+  if (result == 0) return;
+  heldElsewhere_ = errno == EWOULDBLOCK;
+  ::close(fd_);
+  fd_ = -1;
+}
+
+InstanceLock::~InstanceLock() {
+  Release();
+}
+
+void InstanceLock::Release() {
+  if (fd_ < 0) return;
+  ::close(fd_);  // closing the only descriptor drops the lock
+  fd_ = -1;
+}
+
+}  // namespace varo

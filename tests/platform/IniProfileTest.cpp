@@ -1,0 +1,202 @@
+#include "platform/IniProfile.h"
+
+#include <gtest/gtest.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+#include <string>
+
+#include "TempDir.h"
+
+namespace varo {
+namespace {
+
+using test::TempDir;
+
+std::string ReadBytes(const std::filesystem::path& path) {
+  std::ifstream in(path, std::ios::binary);
+  std::ostringstream out;
+  out << in.rdbuf();
+  return out.str();
+}
+
+TEST(IniProfileRead, FindsValuesWithLfAndCrlfLineEnds) {
+  TempDir dir;
+  const auto lf =
+      dir.WriteFile("lf.ini", "[Other]\nInPort=1\n[Comunicazione]\nOutPort=7100\nInPort=7771\n");
+  const auto crlf = dir.WriteFile(
+      "crlf.ini", "[Other]\r\nInPort=1\r\n[Comunicazione]\r\nOutPort=7100\r\nInPort=7771\r\n");
+  for (const auto& file : {lf, crlf}) {
+    EXPECT_EQ(GetPrivateProfileString("Comunicazione", "InPort", "x", file), "7771");
+    EXPECT_EQ(GetPrivateProfileString("Comunicazione", "OutPort", "x", file), "7100");
+    EXPECT_EQ(GetPrivateProfileString("Other", "InPort", "x", file), "1");
+    EXPECT_EQ(GetPrivateProfileString("Comunicazione", "Missing", "dflt", file), "dflt");
+    EXPECT_EQ(GetPrivateProfileString("Nowhere", "InPort", "dflt", file), "dflt");
+  }
+}
+
+TEST(IniProfileRead, NamesIgnoreCaseAndBlanksQuotesAndCommentsAreHandled) {
+  TempDir dir;
+  const auto file = dir.WriteFile("s.ini",
+                                  "; InPort=1\n"
+                                  "  [ comunicazione ]  \n"
+                                  ";InPort=2\n"
+                                  "just some text\n"
+                                  "\t inport \t=\t 7772 \t\n"
+                                  "OUTPORT=\"7101\"\n"
+                                  "Name=' spaced '\n"
+                                  "Odd=\"half\n"
+                                  "[COMUNICAZIONE]\n"
+                                  "InPort=9\n");
+  EXPECT_EQ(GetPrivateProfileString("COMUNICAZIONE", "InPort", "", file), "7772");
+  EXPECT_EQ(GetPrivateProfileString("Comunicazione", "outport", "", file), "7101");
+  EXPECT_EQ(GetPrivateProfileString("Comunicazione", "Name", "", file), " spaced ");
+  EXPECT_EQ(GetPrivateProfileString("Comunicazione", "Odd", "", file), "\"half");
+}
+
+TEST(IniProfileRead, MissingOrUnreadableFileGivesTheDefault) {
+  TempDir dir;
+  EXPECT_EQ(GetPrivateProfileString("S", "K", "dflt", (dir.Path() / "none.ini").string()), "dflt");
+  // A folder in place of the file cannot be read as one.
+  std::filesystem::create_directory(dir.Path() / "folder.ini");
+  EXPECT_EQ(GetPrivateProfileString("S", "K", "dflt", (dir.Path() / "folder.ini").string()),
+            "dflt");
+}
+
+TEST(IniProfileInteger, FollowsTheIntegerRuleWithItsDefaults) {
+  TempDir dir;
+  const auto file = dir.WriteFile("s.ini",
+                                  "[Comunicazione]\n"
+                                  "Hex=0x1E62\n"
+                                  "HexUpper=0X1e62\n"
+                                  "Dollar=$1E62\n"
+                                  "Trailing=7771abc\n"
+                                  "Empty=\n"
+                                  "Blank= 7773\n"
+                                  "Negative=-1\n"
+                                  "Big=70000\n"
+                                  "Prefix=0x\n"
+                                  "Overflow=2147483648\n");
+  const auto read = [&](const char* key) {
+    return ReadProfileInteger("Comunicazione", key, 7770, file);
+  };
+  EXPECT_EQ(read("Hex"), 7778);
+  EXPECT_EQ(read("HexUpper"), 7778);
+  EXPECT_EQ(read("Dollar"), 7778);
+  EXPECT_EQ(read("Trailing"), 7770);
+  EXPECT_EQ(read("Empty"), 7770);
+  EXPECT_EQ(read("Blank"), 7773);  // blanks around a value are not part of it
+  EXPECT_EQ(read("Negative"), -1);
+  EXPECT_EQ(read("Big"), 70000);
+  EXPECT_EQ(read("Prefix"), 7770);
+  EXPECT_EQ(read("Overflow"), 7770);
+  EXPECT_EQ(read("Missing"), 7770);
+  EXPECT_EQ(ReadProfileInteger("Comunicazione", "OutPort", 7000, (dir.Path() / "no.ini").string()),
+            7000);
+}
+
+TEST(IniProfileWrite, ReplacesAValueInPlaceKeepingEveryOtherByte) {
+  TempDir dir;
+  const auto file = dir.WriteFile("s.ini",
+                                  "; settings\r\n[Comunicazione]\r\n  inport = 7770 ; old\r\n"
+                                  "OutPort=7000\r\n\r\n[Altro]\r\nX=1");
+  WritePrivateProfileString("Comunicazione", "InPort", "7771", file);
+  EXPECT_EQ(
+      ReadBytes(file),
+      "; settings\r\n[Comunicazione]\r\n  inport =7771\r\nOutPort=7000\r\n\r\n[Altro]\r\nX=1");
+}
+
+TEST(IniProfileWrite, AddsAKeyAtTheEndOfItsSectionWithTheFilesLineEnd) {
+  TempDir dir;
+  const auto crlf =
+      dir.WriteFile("crlf.ini", "[Comunicazione]\r\nInPort=7770\r\n\r\n[Altro]\r\nX=1\r\n");
+  WritePrivateProfileString("Comunicazione", "OutPort", "7100", crlf);
+  EXPECT_EQ(ReadBytes(crlf),
+            "[Comunicazione]\r\nInPort=7770\r\nOutPort=7100\r\n\r\n[Altro]\r\nX=1\r\n");
+
+  // A last line without its line end gets one before the new key.
+  const auto unterminated = dir.WriteFile("u.ini", "[Altro]\nX=1\n[Comunicazione]\nInPort=7770");
+  WritePrivateProfileString("Comunicazione", "OutPort", "7100", unterminated);
+  EXPECT_EQ(ReadBytes(unterminated), "[Altro]\nX=1\n[Comunicazione]\nInPort=7770\nOutPort=7100\n");
+}
+
+TEST(IniProfileWrite, AddsASectionAtTheEndOrCreatesTheFile) {
+  TempDir dir;
+  const auto file = dir.WriteFile("s.ini", "[Altro]\r\nX=1");
+  WritePrivateProfileString("Comunicazione", "InPort", "7771", file);
+  EXPECT_EQ(ReadBytes(file), "[Altro]\r\nX=1\r\n[Comunicazione]\r\nInPort=7771\r\n");
+
+  const auto fresh = dir.Path() / "fresh.ini";
+  WritePrivateProfileString("Comunicazione", "OutPort", "-1", fresh);
+  EXPECT_EQ(ReadBytes(fresh), "[Comunicazione]\nOutPort=-1\n");
+  WritePrivateProfileString("Comunicazione", "InPort", "7771", fresh);
+  EXPECT_EQ(ReadBytes(fresh), "[Comunicazione]\nOutPort=-1\nInPort=7771\n");
+  // Nothing but the file itself is left in the folder.
+  int entries = 0;
+  for ([[maybe_unused]] const auto& entry : std::filesystem::directory_iterator(dir.Path()))
+    ++entries;
+  EXPECT_EQ(entries, 2);
+}
+
+TEST(IniProfileWrite, RejectsTextsThatWouldBreakTheFile) {
+  TempDir dir;
+  const auto file = dir.WriteFile("s.ini", "[S]\nK=1\n");
+  EXPECT_THROW(WritePrivateProfileString("S", "K", "1\n[Evil]", file), std::invalid_argument);
+  EXPECT_THROW(WritePrivateProfileString("S", "K=", "1", file), std::invalid_argument);
+  EXPECT_THROW(WritePrivateProfileString("S]", "K", "1", file), std::invalid_argument);
+  EXPECT_EQ(ReadBytes(file), "[S]\nK=1\n");
+}
+
+TEST(IniProfileWrite, KeepsPermissionBitsAndWritesThroughALink) {
+  TempDir dir;
+  const auto target = dir.WriteFile("real/s.ini", "[Comunicazione]\nInPort=7770\n");
+  ASSERT_EQ(::chmod(target.c_str(), 0640), 0);
+  const auto link = dir.Path() / "s.ini";
+  std::filesystem::create_symlink("real/s.ini", link);
+
+  WritePrivateProfileString("Comunicazione", "InPort", "7771", link);
+
+  EXPECT_TRUE(std::filesystem::is_symlink(link));
+  EXPECT_EQ(ReadBytes(target), "[Comunicazione]\nInPort=7771\n");
+  struct stat info {};
+  ASSERT_EQ(::stat(target.c_str(), &info), 0);
+  EXPECT_EQ(info.st_mode & 07777, 0640u);
+}
+
+TEST(IniProfileWrite, AFailedWriteLeavesTheOldFileWhole) {
+  TempDir dir;
+  const std::string original = "[Comunicazione]\nInPort=7770\n";
+  const auto file = dir.WriteFile("locked/s.ini", original);
+  const std::string folder = (dir.Path() / "locked").string();
+  // Even root can create nothing in an immutable folder nor rename over its files.
+  const std::string set = "chattr +i '" + folder + "' 2>/dev/null";
+  if (std::system(set.c_str()) != 0) GTEST_SKIP() << "chattr +i is not available here";
+  bool threw = false;
+  try {
+    WritePrivateProfileString("Comunicazione", "InPort", "7771", file);
+  } catch (const std::exception&) {
+    threw = true;
+  }
+  const std::string clear = "chattr -i '" + folder + "'";
+  ASSERT_EQ(std::system(clear.c_str()), 0);
+  EXPECT_TRUE(threw);
+  EXPECT_EQ(ReadBytes(file), original);
+  int entries = 0;
+  for ([[maybe_unused]] const auto& entry : std::filesystem::directory_iterator(folder)) ++entries;
+  EXPECT_EQ(entries, 1);
+}
+
+TEST(IniProfileWrite, AFolderThatIsAFileFailsTheWrite) {
+  TempDir dir;
+  const auto notAFolder = dir.WriteFile("plain", "x");
+  EXPECT_ANY_THROW(WritePrivateProfileString("Comunicazione", "InPort", "7771",
+                                             (notAFolder / "s.ini").string()));
+  EXPECT_EQ(ReadBytes(notAFolder), "x");
+}
+
+}  // namespace
+}  // namespace varo
