@@ -1,0 +1,89 @@
+#include "ListAndDelete.h"
+
+#include <algorithm>
+#include <cstdint>
+#include <string>
+
+#include "archive/Archive.h"
+#include "handlers/LogLine.h"
+#include "protocol/Codecs.h"
+#include "protocol/Commands.h"
+
+namespace varo {
+
+namespace {
+
+std::int32_t TotalCostOf(const std::string& path, std::uint8_t gameKind) {
+  SystemSummary summary{};
+  if (gameKind == GameTotocalcio) {
+    GetInfoTotocalcio(path, summary);
+  } else {
+    GetInfoTotogol(path, summary);
+  }
+  return summary.TotalCost;
+}
+
+void WriteListEntry(PayloadArea& reply, std::size_t offset, const Listing& listing,
+                    const std::string& name, std::uint8_t gameKind) {
+  PutLong(reply, offset, GetCodice(name));
+  const auto wireName = WireName(name);
+  std::copy(wireName.begin(), wireName.end(),
+            reply.begin() + static_cast<std::ptrdiff_t>(offset + 4));
+  const std::string path = listing.Folder + "/" + name;
+  const FileDate date = SystemFileDate(path);
+  PutWord(reply, offset + 24, date.Year);
+  reply[offset + 26] = date.Month;
+  reply[offset + 27] = date.Day;
+  PutLong(reply, offset + 28, TotalCostOf(path, gameKind));
+}
+
+}  // namespace
+
+void RichiestaLista(RequestState& state, const ArchiveFolders& folders, ActivityLog& log) {
+  const std::uint8_t gameKind = state.RequestPayload[0];
+  const std::size_t first = WordAt(state.RequestPayload, 1);
+  const std::size_t last = WordAt(state.RequestPayload, 3);
+  const Listing listing = ListSystemFiles(folders, gameKind);
+  AppendStamped(
+      log, gameKind == GameTotocalcio ? "Richiesta lista Totocalcio" : "Richiesta lista Totogol");
+
+  PayloadArea& reply = state.ReplyPayload;
+  const std::size_t count = listing.Names.size();
+  reply[2] = gameKind;
+  reply[3] = static_cast<std::uint8_t>(count % 256);
+
+  // Positions are 1-based; files past the 62nd entry of the range are not read at all, and the
+  // client pages on with a later first position.
+  std::size_t n = 0;
+  for (std::size_t position = std::max<std::size_t>(first, 1);
+       position <= std::min(last, count) && n < MaxListEntries; ++position) {
+    WriteListEntry(reply, ListHeadSize + ListEntrySize * n, listing, listing.Names[position - 1],
+                   gameKind);
+    ++n;
+  }
+  PutWord(reply, 0, n >= 1 ? StatusOk : StatusNotFound);
+  AppendStamped(log, "Elenco inviato (" + std::to_string(count) + ")");
+
+  state.Reply = state.Request;
+  state.Reply.ExtraLength = 0;
+  state.Reply.DataLength = static_cast<std::uint16_t>(ListHeadSize + ListEntrySize * n);
+}
+
+void RichiestaCancellazione(RequestState& state, const ArchiveFolders& folders, ActivityLog& log) {
+  const std::uint8_t gameKind = state.RequestPayload[0];
+  const auto code = static_cast<std::int32_t>(LongAt(state.RequestPayload, 1));
+  const std::string path = Code2Filename(folders, code, gameKind);
+  AppendStamped(log, "Richiesta cancellazione " + Printable(path));
+
+  if (!path.empty()) {
+    // Throws on any failure but "already gone", so a file still there is never reported deleted.
+    DeleteSystemFile(path);
+    PutWord(state.ReplyPayload, 0, StatusOk);
+    AppendStamped(log, "Cancellazione " + Printable(path) + " effettuata");
+  } else {
+    PutWord(state.ReplyPayload, 0, StatusNotFound);
+  }
+  state.Reply.DataLength = 2;
+}
+
+}  // namespace varo

@@ -1,0 +1,18 @@
+#include "TimeStamp.h"
+
+#include <ctime>
+
+namespace varo {
+
+std::string LocalTimeOfDay() {
+  const std::time_t now = std::time(nullptr);
+  std::tm local{};
+  if (localtime_r(&now, &local) == nullptr) return "??:??:??";
+  char text[128];
+  std::size_t length = std::strftime(text, sizeof text, "%X", &local);
+  // A locale whose time format comes out empty would leave the stamp blank; fall back to 24 hours.
+  if (length == 0) length = std::strftime(text, sizeof text, "%H:%M:%S", &local);
+  return std::string(text, length);
+}
+
+}  // namespace varo

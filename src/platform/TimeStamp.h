@@ -1,0 +1,11 @@
+// The time of day with which every ActivityLog line ends.
+#pragma once
+
+#include <string>
+
+namespace varo {
+
+// The current local time of day in the user's long time format (the LC_TIME locale's "%X").
+std::string LocalTimeOfDay();
+
+}  // namespace varo
