@@ -1,0 +1,145 @@
+// Fuzz target: whole datagrams through decoding, dispatch and every handler over a fixed archive.
+#include <cstddef>
+#include <cstdint>
+#include <cstdlib>
+#include <cstring>
+#include <optional>
+#include <span>
+#include <vector>
+
+#include "FixtureArchive.h"
+#include "endpoint/RequestDispatch.h"
+#include "handlers/ActivityLog.h"
+#include "handlers/Handlers.h"
+#include "protocol/Commands.h"
+#include "protocol/PayloadArea.h"
+#include "protocol/RequestHeader.h"
+
+namespace {
+
+using varo::RequestHeaderSize;
+
+std::uint16_t WireWord(std::span<const std::uint8_t> bytes, std::size_t offset) {
+  return static_cast<std::uint16_t>(bytes[offset] << 8 | bytes[offset + 1]);
+}
+
+// A violated invariant must stop the run, so the fuzzer keeps the input.
+void Require(bool holds) {
+  if (!holds) std::abort();
+}
+
+class CountingLog : public varo::ActivityLog {
+ public:
+  void Append(const std::string& line) override {
+    // Names of files reach the log, but never a byte that could break or forge a line.
+    for (unsigned char c : line) Require(c >= 0x20 && c != 0x7F);
+    ++lines_;
+  }
+
+ private:
+  std::size_t lines_ = 0;
+};
+
+class CapturingSender : public varo::ReplySender {
+ public:
+  void SendReply(const varo::ReceivedDatagram&, std::int32_t,
+                 std::span<const std::uint8_t> reply) override {
+    Require(!reply_);  // one reply per request
+    reply_.emplace(reply.begin(), reply.end());
+  }
+  std::optional<std::vector<std::uint8_t>> Take() {
+    auto reply = std::move(reply_);
+    reply_.reset();
+    return reply;
+  }
+
+ private:
+  std::optional<std::vector<std::uint8_t>> reply_;
+};
+
+bool IsHandledPair(std::uint16_t command, std::uint8_t subCommand) {
+  using namespace varo;
+  return (command == CmdArchive && (subCommand == SubLista || subCommand == SubCancellazione)) ||
+         (command == CmdTotocalcio &&
+          (subCommand == SubInfoTotocalcio || subCommand == SubBigliettoTotocalcio)) ||
+         (command == CmdTotogol &&
+          (subCommand == SubInfoTotogol || subCommand == SubBigliettoTotogol));
+}
+
+void CheckReply(std::span<const std::uint8_t> request, std::span<const std::uint8_t> reply) {
+  Require(reply.size() >= RequestHeaderSize && reply.size() <= RequestHeaderSize + 2000);
+  const std::uint16_t dataLength = WireWord(reply, 8);
+  Require(reply.size() == RequestHeaderSize + dataLength);
+  for (std::size_t i = 0; i < RequestHeaderSize; ++i) {
+    if (i >= 8 && i < 12) continue;
+    Require(reply[i] == request[i]);
+  }
+  const std::uint16_t extraLength = WireWord(reply, 10);
+  Require(extraLength == 0 || extraLength == WireWord(request, 10));
+
+  const std::uint16_t command = WireWord(request, 20);
+  const std::uint8_t subCommand = request[22];
+  if (!IsHandledPair(command, subCommand)) {
+    // No handler ran: the request's own header and as many zero bytes as it declared.
+    Require(std::memcmp(reply.data(), request.data(), RequestHeaderSize) == 0);
+    for (std::size_t i = RequestHeaderSize; i < reply.size(); ++i) Require(reply[i] == 0);
+    return;
+  }
+  // Every handler's payload opens with a status word.
+  Require(dataLength >= 2);
+  const std::uint16_t status = WireWord(reply, RequestHeaderSize);
+  Require(status == varo::StatusOk || status == varo::StatusNotFound);
+}
+
+bool SameState(const varo::RequestState& a, const varo::RequestState& b) {
+  return std::memcmp(&a.Request, &b.Request, RequestHeaderSize) == 0 &&
+         std::memcmp(&a.Reply, &b.Reply, RequestHeaderSize) == 0 &&
+         a.RequestPayload == b.RequestPayload && a.ExtraBlock == b.ExtraBlock &&
+         a.ReplyPayload == b.ReplyPayload && a.OutputPort == b.OutputPort;
+}
+
+bool IsWellFormed(std::span<const std::uint8_t> request) {
+  if (request.size() < RequestHeaderSize) return false;
+  const std::size_t dataLength = WireWord(request, 8);
+  const std::size_t extraLength = WireWord(request, 10);
+  return dataLength <= 2000 && extraLength <= 2000 &&
+         RequestHeaderSize + dataLength + extraLength <= request.size();
+}
+
+struct Server {
+  varo::fuzz::FixtureArchive Archive;
+  CountingLog Log;
+  varo::HandlerTable Handlers = varo::MakeHandlerTable(Archive.Folders(), Log);
+  // Kept across inputs as the server keeps it, so stale payload bytes are read too.
+  varo::RequestState State;
+  CapturingSender Sender;
+};
+
+}  // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
+  static Server server;
+  varo::ReceivedDatagram datagram;
+  datagram.Bytes.assign(data, data + size);
+  datagram.SenderAddress = 0x0100007F;  // 127.0.0.1 in network order
+  datagram.SenderPort = 40000;
+
+  const bool wellFormed = IsWellFormed(datagram.Bytes);
+  std::optional<varo::RequestState> before;
+  if (!wellFormed) before = server.State;
+
+  try {
+    varo::UDPServerUDPRead(server.State, server.Handlers, datagram, server.Sender);
+  } catch (...) {
+    // A failed request gets no reply, as in the endpoint.
+  }
+  const auto reply = server.Sender.Take();
+  if (!wellFormed) {
+    // Dropped before anything is copied.
+    Require(!reply);
+    Require(SameState(*before, server.State));
+  }
+  if (reply) CheckReply(datagram.Bytes, *reply);
+  server.Archive.Restore();
+  return 0;
+}

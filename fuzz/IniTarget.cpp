@@ -1,0 +1,174 @@
+// Fuzz target: a settings text, then one key written and read back; every other line must stay.
+// The input is "section\0key\0value\0" followed by the file's text.
+#include <cstddef>
+#include <cstdint>
+#include <cstdlib>
+#include <optional>
+#include <stdexcept>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "platform/IniText.h"
+
+namespace {
+
+void Require(bool holds) {
+  if (!holds) std::abort();
+}
+
+bool IsBlank(char c) {
+  return c == ' ' || c == '\t';
+}
+
+// What a reader gives back for a stored value: blanks and tabs around it and one pair of
+// matching quotes are not part of it.
+std::string ValueAsRead(std::string_view value) {
+  while (!value.empty() && IsBlank(value.front())) value.remove_prefix(1);
+  while (!value.empty() && IsBlank(value.back())) value.remove_suffix(1);
+  if (value.size() >= 2 && (value.front() == '"' || value.front() == '\'') &&
+      value.back() == value.front()) {
+    value = value.substr(1, value.size() - 2);
+  }
+  return std::string(value);
+}
+
+// Lines with their own line ends, so that comparing lines compares every byte.
+std::vector<std::string_view> LinesOf(std::string_view text) {
+  std::vector<std::string_view> lines;
+  while (!text.empty()) {
+    const std::size_t end = text.find('\n');
+    const std::size_t length = end == std::string_view::npos ? text.size() : end + 1;
+    lines.push_back(text.substr(0, length));
+    text.remove_prefix(length);
+  }
+  return lines;
+}
+
+std::string_view LineEnd(std::string_view line) {
+  if (line.ends_with("\r\n")) return "\r\n";
+  if (line.ends_with('\n')) return "\n";
+  return "";
+}
+
+// The line end that lines added to this text must carry, when the text makes it unambiguous.
+std::optional<std::string_view> ExpectedLineEnd(std::string_view text) {
+  const bool hasLf = text.find('\n') != std::string_view::npos;
+  const bool hasCrLf = text.find("\r\n") != std::string_view::npos;
+  if (!hasCrLf) return "\n";
+  std::size_t lineFeeds = 0, pairs = 0;
+  for (std::size_t i = 0; i < text.size(); ++i) {
+    if (text[i] != '\n') continue;
+    ++lineFeeds;
+    if (i > 0 && text[i - 1] == '\r') ++pairs;
+  }
+  if (hasLf && lineFeeds == pairs) return "\r\n";
+  return std::nullopt;
+}
+
+void RequireAddedLine(std::string_view line, std::string_view content,
+                      std::optional<std::string_view> lineEnd) {
+  const std::string_view end = LineEnd(line);
+  Require(!end.empty());
+  Require(line.substr(0, line.size() - end.size()) == content);
+  if (lineEnd) Require(end == *lineEnd);
+}
+
+// The written text differs from the old one only by the key's line: its value replaced in place,
+// or the key line (with its section line when the section was new) added; a last line that had no
+// line end may gain one.
+void CheckKeptLines(std::string_view before, std::string_view after, std::string_view section,
+                    std::string_view key, std::string_view value) {
+  const auto oldLines = LinesOf(before);
+  const auto newLines = LinesOf(after);
+  std::size_t head = 0;
+  while (head < oldLines.size() && head < newLines.size() && oldLines[head] == newLines[head]) {
+    ++head;
+  }
+  std::size_t tail = 0;
+  while (tail < oldLines.size() - head && tail < newLines.size() - head &&
+         oldLines[oldLines.size() - 1 - tail] == newLines[newLines.size() - 1 - tail]) {
+    ++tail;
+  }
+  const std::vector<std::string_view> oldMiddle(oldLines.begin() + head, oldLines.end() - tail);
+  std::vector<std::string_view> newMiddle(newLines.begin() + head, newLines.end() - tail);
+  const std::string keyLine = std::string(key) + "=" + std::string(value);
+  const auto lineEnd = ExpectedLineEnd(before);
+
+  if (oldMiddle.size() == 1 && newMiddle.size() == 1 && !LineEnd(oldMiddle[0]).empty()) {
+    // Replaced in place: the same line up to its "=", then the value, then the same line end.
+    const std::string_view oldLine = oldMiddle[0];
+    const std::string_view newLine = newMiddle[0];
+    const std::size_t equals = oldLine.find('=');
+    Require(equals != std::string_view::npos);
+    Require(newLine.substr(0, equals + 1) == oldLine.substr(0, equals + 1));
+    const std::string_view end = LineEnd(oldLine);
+    Require(newLine.size() >= equals + 1 + end.size() && LineEnd(newLine) == end);
+    Require(newLine.substr(equals + 1, newLine.size() - equals - 1 - end.size()) == value);
+    return;
+  }
+  if (oldMiddle.size() == 1 && !newMiddle.empty() && LineEnd(oldMiddle[0]).empty()) {
+    // The last line had no line end: it may have been replaced in place, or have gained one.
+    const std::string_view oldLine = oldMiddle[0];
+    const std::string_view newLine = newMiddle[0];
+    Require(tail == 0);
+    if (newLine.substr(0, oldLine.size()) == oldLine &&
+        (newLine.size() == oldLine.size() + LineEnd(newLine).size()) && newMiddle.size() > 1) {
+      newMiddle.erase(newMiddle.begin());
+    } else {
+      Require(newMiddle.size() == 1);
+      const std::size_t equals = oldLine.find('=');
+      Require(equals != std::string_view::npos);
+      Require(newLine.substr(0, equals + 1) == oldLine.substr(0, equals + 1));
+      Require(newLine.substr(equals + 1) == value);
+      return;
+    }
+  } else {
+    Require(oldMiddle.empty());
+  }
+  if (newMiddle.empty()) {
+    Require(before == after);  // the same value written again over itself
+    return;
+  }
+  if (newMiddle.size() == 1) {
+    RequireAddedLine(newMiddle[0], keyLine, lineEnd);
+    return;
+  }
+  // A new section goes at the end of the file, with the key under it.
+  Require(newMiddle.size() == 2 && tail == 0);
+  RequireAddedLine(newMiddle[0], "[" + std::string(section) + "]", lineEnd);
+  RequireAddedLine(newMiddle[1], keyLine, lineEnd);
+}
+
+// Cuts the next "\0"-ended field from the front of the input.
+std::optional<std::string_view> NextField(std::string_view& input) {
+  const std::size_t end = input.find('\0');
+  if (end == std::string_view::npos) return std::nullopt;
+  const std::string_view field = input.substr(0, end);
+  input.remove_prefix(end + 1);
+  return field;
+}
+
+}  // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
+  std::string_view input(reinterpret_cast<const char*>(data), size);
+  const auto section = NextField(input);
+  const auto key = NextField(input);
+  const auto value = NextField(input);
+  if (!section || !key || !value) return 0;
+  const std::string_view text = input;
+
+  (void)varo::FindProfileValue(text, *section, *key);
+  std::string written;
+  try {
+    written = varo::SetProfileValue(text, *section, *key, *value);
+  } catch (const std::invalid_argument&) {
+    return 0;  // names or a value that the file's lines cannot hold
+  }
+  const std::optional<std::string> readBack = varo::FindProfileValue(written, *section, *key);
+  Require(readBack.has_value());
+  Require(*readBack == ValueAsRead(*value));
+  CheckKeptLines(text, written, *section, *key, *value);
+  return 0;
+}
