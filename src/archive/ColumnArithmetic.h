@@ -9,9 +9,11 @@ namespace varo {
 // A column's combinations are 2^e2 * 3^e3 (a 4-sign match counts as 2^2). Each byte gets a weight
 // (e2 << 4) | e3; since e3 never exceeds 14 the weights of a column simply add up.
 struct GameArithmetic {
-  std::array<std::uint16_t, 256> ByteWeight;
-  std::array<std::uint16_t, 65536> PairWeight;  // indexed by byte 2k | byte 2k+1 << 8
-  std::array<std::uint32_t, 29 * 16> Power;     // 2^e2 * 3^e3 at (e2 << 4) | e3
+  std::array<std::uint32_t, 256> ByteWeight;
+  // Indexed by the sign bits of two neighbouring bytes, (byte 2k | byte 2k+1 << 8) & 0x0F0F: only
+  // the sign bits count, and so the table stays small enough to be read from the nearest cache.
+  std::array<std::uint32_t, 0x0F10> PairWeight;
+  std::array<std::uint32_t, 29 * 16> Power;  // 2^e2 * 3^e3 at (e2 << 4) | e3
 };
 
 // The tables of each game, built on first use.
@@ -19,8 +21,9 @@ const GameArithmetic& TotocalcioArithmetic();
 const GameArithmetic& TotogolArithmetic();
 
 inline std::uint32_t PairWeightAt(const GameArithmetic& game, const std::uint8_t* bytes) {
-  return game.PairWeight[static_cast<std::uint32_t>(bytes[0]) |
-                         (static_cast<std::uint32_t>(bytes[1]) << 8)];
+  return game.PairWeight[(static_cast<std::uint32_t>(bytes[0]) |
+                          (static_cast<std::uint32_t>(bytes[1]) << 8)) &
+                         0x0F0Fu];
 }
 
 // Weight of the first eight bytes of a column.

@@ -8,7 +8,7 @@ namespace {
 
 enum class Game { Totocalcio, Totogol };
 
-std::uint16_t WeightOf(Game game, std::uint8_t signs) {
+std::uint32_t WeightOf(Game game, std::uint8_t signs) {
   switch (SignCount(signs)) {
     case 2:
       return 1 << 4;
@@ -26,9 +26,8 @@ GameArithmetic BuildArithmetic(Game game) {
   GameArithmetic tables{};
   for (unsigned b = 0; b < 256; ++b)
     tables.ByteWeight[b] = WeightOf(game, static_cast<std::uint8_t>(b));
-  for (unsigned pair = 0; pair < 65536; ++pair) {
-    tables.PairWeight[pair] =
-        static_cast<std::uint16_t>(tables.ByteWeight[pair & 0xFF] + tables.ByteWeight[pair >> 8]);
+  for (unsigned pair = 0; pair < tables.PairWeight.size(); ++pair) {
+    tables.PairWeight[pair] = tables.ByteWeight[pair & 0xFF] + tables.ByteWeight[pair >> 8];
   }
   std::uint32_t powerOfTwo = 1;
   for (unsigned e2 = 0; e2 < 29; ++e2, powerOfTwo *= 2) {
