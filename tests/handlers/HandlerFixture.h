@@ -2,8 +2,8 @@
 // folder holding both game folders, and a log that records its lines.
 #pragma once
 
-#include <gtest/gtest.h>
 #include <fcntl.h>
+#include <gtest/gtest.h>
 #include <sys/stat.h>
 
 #include <chrono>
