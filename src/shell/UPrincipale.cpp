@@ -1,0 +1,181 @@
+#include "shell/UPrincipale.h"
+
+#include <QAction>
+#include <QCloseEvent>
+#include <QCoreApplication>
+#include <QGuiApplication>
+#include <QMenu>
+#include <QMenuBar>
+#include <QPlainTextEdit>
+#include <QScreen>
+#include <QStyle>
+#include <cstdio>
+#include <stdexcept>
+
+#include "handlers/Handlers.h"
+#include "platform/IniProfile.h"
+#include "platform/IntegerRule.h"
+#include "shell/ApplicationIcon.h"
+#include "shell/ShellPaths.h"
+
+namespace varo {
+
+namespace {
+
+constexpr const char* SettingsSection = "Comunicazione";
+constexpr const char* InPortKey = "InPort";
+constexpr const char* OutPortKey = "OutPort";
+constexpr std::int32_t DefaultInPort = 7770;
+constexpr std::int32_t DefaultOutPort = 7000;
+
+constexpr int ClientWidth = 549;
+constexpr int ClientHeight = 302;
+// MemoLog keeps the latest lines only, so a long run or a flood cannot exhaust memory.
+constexpr int LogLinesKept = 10000;
+
+const QString ProductName = QStringLiteral("Quillmarch Varo Server");
+
+}  // namespace
+
+TFormPrincipale::TFormPrincipale(UserDialogs& dialogs) : dialogs_(dialogs) {
+  setWindowTitle(ProductName);
+  setWindowIcon(ApplicationIcon());
+
+  MainMenu1 = menuBar();
+  Porta = MainMenu1->addMenu(QStringLiteral("Impostazioni"));
+  Portainingresso1 = Porta->addAction(QStringLiteral("Porta d'ingresso"));
+  Portadiuscita1 = Porta->addAction(QStringLiteral("Porta d'uscita"));
+  connect(Portainingresso1, &QAction::triggered, this, [this] { Portainingresso1Click(); });
+  connect(Portadiuscita1, &QAction::triggered, this, [this] { Portadiuscita1Click(); });
+
+  MemoLog = new QPlainTextEdit(this);
+  MemoLog->setReadOnly(true);
+  MemoLog->setLineWrapMode(QPlainTextEdit::WidgetWidth);
+  MemoLog->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+  MemoLog->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+  MemoLog->setMaximumBlockCount(LogLinesKept);
+  setCentralWidget(MemoLog);
+  resize(ClientWidth, ClientHeight + MainMenu1->sizeHint().height());
+
+  UDPServer = std::make_unique<varo::UDPServer>(handOver_, [this](const ReceivedDatagram& d) {
+    UDPServerUDPRead(state_, handlers_, d, *UDPServer);
+  });
+
+  FormCreate();
+}
+
+TFormPrincipale::~TFormPrincipale() {
+  // Stopped before the request state and the handlers it serves with go away.
+  UDPServer->Deactivate();
+}
+
+void TFormPrincipale::FormCreate() {
+  UDPServer->Deactivate();
+  folders_ = MakeArchiveFolders(DocumentsFolderPath());
+  handlers_ = MakeHandlerTable(folders_, *this);
+
+  const std::string settings = SettingsFilePath();
+  state_.OutputPort = ReadProfileInteger(SettingsSection, OutPortKey, DefaultOutPort, settings);
+  UDPServer->SetInputPort(ReadProfileInteger(SettingsSection, InPortKey, DefaultInPort, settings));
+  try {
+    UDPServer->Activate();
+  } catch (const BindError& error) {
+    // Start-up goes on, so the user can reach the window and choose another input port.
+    ShowError(QString::fromUtf8(error.what()));
+  }
+
+  TrayIcon = new QSystemTrayIcon(ApplicationIcon(), this);
+  TrayIcon->setToolTip(ProductName);
+  connect(TrayIcon, &QSystemTrayIcon::activated, this,
+          [this](QSystemTrayIcon::ActivationReason reason) { TrayEvent(reason); });
+  TrayIcon->show();
+
+  setWindowTitle(ProductName + QStringLiteral(" " VARO_VERSION));
+}
+
+void TFormPrincipale::TrayEvent(QSystemTrayIcon::ActivationReason reason) {
+  if (reason == QSystemTrayIcon::DoubleClick) Present();
+}
+
+void TFormPrincipale::Present() {
+  if (!shownOnce_) {
+    shownOnce_ = true;
+    if (const QScreen* screen = QGuiApplication::primaryScreen()) {
+      setGeometry(QStyle::alignedRect(Qt::LeftToRight, Qt::AlignCenter, size(),
+                                      screen->availableGeometry()));
+    }
+  }
+  if (isMinimized()) {
+    showNormal();
+  } else {
+    show();
+  }
+  raise();
+  activateWindow();
+}
+
+void TFormPrincipale::closeEvent(QCloseEvent* event) {
+  FormClose(event);
+  QMainWindow::closeEvent(event);
+}
+
+void TFormPrincipale::FormClose(QCloseEvent* /*event*/) {
+  closing_ = true;
+  if (TrayIcon != nullptr) TrayIcon->hide();
+  QCoreApplication::quit();
+}
+
+void TFormPrincipale::Portainingresso1Click() {
+  PortDialog(InPortKey, DefaultInPort, QStringLiteral("Numero della porta d'ingresso"),
+             [this](std::int32_t port) {
+               UDPServer->Deactivate();
+               UDPServer->SetInputPort(port);
+               UDPServer->Activate();
+             });
+}
+
+void TFormPrincipale::Portadiuscita1Click() {
+  PortDialog(OutPortKey, DefaultOutPort, QStringLiteral("Numero della porta d'uscita"),
+             [this](std::int32_t port) { state_.OutputPort = port; });
+}
+
+void TFormPrincipale::PortDialog(const char* key, std::int32_t defaultValue, const QString& prompt,
+                                 const std::function<void(std::int32_t)>& putInForce) {
+  const std::string settings = SettingsFilePath();
+  // The dialog shows what the file holds, which may differ from the value in force.
+  const QString shown =
+      QString::number(ReadProfileInteger(SettingsSection, key, defaultValue, settings));
+  const std::optional<QString> entered =
+      dialogs_.AskText(this, QStringLiteral("Impostazione della porta"), prompt, shown);
+  // A dialog cut short by the program's end changes nothing.
+  if (closing_) return;
+  // Cancelling stores and applies the shown value, exactly as confirming it would.
+  const QString result = entered.value_or(shown);
+  try {
+    const std::optional<std::int32_t> port = ParseInteger(result.toStdString());
+    if (!port) throw std::invalid_argument("not an integer");
+    WritePrivateProfileString(SettingsSection, key, std::to_string(*port), settings);
+    putInForce(*port);
+  } catch (const std::exception&) {
+    dialogs_.ShowMessage(this, QString::fromStdString(CurrentProgramTitle()),
+                         QStringLiteral("Il numero della porta non valido"));
+  }
+}
+
+void TFormPrincipale::ShowError(const QString& text) {
+  dialogs_.ShowMessage(this, QString::fromStdString(CurrentProgramTitle()), text);
+}
+
+void TFormPrincipale::Append(const std::string& line) {
+  std::string text = line;
+  // One log line stays one line, in the view and on standard output alike.
+  for (char& c : text) {
+    if (c == '\n' || c == '\r') c = '?';
+  }
+  MemoLog->appendPlainText(QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size())));
+  text.push_back('\n');
+  std::fwrite(text.data(), 1, text.size(), stdout);
+  std::fflush(stdout);
+}
+
+}  // namespace varo

@@ -1,0 +1,24 @@
+// The Qt application object, which shows any error that escapes the event loop's handlers.
+#pragma once
+
+#include <QApplication>
+
+#include "shell/UserDialogs.h"
+
+namespace varo {
+
+class VaroApplication : public QApplication {
+ public:
+  VaroApplication(int& argc, char** argv, UserDialogs& dialogs);
+
+  // Delivers the event; an error escaping its handler is shown instead of ending the program.
+  bool notify(QObject* receiver, QEvent* event) override;
+
+ private:
+  UserDialogs& dialogs_;
+};
+
+// Shows an error that escaped start-up or the event loop (message box and standard error).
+void ReportUnhandledError(UserDialogs& dialogs, const QString& text);
+
+}  // namespace varo

@@ -1,0 +1,65 @@
+// Entry of the program: settings folder, single instance, the hidden main window and its loop.
+#include <QSocketNotifier>
+#include <QSystemTrayIcon>
+#include <clocale>
+#include <cstdio>
+#include <exception>
+#include <memory>
+
+#include "platform/InstanceLock.h"
+#include "platform/Signals.h"
+#include "shell/ApplicationIcon.h"
+#include "shell/DisplayPlatform.h"
+#include "shell/ShellPaths.h"
+#include "shell/UPrincipale.h"
+#include "shell/UserDialogs.h"
+#include "shell/VaroApplication.h"
+
+int main(int argc, char** argv) {
+  std::setlocale(LC_ALL, "");
+  varo::IgnoreBrokenPipe();
+
+  // Before anything else, and so also in a second instance.
+  if (!varo::EnsureSettingsFolder()) {
+    std::fprintf(stderr, "cannot create the settings folder %s; saving a port will fail\n",
+                 varo::SettingsFolderPath().c_str());
+  }
+
+  varo::InstanceLock lock(varo::InstanceLockPath(varo::SettingsFolderPath()));
+  if (lock.HeldElsewhere()) return 0;
+
+  varo::ChooseDisplayPlatform();
+  varo::QtUserDialogs dialogs;
+  varo::VaroApplication app(argc, argv, dialogs);
+  // Only closing the main window ends the program, never the close of a message box.
+  QApplication::setQuitOnLastWindowClosed(false);
+  QApplication::setWindowIcon(varo::ApplicationIcon());
+  QGuiApplication::setDesktopFileName(QStringLiteral("quillmarch-varo-server"));
+
+  std::unique_ptr<varo::TFormPrincipale> window;
+  try {
+    window = std::make_unique<varo::TFormPrincipale>(dialogs);
+  } catch (const std::exception& error) {
+    varo::ReportUnhandledError(dialogs, QString::fromLocal8Bit(error.what()));
+    return 1;
+  }
+  // Without a notification area a hidden window could be neither reached nor closed.
+  if (!QSystemTrayIcon::isSystemTrayAvailable()) window->Present();
+
+  // A stop request by signal ends the program the way closing the window does.
+  const int stopPipe = varo::InstallStopSignalPipe();
+  QSocketNotifier stopSignals(stopPipe, QSocketNotifier::Read);
+  QObject::connect(&stopSignals, &QSocketNotifier::activated, window.get(), [&window, stopPipe] {
+    while (varo::TakeStopSignal(stopPipe) != 0) {
+    }
+    window->close();
+  });
+
+  QApplication::exec();
+
+  // The port is free before the lock goes, so a new instance started at once can bind it.
+  window->UDPServer->Deactivate();
+  lock.Release();
+  window.reset();
+  return 0;
+}

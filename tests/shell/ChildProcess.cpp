@@ -1,0 +1,98 @@
+#include "ChildProcess.h"
+
+#include <fcntl.h>
+#include <signal.h>
+#include <spawn.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <stdexcept>
+#include <thread>
+#include <vector>
+
+#include "ShellTestSupport.h"
+
+extern char** environ;
+
+namespace varo::test {
+
+ChildProcess::ChildProcess(const std::vector<std::string>& command,
+                           const std::map<std::string, std::string>& env,
+                           const std::filesystem::path& outputFolder, const std::string& tag)
+    : out_(outputFolder / (tag + ".out")), err_(outputFolder / (tag + ".err")) {
+  std::vector<std::string> entries;
+  for (const auto& [name, value] : env) entries.push_back(name + "=" + value);
+  std::vector<char*> envp;
+  for (auto& entry : entries) envp.push_back(entry.data());
+  envp.push_back(nullptr);
+  std::vector<std::string> arguments = command;
+  std::vector<char*> argv;
+  for (auto& argument : arguments) argv.push_back(argument.data());
+  argv.push_back(nullptr);
+
+  posix_spawn_file_actions_t actions;
+  posix_spawn_file_actions_init(&actions);
+  posix_spawn_file_actions_addopen(&actions, 0, "/dev/null", O_RDONLY, 0);
+  posix_spawn_file_actions_addopen(&actions, 1, out_.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+  posix_spawn_file_actions_addopen(&actions, 2, err_.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+  const int result = posix_spawn(&pid_, argv[0], &actions, nullptr, argv.data(), envp.data());
+  posix_spawn_file_actions_destroy(&actions);
+  if (result != 0) throw std::runtime_error("cannot start " + command.front());
+}
+
+ChildProcess::~ChildProcess() {
+  if (!reaped_) {
+    ::kill(pid_, SIGKILL);
+    ::waitpid(pid_, &status_, 0);
+  }
+}
+
+bool ChildProcess::Reap(double seconds) {
+  if (reaped_) return true;
+  const auto deadline = std::chrono::steady_clock::now() + std::chrono::duration<double>(seconds);
+  for (;;) {
+    const pid_t done = ::waitpid(pid_, &status_, WNOHANG);
+    if (done == pid_) {
+      reaped_ = true;
+      return true;
+    }
+    if (std::chrono::steady_clock::now() >= deadline) return false;
+    std::this_thread::sleep_for(std::chrono::milliseconds(10));
+  }
+}
+
+std::optional<int> ChildProcess::WaitExit(double seconds) {
+  if (!Reap(seconds) || !WIFEXITED(status_)) return std::nullopt;
+  return WEXITSTATUS(status_);
+}
+
+bool ChildProcess::WaitEnded(double seconds) {
+  return Reap(seconds);
+}
+
+void ChildProcess::Signal(int number) {
+  if (!reaped_) ::kill(pid_, number);
+}
+
+std::string ChildProcess::StandardOutput() const {
+  return FileBytes(out_);
+}
+std::string ChildProcess::StandardError() const {
+  return FileBytes(err_);
+}
+
+std::map<std::string, std::string> CurrentEnvironmentWithout(
+    std::initializer_list<const char*> names) {
+  std::map<std::string, std::string> env;
+  for (char** entry = environ; *entry != nullptr; ++entry) {
+    const std::string text = *entry;
+    const std::size_t equals = text.find('=');
+    if (equals == std::string::npos) continue;
+    env[text.substr(0, equals)] = text.substr(equals + 1);
+  }
+  for (const char* name : names) env.erase(name);
+  return env;
+}
+
+}  // namespace varo::test

@@ -1,0 +1,155 @@
+// The real program on a virtual desktop with a window manager and a panel holding the tray: the
+// icon appears, a real double-click shows the window, closing the window ends the program.
+#include <gtest/gtest.h>
+#include <signal.h>
+#include <sys/stat.h>
+
+#include <chrono>
+#include <cstdio>
+#include <filesystem>
+#include <regex>
+#include <sstream>
+#include <thread>
+
+#include "ChildProcess.h"
+#include "ShellTestSupport.h"
+#include "TempDir.h"
+
+namespace varo::test {
+namespace {
+
+using Clock = std::chrono::steady_clock;
+using std::chrono::milliseconds;
+
+std::string FindProgram(const std::string& name) {
+  std::stringstream path(std::getenv("PATH") ? std::getenv("PATH") : "/usr/bin:/bin");
+  std::string folder;
+  while (std::getline(path, folder, ':')) {
+    const auto candidate = std::filesystem::path(folder) / name;
+    if (::access(candidate.c_str(), X_OK) == 0) return candidate.string();
+  }
+  return "";
+}
+
+// Runs a short command on the display, bounded by `timeout`, and returns its standard output.
+std::string RunOn(const std::string& display, const std::string& command) {
+  const std::string line = "DISPLAY=" + display + " timeout 5 " + command + " 2>/dev/null";
+  FILE* pipe = ::popen(line.c_str(), "r");
+  if (pipe == nullptr) return "";
+  std::string out;
+  char buffer[512];
+  while (std::fgets(buffer, sizeof buffer, pipe) != nullptr) out += buffer;
+  ::pclose(pipe);
+  return out;
+}
+
+// Polls until check() gives a non-empty answer or the seconds pass.
+std::string WaitFor(double seconds, const std::function<std::string()>& check) {
+  const auto deadline = Clock::now() + std::chrono::duration<double>(seconds);
+  for (;;) {
+    std::string answer = check();
+    if (!answer.empty() || Clock::now() >= deadline) return answer;
+    std::this_thread::sleep_for(milliseconds(100));
+  }
+}
+
+std::string FirstLine(const std::string& text) {
+  return text.substr(0, text.find('\n'));
+}
+
+// Ends a helper process politely, then for sure; always by its own id.
+void Stop(std::unique_ptr<ChildProcess>& child) {
+  if (!child) return;
+  child->Signal(SIGTERM);
+  if (!child->WaitEnded(3.0)) child->Signal(SIGKILL);
+  child.reset();
+}
+
+TEST(ShellDesktop, TheTrayIconShowsTheWindowAndClosingItEndsTheProgram) {
+  const std::string xvfb = FindProgram("Xvfb");
+  const std::string openbox = FindProgram("openbox");
+  const std::string tint2 = FindProgram("tint2");
+  if (xvfb.empty() || openbox.empty() || tint2.empty() || FindProgram("xdotool").empty()) {
+    GTEST_SKIP() << "Xvfb, openbox, tint2 or xdotool is missing";
+  }
+  TempDir dir;
+  auto env = CurrentEnvironmentWithout({"DISPLAY", "WAYLAND_DISPLAY", "QT_QPA_PLATFORM"});
+  env["HOME"] = (dir.Path() / "home").string();
+  env["XDG_CONFIG_HOME"] = (dir.Path() / "config").string();
+  env["XDG_RUNTIME_DIR"] = (dir.Path() / "run").string();
+  std::filesystem::create_directories(dir.Path() / "home");
+  std::filesystem::create_directories(dir.Path() / "run");
+  ::chmod((dir.Path() / "run").c_str(), 0700);
+
+  std::unique_ptr<ChildProcess> xserver;
+  std::unique_ptr<ChildProcess> manager;
+  std::unique_ptr<ChildProcess> panel;
+  std::unique_ptr<ChildProcess> program;
+  struct Cleanup {
+    std::vector<std::unique_ptr<ChildProcess>*> children;
+    ~Cleanup() {
+      for (auto* child : children) Stop(*child);
+    }
+  } cleanup{{&program, &panel, &manager, &xserver}};
+
+  // Xvfb picks a free display itself and writes its number to standard output.
+  xserver = std::make_unique<ChildProcess>(
+      std::vector<std::string>{xvfb, "-displayfd", "1", "-screen", "0", "1024x768x24", "-nolisten",
+                               "tcp"},
+      env, dir.Path(), "xvfb");
+  const std::string number = WaitFor(10.0, [&] {
+    const std::string out = xserver->StandardOutput();
+    return out.find('\n') == std::string::npos ? std::string() : FirstLine(out);
+  });
+  ASSERT_FALSE(number.empty()) << xserver->StandardError();
+  const std::string display = ":" + number;
+  env["DISPLAY"] = display;
+
+  manager =
+      std::make_unique<ChildProcess>(std::vector<std::string>{openbox}, env, dir.Path(), "openbox");
+  panel = std::make_unique<ChildProcess>(
+      std::vector<std::string>{tint2, "-c", "/etc/xdg/tint2/tint2rc"}, env, dir.Path(), "tint2");
+  const std::string trayReady = WaitFor(10.0, [&] {
+    const std::string all = panel->StandardOutput() + panel->StandardError();
+    return all.find("systray started") == std::string::npos ? std::string() : all;
+  });
+  ASSERT_FALSE(trayReady.empty()) << "the panel's notification area did not start";
+  std::this_thread::sleep_for(milliseconds(1000));
+
+  WritePorts(dir.Path() / "config", FreeUdpPort(), FreeUdpPort());
+  program = std::make_unique<ChildProcess>(std::vector<std::string>{VARO_SERVER_PROGRAM}, env,
+                                           dir.Path(), "program");
+
+  // Hidden at start: the only visible window of the program is its icon in the panel.
+  const std::string icon = FirstLine(WaitFor(10.0, [&] {
+    return RunOn(display, "xdotool search --onlyvisible --class quillmarch-varo-server");
+  }));
+  ASSERT_FALSE(icon.empty()) << program->StandardError();
+  EXPECT_EQ(RunOn(display, "xdotool search --onlyvisible --name 'Quillmarch Varo Server'"), "");
+
+  const std::string geometry = RunOn(display, "xdotool getwindowgeometry " + icon);
+  std::smatch match;
+  ASSERT_TRUE(std::regex_search(
+      geometry, match, std::regex(R"(Position: (-?\d+),(-?\d+)[^\n]*\n\s*Geometry: (\d+)x(\d+))")))
+      << geometry;
+  const int x = std::stoi(match[1]) + std::stoi(match[3]) / 2;
+  const int y = std::stoi(match[2]) + std::stoi(match[4]) / 2;
+  RunOn(display, "xdotool mousemove " + std::to_string(x) + " " + std::to_string(y) +
+                     " click --repeat 2 --delay 80 1");
+
+  const std::string window = FirstLine(WaitFor(10.0, [&] {
+    return RunOn(display, "xdotool search --onlyvisible --name '^Quillmarch Varo Server 1\\.15$'");
+  }));
+  ASSERT_FALSE(window.empty()) << "a double-click on the icon showed no window";
+  EXPECT_EQ(FirstLine(RunOn(display, "xdotool getwindowname " + window)),
+            "Quillmarch Varo Server 1.15");
+
+  // Alt+F4 through the window manager, as a user closes it.
+  RunOn(display, "xdotool windowactivate --sync " + window);
+  RunOn(display, "xdotool key --clearmodifiers alt+F4");
+  EXPECT_EQ(program->WaitExit(5.0), 0) << program->StandardError();
+  EXPECT_EQ(program->StandardOutput(), "");
+}
+
+}  // namespace
+}  // namespace varo::test

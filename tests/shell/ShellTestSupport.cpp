@@ -1,0 +1,66 @@
+#include "ShellTestSupport.h"
+
+#include <fstream>
+#include <sstream>
+
+namespace varo::test {
+
+namespace {
+
+// Header bytes written out by hand: DataLength 5 at offset 8, ExtraLength 0 at 10,
+// Command 999 (03 E7) at 20, SubCommand 9 at 22; the rest is echoed.
+const Bytes Header = {0x11, 0x12, 0x13, 0x14, 0x15, 0x16, 0x17, 0x18, 0x00, 0x05, 0x00, 0x00,
+                      0x21, 0x22, 0x23, 0x24, 0x25, 0x26, 0x27, 0x28, 0x03, 0xE7, 0x09};
+
+}  // namespace
+
+Bytes UnknownPairRequest() {
+  Bytes request = Header;
+  for (std::uint8_t b : {0xA1, 0xA2, 0xA3, 0xA4, 0xA5}) request.push_back(b);
+  return request;
+}
+
+Bytes UnknownPairReply() {
+  Bytes reply = Header;
+  reply.resize(reply.size() + 5, 0x00);
+  return reply;
+}
+
+Bytes TotocalcioListRequest() {
+  // Command 510 (01 FE), SubCommand 1, DataLength 5; payload: game 1, first 1, last 5.
+  return {0x31, 0x32, 0x33, 0x34, 0x35, 0x36, 0x37, 0x38, 0x00, 0x05, 0x00, 0x00, 0x41, 0x42,
+          0x43, 0x44, 0x45, 0x46, 0x47, 0x48, 0x01, 0xFE, 0x01, 0x01, 0x00, 0x01, 0x00, 0x05};
+}
+
+Bytes EmptyTotocalcioListReply() {
+  // The request header with DataLength 4 and ExtraLength 0, then 03 66 (870), 01, 00.
+  return {0x31, 0x32, 0x33, 0x34, 0x35, 0x36, 0x37, 0x38, 0x00, 0x04, 0x00, 0x00, 0x41, 0x42,
+          0x43, 0x44, 0x45, 0x46, 0x47, 0x48, 0x01, 0xFE, 0x01, 0x03, 0x66, 0x01, 0x00};
+}
+
+void MakeEmptyArchive(const std::filesystem::path& home) {
+  const auto base = home / "Documents" / "Quillmarch" / "Quillmarch Varo Server";
+  std::filesystem::create_directories(base / "Totocalcio");
+  std::filesystem::create_directories(base / "Totogol");
+}
+
+std::filesystem::path SettingsFileBelow(const std::filesystem::path& configHome) {
+  return configHome / "Quillmarch" / "Quillmarch Varo Server" / "QuillmarchvaroServer.ini";
+}
+
+std::filesystem::path WritePorts(const std::filesystem::path& configHome, int inPort, int outPort) {
+  const std::filesystem::path file = SettingsFileBelow(configHome);
+  std::filesystem::create_directories(file.parent_path());
+  std::ofstream out(file, std::ios::binary | std::ios::trunc);
+  out << "[Comunicazione]\nInPort=" << inPort << "\nOutPort=" << outPort << "\n";
+  return file;
+}
+
+std::string FileBytes(const std::filesystem::path& path) {
+  std::ifstream in(path, std::ios::binary);
+  std::ostringstream out;
+  out << in.rdbuf();
+  return out.str();
+}
+
+}  // namespace varo::test

@@ -1,0 +1,348 @@
+// The main window driven through its own methods on the offscreen platform, its dialogs answered
+// through the seam.
+#include <gtest/gtest.h>
+#include <unistd.h>
+
+#include <QAction>
+#include <QApplication>
+#include <QMenu>
+#include <QPlainTextEdit>
+#include <QTextBlock>
+#include <algorithm>
+#include <chrono>
+#include <cstdlib>
+#include <deque>
+#include <filesystem>
+#include <fstream>
+#include <vector>
+
+#include "ShellTestSupport.h"
+#include "TempDir.h"
+#include "shell/UPrincipale.h"
+#include "shell/UserDialogs.h"
+
+namespace varo::test {
+namespace {
+
+using std::chrono::milliseconds;
+
+const QString PortMessage = QStringLiteral("Il numero della porta non valido");
+// The title rule applied by hand to this test program's name.
+const QString OwnTitle = QStringLiteral("shell_window_tests");
+
+class ScriptedDialogs : public UserDialogs {
+ public:
+  struct Asked {
+    QString Caption, Prompt, Prefilled;
+  };
+  struct Message {
+    QString Caption, Text;
+  };
+
+  std::optional<QString> AskText(QWidget*, const QString& caption, const QString& prompt,
+                                 const QString& prefilled) override {
+    asked.push_back({caption, prompt, prefilled});
+    if (answers.empty()) return std::nullopt;
+    std::optional<QString> answer = answers.front();
+    answers.pop_front();
+    return answer;
+  }
+  void ShowMessage(QWidget*, const QString& caption, const QString& text) override {
+    messages.push_back({caption, text});
+  }
+
+  std::deque<std::optional<QString>> answers;  // nothing stands for Cancel
+  std::vector<Asked> asked;
+  std::vector<Message> messages;
+};
+
+class ShellWindow : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    config_ = dir_.Path() / "config";
+    ::setenv("XDG_CONFIG_HOME", config_.c_str(), 1);
+    ::setenv("HOME", (dir_.Path() / "home").c_str(), 1);
+  }
+
+  std::filesystem::path Settings() const { return SettingsFileBelow(config_); }
+
+  // Waits for a reply while the event loop serves the endpoint's hand-overs.
+  static std::optional<Bytes> Receive(UdpPeer& peer, double seconds) {
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::duration<double>(seconds);
+    while (std::chrono::steady_clock::now() < deadline) {
+      QCoreApplication::processEvents(QEventLoop::AllEvents, 5);
+      if (auto reply = peer.Receive(milliseconds(5))) return reply;
+    }
+    return std::nullopt;
+  }
+
+  // Whether a request to port is answered at replies within the time.
+  bool Serves(std::uint16_t port, UdpPeer& replies, double seconds = 5.0) {
+    client_.SendTo(port, UnknownPairRequest());
+    const auto reply = Receive(replies, seconds);
+    return reply.has_value() && *reply == UnknownPairReply();
+  }
+
+  TempDir dir_;
+  std::filesystem::path config_;
+  UdpPeer client_;
+  UdpPeer replies_;
+  ScriptedDialogs dialogs_;
+};
+
+TEST_F(ShellWindow, StartsServingHiddenWithItsCaptionAndTrayIcon) {
+  const std::uint16_t inPort = FreeUdpPort();
+  WritePorts(config_, inPort, replies_.Port());
+  TFormPrincipale window(dialogs_);
+  EXPECT_FALSE(window.isVisible());
+  EXPECT_EQ(window.windowTitle(), "Quillmarch Varo Server 1.15");
+  EXPECT_TRUE(window.TrayIconAdded());
+  EXPECT_EQ(window.TrayIcon->toolTip(), "Quillmarch Varo Server");
+  EXPECT_EQ(window.Porta->title(), "Impostazioni");
+  EXPECT_EQ(window.Portainingresso1->text(), "Porta d'ingresso");
+  EXPECT_EQ(window.Portadiuscita1->text(), "Porta d'uscita");
+  EXPECT_TRUE(window.MemoLog->isReadOnly());
+  EXPECT_EQ(window.MemoLog->toPlainText(), "");
+  EXPECT_EQ(window.Folders().TotocalcioFolder,
+            (dir_.Path() / "home/Documents/Quillmarch/Quillmarch Varo Server/Totocalcio").string());
+  EXPECT_TRUE(Serves(inPort, replies_));
+  EXPECT_TRUE(dialogs_.messages.empty());
+
+  window.TrayEvent(QSystemTrayIcon::Trigger);
+  window.TrayEvent(QSystemTrayIcon::Context);
+  EXPECT_FALSE(window.isVisible());
+  window.TrayEvent(QSystemTrayIcon::DoubleClick);
+  EXPECT_TRUE(window.isVisible());
+  EXPECT_EQ(window.centralWidget()->size(), QSize(549, 302));
+
+  window.close();
+  EXPECT_FALSE(window.TrayIconAdded());
+}
+
+TEST_F(ShellWindow, RequestsReachTheHandlersWhichLogInTheView) {
+  MakeEmptyArchive(dir_.Path() / "home");
+  const std::uint16_t inPort = FreeUdpPort();
+  WritePorts(config_, inPort, replies_.Port());
+  TFormPrincipale window(dialogs_);
+  client_.SendTo(inPort, TotocalcioListRequest());
+  EXPECT_EQ(Receive(replies_, 5.0), EmptyTotocalcioListReply());
+  const QStringList lines = window.MemoLog->toPlainText().split('\n');
+  ASSERT_EQ(lines.size(), 2) << window.MemoLog->toPlainText().toStdString();
+  EXPECT_TRUE(lines[0].startsWith("Richiesta lista Totocalcio [")) << lines[0].toStdString();
+  EXPECT_TRUE(lines[1].startsWith("Elenco inviato (0) [")) << lines[1].toStdString();
+  EXPECT_TRUE(lines[1].endsWith("]"));
+}
+
+TEST_F(ShellWindow, ATakenInputPortAtStartIsReportedAndStartUpGoesOn) {
+  UdpPeer holder;
+  WritePorts(config_, holder.Port(), replies_.Port());
+  TFormPrincipale window(dialogs_);
+  ASSERT_EQ(dialogs_.messages.size(), 1u);
+  EXPECT_EQ(dialogs_.messages[0].Caption, OwnTitle);
+  EXPECT_EQ(dialogs_.messages[0].Text,
+            "Could not bind socket. Address and port are already in use.");
+  EXPECT_FALSE(window.UDPServer->Active());
+  EXPECT_TRUE(window.TrayIconAdded());
+  EXPECT_EQ(window.windowTitle(), "Quillmarch Varo Server 1.15");
+}
+
+TEST_F(ShellWindow, ConfirmingAnInputPortStoresItAndMovesTheEndpoint) {
+  const std::uint16_t oldPort = FreeUdpPort();
+  const auto settings = WritePorts(config_, oldPort, replies_.Port());
+  TFormPrincipale window(dialogs_);
+  ASSERT_TRUE(Serves(oldPort, replies_));
+
+  const std::uint16_t newPort = FreeUdpPort();
+  dialogs_.answers.push_back(" " + QString::number(newPort));  // a blank in front is accepted
+  window.Portainingresso1Click();
+
+  ASSERT_EQ(dialogs_.asked.size(), 1u);
+  EXPECT_EQ(dialogs_.asked[0].Caption, "Impostazione della porta");
+  EXPECT_EQ(dialogs_.asked[0].Prompt, "Numero della porta d'ingresso");
+  EXPECT_EQ(dialogs_.asked[0].Prefilled, QString::number(oldPort));
+  EXPECT_TRUE(dialogs_.messages.empty());
+  EXPECT_EQ(FileBytes(settings), "[Comunicazione]\nInPort=" + std::to_string(newPort) +
+                                     "\nOutPort=" + std::to_string(replies_.Port()) + "\n");
+  EXPECT_TRUE(Serves(newPort, replies_));
+  EXPECT_FALSE(Serves(oldPort, replies_, 0.5));
+}
+
+TEST_F(ShellWindow, CancellingWritesTheShownValueBackAndPutsItInForce) {
+  const std::uint16_t inPort = FreeUdpPort();
+  UdpPeer laterReplies;
+  const auto settings = WritePorts(config_, inPort, replies_.Port());
+  TFormPrincipale window(dialogs_);
+  ASSERT_TRUE(Serves(inPort, replies_));
+
+  // The file was edited while the program runs; the dialog shows and, cancelled, applies it.
+  std::ofstream(settings, std::ios::trunc)
+      << "[Comunicazione]\nInPort=" << inPort << "\nOutPort=" << laterReplies.Port() << "\n";
+  const std::string edited = FileBytes(settings);
+  window.Portadiuscita1Click();  // no answer scripted: cancelled
+  ASSERT_EQ(dialogs_.asked.size(), 1u);
+  EXPECT_EQ(dialogs_.asked[0].Prompt, "Numero della porta d'uscita");
+  EXPECT_EQ(dialogs_.asked[0].Prefilled, QString::number(laterReplies.Port()));
+  EXPECT_EQ(window.OutputPort(), laterReplies.Port());
+  EXPECT_EQ(FileBytes(settings), edited);
+  EXPECT_TRUE(Serves(inPort, laterReplies));
+  EXPECT_FALSE(Receive(replies_, 0.3).has_value());
+
+  // Cancelling the input-port dialog restarts the endpoint on the stored port.
+  window.Portainingresso1Click();
+  EXPECT_TRUE(dialogs_.messages.empty());
+  EXPECT_TRUE(window.UDPServer->Active());
+  EXPECT_TRUE(Serves(inPort, laterReplies));
+}
+
+TEST_F(ShellWindow, AnOutputPortChangeIsUsedByTheNextReply) {
+  const std::uint16_t inPort = FreeUdpPort();
+  const auto settings = WritePorts(config_, inPort, replies_.Port());
+  TFormPrincipale window(dialogs_);
+  ASSERT_TRUE(Serves(inPort, replies_));
+
+  UdpPeer newReplies;
+  dialogs_.answers.push_back(QString::number(newReplies.Port()));
+  window.Portadiuscita1Click();
+  EXPECT_TRUE(dialogs_.messages.empty());
+  EXPECT_TRUE(Serves(inPort, newReplies));
+  EXPECT_FALSE(Receive(replies_, 0.3).has_value());
+  EXPECT_EQ(FileBytes(settings), "[Comunicazione]\nInPort=" + std::to_string(inPort) +
+                                     "\nOutPort=" + std::to_string(newReplies.Port()) + "\n");
+
+  // Every hexadecimal prefix of the integer rule: 1E63 is 7779.
+  for (const char* entry : {"$1E63", "0x1E63", "x1E63"}) {
+    dialogs_.answers.push_back(QString::fromLatin1(entry));
+    window.Portadiuscita1Click();
+    EXPECT_EQ(window.OutputPort(), 7779) << entry;
+  }
+  EXPECT_NE(FileBytes(settings).find("\nOutPort=7779\n"), std::string::npos);
+  EXPECT_TRUE(dialogs_.messages.empty());
+}
+
+TEST_F(ShellWindow, AnInvalidEntryShowsTheMessageAndChangesNothing) {
+  const std::uint16_t inPort = FreeUdpPort();
+  const auto settings = WritePorts(config_, inPort, replies_.Port());
+  TFormPrincipale window(dialogs_);
+  const std::string before = FileBytes(settings);
+
+  const std::vector<QString> entries = {QString::number(inPort) + " ", "abc", "", "2147483648"};
+  for (const QString& entry : entries) {
+    dialogs_.answers.push_back(entry);
+    window.Portainingresso1Click();
+    dialogs_.answers.push_back(entry);
+    window.Portadiuscita1Click();
+  }
+  ASSERT_EQ(dialogs_.messages.size(), 2 * entries.size());
+  for (const auto& message : dialogs_.messages) {
+    EXPECT_EQ(message.Caption, OwnTitle);
+    EXPECT_EQ(message.Text, PortMessage);
+  }
+  EXPECT_EQ(FileBytes(settings), before);
+  EXPECT_EQ(window.OutputPort(), replies_.Port());
+  EXPECT_TRUE(Serves(inPort, replies_));
+}
+
+TEST_F(ShellWindow, AnInputPortThatCannotBeBoundIsStoredAndLeavesTheEndpointInactive) {
+  const std::uint16_t inPort = FreeUdpPort();
+  const auto settings = WritePorts(config_, inPort, replies_.Port());
+  TFormPrincipale window(dialogs_);
+  ASSERT_TRUE(Serves(inPort, replies_));
+
+  UdpPeer holder;
+  dialogs_.answers.push_back(QString::number(holder.Port()));
+  window.Portainingresso1Click();
+  ASSERT_EQ(dialogs_.messages.size(), 1u);
+  EXPECT_EQ(dialogs_.messages[0].Text, PortMessage);
+  EXPECT_FALSE(window.UDPServer->Active());
+  EXPECT_NE(FileBytes(settings).find("InPort=" + std::to_string(holder.Port()) + "\n"),
+            std::string::npos);
+  EXPECT_FALSE(Serves(inPort, replies_, 0.5));
+
+  // Outside 0 to 65535: stored as typed, never cut to 16 bits.
+  dialogs_.answers.push_back("70000");
+  window.Portainingresso1Click();
+  ASSERT_EQ(dialogs_.messages.size(), 2u);
+  EXPECT_FALSE(window.UDPServer->Active());
+  EXPECT_NE(FileBytes(settings).find("InPort=70000\n"), std::string::npos);
+
+  // A later dialog with a free port brings the endpoint back.
+  dialogs_.answers.push_back(QString::number(inPort));
+  window.Portainingresso1Click();
+  EXPECT_EQ(dialogs_.messages.size(), 2u);
+  EXPECT_TRUE(Serves(inPort, replies_));
+}
+
+TEST_F(ShellWindow, DialogsShowTheDefaultsWhenTheFileIsGoneAndCreateIt) {
+  const std::uint16_t inPort = FreeUdpPort();
+  const auto settings = WritePorts(config_, inPort, replies_.Port());
+  TFormPrincipale window(dialogs_);
+  std::filesystem::remove(settings);
+
+  dialogs_.answers.push_back(QString::number(inPort));  // not the default: 7770 may be taken
+  window.Portainingresso1Click();
+  window.Portadiuscita1Click();  // cancelled: the default shown is stored and put in force
+  ASSERT_EQ(dialogs_.asked.size(), 2u);
+  EXPECT_EQ(dialogs_.asked[0].Prefilled, "7770");
+  EXPECT_EQ(dialogs_.asked[1].Prefilled, "7000");
+  EXPECT_EQ(FileBytes(settings),
+            "[Comunicazione]\nInPort=" + std::to_string(inPort) + "\nOutPort=7000\n");
+  EXPECT_EQ(window.OutputPort(), 7000);
+}
+
+TEST_F(ShellWindow, ASettingsFileThatCannotBeWrittenShowsTheMessageAndTouchesNothing) {
+  const std::uint16_t inPort = FreeUdpPort();
+  WritePorts(config_, inPort, replies_.Port());
+  TFormPrincipale window(dialogs_);
+  // The settings folder replaced by a plain file: the settings can be neither read nor written.
+  std::filesystem::remove_all(config_ / "Quillmarch");
+  std::ofstream(config_ / "Quillmarch") << "x";
+
+  UdpPeer other;
+  dialogs_.answers.push_back(QString::number(other.Port()));
+  window.Portadiuscita1Click();
+  ASSERT_EQ(dialogs_.messages.size(), 1u);
+  EXPECT_EQ(dialogs_.messages[0].Text, PortMessage);
+  EXPECT_EQ(window.OutputPort(), replies_.Port());
+  EXPECT_TRUE(Serves(inPort, replies_));
+}
+
+TEST_F(ShellWindow, LogLinesGoToTheViewAndToStandardOutput) {
+  WritePorts(config_, FreeUdpPort(), replies_.Port());
+  TFormPrincipale window(dialogs_);
+
+  // Standard output captured in a file for the length of the appends.
+  const auto captured = dir_.Path() / "stdout";
+  std::fflush(stdout);
+  const int saved = ::dup(1);
+  FILE* sink = std::fopen(captured.c_str(), "w");
+  ASSERT_NE(sink, nullptr);
+  ::dup2(::fileno(sink), 1);
+  for (int i = 1; i <= 10003; ++i) window.Append("Richiesta " + std::to_string(i) + " [12:00:00]");
+  window.Append("a\nforged line");
+  std::fflush(stdout);
+  ::dup2(saved, 1);
+  ::close(saved);
+  std::fclose(sink);
+
+  const std::string out = FileBytes(captured);
+  EXPECT_TRUE(out.starts_with("Richiesta 1 [12:00:00]\nRichiesta 2 [12:00:00]\n"));
+  EXPECT_TRUE(out.ends_with("Richiesta 10003 [12:00:00]\na?forged line\n"));
+  EXPECT_EQ(std::count(out.begin(), out.end(), '\n'), 10004);
+
+  // The view keeps the latest 10,000 lines.
+  const QTextDocument* log = window.MemoLog->document();
+  EXPECT_EQ(log->blockCount(), 10000);
+  EXPECT_EQ(log->firstBlock().text(), "Richiesta 5 [12:00:00]");
+  EXPECT_EQ(log->lastBlock().text(), "a?forged line");
+}
+
+}  // namespace
+}  // namespace varo::test
+
+int main(int argc, char** argv) {
+  ::setenv("QT_QPA_PLATFORM", "offscreen", 1);
+  QApplication app(argc, argv);
+  QApplication::setQuitOnLastWindowClosed(false);
+  ::testing::InitGoogleTest(&argc, argv);
+  return RUN_ALL_TESTS();
+}
