@@ -92,9 +92,12 @@ std::optional<LongReading> DecodePutLong(const std::uint8_t* bytes, LongField fi
       settled = true;
     }
   }
-  LongReading reading{*chosen, std::nullopt, !settled};
+  LongReading reading{*chosen, std::nullopt, false};
   for (auto it = readings.begin(); it != readings.end(); ++it) {
     if (it != chosen) reading.Other = *it;
+  }
+  if (!settled && reading.Other) {
+    reading.Ambiguous = reading.Value < 0 || Magnitude(reading.Value) >= Magnitude(*reading.Other);
   }
   return reading;
 }

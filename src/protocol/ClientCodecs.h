@@ -32,7 +32,9 @@ enum class LongField {
 
 // A PutLong field as the client reads it: the chosen value and, when the bytes read two ways,
 // the value it was not taken for. Ambiguous when neither the field's rule nor a preferred value
-// told the two apart, so that a reader should be shown both.
+// settled the choice and the chosen reading is negative or no smaller than the other, so that a
+// reader should be shown both; a small non-negative reading (a code of 12 rather than -65524)
+// counts as settled.
 struct LongReading {
   std::int32_t Value = 0;
   std::optional<std::int32_t> Other;

@@ -210,6 +210,13 @@ TEST(ClientCodecs, DecodeChoosesByFieldAndByThePreferredValue) {
   EXPECT_EQ(r->Value, -536);
   EXPECT_TRUE(r->Ambiguous);
 
+  const B twelve{0, 0, 0, 12};  // 12 or -65524: the small non-negative reading is settled
+  r = DecodePutLong(twelve.data());
+  ASSERT_TRUE(r);
+  EXPECT_EQ(r->Value, 12);
+  EXPECT_EQ(r->Other, -65524);
+  EXPECT_FALSE(r->Ambiguous);
+
   const B minusOne{0, 0, 0xFF, 0xFF};
   r = DecodePutLong(minusOne.data(), LongField::NonNegative);
   ASSERT_TRUE(r);

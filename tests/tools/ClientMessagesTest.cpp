@@ -1,0 +1,237 @@
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "ClientOutput.h"
+#include "ClientReplies.h"
+#include "ClientRequests.h"
+
+namespace varo::client {
+namespace {
+
+using B = std::vector<std::uint8_t>;
+
+const RequestTag Tag{1, 2, 3, 4, 5, 6};
+
+B Cat(std::initializer_list<B> parts) {
+  B all;
+  for (const B& p : parts) all.insert(all.end(), p.begin(), p.end());
+  return all;
+}
+
+B Name(const std::string& name) {
+  B field(name.begin(), name.end());
+  field.resize(20, ' ');
+  return field;
+}
+
+// A reply header as the server sends it back for a request with this tag.
+B ReplyHeader(std::uint16_t dataLength, B commandBytes) {
+  B h(23, 0);
+  h[8] = static_cast<std::uint8_t>(dataLength >> 8);
+  h[9] = static_cast<std::uint8_t>(dataLength);
+  for (int i = 0; i < 6; ++i) h[13 + i] = Tag[i];
+  h[20] = commandBytes[0], h[21] = commandBytes[1], h[22] = commandBytes[2];
+  return h;
+}
+
+B Payload(const B& datagram) {
+  return B(datagram.begin() + 23, datagram.end());
+}
+
+TEST(ClientRequests, HeadersCarryLengthsTagAndCommandPair) {
+  const B list = BuildListRequest(Game::Totocalcio, 1, 300, Tag);
+  ASSERT_EQ(list.size(), 28u);
+  EXPECT_EQ(B(list.begin(), list.begin() + 23),
+            (B{0, 0, 0, 0, 0, 0, 0, 0, 0x00, 0x05, 0, 0, 0, 1, 2, 3, 4, 5, 6, 0, 0x01, 0xFE, 1}));
+  EXPECT_EQ(Payload(list), (B{0x01, 0x00, 0x01, 0x01, 0x2D}));
+
+  const B del = BuildDeleteRequest(Game::Totogol, 65536, Tag);
+  EXPECT_EQ(B(del.begin() + 20, del.begin() + 23), (B{0x01, 0xFE, 0x02}));
+  EXPECT_EQ(Payload(del), (B{0x02, 0x00, 0x01, 0x00, 0x01}));
+
+  const B info = BuildInfoRequest(Game::Totogol, 299, Tag);
+  EXPECT_EQ(info[9], 4);
+  EXPECT_EQ(B(info.begin() + 20, info.begin() + 23), (B{0x02, 0x12, 0x03}));
+  EXPECT_EQ(Payload(info), (B{0x00, 0x00, 0x01, 0x2C}));
+
+  const B infoCalcio = BuildInfoRequest(Game::Totocalcio, 0, Tag);
+  EXPECT_EQ(B(infoCalcio.begin() + 20, infoCalcio.begin() + 23), (B{0x02, 0x08, 0x01}));
+
+  const B ticket = BuildTicketRequest(Game::Totocalcio, -16777216, 65280, Tag);
+  EXPECT_EQ(ticket[9], 6);
+  EXPECT_EQ(B(ticket.begin() + 20, ticket.begin() + 23), (B{0x02, 0x08, 0x02}));
+  EXPECT_EQ(Payload(ticket), (B{0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF}));
+
+  const B ticketGol = BuildTicketRequest(Game::Totogol, 12, 1, Tag);
+  EXPECT_EQ(B(ticketGol.begin() + 20, ticketGol.begin() + 23), (B{0x02, 0x12, 0x04}));
+  EXPECT_EQ(Payload(ticketGol), (B{0, 0, 0, 12, 0, 1}));
+}
+
+TEST(ClientRequests, ValuesTheServerCannotReadAreRefusedWithTheReason) {
+  try {
+    BuildInfoRequest(Game::Totocalcio, -1, Tag);
+    FAIL() << "code -1 was accepted";
+  } catch (const RequestRefused& e) {
+    EXPECT_NE(std::string(e.what()).find("-1"), std::string::npos);
+  }
+  try {
+    BuildDeleteRequest(Game::Totocalcio, 65281, Tag);
+    FAIL() << "code 65281 was accepted";
+  } catch (const RequestRefused& e) {
+    EXPECT_NE(std::string(e.what()).find("remainder by 65535 is 65281"), std::string::npos);
+  }
+  EXPECT_THROW(BuildTicketRequest(Game::Totogol, 1, 65281, Tag), RequestRefused);
+  EXPECT_THROW(BuildListRequest(Game::Totogol, 1, 70000, Tag), RequestRefused);
+  EXPECT_THROW(BuildListRequest(Game::Totogol, 65535, 1, Tag), RequestRefused);
+  EXPECT_NO_THROW(BuildInfoRequest(Game::Totogol, 65280, Tag));
+}
+
+TEST(ClientReplies, ListEntriesAreNumberedFromTheFirstPosition) {
+  const B payload = Cat({{0x00, 0x01, 0x01, 0x03},
+                         {0, 0, 0, 0x0C},
+                         Name("Ruota.tcl.12"),
+                         {0x07, 0xD6, 5, 31},
+                         {0x00, 0x00, 0x02, 0xBC},
+                         {0, 0, 0xFF, 0xFF},
+                         Name("abcdefghijklmnopqrst"),
+                         {0x07, 0xEA, 12, 7},
+                         {0x00, 0x01, 0x86, 0xA1}});
+  const B reply = Cat({ReplyHeader(68, {0x01, 0xFE, 0x01}), payload});
+  const ListReply list = ParseListReply(reply, 2);
+  EXPECT_EQ(list.Status, 1);
+  EXPECT_EQ(list.GameByte, 1);
+  EXPECT_EQ(list.FolderCountMod256, 3);
+  ASSERT_EQ(list.Entries.size(), 2u);
+  EXPECT_EQ(list.Entries[0].Position, 2u);
+  EXPECT_EQ(list.Entries[0].Code.Reading->Value, 12);
+  EXPECT_EQ(list.Entries[0].Name, "Ruota.tcl.12");
+  EXPECT_EQ(list.Entries[0].Year, 2006);
+  EXPECT_EQ(list.Entries[0].Month, 5);
+  EXPECT_EQ(list.Entries[0].Day, 31);
+  EXPECT_EQ(list.Entries[0].TotalCost.Reading->Value, 700);
+  EXPECT_EQ(list.Entries[1].Position, 3u);
+  EXPECT_EQ(list.Entries[1].Code.Reading->Value, -1);
+  EXPECT_EQ(list.Entries[1].Name, "abcdefghijklmnopqrst");
+  EXPECT_EQ(list.Entries[1].Year, 2026);
+  EXPECT_EQ(list.Entries[1].TotalCost.Reading->Value, 100000);
+
+  const std::string table = ListTable(list, Game::Totocalcio);
+  EXPECT_NE(table.find("    2    12  Ruota.tcl.12          2006-05-31           700"),
+            std::string::npos)
+      << table;
+  EXPECT_NE(table.find("    3    -1  abcdefghijklmnopqrst  2026-12-07        100000"),
+            std::string::npos)
+      << table;
+}
+
+TEST(ClientReplies, EmptyListAndRepliesNoHandlerWrote) {
+  const ListReply empty =
+      ParseListReply(Cat({ReplyHeader(4, {1, 0xFE, 1}), {0x03, 0x66, 1, 0}}), 1);
+  EXPECT_EQ(empty.Status, 870);
+  EXPECT_TRUE(empty.Entries.empty());
+
+  // A server without the handler echoes the request's five payload bytes as zeros.
+  EXPECT_THROW(ParseListReply(Cat({ReplyHeader(5, {1, 0xFE, 1}), B(5, 0)}), 1), MalformedReply);
+  // Status 0 with a well-sized payload: not an answer of a handler.
+  EXPECT_THROW(ParseListReply(Cat({ReplyHeader(4, {1, 0xFE, 1}), B(4, 0)}), 1), MalformedReply);
+  EXPECT_THROW(ParseDeleteReply(Cat({ReplyHeader(5, {1, 0xFE, 2}), B(5, 0)})), MalformedReply);
+  // Declared length and datagram disagree.
+  EXPECT_THROW(ParseDeleteReply(Cat({ReplyHeader(2, {1, 0xFE, 2}), {0, 1, 0}})), MalformedReply);
+  EXPECT_THROW(ParseDeleteReply(B(22, 0)), MalformedReply);
+  // Status 1 with no entry is not a list reply.
+  EXPECT_THROW(ParseListReply(Cat({ReplyHeader(4, {1, 0xFE, 1}), {0, 1, 1, 0}}), 1),
+               MalformedReply);
+  EXPECT_EQ(ParseDeleteReply(Cat({ReplyHeader(2, {1, 0xFE, 2}), {0x03, 0x66}})), 870);
+}
+
+TEST(ClientReplies, SummaryFieldsAndTheRequestedCodeSettlingTwoReadings) {
+  const B payload = Cat({{0x00, 0x01},
+                         {0x00, 0x00, 0xFD, 0xE8},  // 65000 or -536
+                         Name("Big.tcl.65000"),
+                         {0x07, 0xD6, 5, 31},
+                         {0x00, 0x01},
+                         {0, 0, 0, 12},
+                         {0, 0, 0, 2},
+                         {0, 0, 0, 14},
+                         {0, 0, 0x02, 0x58},
+                         {0, 0, 0, 0x64},
+                         {0, 0, 0x02, 0xBC},
+                         {0x01},
+                         {0, 0, 0x02, 0xBC}});
+  ASSERT_EQ(payload.size(), 61u);
+  const B reply = Cat({ReplyHeader(61, {2, 8, 1}), payload});
+  const SummaryReply s = ParseSummaryReply(reply, 65000);
+  EXPECT_EQ(s.Status, 1);
+  EXPECT_EQ(s.Code.Reading->Value, 65000);
+  EXPECT_EQ(s.Name, "Big.tcl.65000");
+  EXPECT_EQ(s.Year, 2006);
+  EXPECT_EQ(s.Tickets, 1);
+  EXPECT_EQ(s.MainCombinations.Reading->Value, 12);
+  EXPECT_EQ(s.SideCombinations.Reading->Value, 2);
+  EXPECT_EQ(s.AllCombinations.Reading->Value, 14);
+  EXPECT_EQ(s.MainCost.Reading->Value, 600);
+  EXPECT_EQ(s.SideCost.Reading->Value, 100);
+  EXPECT_EQ(s.TotalCost.Reading->Value, 700);
+  EXPECT_EQ(s.Marker, 1);
+  EXPECT_EQ(s.TotalCostAgain.Reading->Value, 700);
+  const std::string table = SummaryTable(s, Game::Totocalcio);
+  EXPECT_NE(table.find("total cost (cents)    700 (7.00 euro)"), std::string::npos) << table;
+  EXPECT_EQ(table.find("(or"), std::string::npos) << table;
+
+  // Without the request to settle it, the code shows both readings.
+  EXPECT_EQ(FormatNumber(ParseSummaryReply(reply, 1).Code), "-536 (or 65000)");
+
+  const SummaryReply missing =
+      ParseSummaryReply(Cat({ReplyHeader(61, {2, 0x12, 3}), {0x03, 0x66}, B(59, 0)}), 5);
+  EXPECT_EQ(missing.Status, 870);
+  EXPECT_THROW(ParseSummaryReply(Cat({ReplyHeader(60, {2, 8, 1}), B(60, 0)}), 5), MalformedReply);
+}
+
+TEST(ClientReplies, TicketColumnsShowTheirSignsPerMatch) {
+  const B payload = Cat({{0x00, 0x01, 0, 0, 0, 12, 0x00, 0x01, 0x01},
+                         {0x01, 0x3F, 0xFF, 0x00, 0x01, 0x00, 0x00, 0x20, 0x00}});
+  const TicketReply t =
+      ParseTicketReply(Cat({ReplyHeader(18, {2, 0x12, 4}), payload}), Game::Totogol, 12);
+  EXPECT_EQ(t.Status, 1);
+  EXPECT_EQ(t.Code.Reading->Value, 12);
+  EXPECT_EQ(t.Ticket, 1);
+  ASSERT_EQ(t.Columns.size(), 1u);
+  EXPECT_TRUE(t.Columns[0].SideFlag);
+  EXPECT_EQ(SignsOfMatch(t.Columns[0], 0), "1X");
+  EXPECT_EQ(SignsOfMatch(t.Columns[0], 5), "1");
+  EXPECT_EQ(SignsOfMatch(t.Columns[0], 13), "14");
+
+  TicketColumn none;
+  none.SignMasks = {0, 0x0002, 0x0002, 0};
+  EXPECT_EQ(SignsOfMatch(none, 0), "-");
+  EXPECT_EQ(SignsOfMatch(none, 1), "X2");
+
+  // A Totogol-sized column in a Totocalcio reply does not add up.
+  EXPECT_THROW(ParseTicketReply(Cat({ReplyHeader(18, {2, 8, 2}), payload}), Game::Totocalcio, 12),
+               MalformedReply);
+  // More than 64 columns announced.
+  EXPECT_THROW(ParseTicketReply(Cat({ReplyHeader(9, {2, 8, 2}), {0, 1, 0, 0, 0, 1, 0, 1, 65}}),
+                                Game::Totocalcio, 1),
+               MalformedReply);
+  const TicketReply none870 = ParseTicketReply(
+      Cat({ReplyHeader(9, {2, 8, 2}), {0x03, 0x66, 0, 0, 0, 0, 0, 0, 0}}), Game::Totocalcio, 4);
+  EXPECT_EQ(none870.Status, 870);
+  EXPECT_TRUE(none870.Columns.empty());
+}
+
+TEST(ClientReplies, OnlyTheReplyWithTheRequestsTagAndPairAnswersIt) {
+  const B request = BuildInfoRequest(Game::Totocalcio, 5, Tag);
+  B reply = Cat({ReplyHeader(61, {2, 8, 1}), {0x03, 0x66}, B(59, 0)});
+  EXPECT_TRUE(AnswersRequest(request, reply));
+  reply[15] ^= 1;
+  EXPECT_FALSE(AnswersRequest(request, reply));
+  reply[15] ^= 1;
+  reply[22] = 2;
+  EXPECT_FALSE(AnswersRequest(request, reply));
+  EXPECT_FALSE(AnswersRequest(request, B(10, 0)));
+}
+
+}  // namespace
+}  // namespace varo::client

@@ -1,0 +1,185 @@
+#include "ClientOptions.h"
+
+#include <cctype>
+#include <cmath>
+#include <cstdlib>
+
+namespace varo::client {
+
+namespace {
+
+// Decimal digits with an optional leading minus where allowed; nothing else, no blanks.
+bool ParseDecimal(const std::string& text, bool allowMinus, long long& value) {
+  std::size_t i = 0;
+  bool negative = false;
+  if (allowMinus && !text.empty() && text[0] == '-') negative = true, i = 1;
+  if (i == text.size() || text.size() - i > 12) return false;
+  long long v = 0;
+  for (; i < text.size(); ++i) {
+    if (!std::isdigit(static_cast<unsigned char>(text[i]))) return false;
+    v = v * 10 + (text[i] - '0');
+  }
+  value = negative ? -v : v;
+  return true;
+}
+
+std::uint16_t Port(const std::string& option, const std::string& text) {
+  long long v = 0;
+  if (!ParseDecimal(text, false, v) || v < 1 || v > 65535) {
+    throw UsageError(option + " needs a port from 1 to 65535, not \"" + text + "\"");
+  }
+  return static_cast<std::uint16_t>(v);
+}
+
+double Timeout(const std::string& text) {
+  char* end = nullptr;
+  const double v = std::strtod(text.c_str(), &end);
+  if (text.empty() || *end != '\0' || !std::isfinite(v) || v <= 0 || v > 3600) {
+    throw UsageError("--timeout needs a number of seconds above 0 and at most 3600, not \"" + text +
+                     "\"");
+  }
+  return v;
+}
+
+Game GameOf(const std::string& text) {
+  std::string lower;
+  for (const char c : text) lower += static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+  if (lower == "totocalcio") return Game::Totocalcio;
+  if (lower == "totogol") return Game::Totogol;
+  throw UsageError("the game is totocalcio or totogol, not \"" + text + "\"");
+}
+
+std::int32_t Code(const std::string& text) {
+  long long v = 0;
+  if (!ParseDecimal(text, true, v) || v < INT32_MIN || v > INT32_MAX) {
+    throw UsageError("a system code is a decimal number from -2147483648 to 2147483647, not \"" +
+                     text + "\"");
+  }
+  return static_cast<std::int32_t>(v);
+}
+
+std::uint32_t Count(const std::string& what, const std::string& text) {
+  long long v = 0;
+  if (!ParseDecimal(text, false, v) || v > UINT32_MAX) {
+    throw UsageError(what + " is a decimal number from 0 up, not \"" + text + "\"");
+  }
+  return static_cast<std::uint32_t>(v);
+}
+
+}  // namespace
+
+ClientOptions ParseClientOptions(const std::vector<std::string>& args) {
+  ClientOptions o;
+  std::vector<std::string> words;
+  bool help = false;
+  for (std::size_t i = 0; i < args.size(); ++i) {
+    std::string arg = args[i];
+    std::string value;
+    const std::string name = arg.substr(0, arg.find('='));
+    const bool takesValue =
+        name == "--host" || name == "--port" || name == "--reply-port" || name == "--timeout";
+    if (takesValue) {
+      if (name != arg) {
+        value = arg.substr(name.size() + 1);
+        arg = name;
+      } else if (i + 1 < args.size()) {
+        value = args[++i];
+      } else {
+        throw UsageError(arg + " needs a value");
+      }
+    }
+    if (arg == "--host") {
+      if (value.empty()) throw UsageError("--host needs an address");
+      o.Host = value;
+    } else if (arg == "--port") {
+      o.Port = Port(arg, value);
+    } else if (arg == "--reply-port") {
+      o.ReplyPort = Port(arg, value);
+    } else if (arg == "--timeout") {
+      o.TimeoutSeconds = Timeout(value);
+    } else if (arg == "--json") {
+      o.Json = true;
+    } else if (arg == "--help" || arg == "-h") {
+      help = true;
+    } else if (arg.size() > 1 && arg[0] == '-' &&
+               !std::isdigit(static_cast<unsigned char>(arg[1]))) {
+      throw UsageError("unknown option " + arg);
+    } else {
+      words.push_back(arg);
+    }
+  }
+  if (help) {
+    o.What = Action::Help;
+    return o;
+  }
+  if (words.empty()) throw UsageError("no request given");
+  const std::string& verb = words[0];
+  auto need = [&](std::size_t least, std::size_t most, const char* form) {
+    if (words.size() < least + 1 || words.size() > most + 1) {
+      throw UsageError(std::string("usage: quillmarch-varo-client ") + form);
+    }
+  };
+  if (verb == "list") {
+    need(1, 3, "list totocalcio|totogol [FIRST [LAST]]");
+    o.What = Action::List;
+    o.Which = GameOf(words[1]);
+    if (words.size() > 2) o.First = Count("FIRST", words[2]);
+    if (words.size() > 3) o.Last = Count("LAST", words[3]);
+  } else if (verb == "info") {
+    need(2, 2, "info totocalcio|totogol CODE");
+    o.What = Action::Info;
+    o.Which = GameOf(words[1]);
+    o.Code = Code(words[2]);
+  } else if (verb == "ticket") {
+    need(3, 3, "ticket totocalcio|totogol CODE N");
+    o.What = Action::Ticket;
+    o.Which = GameOf(words[1]);
+    o.Code = Code(words[2]);
+    o.Ticket = Count("N", words[3]);
+  } else if (verb == "delete") {
+    need(2, 2, "delete totocalcio|totogol CODE");
+    o.What = Action::Delete;
+    o.Which = GameOf(words[1]);
+    o.Code = Code(words[2]);
+  } else {
+    throw UsageError("unknown request \"" + verb + "\" (list, info, ticket or delete)");
+  }
+  return o;
+}
+
+std::string UsageText() {
+  return R"text(usage: quillmarch-varo-client [OPTIONS] REQUEST
+
+Asks a Quillmarch Varo Server for its stored Totocalcio and Totogol systems.
+
+Requests:
+  list GAME [FIRST [LAST]]  the stored systems at positions FIRST to LAST of the game's listing
+                            (default: all of them, fetched 62 at a time)
+  info GAME CODE            every field of the summary of one system
+  ticket GAME CODE N        the columns of ticket N (1-based, 64 columns each) of one system
+  delete GAME CODE          deletes one stored system
+  GAME is totocalcio or totogol; CODE is the number at the end of the system's file name.
+
+Options:
+  --host ADDRESS      the server's IPv4 address or name (default 127.0.0.1)
+  --port N            the server's input port (default 7770)
+  --reply-port N      the port this client listens on for the answer; the server always answers
+                      to its configured output port (default 7000)
+  --timeout SECONDS   how long to wait for each answer (default 2; fractions allowed)
+  --json              print one JSON object instead of a table
+  --help              this text
+
+Costs are in euro cents as the server counts them (50 per combination). A number the server's
+reply format can write two ways is shown with the reading chosen and "(or ...)" for the other;
+costs and combination counts are read as non-negative.
+
+Exit codes:
+  0   done
+  1   the server answered "not found" (no such system, no system in the range, empty ticket)
+  2   no answer within the timeout (server down, wrong ports, or the request failed in the server)
+  3   the reply port could not be opened, the request could not be sent, or the reply was unreadable
+  64  bad usage, or a value the request format cannot carry
+)text";
+}
+
+}  // namespace varo::client

@@ -1,0 +1,34 @@
+// What the client prints: readable tables for people, one JSON object for scripts.
+#pragma once
+
+#include <string>
+
+#include "ClientReplies.h"
+#include "ClientRequests.h"
+
+namespace varo::client {
+
+// A PutLong number as text: the value, "-536 (or 65000)" when it reads two ways, or
+// "? (bytes 00 01 FF FF)" when no value writes its bytes.
+std::string FormatNumber(const ReplyNumber& number);
+
+// The signs of match k (0 to 13) of a column: "1", "X", "2" and "4" in that order, "-" for none.
+std::string SignsOfMatch(const TicketColumn& column, int match);
+
+// The list as a table: position, code, name, date and total cost in cents.
+std::string ListTable(const ListReply& list, Game game);
+std::string ListJson(const ListReply& list, Game game);
+
+// Every field of a summary, one per line.
+std::string SummaryTable(const SummaryReply& summary, Game game);
+std::string SummaryJson(const SummaryReply& summary, Game game);
+
+// One row per column: its side flag and the signs of its fourteen matches.
+std::string TicketTable(const TicketReply& ticket, Game game);
+std::string TicketJson(const TicketReply& ticket, Game game);
+
+// The outcome of a delete request.
+std::string DeleteText(std::uint16_t status, Game game, std::int32_t code);
+std::string DeleteJson(std::uint16_t status, Game game, std::int32_t code);
+
+}  // namespace varo::client

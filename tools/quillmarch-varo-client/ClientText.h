@@ -1,0 +1,18 @@
+// Names from the wire made fit for a terminal and for JSON.
+#pragma once
+
+#include <string>
+
+namespace varo::client {
+
+// A name in the clients' single-byte code page (Windows-1252) as UTF-8; bytes that page leaves
+// undefined become U+FFFD. Control characters become "?" so that a name cannot steer a terminal.
+std::string WireNameForDisplay(const std::string& wireBytes);
+
+// The same name as UTF-8 with control characters kept, for JSON, which escapes them.
+std::string WireNameToUtf8(const std::string& wireBytes);
+
+// A JSON string literal of UTF-8 text, quotes included.
+std::string JsonQuote(const std::string& utf8);
+
+}  // namespace varo::client
