@@ -13,8 +13,14 @@ struct GameArithmetic {
   // Indexed by the sign bits of two neighbouring bytes, (byte 2k | byte 2k+1 << 8) & 0x0F0F: only
   // the sign bits count, and so the table stays small enough to be read from the nearest cache.
   std::array<std::uint32_t, 0x0F10> PairWeight;
-  std::array<std::uint32_t, 29 * 16> Power;  // 2^e2 * 3^e3 at (e2 << 4) | e3
+  // What the game's flag byte adds to the index of a column's side combinations: its own weight
+  // where it counts (Totocalcio), plus UnflaggedOffset when the column is not flagged, which
+  // lands the index in the zero half of Power. So side sums need no branch and no masking.
+  std::array<std::uint32_t, 256> SideIndexOffset;
+  std::array<std::uint32_t, 1024> Power;  // 2^e2 * 3^e3 at (e2 << 4) | e3 below 512, else 0
 };
+
+inline constexpr std::uint32_t UnflaggedOffset = 512;
 
 // The tables of each game, built on first use.
 const GameArithmetic& TotocalcioArithmetic();

@@ -34,6 +34,11 @@ GameArithmetic BuildArithmetic(Game game) {
     std::uint32_t value = powerOfTwo;
     for (unsigned e3 = 0; e3 < 16; ++e3, value *= 3) tables.Power[(e2 << 4) | e3] = value;
   }
+  for (unsigned b = 0; b < 256; ++b) {
+    const std::uint32_t unflagged = (b & SideFlagBit) != 0 ? 0 : UnflaggedOffset;
+    // Only Totocalcio's side counts the flag byte's own signs (the first nine matches).
+    tables.SideIndexOffset[b] = unflagged + (game == Game::Totocalcio ? tables.ByteWeight[b] : 0);
+  }
   return tables;
 }
 

@@ -22,19 +22,14 @@ struct FileTotals {
   std::uint32_t Side = 0;
 };
 
-std::uint32_t AllOnesIfFlagged(std::uint8_t flagByte) {
-  return 0u - static_cast<std::uint32_t>(flagByte >> 7);
-}
-
 void AddTotocalcio(FileTotals& totals, const std::uint8_t* records, std::size_t count) {
   const GameArithmetic& game = TotocalcioArithmetic();
   std::uint32_t main = totals.Main;
   std::uint32_t side = totals.Side;
   for (std::size_t i = 0; i < count; ++i, records += ColumnRecordSize) {
     const std::uint32_t firstEight = WeightOfFirstEight(game, records);
-    const std::uint32_t firstNine = firstEight + game.ByteWeight[records[TotocalcioFlagByte]];
     main += game.Power[firstEight + WeightOfLastSix(game, records)];
-    side += game.Power[firstNine] & AllOnesIfFlagged(records[TotocalcioFlagByte]);
+    side += game.Power[firstEight + game.SideIndexOffset[records[TotocalcioFlagByte]]];
   }
   totals.Main = main;
   totals.Side = side;
@@ -46,10 +41,9 @@ void AddTotogol(FileTotals& totals, const std::uint8_t* records, std::size_t cou
   std::uint32_t main = totals.Main;
   std::uint32_t side = totals.Side;
   for (std::size_t i = 0; i < count; ++i, records += ColumnRecordSize) {
-    const std::uint32_t column =
-        game.Power[WeightOfFirstEight(game, records) + WeightOfLastSix(game, records)];
-    main += column;
-    side += column & AllOnesIfFlagged(records[TotogolFlagByte]);
+    const std::uint32_t all = WeightOfFirstEight(game, records) + WeightOfLastSix(game, records);
+    main += game.Power[all];
+    side += game.Power[all + game.SideIndexOffset[records[TotogolFlagByte]]];
   }
   totals.Main = main;
   totals.Side = side;

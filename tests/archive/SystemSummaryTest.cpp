@@ -173,6 +173,16 @@ TEST(SystemSummary, FlagByteOfEachGameDecidesTheSideSums) {
   GetInfoTotogol(gol.string(), summary);
   EXPECT_EQ(Copy(summary.MainCombinations), 4782969);
   EXPECT_EQ(Copy(summary.SideCombinations), 4782969);
+
+  // Byte 8 flagged instead: a Totocalcio side column of 3^9, nothing for Totogol.
+  std::string moved = column;
+  moved[0] = 0x07;
+  moved[8] = static_cast<char>(0x87);
+  GetInfoTotocalcio(temp.WriteFile("b.tcl.1", moved).string(), summary);
+  EXPECT_EQ(Copy(summary.SideCombinations), 19683);
+  GetInfoTotogol(temp.WriteFile("b.gcl.1", moved).string(), summary);
+  EXPECT_EQ(Copy(summary.MainCombinations), 4782969);
+  EXPECT_EQ(Copy(summary.SideCombinations), 0);
 }
 
 TEST(WireName, IsTwentyCodePageBytesCutOrPaddedWithBlanks) {
