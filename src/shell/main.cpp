@@ -28,6 +28,14 @@ int main(int argc, char** argv) {
   varo::InstanceLock lock(varo::InstanceLockPath(varo::SettingsFolderPath()));
   if (lock.HeldElsewhere()) return 0;
 
+  // Caught from here on, so a stop request during start-up waits for the event loop.
+  int stopPipe = -1;
+  try {
+    stopPipe = varo::InstallStopSignalPipe();
+  } catch (const std::exception& error) {
+    std::fprintf(stderr, "%s; SIGTERM and SIGINT end the program abruptly\n", error.what());
+  }
+
   varo::ChooseDisplayPlatform();
   varo::QtUserDialogs dialogs;
   varo::VaroApplication app(argc, argv, dialogs);
@@ -47,13 +55,16 @@ int main(int argc, char** argv) {
   if (!QSystemTrayIcon::isSystemTrayAvailable()) window->Present();
 
   // A stop request by signal ends the program the way closing the window does.
-  const int stopPipe = varo::InstallStopSignalPipe();
-  QSocketNotifier stopSignals(stopPipe, QSocketNotifier::Read);
-  QObject::connect(&stopSignals, &QSocketNotifier::activated, window.get(), [&window, stopPipe] {
-    while (varo::TakeStopSignal(stopPipe) != 0) {
-    }
-    window->close();
-  });
+  std::unique_ptr<QSocketNotifier> stopSignals;
+  if (stopPipe >= 0) {
+    stopSignals = std::make_unique<QSocketNotifier>(stopPipe, QSocketNotifier::Read);
+    QObject::connect(stopSignals.get(), &QSocketNotifier::activated, window.get(),
+                     [&window, stopPipe] {
+                       while (varo::TakeStopSignal(stopPipe) != 0) {
+                       }
+                       window->close();
+                     });
+  }
 
   QApplication::exec();
 

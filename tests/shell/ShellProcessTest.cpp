@@ -127,6 +127,16 @@ TEST_F(ShellProcess, AKilledInstanceDoesNotBlockTheNextStart) {
   EXPECT_EQ(next->WaitExit(2.0), 0);
 }
 
+TEST_F(ShellProcess, ADisplayThatCannotBeReachedFallsBackToServingHeadless) {
+  const std::uint16_t inPort = FreeUdpPort();
+  WritePorts(config_, inPort, replies_.Port());
+  env_["DISPLAY"] = ":59999";  // no X server answers there
+  auto server = Start("unreachable");
+  EXPECT_EQ(Ask(inPort, 10.0), UnknownPairReply()) << server->StandardError();
+  server->Signal(SIGTERM);
+  EXPECT_EQ(server->WaitExit(2.0), 0) << server->StandardError();
+}
+
 TEST_F(ShellProcess, ATakenInputPortIsReportedAndTheProgramStaysUp) {
   UdpPeer holder;  // takes the port the program will try
   WritePorts(config_, holder.Port(), replies_.Port());
