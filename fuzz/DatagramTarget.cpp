@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "FixtureArchive.h"
+#include "Invariant.h"
 #include "endpoint/RequestDispatch.h"
 #include "handlers/ActivityLog.h"
 #include "handlers/Handlers.h"
@@ -23,16 +24,11 @@ std::uint16_t WireWord(std::span<const std::uint8_t> bytes, std::size_t offset) 
   return static_cast<std::uint16_t>(bytes[offset] << 8 | bytes[offset + 1]);
 }
 
-// A violated invariant must stop the run, so the fuzzer keeps the input.
-void Require(bool holds) {
-  if (!holds) std::abort();
-}
-
 class CountingLog : public varo::ActivityLog {
  public:
   void Append(const std::string& line) override {
     // Names of files reach the log, but never a byte that could break or forge a line.
-    for (unsigned char c : line) Require(c >= 0x20 && c != 0x7F);
+    for (unsigned char c : line) FUZZ_REQUIRE(c >= 0x20 && c != 0x7F);
     ++lines_;
   }
 
@@ -44,7 +40,7 @@ class CapturingSender : public varo::ReplySender {
  public:
   void SendReply(const varo::ReceivedDatagram&, std::int32_t,
                  std::span<const std::uint8_t> reply) override {
-    Require(!reply_);  // one reply per request
+    FUZZ_REQUIRE(!reply_);  // one reply per request
     reply_.emplace(reply.begin(), reply.end());
   }
   std::optional<std::vector<std::uint8_t>> Take() {
@@ -67,28 +63,28 @@ bool IsHandledPair(std::uint16_t command, std::uint8_t subCommand) {
 }
 
 void CheckReply(std::span<const std::uint8_t> request, std::span<const std::uint8_t> reply) {
-  Require(reply.size() >= RequestHeaderSize && reply.size() <= RequestHeaderSize + 2000);
+  FUZZ_REQUIRE(reply.size() >= RequestHeaderSize && reply.size() <= RequestHeaderSize + 2000);
   const std::uint16_t dataLength = WireWord(reply, 8);
-  Require(reply.size() == RequestHeaderSize + dataLength);
+  FUZZ_REQUIRE(reply.size() == RequestHeaderSize + dataLength);
   for (std::size_t i = 0; i < RequestHeaderSize; ++i) {
     if (i >= 8 && i < 12) continue;
-    Require(reply[i] == request[i]);
+    FUZZ_REQUIRE(reply[i] == request[i]);
   }
   const std::uint16_t extraLength = WireWord(reply, 10);
-  Require(extraLength == 0 || extraLength == WireWord(request, 10));
+  FUZZ_REQUIRE(extraLength == 0 || extraLength == WireWord(request, 10));
 
   const std::uint16_t command = WireWord(request, 20);
   const std::uint8_t subCommand = request[22];
   if (!IsHandledPair(command, subCommand)) {
     // No handler ran: the request's own header and as many zero bytes as it declared.
-    Require(std::memcmp(reply.data(), request.data(), RequestHeaderSize) == 0);
-    for (std::size_t i = RequestHeaderSize; i < reply.size(); ++i) Require(reply[i] == 0);
+    FUZZ_REQUIRE(std::memcmp(reply.data(), request.data(), RequestHeaderSize) == 0);
+    for (std::size_t i = RequestHeaderSize; i < reply.size(); ++i) FUZZ_REQUIRE(reply[i] == 0);
     return;
   }
   // Every handler's payload opens with a status word.
-  Require(dataLength >= 2);
+  FUZZ_REQUIRE(dataLength >= 2);
   const std::uint16_t status = WireWord(reply, RequestHeaderSize);
-  Require(status == varo::StatusOk || status == varo::StatusNotFound);
+  FUZZ_REQUIRE(status == varo::StatusOk || status == varo::StatusNotFound);
 }
 
 bool SameState(const varo::RequestState& a, const varo::RequestState& b) {
@@ -136,8 +132,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   const auto reply = server.Sender.Take();
   if (!wellFormed) {
     // Dropped before anything is copied.
-    Require(!reply);
-    Require(SameState(*before, server.State));
+    FUZZ_REQUIRE(!reply);
+    FUZZ_REQUIRE(SameState(*before, server.State));
   }
   if (reply) CheckReply(datagram.Bytes, *reply);
   server.Archive.Restore();

@@ -6,14 +6,11 @@
 #include <string>
 #include <string_view>
 
+#include "Invariant.h"
 #include "archive/SystemCode.h"
 #include "platform/IntegerRule.h"
 
 namespace {
-
-void Require(bool holds) {
-  if (!holds) std::abort();
-}
 
 bool IsDecimalDigit(char c) {
   return c >= '0' && c <= '9';
@@ -91,7 +88,7 @@ std::int32_t SlowCode(std::string_view name) {
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
   const std::string_view text(reinterpret_cast<const char*>(data), size);
-  Require(varo::ParseInteger(text) == SlowRule(text));
-  Require(varo::GetCodice(text) == SlowCode(text));
+  FUZZ_REQUIRE(varo::ParseInteger(text) == SlowRule(text));
+  FUZZ_REQUIRE(varo::GetCodice(text) == SlowCode(text));
   return 0;
 }
