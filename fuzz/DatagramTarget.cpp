@@ -85,6 +85,40 @@ void CheckReply(std::span<const std::uint8_t> request, std::span<const std::uint
   FUZZ_REQUIRE(dataLength >= 2);
   const std::uint16_t status = WireWord(reply, RequestHeaderSize);
   FUZZ_REQUIRE(status == varo::StatusOk || status == varo::StatusNotFound);
+  const std::span<const std::uint8_t> payload = reply.subspan(RequestHeaderSize);
+  const std::uint16_t requestExtra = WireWord(request, 10);
+  using namespace varo;
+
+  if (command == CmdArchive && subCommand == SubLista) {
+    // The head, then 32-byte entries, no more than the reply area holds.
+    FUZZ_REQUIRE(dataLength >= 4 && (dataLength - 4) % 32 == 0 && dataLength <= 4 + 62 * 32);
+    FUZZ_REQUIRE((status == StatusOk) == (dataLength > 4));
+    FUZZ_REQUIRE(extraLength == 0);
+  } else if (command == CmdArchive && subCommand == SubCancellazione) {
+    FUZZ_REQUIRE(dataLength == 2 && extraLength == requestExtra);
+  } else if (subCommand == SubInfoTotocalcio || subCommand == SubInfoTotogol) {
+    // One whole summary; a system not found has nothing but its status.
+    FUZZ_REQUIRE(dataLength == 61 && extraLength == 0);
+    if (status == StatusNotFound) {
+      for (std::size_t i = 2; i < payload.size(); ++i) FUZZ_REQUIRE(payload[i] == 0);
+    } else {
+      FUZZ_REQUIRE(payload[28] >= 1 && payload[28] <= 12);  // month
+      FUZZ_REQUIRE(payload[29] >= 1 && payload[29] <= 31);  // day
+      FUZZ_REQUIRE(payload[56] == 1);                       // marker
+    }
+  } else {
+    // A ticket: n packed columns of a side flag and 14-bit sign masks.
+    const std::size_t columnSize = command == CmdTotocalcio ? 7 : 9;
+    FUZZ_REQUIRE(dataLength >= 9 && extraLength == requestExtra);
+    const std::size_t n = payload[8];
+    FUZZ_REQUIRE(n <= 64 && dataLength == 9 + columnSize * n);
+    FUZZ_REQUIRE((status == StatusOk) == (n > 0));
+    for (std::size_t j = 0; j < n; ++j) {
+      const std::span<const std::uint8_t> column = payload.subspan(9 + columnSize * j, columnSize);
+      FUZZ_REQUIRE(column[0] <= 1);
+      for (std::size_t mask = 1; mask < columnSize; mask += 2) FUZZ_REQUIRE(column[mask] < 0x40);
+    }
+  }
 }
 
 bool SameState(const varo::RequestState& a, const varo::RequestState& b) {
