@@ -10,6 +10,7 @@ namespace varo {
 // (e2 << 4) | e3; since e3 never exceeds 14 the weights of a column simply add up.
 struct GameArithmetic {
   std::array<std::uint32_t, 256> ByteWeight;
+  std::array<std::uint8_t, 16> NibbleWeight;  // the weight of each value of the sign bits
   // Indexed by the sign bits of two neighbouring bytes, (byte 2k | byte 2k+1 << 8) & 0x0F0F: only
   // the sign bits count, and so the table stays small enough to be read from the nearest cache.
   std::array<std::uint32_t, 0x0F10> PairWeight;

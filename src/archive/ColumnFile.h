@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "archive/ColumnRecord.h"
+#include "archive/ColumnSums.h"
 #include "platform/FileAccess.h"
 
 namespace varo {
@@ -25,16 +26,17 @@ inline void CompleteLastRecord(std::uint8_t* records, std::size_t bytes) {
 }
 
 // Reads the file from its current position to its end and hands each block of whole records to
-// visit(const std::uint8_t* records, std::size_t count).
+// visit(const std::uint8_t* records, std::size_t count); ColumnReadSlack bytes follow each block.
 template <typename Visit>
 void ForEachRecordBlock(ReadOnlyFile& file, Visit visit) {
-  std::vector<std::uint8_t> block(RecordsPerBlock * ColumnRecordSize);
+  const std::size_t capacity = RecordsPerBlock * ColumnRecordSize;
+  std::vector<std::uint8_t> block(capacity + ColumnReadSlack);
   for (;;) {
-    const std::size_t got = file.ReadFully(block.data(), block.size());
+    const std::size_t got = file.ReadFully(block.data(), capacity);
     if (got == 0) return;
     CompleteLastRecord(block.data(), got);
     visit(static_cast<const std::uint8_t*>(block.data()), ColumnsIn(got));
-    if (got < block.size()) return;
+    if (got < capacity) return;
   }
 }
 

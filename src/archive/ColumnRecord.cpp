@@ -26,6 +26,8 @@ GameArithmetic BuildArithmetic(Game game) {
   GameArithmetic tables{};
   for (unsigned b = 0; b < 256; ++b)
     tables.ByteWeight[b] = WeightOf(game, static_cast<std::uint8_t>(b));
+  for (unsigned n = 0; n < 16; ++n)
+    tables.NibbleWeight[n] = static_cast<std::uint8_t>(tables.ByteWeight[n]);
   for (unsigned pair = 0; pair < tables.PairWeight.size(); ++pair) {
     tables.PairWeight[pair] = tables.ByteWeight[pair & 0xFF] + tables.ByteWeight[pair >> 8];
   }

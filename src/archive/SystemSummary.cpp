@@ -3,8 +3,8 @@
 #include <algorithm>
 #include <cstring>
 
-#include "archive/ColumnArithmetic.h"
 #include "archive/ColumnFile.h"
+#include "archive/ColumnSums.h"
 #include "archive/SystemCode.h"
 #include "archive/SystemFileActions.h"
 #include "archive/WireName.h"
@@ -15,49 +15,18 @@ namespace varo {
 
 namespace {
 
-// Column count and combination sums of a whole file; sums wrap modulo 2^32 by design.
-struct FileTotals {
-  std::uint64_t Columns = 0;
-  std::uint32_t Main = 0;
-  std::uint32_t Side = 0;
-};
+using AddColumns = void (*)(CombinationSums&, const std::uint8_t*, std::size_t);
 
-void AddTotocalcio(FileTotals& totals, const std::uint8_t* records, std::size_t count) {
-  const GameArithmetic& game = TotocalcioArithmetic();
-  std::uint32_t main = totals.Main;
-  std::uint32_t side = totals.Side;
-  for (std::size_t i = 0; i < count; ++i, records += ColumnRecordSize) {
-    const std::uint32_t firstEight = WeightOfFirstEight(game, records);
-    main += game.Power[firstEight + WeightOfLastSix(game, records)];
-    side += game.Power[firstEight + game.SideIndexOffset[records[TotocalcioFlagByte]]];
-  }
-  totals.Main = main;
-  totals.Side = side;
-  totals.Columns += count;
-}
-
-void AddTotogol(FileTotals& totals, const std::uint8_t* records, std::size_t count) {
-  const GameArithmetic& game = TotogolArithmetic();
-  std::uint32_t main = totals.Main;
-  std::uint32_t side = totals.Side;
-  for (std::size_t i = 0; i < count; ++i, records += ColumnRecordSize) {
-    const std::uint32_t all = WeightOfFirstEight(game, records) + WeightOfLastSix(game, records);
-    main += game.Power[all];
-    side += game.Power[all + game.SideIndexOffset[records[TotogolFlagByte]]];
-  }
-  totals.Main = main;
-  totals.Side = side;
-  totals.Columns += count;
-}
-
-template <typename Add>
-void GetInfo(const std::string& path, SystemSummary& summary, Add add) {
-  FileTotals totals;
+void GetInfo(const std::string& path, SystemSummary& summary, AddColumns add) {
+  CombinationSums totals;
+  std::uint64_t columns = 0;
   std::time_t modified;
   {
     ReadOnlyFile file(path);
-    ForEachRecordBlock(
-        file, [&](const std::uint8_t* records, std::size_t count) { add(totals, records, count); });
+    ForEachRecordBlock(file, [&](const std::uint8_t* records, std::size_t count) {
+      add(totals, records, count);
+      columns += count;
+    });
     // The date of the very file that was read, even if the name is replaced meanwhile.
     modified = file.ModificationTime();
   }
@@ -76,7 +45,7 @@ void GetInfo(const std::string& path, SystemSummary& summary, Add add) {
   summary.Month = date.Month;
   summary.Day = date.Day;
   // The field is 16 bits wide; a file of more than 65535 tickets wraps, as the format allows.
-  summary.Tickets = static_cast<std::uint16_t>((totals.Columns + 63) / 64);
+  summary.Tickets = static_cast<std::uint16_t>((columns + 63) / 64);
   summary.MainCombinations = static_cast<std::int32_t>(totals.Main);
   summary.SideCombinations = static_cast<std::int32_t>(totals.Side);
   summary.AllCombinations = static_cast<std::int32_t>(all);
@@ -119,11 +88,11 @@ void SwapSummary(SystemSummary& summary) {
 }  // namespace
 
 void GetInfoTotocalcio(const std::string& path, SystemSummary& summary) {
-  GetInfo(path, summary, AddTotocalcio);
+  GetInfo(path, summary, AddTotocalcioColumns);
 }
 
 void GetInfoTotogol(const std::string& path, SystemSummary& summary) {
-  GetInfo(path, summary, AddTotogol);
+  GetInfo(path, summary, AddTotogolColumns);
 }
 
 void swapinfototocalcio(SystemSummary& summary) {

@@ -1,0 +1,128 @@
+#include "BenchServer.h"
+
+#include <fcntl.h>
+#include <signal.h>
+#include <spawn.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <cstring>
+#include <fstream>
+#include <stdexcept>
+#include <thread>
+#include <vector>
+
+extern char** environ;
+
+namespace varo::bench {
+
+namespace {
+
+const char* const ArchiveBelowDocuments = "Documents/Quillmarch/Quillmarch Varo Server";
+const char* const SettingsBelowConfig = "config/Quillmarch/Quillmarch Varo Server";
+
+}  // namespace
+
+BenchServer::BenchServer(std::filesystem::path program, std::filesystem::path home,
+                         std::uint16_t inPort, std::uint16_t outPort)
+    : program_(std::move(program)), home_(std::move(home)), inPort_(inPort), outPort_(outPort) {
+  std::filesystem::create_directories(TotocalcioFolder());
+  std::filesystem::create_directories(TotogolFolder());
+  std::filesystem::create_directories(home_ / SettingsBelowConfig);
+  std::filesystem::create_directories(home_ / "runtime");
+  std::filesystem::permissions(home_ / "runtime", std::filesystem::perms::owner_all);
+  std::ofstream ini(home_ / SettingsBelowConfig / "QuillmarchvaroServer.ini");
+  ini << "[Comunicazione]\nInPort=" << inPort_ << "\nOutPort=" << outPort_ << "\n";
+  if (!ini) throw std::runtime_error("cannot write the settings file");
+}
+
+BenchServer::~BenchServer() {
+  if (Running()) Stop();
+}
+
+std::filesystem::path BenchServer::TotocalcioFolder() const {
+  return home_ / ArchiveBelowDocuments / "Totocalcio";
+}
+
+std::filesystem::path BenchServer::TotogolFolder() const {
+  return home_ / ArchiveBelowDocuments / "Totogol";
+}
+
+void BenchServer::Start() {
+  // The environment of this process without display, locale surprises or another home.
+  std::vector<std::string> env;
+  for (char** e = environ; *e; ++e) {
+    const std::string entry = *e;
+    const std::string name = entry.substr(0, entry.find('='));
+    if (name == "DISPLAY" || name == "WAYLAND_DISPLAY" || name == "QT_QPA_PLATFORM" ||
+        name == "HOME" || name.rfind("XDG_", 0) == 0) {
+      continue;
+    }
+    env.push_back(entry);
+  }
+  env.push_back("HOME=" + home_.string());
+  env.push_back("XDG_CONFIG_HOME=" + (home_ / "config").string());
+  env.push_back("XDG_RUNTIME_DIR=" + (home_ / "runtime").string());
+  std::vector<char*> envp;
+  for (auto& e : env) envp.push_back(e.data());
+  envp.push_back(nullptr);
+
+  // The development server takes its ports as arguments instead of the settings file.
+  std::vector<std::string> args = {program_.string()};
+  if (program_.filename() == "varo-headless") {
+    args.push_back(std::to_string(inPort_));
+    args.push_back(std::to_string(outPort_));
+  }
+  std::vector<char*> argv;
+  for (auto& a : args) argv.push_back(a.data());
+  argv.push_back(nullptr);
+
+  const std::string errors = (home_ / "server.err").string();
+  posix_spawn_file_actions_t files;
+  posix_spawn_file_actions_init(&files);
+  posix_spawn_file_actions_addopen(&files, 0, "/dev/null", O_RDONLY, 0);
+  posix_spawn_file_actions_addopen(&files, 1, "/dev/null", O_WRONLY, 0);
+  posix_spawn_file_actions_addopen(&files, 2, errors.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
+  const int spawned = posix_spawn(&pid_, argv[0], &files, nullptr, argv.data(), envp.data());
+  posix_spawn_file_actions_destroy(&files);
+  if (spawned != 0) {
+    pid_ = -1;
+    throw std::runtime_error("cannot start " + program_.string() + ": " + strerror(spawned));
+  }
+}
+
+std::string BenchServer::Stop() {
+  if (!Running()) return "not running";
+  kill(pid_, SIGTERM);
+  int status = 0;
+  const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(5);
+  pid_t ended = 0;
+  while ((ended = waitpid(pid_, &status, WNOHANG)) == 0 &&
+         std::chrono::steady_clock::now() < deadline) {
+    std::this_thread::sleep_for(std::chrono::milliseconds(20));
+  }
+  std::string outcome;
+  if (ended == 0) {
+    kill(pid_, SIGKILL);
+    waitpid(pid_, &status, 0);
+    outcome = "killed after 5 s";
+  } else if (WIFEXITED(status)) {
+    outcome = "exit " + std::to_string(WEXITSTATUS(status));
+  } else {
+    outcome = "signal " + std::to_string(WTERMSIG(status));
+  }
+  pid_ = -1;
+  return outcome;
+}
+
+long BenchServer::PeakResidentKiB() const {
+  std::ifstream status("/proc/" + std::to_string(pid_) + "/status");
+  std::string line;
+  while (std::getline(status, line)) {
+    if (line.rfind("VmHWM:", 0) == 0) return std::stol(line.substr(6));
+  }
+  return -1;
+}
+
+}  // namespace varo::bench
