@@ -108,6 +108,14 @@ std::string_view LineEndOf(std::string_view text) {
   return "\n";
 }
 
+// What must follow the text's last line before a new line can go after it: nothing when it
+// ends in a line feed; completes a stray carriage return to the file's CRLF.
+std::string_view LineEndToClose(std::string_view text, std::string_view lineEnd) {
+  if (text.empty() || text.ends_with('\n')) return "";
+  if (text.ends_with('\r') && lineEnd == "\r\n") return "\n";
+  return lineEnd;
+}
+
 void RequireSingleLine(std::string_view what, std::string_view text) {
   if (text.find_first_of("\r\n") != std::string_view::npos) {
     throw std::invalid_argument(std::string(what) + " must not contain a line end");
@@ -160,7 +168,7 @@ std::string SetProfileValue(std::string_view text, std::string_view section, std
   if (found.LastOfSection) {
     const Line& last = lines[*found.LastOfSection];
     result.append(text.substr(0, last.End));
-    if (last.End == last.ContentEnd) result.append(lineEnd);  // the file ended without a line end
+    result.append(LineEndToClose(text.substr(0, last.End), lineEnd));
     result.append(keyLine);
     result.append(lineEnd);
     result.append(text.substr(last.End));
@@ -168,7 +176,7 @@ std::string SetProfileValue(std::string_view text, std::string_view section, std
   }
 
   result.append(text);
-  if (!text.empty() && !text.ends_with('\n')) result.append(lineEnd);
+  result.append(LineEndToClose(text, lineEnd));
   result.append("[").append(section).append("]").append(lineEnd);
   result.append(keyLine).append(lineEnd);
   return result;

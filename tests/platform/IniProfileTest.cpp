@@ -122,6 +122,15 @@ TEST(IniProfileWrite, AddsAKeyAtTheEndOfItsSectionWithTheFilesLineEnd) {
   const auto unterminated = dir.WriteFile("u.ini", "[Altro]\nX=1\n[Comunicazione]\nInPort=7770");
   WritePrivateProfileString("Comunicazione", "OutPort", "7100", unterminated);
   EXPECT_EQ(ReadBytes(unterminated), "[Altro]\nX=1\n[Comunicazione]\nInPort=7770\nOutPort=7100\n");
+
+  // A last line cut after its carriage return is completed, never glued to the new key.
+  const auto cutCrlf = dir.WriteFile("c.ini", "[Comunicazione]\r\nOutPort=7000\r");
+  WritePrivateProfileString("Comunicazione", "InPort", "7771", cutCrlf);
+  EXPECT_EQ(ReadBytes(cutCrlf), "[Comunicazione]\r\nOutPort=7000\r\nInPort=7771\r\n");
+  EXPECT_EQ(GetPrivateProfileString("Comunicazione", "OutPort", "", cutCrlf), "7000");
+  const auto cutOther = dir.WriteFile("o.ini", "[Altro]\r\nX=1\r");
+  WritePrivateProfileString("Comunicazione", "InPort", "7771", cutOther);
+  EXPECT_EQ(ReadBytes(cutOther), "[Altro]\r\nX=1\r\n[Comunicazione]\r\nInPort=7771\r\n");
 }
 
 TEST(IniProfileWrite, AddsASectionAtTheEndOrCreatesTheFile) {
