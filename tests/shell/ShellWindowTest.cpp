@@ -7,6 +7,7 @@
 #include <QApplication>
 #include <QMenu>
 #include <QPlainTextEdit>
+#include <QScreen>
 #include <QTextBlock>
 #include <algorithm>
 #include <chrono>
@@ -114,6 +115,9 @@ TEST_F(ShellWindow, StartsServingHiddenWithItsCaptionAndTrayIcon) {
   window.TrayEvent(QSystemTrayIcon::DoubleClick);
   EXPECT_TRUE(window.isVisible());
   EXPECT_EQ(window.centralWidget()->size(), QSize(549, 302));
+  const QPoint offset =
+      window.geometry().center() - QGuiApplication::primaryScreen()->availableGeometry().center();
+  EXPECT_LE(offset.manhattanLength(), 2) << "not centred on the screen";
 
   window.close();
   EXPECT_FALSE(window.TrayIconAdded());
