@@ -256,7 +256,7 @@ TEST_F(ClientEndToEnd, RefusedValuesAndBadUsageSendNothing) {
 }
 
 TEST_F(ClientEndToEnd, ATakenReplyPortEndsWithThree) {
-  test::UdpPeer occupant(0, "0.0.0.0");
+  test::UdpPeer occupant;  // 127.0.0.1 at a free port
   const ClientRun run = Client({"--port", std::to_string(inputPort), "--reply-port",
                                 std::to_string(occupant.Port()), "info", "totocalcio", "1"},
                                false);
