@@ -1,0 +1,93 @@
+// The main window in this process with a settings folder that is a plain file: it runs on the
+// default ports, and saving either port reports the port message and changes nothing.
+#include <gtest/gtest.h>
+
+#include <QApplication>
+#include <cstdlib>
+#include <deque>
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+
+#include "TempDir.h"
+#include "shell/UPrincipale.h"
+#include "shell/UserDialogs.h"
+
+namespace varo::test {
+namespace {
+
+// Answers the port dialogs from a script and keeps every message.
+class ScriptedDialogs : public UserDialogs {
+ public:
+  std::optional<QString> AskText(QWidget*, const QString&, const QString&,
+                                 const QString& prefilled) override {
+    shown.push_back(prefilled);
+    if (answers.empty()) return std::nullopt;
+    const QString answer = answers.front();
+    answers.pop_front();
+    return answer;
+  }
+  void ShowMessage(QWidget*, const QString&, const QString& text) override {
+    messages.push_back(text);
+  }
+  std::deque<QString> answers;
+  std::vector<QString> shown;
+  std::vector<QString> messages;
+};
+
+std::string Contents(const std::filesystem::path& path) {
+  std::ifstream in(path, std::ios::binary);
+  std::stringstream text;
+  text << in.rdbuf();
+  return text.str();
+}
+
+TEST(WindowSettings, ASettingsFolderThatIsAFileRunsOnDefaultsAndEverySaveReportsIt) {
+  TempDir dir;
+  const auto config = dir.Path() / "config";
+  const auto folder = config / "Quillmarch" / "Quillmarch Varo Server";
+  std::filesystem::create_directories(folder.parent_path());
+  {
+    std::ofstream out(folder, std::ios::binary);
+    out << "not a folder";
+  }
+  ::setenv("XDG_CONFIG_HOME", config.c_str(), 1);
+  ::setenv("HOME", (dir.Path() / "home").c_str(), 1);
+
+  ScriptedDialogs dialogs;
+  TFormPrincipale window(dialogs);
+  // 7770 may be taken on a shared machine; then start-up reports that, which is not this test's.
+  const std::size_t atStart = dialogs.messages.size();
+  EXPECT_EQ(window.OutputPort(), 7000);
+  EXPECT_EQ(window.UDPServer->InputPort(), 7770);
+  const bool active = window.UDPServer->Active();
+
+  dialogs.answers.push_back(QStringLiteral("7001"));
+  window.Portadiuscita1Click();
+  ASSERT_EQ(dialogs.messages.size(), atStart + 1);
+  EXPECT_EQ(dialogs.messages.back(), QStringLiteral("Il numero della porta non valido"));
+  EXPECT_EQ(dialogs.shown.back(), QStringLiteral("7000"));
+  EXPECT_EQ(window.OutputPort(), 7000);
+
+  dialogs.answers.push_back(QStringLiteral("7771"));
+  window.Portainingresso1Click();
+  ASSERT_EQ(dialogs.messages.size(), atStart + 2);
+  EXPECT_EQ(dialogs.messages.back(), QStringLiteral("Il numero della porta non valido"));
+  EXPECT_EQ(dialogs.shown.back(), QStringLiteral("7770"));
+  // The write failed first, so the endpoint was not touched.
+  EXPECT_EQ(window.UDPServer->InputPort(), 7770);
+  EXPECT_EQ(window.UDPServer->Active(), active);
+  EXPECT_EQ(Contents(folder), "not a folder");
+  window.close();
+}
+
+}  // namespace
+}  // namespace varo::test
+
+int main(int argc, char** argv) {
+  ::setenv("QT_QPA_PLATFORM", "offscreen", 1);
+  QApplication app(argc, argv);
+  QApplication::setQuitOnLastWindowClosed(false);
+  ::testing::InitGoogleTest(&argc, argv);
+  return RUN_ALL_TESTS();
+}
