@@ -104,14 +104,26 @@ double TimedRead(const std::vector<std::filesystem::path>& files, std::uint64_t 
 
 struct Row {
   std::string Name, Server, Baseline, Goal;
-  double Ratio;
+  double Ratio;  // of the medians; the goal is judged on it
   bool Met;
+  double BestRatio = 0;  // of the fastest rounds, less moved by other load on the machine
 };
 
 std::string Format(const char* pattern, double a, double b = 0, double c = 0) {
   char text[160];
   std::snprintf(text, sizeof text, pattern, a, b, c);
   return text;
+}
+
+// "median X ms, best Y ms" of a set of rounds.
+std::string Times(const char* number, const std::vector<double>& ms) {
+  const std::string pattern = std::string("median ") + number + " ms, best " + number + " ms";
+  return Format(pattern.c_str(), Median(ms), *std::min_element(ms.begin(), ms.end()));
+}
+
+double BestRatio(const std::vector<double>& server, const std::vector<double>& baseline) {
+  return *std::min_element(server.begin(), server.end()) /
+         *std::min_element(baseline.begin(), baseline.end());
 }
 
 int Main(const std::filesystem::path& program) {
@@ -169,7 +181,7 @@ int Main(const std::filesystem::path& program) {
                          Percentile(service.Micros, 0.5), Percentile(service.Micros, 0.99)),
                   Format("echo floor %.0f req/s, p50 %.0f us, p99 %.0f us", floor.PerSecond(),
                          Percentile(floor.Micros, 0.5), Percentile(floor.Micros, 0.99)),
-                  ">= 0.5", serviceRatio, serviceRatio >= 0.5});
+                  ">= 0.5", serviceRatio, serviceRatio >= 0.5, 0});
 
   std::fprintf(stderr, "tickets ...\n");
   const std::uint32_t middleTicket = BigColumns / 64 / 2;
@@ -189,9 +201,9 @@ int Main(const std::filesystem::path& program) {
     }
   }
   const double ticketRatio = Median(bigTicket) / Median(smallTicket);
-  rows.push_back({"ticket of a 4,782,969-column system", Format("%.3f ms", Median(bigTicket)),
-                  Format("one-ticket system %.3f ms", Median(smallTicket)), "<= 1.5", ticketRatio,
-                  ticketRatio <= 1.5});
+  rows.push_back({"ticket of a 4,782,969-column system", Times("%.3f", bigTicket),
+                  "one-ticket system " + Times("%.3f", smallTicket), "<= 1.5", ticketRatio,
+                  ticketRatio <= 1.5, BestRatio(bigTicket, smallTicket)});
 
   std::fprintf(stderr, "summaries ...\n");
   std::vector<double> info, readBig;
@@ -202,9 +214,9 @@ int Main(const std::filesystem::path& program) {
     if (round >= 0) info.push_back(i), readBig.push_back(r);
   }
   const double infoRatio = Median(info) / Median(readBig);
-  rows.push_back({"information on the 67 MB system", Format("%.2f ms", Median(info)),
-                  Format("read() in 64 KiB blocks %.2f ms", Median(readBig)), "<= 2.0", infoRatio,
-                  infoRatio <= 2.0});
+  rows.push_back({"information on the 67 MB system", Times("%.2f", info),
+                  "read() in 64 KiB blocks " + Times("%.2f", readBig), "<= 2.0", infoRatio,
+                  infoRatio <= 2.0, BestRatio(info, readBig)});
 
   std::fprintf(stderr, "lists ...\n");
   std::vector<double> list, readListed;
@@ -215,18 +227,20 @@ int Main(const std::filesystem::path& program) {
     if (round >= 0) list.push_back(l), readListed.push_back(r);
   }
   const double listRatio = Median(list) / Median(readListed);
-  rows.push_back({"list of 62 systems of 100,000 columns", Format("%.2f ms", Median(list)),
-                  Format("read() of the 62 files %.2f ms", Median(readListed)), "<= 2.5", listRatio,
-                  listRatio <= 2.5});
+  rows.push_back({"list of 62 systems of 100,000 columns", Times("%.2f", list),
+                  "read() of the 62 files " + Times("%.2f", readListed), "<= 2.5", listRatio,
+                  listRatio <= 2.5, BestRatio(list, readListed)});
 
   const long peak = server.PeakResidentKiB();
   const std::string ended = server.Stop();
 
-  std::printf("| benchmark | server | baseline, same run | ratio | goal | met |\n");
-  std::printf("|---|---|---|---|---|---|\n");
+  std::printf(
+      "| benchmark | server | baseline, same run | ratio | goal | met | ratio of bests |\n");
+  std::printf("|---|---|---|---|---|---|---|\n");
   for (const Row& r : rows) {
-    std::printf("| %s | %s | %s | %.2f | %s | %s |\n", r.Name.c_str(), r.Server.c_str(),
-                r.Baseline.c_str(), r.Ratio, r.Goal.c_str(), r.Met ? "yes" : "NO");
+    const std::string best = r.BestRatio > 0 ? Format("%.2f", r.BestRatio) : "-";
+    std::printf("| %s | %s | %s | %.2f | %s | %s | %s |\n", r.Name.c_str(), r.Server.c_str(),
+                r.Baseline.c_str(), r.Ratio, r.Goal.c_str(), r.Met ? "yes" : "NO", best.c_str());
   }
   std::printf(
       "\nServer peak resident memory (VmHWM): %ld KiB (%.1f MiB); medians of %d rounds; "
