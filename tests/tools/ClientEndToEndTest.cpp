@@ -9,8 +9,10 @@
 #include <chrono>
 #include <filesystem>
 #include <fstream>
+#include <functional>
 #include <sstream>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "TempDir.h"
@@ -262,6 +264,56 @@ TEST_F(ClientEndToEnd, ATakenReplyPortEndsWithThree) {
                                false);
   EXPECT_EQ(run.ExitCode, 3);
   EXPECT_NE(run.Err.find("cannot listen for the answer on port"), std::string::npos) << run.Err;
+}
+
+// A stand-in server on a port of its own: answers the first request with the given replies, each
+// made from the request's own header.
+struct FakeServer {
+  test::UdpPeer socket;
+  std::thread thread;
+  FakeServer(std::uint16_t replyPort,
+             std::vector<std::function<test::Bytes(const test::Bytes&)>> replies) {
+    thread = std::thread([this, replyPort, replies] {
+      const auto request = socket.Receive(5000ms);
+      if (!request) return;
+      for (const auto& make : replies) socket.SendTo(replyPort, make(*request));
+    });
+  }
+  ~FakeServer() { thread.join(); }
+};
+
+// A delete reply to the request with this header, its tag changed by tagChange.
+test::Bytes DeleteReply(test::Bytes header, std::uint8_t tagChange, std::uint16_t status) {
+  header.resize(23);
+  header[8] = 0, header[9] = 2;
+  header[13] ^= tagChange;
+  header.push_back(static_cast<std::uint8_t>(status >> 8));
+  header.push_back(static_cast<std::uint8_t>(status));
+  return header;
+}
+
+TEST_F(ClientEndToEnd, AStaleReplyIsSkippedAndTheRequestsOwnIsTaken) {
+  FakeServer fake(replyPort, {[](const test::Bytes& r) { return DeleteReply(r, 0x40, 870); },
+                              [](const test::Bytes& r) { return DeleteReply(r, 0, 1); }});
+  const ClientRun run = Client({"--port", std::to_string(fake.socket.Port()), "--reply-port",
+                                std::to_string(replyPort), "delete", "totogol", "9"},
+                               false);
+  EXPECT_EQ(run.ExitCode, 0) << run.Err;
+  EXPECT_NE(run.Out.find("Totogol system 9 deleted"), std::string::npos) << run.Out;
+}
+
+TEST_F(ClientEndToEnd, AServerWithoutTheHandlerGivesAnUnreadableReply) {
+  // What the endpoint sends for a request no handler serves: the header and a zeroed payload.
+  FakeServer fake(replyPort, {[](const test::Bytes& r) {
+                    test::Bytes echo(r.begin(), r.begin() + 23);
+                    echo.resize(r.size(), 0);
+                    return echo;
+                  }});
+  const ClientRun run = Client({"--port", std::to_string(fake.socket.Port()), "--reply-port",
+                                std::to_string(replyPort), "list", "totocalcio"},
+                               false);
+  EXPECT_EQ(run.ExitCode, 3);
+  EXPECT_NE(run.Err.find("unreadable reply"), std::string::npos) << run.Err;
 }
 
 }  // namespace
