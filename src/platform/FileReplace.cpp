@@ -53,9 +53,9 @@ void WriteAll(int fd, const std::string& bytes, const std::string& path) {
 // A name for the temporary file beside target that no other writer of this process picks.
 std::string TemporaryNameFor(const std::filesystem::path& target) {
   static std::atomic<unsigned> counter{0};
-  const std::filesystem::path name = "." + target.filename().string() + "." +
-                                     std::to_string(::getpid()) + "." +
-                                     std::to_string(counter.fetch_add(1)) + ".tmp";
+  std::string name = ".";
+  name += target.filename().string();
+  name += "." + std::to_string(::getpid()) + "." + std::to_string(counter.fetch_add(1)) + ".tmp";
   return (target.parent_path() / name).string();
 }
 
