@@ -21,7 +21,7 @@ struct NoAnswer {};
 
 class Session {
  public:
-  Session(const ClientOptions& options)
+  explicit Session(const ClientOptions& options)
       : options_(options),
         socket_(options.Host, options.Port, options.ReplyPort),
         random_(std::random_device{}()) {}
