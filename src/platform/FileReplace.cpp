@@ -1,11 +1,13 @@
 #include "FileReplace.h"
 
 #include <fcntl.h>
+#include <signal.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
 #include <atomic>
 #include <cerrno>
+#include <charconv>
 #include <filesystem>
 #include <system_error>
 
@@ -57,6 +59,31 @@ std::string TemporaryNameFor(const std::filesystem::path& target) {
   name += target.filename().string();
   name += "." + std::to_string(::getpid()) + "." + std::to_string(counter.fetch_add(1)) + ".tmp";
   return (target.parent_path() / name).string();
+}
+
+// Removes temporary files of target that a writer killed before its rename left behind: those
+// whose process no longer exists. A live writer's file is left alone.
+void RemoveAbandonedTemporaries(const std::filesystem::path& target) {
+  const std::string prefix = "." + target.filename().string() + ".";
+  const std::string suffix = ".tmp";
+  std::error_code error;
+  const std::filesystem::path folder =
+      target.parent_path().empty() ? std::filesystem::path(".") : target.parent_path();
+  for (const auto& entry : std::filesystem::directory_iterator(folder, error)) {
+    const std::string name = entry.path().filename().string();
+    if (!name.starts_with(prefix) || !name.ends_with(suffix)) continue;
+    // The writer's process id follows the prefix: ".<name>.<pid>.<n>.tmp".
+    const char* first = name.data() + prefix.size();
+    const char* end = name.data() + name.size() - suffix.size();
+    pid_t writer = 0;
+    const auto parsed = std::from_chars(first, end, writer);
+    if (parsed.ec != std::errc() || parsed.ptr == end || *parsed.ptr != '.' || writer <= 0) {
+      continue;
+    }
+    if (writer != ::getpid() && ::kill(writer, 0) != 0 && errno == ESRCH) {
+      std::filesystem::remove(entry.path(), error);
+    }
+  }
 }
 
 // Makes the rename itself durable; a folder that cannot be synced is no reason to fail.
@@ -132,6 +159,7 @@ void ReplaceFile(const std::string& path, const std::string& bytes) {
     throw;
   }
   SyncFolderOf(target);
+  RemoveAbandonedTemporaries(target);
 }
 
 }  // namespace varo

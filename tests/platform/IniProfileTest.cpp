@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 #include <sys/stat.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
 #include <cstdlib>
@@ -197,6 +198,26 @@ TEST(IniProfileWrite, AFailedWriteLeavesTheOldFileWhole) {
   int entries = 0;
   for ([[maybe_unused]] const auto& entry : std::filesystem::directory_iterator(folder)) ++entries;
   EXPECT_EQ(entries, 1);
+}
+
+TEST(IniProfileWrite, TemporaryFilesOfKilledWritersAreRemovedByTheNextWrite) {
+  TempDir dir;
+  const auto file = dir.WriteFile("s.ini", "[Comunicazione]\nInPort=7770\n");
+  // A process that has ended stands for a writer killed between creating and renaming.
+  const pid_t ended = ::fork();
+  if (ended == 0) ::_exit(0);
+  ASSERT_GT(ended, 0);
+  ASSERT_EQ(::waitpid(ended, nullptr, 0), ended);
+  const auto abandoned = dir.WriteFile(".s.ini." + std::to_string(ended) + ".0.tmp", "[Com");
+  const auto live = dir.WriteFile(".s.ini." + std::to_string(::getppid()) + ".3.tmp", "x");
+  const auto unrelated = dir.WriteFile(".other.ini." + std::to_string(ended) + ".0.tmp", "y");
+
+  WritePrivateProfileString("Comunicazione", "InPort", "7771", file);
+
+  EXPECT_EQ(ReadBytes(file), "[Comunicazione]\nInPort=7771\n");
+  EXPECT_FALSE(std::filesystem::exists(abandoned));
+  EXPECT_TRUE(std::filesystem::exists(live));
+  EXPECT_TRUE(std::filesystem::exists(unrelated));
 }
 
 TEST(IniProfileWrite, AFolderThatIsAFileFailsTheWrite) {
