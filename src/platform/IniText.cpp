@@ -149,6 +149,13 @@ std::string SetProfileValue(std::string_view text, std::string_view section, std
   if (key.find('=') != std::string_view::npos || Trim(key).empty()) {
     throw std::invalid_argument("a key name must be non-empty and without '='");
   }
+  // Names the reader could never find again: each write would add one more unreadable line.
+  if (Trim(section) != section || Trim(key) != key) {
+    throw std::invalid_argument("a section or key name must not begin or end with a blank");
+  }
+  if (key.front() == ';' || key.front() == '[') {
+    throw std::invalid_argument("a key name must not begin with ';' or '['");
+  }
 
   const std::vector<Line> lines = SplitLines(text);
   const Location found = Locate(text, lines, section, key);

@@ -158,6 +158,11 @@ TEST(IniProfileWrite, RejectsTextsThatWouldBreakTheFile) {
   EXPECT_THROW(WritePrivateProfileString("S", "K", "1\n[Evil]", file), std::invalid_argument);
   EXPECT_THROW(WritePrivateProfileString("S", "K=", "1", file), std::invalid_argument);
   EXPECT_THROW(WritePrivateProfileString("S]", "K", "1", file), std::invalid_argument);
+  // Names the reader would not find again.
+  EXPECT_THROW(WritePrivateProfileString("S", " K", "1", file), std::invalid_argument);
+  EXPECT_THROW(WritePrivateProfileString("S\t", "K", "1", file), std::invalid_argument);
+  EXPECT_THROW(WritePrivateProfileString("S", ";K", "1", file), std::invalid_argument);
+  EXPECT_THROW(WritePrivateProfileString("S", "[K]", "1", file), std::invalid_argument);
   EXPECT_EQ(ReadBytes(file), "[S]\nK=1\n");
 }
 
