@@ -11,8 +11,9 @@
 
 namespace varo {
 
-// Records read per block by a whole-file pass: large blocks, never one read per record.
-inline constexpr std::size_t RecordsPerBlock = 8192;
+// Records read per block by a whole-file pass (896 KiB): large blocks, never one read per record;
+// fewer system calls weigh more in a large summary than keeping the block in the nearest cache.
+inline constexpr std::size_t RecordsPerBlock = 65536;
 
 // Number of columns in a run of bytes: a short final record still counts as one.
 inline std::size_t ColumnsIn(std::size_t bytes) {

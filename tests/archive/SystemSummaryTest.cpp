@@ -141,15 +141,16 @@ TEST(SystemSummary, TicketsCountRecordsSixtyFourToATicket) {
 
 TEST(SystemSummary, ShortLastRecordCountsAsAColumnWithZerosForTheMissingBytes) {
   test::TempDir temp;
-  // 8193 columns of fourteen doubles fill more than one read block, then three bytes of single
+  // 65537 columns of fourteen doubles fill more than one read block, then three bytes of single
   // signs. Were the missing bytes taken from what was read before, the last column would count
   // doubles too.
-  const std::string data = Repeat(test::UniformColumn(0x03), 8193) + std::string("\x01\x01\x01", 3);
+  const std::string data =
+      Repeat(test::UniformColumn(0x03), 65537) + std::string("\x01\x01\x01", 3);
   const auto file = temp.WriteFile("p.tcl.1", data);
   SystemSummary summary{};
   GetInfoTotocalcio(file.string(), summary);
-  EXPECT_EQ(Copy(summary.MainCombinations), 8193 * 16384 + 1);
-  EXPECT_EQ(Copy(summary.Tickets), 129);  // 8194 columns
+  EXPECT_EQ(Copy(summary.MainCombinations), 65537 * 16384 + 1);
+  EXPECT_EQ(Copy(summary.Tickets), 1025);  // 65538 columns
 
   // A file shorter than one record: its bytes as one column, the rest 0.
   const auto shortFile = temp.WriteFile("q.gcl.1", std::string("\x8F\x07", 2));
