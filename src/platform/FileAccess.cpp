@@ -54,20 +54,6 @@ ReadOnlyFile::~ReadOnlyFile() {
   close(fd_);
 }
 
-std::size_t ReadOnlyFile::ReadFully(std::uint8_t* buffer, std::size_t size) {
-  std::size_t done = 0;
-  while (done < size) {
-    const ssize_t got = read(fd_, buffer + done, size - done);
-    if (got < 0) {
-      if (errno == EINTR) continue;
-      ThrowErrno(errno, "cannot read " + path_);
-    }
-    if (got == 0) break;
-    done += static_cast<std::size_t>(got);
-  }
-  return done;
-}
-
 std::size_t ReadOnlyFile::ReadFullyAt(std::uint64_t offset, std::uint8_t* buffer,
                                       std::size_t size) {
   std::size_t done = 0;
@@ -87,6 +73,12 @@ std::time_t ReadOnlyFile::ModificationTime() const {
   struct stat status;
   if (fstat(fd_, &status) != 0) ThrowErrno(errno, "cannot examine " + path_);
   return status.st_mtime;
+}
+
+std::uint64_t ReadOnlyFile::Size() const {
+  struct stat status;
+  if (fstat(fd_, &status) != 0) ThrowErrno(errno, "cannot examine " + path_);
+  return static_cast<std::uint64_t>(status.st_size);
 }
 
 std::vector<std::string> RegularFileNames(const std::string& folder) {

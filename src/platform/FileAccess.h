@@ -19,15 +19,15 @@ class ReadOnlyFile {
   ReadOnlyFile(const ReadOnlyFile&) = delete;
   ReadOnlyFile& operator=(const ReadOnlyFile&) = delete;
 
-  // Reads from the current position until size bytes or the end; returns the bytes read.
-  std::size_t ReadFully(std::uint8_t* buffer, std::size_t size);
-
   // Reads at offset until size bytes or the end, leaving the position alone; returns the bytes
   // read.
   std::size_t ReadFullyAt(std::uint64_t offset, std::uint8_t* buffer, std::size_t size);
 
   // Last modification time of the open file, in seconds since the epoch.
   std::time_t ModificationTime() const;
+
+  // Length of the open file in bytes at this moment.
+  std::uint64_t Size() const;
 
  private:
   int fd_;

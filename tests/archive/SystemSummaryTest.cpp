@@ -160,6 +160,27 @@ TEST(SystemSummary, ShortLastRecordCountsAsAColumnWithZerosForTheMissingBytes) {
   EXPECT_EQ(Copy(summary.SideCombinations), 12);
 }
 
+TEST(SystemSummary, ALargeSystemCountedInTwoHalvesAddsUpLikeOne) {
+  test::TempDir temp;
+  // 600000 columns (8.4 MB, counted in two halves): the first flagged with two doubles among the
+  // first nine matches (4 main, 4 side), the last whole one flagged with a triple (3 and 3), the
+  // others single signs (1 each), then a short record of three doubles (8, not flagged).
+  std::vector<std::uint8_t> first(14, 0x01), last(14, 0x01);
+  first[0] = first[1] = 0x03;
+  first[8] = 0x81;
+  last[0] = 0x07;
+  last[8] = 0x81;
+  const std::string data = test::Column(first) + Repeat(test::UniformColumn(0x01), 599998) +
+                           test::Column(last) + std::string("\x03\x03\x03", 3);
+  const auto file = temp.WriteFile("big.tcl.7", data);
+  SystemSummary summary{};
+  GetInfoTotocalcio(file.string(), summary);
+  EXPECT_EQ(Copy(summary.MainCombinations), 4 + 599998 + 3 + 8);
+  EXPECT_EQ(Copy(summary.SideCombinations), 4 + 3);
+  EXPECT_EQ(Copy(summary.Tickets), 9376);  // 600001 columns
+  EXPECT_EQ(Copy(summary.Code), 7);
+}
+
 TEST(SystemSummary, FlagByteOfEachGameDecidesTheSideSums) {
   test::TempDir temp;
   // Byte 0 flagged with fourteen triples: a Totogol side column, not a Totocalcio one.
