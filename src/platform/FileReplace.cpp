@@ -57,14 +57,20 @@ std::string TemporaryNameFor(const std::filesystem::path& target) {
   static std::atomic<unsigned> counter{0};
   std::string name = ".";
   name += target.filename().string();
-  name += "." + std::to_string(::getpid()) + "." + std::to_string(counter.fetch_add(1)) + ".tmp";
+  name += '.';
+  name += std::to_string(::getpid());
+  name += '.';
+  name += std::to_string(counter.fetch_add(1));
+  name += ".tmp";
   return (target.parent_path() / name).string();
 }
 
 // Removes temporary files of target that a writer killed before its rename left behind: those
 // whose process no longer exists. A live writer's file is left alone.
 void RemoveAbandonedTemporaries(const std::filesystem::path& target) {
-  const std::string prefix = "." + target.filename().string() + ".";
+  std::string prefix = ".";
+  prefix += target.filename().string();
+  prefix += '.';
   const std::string suffix = ".tmp";
   std::error_code error;
   const std::filesystem::path folder =
