@@ -11,7 +11,7 @@ namespace varo {
 namespace {
 
 using test::BuildRequest;
-using test::RequestSpec;
+using test::RequestFields;
 
 struct CapturingSender : ReplySender {
   std::vector<std::vector<std::uint8_t>> Replies;

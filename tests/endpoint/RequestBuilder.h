@@ -6,7 +6,7 @@
 
 namespace varo::test {
 
-struct RequestSpec {
+struct RequestFields {
   std::uint16_t Command = 0;
   std::uint8_t SubCommand = 0;
   std::vector<std::uint8_t> Payload;
@@ -15,18 +15,18 @@ struct RequestSpec {
 };
 
 // Header with the declared lengths of the payload and extra block, then both.
-inline std::vector<std::uint8_t> BuildRequest(const RequestSpec& spec) {
+inline std::vector<std::uint8_t> BuildRequest(const RequestFields& fields) {
   std::vector<std::uint8_t> d(23, 0);
-  d[0] = spec.Tag;
-  d[8] = static_cast<std::uint8_t>(spec.Payload.size() >> 8);
-  d[9] = static_cast<std::uint8_t>(spec.Payload.size());
-  d[10] = static_cast<std::uint8_t>(spec.Extra.size() >> 8);
-  d[11] = static_cast<std::uint8_t>(spec.Extra.size());
-  d[20] = static_cast<std::uint8_t>(spec.Command >> 8);
-  d[21] = static_cast<std::uint8_t>(spec.Command);
-  d[22] = spec.SubCommand;
-  d.insert(d.end(), spec.Payload.begin(), spec.Payload.end());
-  d.insert(d.end(), spec.Extra.begin(), spec.Extra.end());
+  d[0] = fields.Tag;
+  d[8] = static_cast<std::uint8_t>(fields.Payload.size() >> 8);
+  d[9] = static_cast<std::uint8_t>(fields.Payload.size());
+  d[10] = static_cast<std::uint8_t>(fields.Extra.size() >> 8);
+  d[11] = static_cast<std::uint8_t>(fields.Extra.size());
+  d[20] = static_cast<std::uint8_t>(fields.Command >> 8);
+  d[21] = static_cast<std::uint8_t>(fields.Command);
+  d[22] = fields.SubCommand;
+  d.insert(d.end(), fields.Payload.begin(), fields.Payload.end());
+  d.insert(d.end(), fields.Extra.begin(), fields.Extra.end());
   return d;
 }
 

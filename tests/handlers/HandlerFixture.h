@@ -88,8 +88,8 @@ class HandlerTest : public ::testing::Test {
   }
 
   // The reply to one request, waiting at most two seconds.
-  std::optional<Bytes> Exchange(const RequestSpec& spec) {
-    client.SendTo(inputPort, BuildRequest(spec));
+  std::optional<Bytes> Exchange(const RequestFields& fields) {
+    client.SendTo(inputPort, BuildRequest(fields));
     std::optional<Bytes> got;
     handOver.ServeUntil(
         [&] {
@@ -102,8 +102,8 @@ class HandlerTest : public ::testing::Test {
 
   // The request gets no reply: requests are answered in order, so a probe sent after it must be
   // the first reply to arrive.
-  void ExpectNoReply(const RequestSpec& spec) {
-    client.SendTo(inputPort, BuildRequest(spec));
+  void ExpectNoReply(const RequestFields& fields) {
+    client.SendTo(inputPort, BuildRequest(fields));
     const auto probe = Exchange({.Command = 1, .Tag = ProbeTag});
     ASSERT_TRUE(probe) << "no reply even to the probe";
     EXPECT_EQ((*probe)[0], ProbeTag) << "the request was answered";

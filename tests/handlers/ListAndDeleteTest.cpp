@@ -9,11 +9,11 @@ namespace {
 using Strings = std::vector<std::string>;
 
 // Positions below 255 go out as 00 p, which the server reads back as p.
-RequestSpec ListRequest(std::uint8_t game, std::uint8_t first, std::uint8_t last) {
+RequestFields ListRequest(std::uint8_t game, std::uint8_t first, std::uint8_t last) {
   return {.Command = 510, .SubCommand = 1, .Payload = {game, 0, first, 0, last}};
 }
 
-RequestSpec DeleteRequest(std::uint8_t game, std::uint8_t code) {
+RequestFields DeleteRequest(std::uint8_t game, std::uint8_t code) {
   return {.Command = 510, .SubCommand = 2, .Payload = {game, 0, 0, 0, code}};
 }
 
@@ -144,7 +144,7 @@ TEST_F(ListTest, AnyGameByteButOneListsTotogolAndComesBack) {
 }
 
 TEST_F(ListTest, ReplyHeaderIsTheRequestsWithExtraLengthZero) {
-  RequestSpec request = ListRequest(1, 1, 9);
+  RequestFields request = ListRequest(1, 1, 9);
   request.Extra = {0xE1, 0xE2};
   request.Tag = 0x5A;
   const auto reply = Exchange(request);
@@ -158,7 +158,7 @@ using DeleteTest = HandlerTest;
 
 TEST_F(DeleteTest, ExistingCodeIsDeletedOnceThenNotFound) {
   const std::string path = WriteSystem(1, "Ruota.tcl.12", SmallTotocalcioSystem());
-  RequestSpec request = DeleteRequest(1, 12);
+  RequestFields request = DeleteRequest(1, 12);
   request.Extra = {0x01, 0x02, 0x03};
 
   const auto first = Exchange(request);

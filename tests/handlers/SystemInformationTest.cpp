@@ -8,10 +8,10 @@ namespace {
 using Strings = std::vector<std::string>;
 using InformationTest = HandlerTest;
 
-RequestSpec InfoTotocalcio(Bytes code) {
+RequestFields InfoTotocalcio(Bytes code) {
   return {.Command = 520, .SubCommand = 1, .Payload = code};
 }
-RequestSpec InfoTotogol(Bytes code) {
+RequestFields InfoTotogol(Bytes code) {
   return {.Command = 530, .SubCommand = 3, .Payload = code};
 }
 
@@ -22,7 +22,7 @@ TEST_F(InformationTest, TotocalcioSummaryGoesOutInWireForm) {
                   Column(0x01, {{0, 0x03}, {13, 0x03}, {8, 0x81}}) +
                       Column(0x01, {{0, 0x03}, {1, 0x03}}) + Column(0x01, {{0, 0x03}, {1, 0x03}}));
   SetModified(path, 2006, 3, 15);
-  RequestSpec request = InfoTotocalcio({0, 0, 0, 12});
+  RequestFields request = InfoTotocalcio({0, 0, 0, 12});
   request.Extra = {0x77};
   const auto reply = Exchange(request);
   ASSERT_TRUE(reply);
@@ -70,9 +70,9 @@ TEST_F(InformationTest, UnknownCodeAndCodeOfTheOtherGameAreNotFound) {
   Bytes notFound(61, 0);
   notFound[0] = 0x03;
   notFound[1] = 0x66;
-  for (const RequestSpec& request :
+  for (const RequestFields& request :
        {InfoTotocalcio({0, 0, 0, 9}), InfoTotogol({0, 0, 0, 9}), InfoTotocalcio({0, 0, 0, 5})}) {
-    RequestSpec withExtra = request;
+    RequestFields withExtra = request;
     withExtra.Extra = {1, 2};
     const auto reply = Exchange(withExtra);
     ASSERT_TRUE(reply);

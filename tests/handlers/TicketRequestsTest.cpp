@@ -8,12 +8,12 @@ namespace {
 using Strings = std::vector<std::string>;
 using TicketTest = HandlerTest;
 
-RequestSpec TicketTotocalcio(Bytes code, std::uint8_t ticket) {
+RequestFields TicketTotocalcio(Bytes code, std::uint8_t ticket) {
   code.insert(code.end(), {0, ticket});
   return {.Command = 520, .SubCommand = 2, .Payload = code};
 }
 
-RequestSpec TicketTotogol(Bytes code, std::uint8_t ticket) {
+RequestFields TicketTotogol(Bytes code, std::uint8_t ticket) {
   code.insert(code.end(), {0, ticket});
   return {.Command = 530, .SubCommand = 4, .Payload = code};
 }
@@ -124,7 +124,7 @@ TEST_F(TicketTest, ShortFinalRecordIsAColumnWithItsMissingBytesZero) {
 
 TEST_F(TicketTest, ReplyHeaderKeepsTheRequestsExtraLength) {
   WriteSystem(1, "Uno.tcl.1", Column(0x01));
-  RequestSpec request = TicketTotocalcio({0, 0, 0, 1}, 1);
+  RequestFields request = TicketTotocalcio({0, 0, 0, 1}, 1);
   request.Extra = {9, 9, 9, 9, 9};
   const auto reply = Exchange(request);
   ASSERT_TRUE(reply);
