@@ -17,14 +17,18 @@ namespace {
 // The largest datagram the endpoint accepts; a longer one is detected and dropped.
 constexpr std::size_t ReceiveBufferSize = 8192;
 
-bool IsPort(std::int32_t port) { return port >= 0 && port <= 65535; }
+bool IsPort(std::int32_t port) {
+  return port >= 0 && port <= 65535;
+}
 
 }  // namespace
 
 UDPServer::UDPServer(MainThreadHandOver& handOver, ReadEvent onRead)
     : handOver_(handOver), onRead_(std::move(onRead)) {}
 
-UDPServer::~UDPServer() { Deactivate(); }
+UDPServer::~UDPServer() {
+  Deactivate();
+}
 
 void UDPServer::Activate() {
   if (Active()) return;
@@ -91,8 +95,9 @@ void UDPServer::Listen() {
     sockaddr_in from{};
     socklen_t fromLength = sizeof from;
     // MSG_TRUNC makes the kernel report the datagram's real length, so an oversized one is seen.
-    const ssize_t received = recvfrom(socket_, buffer.data(), buffer.size(), MSG_TRUNC | MSG_DONTWAIT,
-                                      reinterpret_cast<sockaddr*>(&from), &fromLength);
+    const ssize_t received =
+        recvfrom(socket_, buffer.data(), buffer.size(), MSG_TRUNC | MSG_DONTWAIT,
+                 reinterpret_cast<sockaddr*>(&from), &fromLength);
     if (received < 0 || static_cast<std::size_t>(received) > ReceiveBufferSize) continue;
 
     ReceivedDatagram datagram;

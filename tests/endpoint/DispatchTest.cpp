@@ -54,10 +54,12 @@ TEST_F(DispatchTest, EachCommandPairRunsItsOwnHandlerAndNoOther) {
     std::uint8_t Sub;
     std::vector<std::string> Expected;
   } cases[] = {
-      {510, 1, {"lista"}},        {510, 2, {"cancellazione"}}, {520, 1, {"info-tc"}},
-      {520, 2, {"biglietto-tc"}}, {530, 3, {"info-tg"}},       {530, 4, {"biglietto-tg"}},
-      {530, 1, {}},               {520, 3, {}},                {510, 3, {}},
-      {0, 1, {}},                 {511, 1, {}},
+      {510, 1, {"lista"}},   {510, 2, {"cancellazione"}},
+      {520, 1, {"info-tc"}}, {520, 2, {"biglietto-tc"}},
+      {530, 3, {"info-tg"}}, {530, 4, {"biglietto-tg"}},
+      {530, 1, {}},          {520, 3, {}},
+      {510, 3, {}},          {0, 1, {}},
+      {511, 1, {}},
   };
   for (const auto& c : cases) {
     ran.clear();
@@ -79,7 +81,8 @@ TEST_F(DispatchTest, HandlerSeesZeroedReplyAndHeaderCopyAndItsDataLengthIsSent) 
     s.ReplyPayload[1] = 0xCD;
     s.Reply.DataLength = 2;
   };
-  Handle(BuildRequest({.Command = 510, .SubCommand = 1, .Payload = {7, 8, 9}, .Extra = {0x41, 0x42}}));
+  Handle(
+      BuildRequest({.Command = 510, .SubCommand = 1, .Payload = {7, 8, 9}, .Extra = {0x41, 0x42}}));
   ASSERT_EQ(sender.Replies.size(), 1u);
   const auto& r = sender.Replies[0];
   ASSERT_EQ(r.size(), 25u);

@@ -32,8 +32,8 @@ struct UDPServerTest : ::testing::Test {
   CountingHandOver handOver;
   RequestState state;
   HandlerTable handlers;
-  UdpPeer client;       // sends requests
-  UdpPeer replies;      // listens at the output port
+  UdpPeer client;   // sends requests
+  UdpPeer replies;  // listens at the output port
   std::uint16_t inputPort = test::FreeUdpPort();
   UDPServer server{handOver, [this](const ReceivedDatagram& d) {
                      UDPServerUDPRead(state, handlers, d, server);
@@ -108,19 +108,19 @@ TEST_F(UDPServerTest, BackToBackRequestsAreAnsweredInOrder) {
 
 TEST_F(UDPServerTest, MalformedAndOversizedDatagramsGetNoReplyAndServiceGoesOn) {
   std::vector<Bytes> bad;
-  bad.push_back(Bytes(8193, 0));                 // over the receive buffer
-  bad.push_back(Bytes(22, 0));                   // shorter than a header
-  bad.push_back(Bytes{});                        // empty
+  bad.push_back(Bytes(8193, 0));  // over the receive buffer
+  bad.push_back(Bytes(22, 0));    // shorter than a header
+  bad.push_back(Bytes{});         // empty
   Bytes longData = BuildRequest({.Command = 1, .Tag = 9});
-  longData[8] = 0x07, longData[9] = 0xD1;        // DataLength 2001
+  longData[8] = 0x07, longData[9] = 0xD1;  // DataLength 2001
   longData.resize(23 + 2001);
   bad.push_back(longData);
   Bytes longExtra = BuildRequest({.Command = 1, .Tag = 9});
-  longExtra[10] = 0x07, longExtra[11] = 0xD1;    // ExtraLength 2001
+  longExtra[10] = 0x07, longExtra[11] = 0xD1;  // ExtraLength 2001
   longExtra.resize(23 + 2001);
   bad.push_back(longExtra);
   Bytes beyond = BuildRequest({.Command = 1, .Payload = {1, 2, 3}, .Tag = 9});
-  beyond[9] = 4;                                 // declares 4, carries 3
+  beyond[9] = 4;  // declares 4, carries 3
   bad.push_back(beyond);
 
   for (const Bytes& b : bad) client.SendTo(inputPort, b);
@@ -132,8 +132,8 @@ TEST_F(UDPServerTest, MalformedAndOversizedDatagramsGetNoReplyAndServiceGoesOn) 
 }
 
 TEST_F(UDPServerTest, LargestValidDatagramIsServed) {
-  Bytes request = BuildRequest({.Command = 1, .Payload = Bytes(2000, 1), .Extra = Bytes(2000, 2),
-                                .Tag = 3});
+  Bytes request =
+      BuildRequest({.Command = 1, .Payload = Bytes(2000, 1), .Extra = Bytes(2000, 2), .Tag = 3});
   request.resize(8192, 0xFF);  // trailing bytes beyond the declared lengths are ignored
   const auto reply = Exchange(request);
   ASSERT_TRUE(reply);

@@ -42,7 +42,9 @@ UdpPeer::UdpPeer(std::uint16_t port, const std::string& address) {
   port_ = ntohs(sa.sin_port);
 }
 
-UdpPeer::~UdpPeer() { close(fd_); }
+UdpPeer::~UdpPeer() {
+  close(fd_);
+}
 
 void UdpPeer::SendTo(std::uint16_t port, const Bytes& bytes, const std::string& address) {
   sockaddr_in sa = Address(address, port);
