@@ -14,8 +14,6 @@
 #include <stdexcept>
 #include <vector>
 
-extern char** environ;
-
 namespace varo::test {
 
 namespace {
@@ -27,17 +25,6 @@ std::filesystem::path ArchiveBase(const std::filesystem::path& home) {
 }
 
 }  // namespace
-
-Environment EnvironmentWithout(std::initializer_list<const char*> names) {
-  Environment env;
-  for (char** entry = environ; *entry != nullptr; ++entry) {
-    const std::string text = *entry;
-    const auto equals = text.find('=');
-    if (equals != std::string::npos) env[text.substr(0, equals)] = text.substr(equals + 1);
-  }
-  for (const char* name : names) env.erase(name);
-  return env;
-}
 
 Environment HeadlessEnvironment(const std::filesystem::path& root) {
   Environment env = EnvironmentWithout(
@@ -141,17 +128,8 @@ void ServerProcess::Signal(int number) const {
 }
 
 bool ServerProcess::WaitEnded(double seconds) {
-  if (reaped_) return true;
-  const auto deadline = std::chrono::steady_clock::now() + std::chrono::duration<double>(seconds);
-  for (;;) {
-    const pid_t done = ::waitpid(pid_, &status_, WNOHANG);
-    if (done == pid_) {
-      reaped_ = true;
-      return true;
-    }
-    if (std::chrono::steady_clock::now() >= deadline) return false;
-    std::this_thread::sleep_for(std::chrono::milliseconds(10));
-  }
+  if (!reaped_) reaped_ = ReapWithin(pid_, status_, seconds);
+  return reaped_;
 }
 
 std::optional<int> ServerProcess::WaitExit(double seconds) {

@@ -14,12 +14,11 @@
 #include <string>
 #include <thread>
 
+#include "ChildProcesses.h"
+
 namespace varo::test {
 
 using Environment = std::map<std::string, std::string>;
-
-// The test's own environment without the named variables.
-Environment EnvironmentWithout(std::initializer_list<const char*> names);
 
 // An environment for a headless server below root: HOME, XDG_CONFIG_HOME and XDG_RUNTIME_DIR
 // inside it (created), no display, no Documents override.

@@ -13,8 +13,6 @@
 
 #include "ShellTestSupport.h"
 
-extern char** environ;
-
 namespace varo::test {
 
 ChildProcess::ChildProcess(const std::vector<std::string>& command,
@@ -49,17 +47,8 @@ ChildProcess::~ChildProcess() {
 }
 
 bool ChildProcess::Reap(double seconds) {
-  if (reaped_) return true;
-  const auto deadline = std::chrono::steady_clock::now() + std::chrono::duration<double>(seconds);
-  for (;;) {
-    const pid_t done = ::waitpid(pid_, &status_, WNOHANG);
-    if (done == pid_) {
-      reaped_ = true;
-      return true;
-    }
-    if (std::chrono::steady_clock::now() >= deadline) return false;
-    std::this_thread::sleep_for(std::chrono::milliseconds(10));
-  }
+  if (!reaped_) reaped_ = ReapWithin(pid_, status_, seconds);
+  return reaped_;
 }
 
 std::optional<int> ChildProcess::WaitExit(double seconds) {
@@ -80,19 +69,6 @@ std::string ChildProcess::StandardOutput() const {
 }
 std::string ChildProcess::StandardError() const {
   return FileBytes(err_);
-}
-
-std::map<std::string, std::string> CurrentEnvironmentWithout(
-    std::initializer_list<const char*> names) {
-  std::map<std::string, std::string> env;
-  for (char** entry = environ; *entry != nullptr; ++entry) {
-    const std::string text = *entry;
-    const std::size_t equals = text.find('=');
-    if (equals == std::string::npos) continue;
-    env[text.substr(0, equals)] = text.substr(equals + 1);
-  }
-  for (const char* name : names) env.erase(name);
-  return env;
 }
 
 }  // namespace varo::test

@@ -9,6 +9,8 @@
 #include <string>
 #include <vector>
 
+#include "ChildProcesses.h"
+
 namespace varo::test {
 
 class ChildProcess {
@@ -41,9 +43,5 @@ class ChildProcess {
   std::filesystem::path out_;
   std::filesystem::path err_;
 };
-
-// The environment of the test process with these names removed.
-std::map<std::string, std::string> CurrentEnvironmentWithout(
-    std::initializer_list<const char*> names);
 
 }  // namespace varo::test

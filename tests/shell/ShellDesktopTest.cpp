@@ -73,7 +73,7 @@ TEST(ShellDesktop, TheTrayIconShowsTheWindowAndClosingItEndsTheProgram) {
     GTEST_SKIP() << "Xvfb, openbox, tint2 or xdotool is missing";
   }
   TempDir dir;
-  auto env = CurrentEnvironmentWithout({"DISPLAY", "WAYLAND_DISPLAY", "QT_QPA_PLATFORM"});
+  auto env = EnvironmentWithout({"DISPLAY", "WAYLAND_DISPLAY", "QT_QPA_PLATFORM"});
   env["HOME"] = (dir.Path() / "home").string();
   env["XDG_CONFIG_HOME"] = (dir.Path() / "config").string();
   env["XDG_RUNTIME_DIR"] = (dir.Path() / "run").string();

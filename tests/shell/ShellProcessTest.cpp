@@ -27,7 +27,7 @@ class ShellProcess : public ::testing::Test {
     std::filesystem::create_directories(dir_.Path() / "home");
     std::filesystem::create_directories(runtime_);
     ::chmod(runtime_.c_str(), 0700);
-    env_ = CurrentEnvironmentWithout({"DISPLAY", "WAYLAND_DISPLAY", "QT_QPA_PLATFORM"});
+    env_ = EnvironmentWithout({"DISPLAY", "WAYLAND_DISPLAY", "QT_QPA_PLATFORM"});
     env_["HOME"] = (dir_.Path() / "home").string();
     env_["XDG_CONFIG_HOME"] = config_.string();
     env_["XDG_RUNTIME_DIR"] = runtime_.string();
