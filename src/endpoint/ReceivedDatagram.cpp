@@ -12,4 +12,11 @@ std::string ReceivedDatagram::SenderText() const {
   return text;
 }
 
+bool IsOwnReply(const ReceivedDatagram& datagram, std::int32_t inputPort) {
+  if (datagram.SenderPort != inputPort) return false;
+  const std::uint32_t sender = ntohl(datagram.SenderAddress);
+  const bool loopback = (sender >> 24) == 127;
+  return loopback || datagram.SenderAddress == datagram.DestinationAddress;
+}
+
 }  // namespace varo

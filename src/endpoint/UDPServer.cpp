@@ -8,7 +8,9 @@
 #include <unistd.h>
 
 #include <chrono>
+#include <cstring>
 #include <exception>
+#include <system_error>
 
 namespace varo {
 
@@ -24,7 +26,9 @@ bool IsPort(std::int32_t port) {
 }  // namespace
 
 UDPServer::UDPServer(MainThreadHandOver& handOver, ReadEvent onRead)
-    : handOver_(handOver), onRead_(std::move(onRead)) {}
+    : handOver_(handOver),
+      onRead_(std::move(onRead)),
+      startListener_([](std::function<void()> body) { return std::thread(std::move(body)); }) {}
 
 UDPServer::~UDPServer() {
   Deactivate();
@@ -40,18 +44,33 @@ void UDPServer::Activate() {
   address.sin_family = AF_INET;
   address.sin_addr.s_addr = htonl(INADDR_ANY);
   address.sin_port = htons(static_cast<std::uint16_t>(inputPort_));
+  // The destination address of each datagram tells the server's own replies from requests.
+  const int on = 1;
   int wake[2];
-  if (bind(fd, reinterpret_cast<sockaddr*>(&address), sizeof address) != 0 ||
+  if (setsockopt(fd, IPPROTO_IP, IP_PKTINFO, &on, sizeof on) != 0 ||
+      bind(fd, reinterpret_cast<sockaddr*>(&address), sizeof address) != 0 ||
       pipe2(wake, O_CLOEXEC | O_NONBLOCK) != 0) {
     close(fd);
     throw BindError();
   }
+  // Port 0 binds a port the system picks; the listener compares with the one actually bound.
+  sockaddr_in bound{};
+  socklen_t boundLength = sizeof bound;
+  getsockname(fd, reinterpret_cast<sockaddr*>(&bound), &boundLength);
+  const std::uint16_t boundPort = ntohs(bound.sin_port);
   socket_ = fd;
   wakeRead_ = wake[0];
   wakeWrite_ = wake[1];
   stopping_ = false;
   listenerEnded_ = false;
-  listener_ = std::thread([this] { Listen(); });
+  try {
+    listener_ = startListener_([this, boundPort] { Listen(boundPort); });
+  } catch (const std::system_error& error) {
+    // Without a listener nothing would ever end, and Deactivate would wait for it forever.
+    listenerEnded_ = true;
+    CloseAll();
+    throw std::system_error(error.code(), "cannot start the request listener");
+  }
 }
 
 void UDPServer::Deactivate() {
@@ -66,6 +85,10 @@ void UDPServer::Deactivate() {
     std::this_thread::sleep_for(std::chrono::milliseconds(1));
   }
   listener_.join();
+  CloseAll();
+}
+
+void UDPServer::CloseAll() {
   close(socket_);
   close(wakeRead_);
   close(wakeWrite_);
@@ -84,7 +107,7 @@ void UDPServer::SendReply(const ReceivedDatagram& request, std::int32_t outputPo
          sizeof to);
 }
 
-void UDPServer::Listen() {
+void UDPServer::Listen(std::uint16_t boundPort) {
   std::vector<std::uint8_t> buffer(ReceiveBufferSize);
   while (!stopping_) {
     pollfd waits[2] = {{socket_, POLLIN, 0}, {wakeRead_, POLLIN, 0}};
@@ -93,17 +116,32 @@ void UDPServer::Listen() {
     if (!(waits[0].revents & POLLIN)) continue;
 
     sockaddr_in from{};
-    socklen_t fromLength = sizeof from;
+    iovec data{buffer.data(), buffer.size()};
+    alignas(cmsghdr) unsigned char control[CMSG_SPACE(sizeof(in_pktinfo))];
+    msghdr message{};
+    message.msg_name = &from;
+    message.msg_namelen = sizeof from;
+    message.msg_iov = &data;
+    message.msg_iovlen = 1;
+    message.msg_control = control;
+    message.msg_controllen = sizeof control;
     // MSG_TRUNC makes the kernel report the datagram's real length, so an oversized one is seen.
-    const ssize_t received =
-        recvfrom(socket_, buffer.data(), buffer.size(), MSG_TRUNC | MSG_DONTWAIT,
-                 reinterpret_cast<sockaddr*>(&from), &fromLength);
+    const ssize_t received = recvmsg(socket_, &message, MSG_TRUNC | MSG_DONTWAIT);
     if (received < 0 || static_cast<std::size_t>(received) > ReceiveBufferSize) continue;
 
     ReceivedDatagram datagram;
-    datagram.Bytes.assign(buffer.begin(), buffer.begin() + received);
     datagram.SenderAddress = from.sin_addr.s_addr;
     datagram.SenderPort = ntohs(from.sin_port);
+    for (cmsghdr* c = CMSG_FIRSTHDR(&message); c != nullptr; c = CMSG_NXTHDR(&message, c)) {
+      if (c->cmsg_level == IPPROTO_IP && c->cmsg_type == IP_PKTINFO) {
+        in_pktinfo info;
+        std::memcpy(&info, CMSG_DATA(c), sizeof info);
+        datagram.DestinationAddress = info.ipi_addr.s_addr;
+      }
+    }
+    // Dropped here, before any handler or log line: answering it would answer itself forever.
+    if (IsOwnReply(datagram, boundPort)) continue;
+    datagram.Bytes.assign(buffer.begin(), buffer.begin() + received);
 
     std::exception_ptr failure;
     handOver_.RunOnMainThread([&] {

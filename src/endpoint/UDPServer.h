@@ -26,6 +26,9 @@ class UDPServer : public ReplySender {
  public:
   // Runs on the main thread for every datagram received; may throw (the datagram is dropped).
   using ReadEvent = std::function<void(const ReceivedDatagram&)>;
+  // Starts the listener thread running body; throws std::system_error when no thread can be
+  // created.
+  using ListenerStarter = std::function<std::thread(std::function<void()> body)>;
 
   UDPServer(MainThreadHandOver& handOver, ReadEvent onRead);
   ~UDPServer() override;
@@ -36,21 +39,26 @@ class UDPServer : public ReplySender {
   void SetInputPort(std::int32_t port) { inputPort_ = port; }
   std::int32_t InputPort() const { return inputPort_; }
 
-  // Binds the any-address at the input port and starts the listener; throws BindError.
+  // Binds the any-address at the input port and starts the listener. Throws BindError, or
+  // std::system_error when the thread cannot be created; a failure leaves it inactive, all closed.
   void Activate();
   // Stops the listener and closes the socket; serves pending hand-overs while it waits.
   void Deactivate();
   bool Active() const { return socket_ >= 0; }
+  // Replaces how the listener thread is started (a test makes it fail).
+  void SetListenerStarter(ListenerStarter starter) { startListener_ = std::move(starter); }
 
   // Sends from the input-port socket; dropped when inactive, stopping or the port is invalid.
   void SendReply(const ReceivedDatagram& request, std::int32_t outputPort,
                  std::span<const std::uint8_t> reply) override;
 
  private:
-  void Listen();
+  void Listen(std::uint16_t boundPort);
+  void CloseAll();
 
   MainThreadHandOver& handOver_;
   ReadEvent onRead_;
+  ListenerStarter startListener_;
   std::int32_t inputPort_ = 7770;
   int socket_ = -1;
   int wakeRead_ = -1;

@@ -5,10 +5,25 @@
 namespace varo {
 
 std::string Printable(std::string_view nameOrPath) {
-  std::string shown(nameOrPath);
-  for (char& c : shown) {
-    const auto byte = static_cast<unsigned char>(c);
-    if (byte < 0x20 || byte == 0x7F) c = '?';
+  std::string shown;
+  shown.reserve(nameOrPath.size());
+  for (std::size_t i = 0; i < nameOrPath.size(); ++i) {
+    const auto byte = static_cast<unsigned char>(nameOrPath[i]);
+    if (byte < 0x20 || byte == 0x7F) {
+      shown.push_back('?');
+      continue;
+    }
+    // U+0085, U+2028 and U+2029 in UTF-8: a text view breaks the line at each of them.
+    const std::string_view rest = nameOrPath.substr(i);
+    if (rest.starts_with("\xC2\x85")) {
+      shown.push_back('?');
+      i += 1;
+    } else if (rest.starts_with("\xE2\x80\xA8") || rest.starts_with("\xE2\x80\xA9")) {
+      shown.push_back('?');
+      i += 2;
+    } else {
+      shown.push_back(static_cast<char>(byte));
+    }
   }
   return shown;
 }

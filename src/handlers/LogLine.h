@@ -8,8 +8,9 @@
 
 namespace varo {
 
-// A name or path as the file system holds it, bytes below 0x20 and 0x7F shown as "?", so a file
-// name cannot forge a line of its own.
+// A name or path as the file system holds it, bytes below 0x20 and 0x7F and the line and
+// paragraph separators U+0085, U+2028 and U+2029 shown as one "?" each, so a file name cannot
+// forge a line of its own.
 std::string Printable(std::string_view nameOrPath);
 
 // Appends text + " [" + the time of day taken now + "]".

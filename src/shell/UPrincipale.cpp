@@ -13,6 +13,7 @@
 #include <stdexcept>
 
 #include "handlers/Handlers.h"
+#include "handlers/LogLine.h"
 #include "platform/IniProfile.h"
 #include "platform/IntegerRule.h"
 #include "shell/ApplicationIcon.h"
@@ -167,11 +168,8 @@ void TFormPrincipale::ShowError(const QString& text) {
 }
 
 void TFormPrincipale::Append(const std::string& line) {
-  std::string text = line;
   // One log line stays one line, in the view and on standard output alike.
-  for (char& c : text) {
-    if (c == '\n' || c == '\r') c = '?';
-  }
+  std::string text = Printable(line);
   MemoLog->appendPlainText(QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size())));
   text.push_back('\n');
   std::fwrite(text.data(), 1, text.size(), stdout);

@@ -52,7 +52,6 @@ class TFormPrincipale : public QMainWindow, public ActivityLog {
   const ArchiveFolders& Folders() const { return folders_; }
   bool TrayIconAdded() const { return TrayIcon != nullptr && TrayIcon->isVisible(); }
 
-  std::unique_ptr<varo::UDPServer> UDPServer;
   QPlainTextEdit* MemoLog = nullptr;
   QMenuBar* MainMenu1 = nullptr;
   QMenu* Porta = nullptr;
@@ -77,6 +76,11 @@ class TFormPrincipale : public QMainWindow, public ActivityLog {
   QtHandOver handOver_;
   bool shownOnce_ = false;
   bool closing_ = false;
+
+ public:
+  // Declared after what it serves with (hand-over, request state, handlers), so it is stopped
+  // before they go, also when the constructor fails half-way.
+  std::unique_ptr<varo::UDPServer> UDPServer;
 };
 
 }  // namespace varo

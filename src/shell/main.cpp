@@ -8,6 +8,7 @@
 
 #include "platform/InstanceLock.h"
 #include "platform/Signals.h"
+#include "platform/StandardStreams.h"
 #include "shell/ApplicationIcon.h"
 #include "shell/DisplayPlatform.h"
 #include "shell/ShellPaths.h"
@@ -16,6 +17,8 @@
 #include "shell/VaroApplication.h"
 
 int main(int argc, char** argv) {
+  // Before anything is opened, so the log never lands in a file that took a closed stream's number.
+  varo::EnsureStandardStreams();
   std::setlocale(LC_ALL, "");
   varo::IgnoreBrokenPipe();
 
@@ -28,7 +31,7 @@ int main(int argc, char** argv) {
   varo::InstanceLock lock(varo::InstanceLockPath(varo::SettingsFolderPath()));
   if (lock.HeldElsewhere()) return 0;
 
-  // Caught from here on, so a stop request during start-up waits for the event loop.
+  // Caught from here on; the byte waits in the pipe until the event loop below takes it.
   int stopPipe = -1;
   try {
     stopPipe = varo::InstallStopSignalPipe();
@@ -44,29 +47,39 @@ int main(int argc, char** argv) {
   QApplication::setWindowIcon(varo::ApplicationIcon());
   QGuiApplication::setDesktopFileName(QStringLiteral("quillmarch-varo-server"));
 
+  // A stop request by signal ends the program the way closing the window does. It is watched
+  // before the window exists, since start-up may hold a message box open: then every event loop
+  // is left and start-up ends without serving.
   std::unique_ptr<varo::TFormPrincipale> window;
+  bool stopRequested = false;
+  std::unique_ptr<QSocketNotifier> stopSignals;
+  if (stopPipe >= 0) {
+    stopSignals = std::make_unique<QSocketNotifier>(stopPipe, QSocketNotifier::Read);
+    QObject::connect(stopSignals.get(), &QSocketNotifier::activated, &app,
+                     [&window, &stopRequested, stopPipe] {
+                       while (varo::TakeStopSignal(stopPipe) != 0) {
+                       }
+                       stopRequested = true;
+                       if (window) {
+                         window->close();
+                       } else {
+                         QCoreApplication::exit(0);
+                       }
+                     });
+  }
+
   try {
     window = std::make_unique<varo::TFormPrincipale>(dialogs);
   } catch (const std::exception& error) {
     varo::ReportUnhandledError(dialogs, QString::fromLocal8Bit(error.what()));
     return 1;
   }
-  // Without a notification area a hidden window could be neither reached nor closed.
-  if (!QSystemTrayIcon::isSystemTrayAvailable()) window->Present();
 
-  // A stop request by signal ends the program the way closing the window does.
-  std::unique_ptr<QSocketNotifier> stopSignals;
-  if (stopPipe >= 0) {
-    stopSignals = std::make_unique<QSocketNotifier>(stopPipe, QSocketNotifier::Read);
-    QObject::connect(stopSignals.get(), &QSocketNotifier::activated, window.get(),
-                     [&window, stopPipe] {
-                       while (varo::TakeStopSignal(stopPipe) != 0) {
-                       }
-                       window->close();
-                     });
+  if (!stopRequested) {
+    // Without a notification area a hidden window could be neither reached nor closed.
+    if (!QSystemTrayIcon::isSystemTrayAvailable()) window->Present();
+    QApplication::exec();
   }
-
-  QApplication::exec();
 
   // The port is free before the lock goes, so a new instance started at once can bind it.
   window->UDPServer->Deactivate();

@@ -4,6 +4,7 @@
 #include <chrono>
 #include <optional>
 #include <stdexcept>
+#include <system_error>
 
 #include "RequestBuilder.h"
 #include "UdpPeer.h"
@@ -239,6 +240,62 @@ TEST_F(UDPServerTest, DeactivatingAnIdleEndpointReturnsWithinOneSecond) {
   EXPECT_LT(std::chrono::steady_clock::now() - start, 1s);
   server.Activate();
   ASSERT_TRUE(Exchange(BuildRequest({.Command = 1})));
+}
+
+TEST_F(UDPServerTest, AListenerThatCannotStartLeavesTheEndpointInactiveAndClosed) {
+  server.Deactivate();
+  server.SetListenerStarter([](std::function<void()>) -> std::thread {
+    throw std::system_error(std::make_error_code(std::errc::resource_unavailable_try_again));
+  });
+  EXPECT_THROW(server.Activate(), std::system_error);
+  EXPECT_FALSE(server.Active());
+  // Nothing is left waiting for a thread that never ran, and the socket is let go.
+  const auto start = std::chrono::steady_clock::now();
+  server.Deactivate();
+  EXPECT_LT(std::chrono::steady_clock::now() - start, 1s);
+  { UdpPeer takesThePort(inputPort); }
+
+  server.SetListenerStarter([](std::function<void()> body) { return std::thread(body); });
+  server.Activate();
+  ASSERT_TRUE(Exchange(BuildRequest({.Command = 1, .Tag = 4})));
+}
+
+TEST_F(UDPServerTest, ItsOwnRepliesAreNeverHandledWhenTheOutputPortIsTheInputPort) {
+  int handled = 0;
+  handlers.RichiestaLista = [&](RequestState& s) {
+    ++handled;
+    s.Reply.DataLength = 2;
+  };
+  state.OutputPort = inputPort;
+  // From 127.0.0.1 the reply comes back to itself directly; to 127.0.0.2 it leaves the same way.
+  UdpPeer second(0, "127.0.0.2");
+  client.SendTo(inputPort, BuildRequest({.Command = 510, .SubCommand = 1}));
+  second.SendTo(inputPort, BuildRequest({.Command = 510, .SubCommand = 1}));
+  handOver.ServeFor(500ms);
+  EXPECT_EQ(handled, 2);
+
+  state.OutputPort = replies.Port();
+  const auto reply = Exchange(BuildRequest({.Command = 1, .Tag = 6}));
+  ASSERT_TRUE(reply);
+  EXPECT_EQ((*reply)[0], 6);
+  EXPECT_EQ(handled, 2);
+}
+
+TEST(OwnReply, OnlyTheInputPortOfThisHostCounts) {
+  // Addresses in network byte order, written out: 127.0.0.9, 192.0.2.1, 192.0.2.7.
+  const std::uint32_t loopback9 = 0x0900007F, here = 0x010200C0, other = 0x070200C0;
+  const auto from = [](std::uint32_t address, std::uint16_t port, std::uint32_t to) {
+    ReceivedDatagram d;
+    d.SenderAddress = address;
+    d.SenderPort = port;
+    d.DestinationAddress = to;
+    return d;
+  };
+  EXPECT_TRUE(IsOwnReply(from(loopback9, 7770, 0x0100007F), 7770));
+  EXPECT_TRUE(IsOwnReply(from(here, 7770, here), 7770));
+  EXPECT_FALSE(IsOwnReply(from(other, 7770, here), 7770));  // a client listening on that number
+  EXPECT_FALSE(IsOwnReply(from(loopback9, 7771, 0x0100007F), 7770));
+  EXPECT_FALSE(IsOwnReply(from(here, 7000, here), 7770));
 }
 
 }  // namespace

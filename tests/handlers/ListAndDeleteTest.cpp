@@ -226,14 +226,21 @@ TEST_F(FailureTest, MissingGameFolderGetsNoReplyAndNoLogLine) {
 }
 
 TEST_F(FailureTest, ControlBytesInNamesShowAsQuestionMarks) {
-  WriteSystem(1, "a\nb\x7f.tcl.5", "");
+  // U+2029, U+2028 and U+0085 end a line in a text view too: one "?" each.
+  WriteSystem(1,
+              "a\nb\x7f\xE2\x80\xA9"
+              "c\xE2\x80\xA8"
+              "d\xC2\x85"
+              "e.tcl.5",
+              "");
   const auto reply = Exchange({.Command = 520, .SubCommand = 1, .Payload = {0, 0, 0, 5}});
   ASSERT_TRUE(reply);
-  EXPECT_EQ(Bodies(), (Strings{"Richiesta informazioni a?b?.tcl.5", "Informazioni inviate"}));
+  EXPECT_EQ(Bodies(), (Strings{"Richiesta informazioni a?b??c?d?e.tcl.5", "Informazioni inviate"}));
   const auto deleted = Exchange(DeleteRequest(1, 5));
   ASSERT_TRUE(deleted);
   ASSERT_EQ(log.Lines.size(), 4u);
-  EXPECT_EQ(Bodies()[2], "Richiesta cancellazione " + folders.TotocalcioFolder + "/a?b?.tcl.5");
+  EXPECT_EQ(Bodies()[2],
+            "Richiesta cancellazione " + folders.TotocalcioFolder + "/a?b??c?d?e.tcl.5");
 }
 
 TEST_F(FailureTest, TimeStampIsTheLongTimeOfTheCurrentLocale) {

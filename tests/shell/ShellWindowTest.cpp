@@ -15,6 +15,8 @@
 #include <deque>
 #include <filesystem>
 #include <fstream>
+#include <system_error>
+#include <thread>
 #include <vector>
 
 #include "ShellTestSupport.h"
@@ -276,6 +278,28 @@ TEST_F(ShellWindow, AnInputPortThatCannotBeBoundIsStoredAndLeavesTheEndpointInac
   EXPECT_TRUE(Serves(inPort, replies_));
 }
 
+TEST_F(ShellWindow, AListenerThatCannotStartAtAPortChangeShowsTheMessageAndGoesOn) {
+  const std::uint16_t inPort = FreeUdpPort();
+  WritePorts(config_, inPort, replies_.Port());
+  TFormPrincipale window(dialogs_);
+  window.UDPServer->SetListenerStarter([](std::function<void()>) -> std::thread {
+    throw std::system_error(std::make_error_code(std::errc::resource_unavailable_try_again));
+  });
+  const std::uint16_t newPort = FreeUdpPort();
+  dialogs_.answers.push_back(QString::number(newPort));
+  window.Portainingresso1Click();
+  ASSERT_EQ(dialogs_.messages.size(), 1u);
+  EXPECT_EQ(dialogs_.messages[0].Text, PortMessage);
+  EXPECT_FALSE(window.UDPServer->Active());
+  { UdpPeer portLetGo(newPort, "0.0.0.0"); }
+
+  window.UDPServer->SetListenerStarter(
+      [](std::function<void()> body) { return std::thread(body); });
+  dialogs_.answers.push_back(QString::number(newPort));
+  window.Portainingresso1Click();
+  EXPECT_TRUE(Serves(newPort, replies_));
+}
+
 TEST_F(ShellWindow, DialogsShowTheDefaultsWhenTheFileIsGoneAndCreateIt) {
   const std::uint16_t inPort = FreeUdpPort();
   const auto settings = WritePorts(config_, inPort, replies_.Port());
@@ -323,6 +347,12 @@ TEST_F(ShellWindow, LogLinesGoToTheViewAndToStandardOutput) {
   ::dup2(::fileno(sink), 1);
   for (int i = 1; i <= 10003; ++i) window.Append("Richiesta " + std::to_string(i) + " [12:00:00]");
   window.Append("a\nforged line");
+  // U+2029, U+2028 and U+0085 break a line in a text view as surely as a line feed does.
+  window.Append(
+      "b\xE2\x80\xA9"
+      "forged\xE2\x80\xA8"
+      "line\xC2\x85"
+      "too");
   std::fflush(stdout);
   ::dup2(saved, 1);
   ::close(saved);
@@ -330,14 +360,15 @@ TEST_F(ShellWindow, LogLinesGoToTheViewAndToStandardOutput) {
 
   const std::string out = FileBytes(captured);
   EXPECT_TRUE(out.starts_with("Richiesta 1 [12:00:00]\nRichiesta 2 [12:00:00]\n"));
-  EXPECT_TRUE(out.ends_with("Richiesta 10003 [12:00:00]\na?forged line\n"));
-  EXPECT_EQ(std::count(out.begin(), out.end(), '\n'), 10004);
+  EXPECT_TRUE(out.ends_with("Richiesta 10003 [12:00:00]\na?forged line\nb?forged?line?too\n"));
+  EXPECT_EQ(std::count(out.begin(), out.end(), '\n'), 10005);
 
   // The view keeps the latest 10,000 lines.
   const QTextDocument* log = window.MemoLog->document();
   EXPECT_EQ(log->blockCount(), 10000);
-  EXPECT_EQ(log->firstBlock().text(), "Richiesta 5 [12:00:00]");
-  EXPECT_EQ(log->lastBlock().text(), "a?forged line");
+  EXPECT_EQ(log->firstBlock().text(), "Richiesta 6 [12:00:00]");
+  EXPECT_EQ(log->lastBlock().previous().text(), "a?forged line");
+  EXPECT_EQ(log->lastBlock().text(), "b?forged?line?too");
 }
 
 }  // namespace

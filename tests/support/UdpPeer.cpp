@@ -6,6 +6,8 @@
 #include <sys/socket.h>
 #include <unistd.h>
 
+#include <ctime>
+#include <random>
 #include <stdexcept>
 
 namespace varo::test {
@@ -25,6 +27,18 @@ sockaddr_in Address(const std::string& address, std::uint16_t port) {
 }  // namespace
 
 std::uint16_t FreeUdpPort() {
+  // Below the system's ephemeral range (32768 and up here), so a peer that binds port 0 in a test
+  // running alongside cannot be given the port between this check and its use.
+  static std::minstd_rand pick(static_cast<unsigned>(getpid()) * 7919u +
+                               static_cast<unsigned>(time(nullptr)));
+  for (int attempt = 0; attempt < 200; ++attempt) {
+    const auto port = static_cast<std::uint16_t>(20000 + pick() % 12000);
+    try {
+      UdpPeer probe(port, "0.0.0.0");
+      return port;
+    } catch (const std::runtime_error&) {
+    }
+  }
   UdpPeer probe;
   return probe.Port();
 }
