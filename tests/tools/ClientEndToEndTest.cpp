@@ -145,6 +145,18 @@ TEST_F(ClientEndToEnd, ListShowsEverySystemWithCodeNameDateAndCost) {
             std::string::npos)
       << run.Out;
   EXPECT_EQ(log.Lines.size(), 2u);
+
+  // -65534 goes out as 00 00 00 02, as 2 would: the whole name settles it; the cut one does not.
+  System(folders.TotocalcioFolder, "neg.tcl.-65534", Columns(1, '\x01'));
+  System(folders.TotocalcioFolder, "Sistema del sabato.tcl.12", Columns(1, '\x01'));
+  const ClientRun json = Client({"--json", "list", "totocalcio"});
+  EXPECT_EQ(json.ExitCode, 0) << json.Err;
+  for (const char* entry : {"{\"position\": 2, \"code\": -65534, \"name\": \"neg.tcl.-65534\"",
+                            "{\"position\": 3, \"code\": 12, \"name\": \"Ruota.tcl.12\"",
+                            "{\"position\": 4, \"code\": 12, \"code_or\": -65524, \"name\": "
+                            "\"Sistema del sabato.t\""}) {
+    EXPECT_NE(json.Out.find(entry), std::string::npos) << entry << "\n" << json.Out;
+  }
 }
 
 TEST_F(ClientEndToEnd, LongListsArriveInPagesUpToTheLastPosition) {
@@ -183,6 +195,19 @@ TEST_F(ClientEndToEnd, InfoShowsEverySummaryFieldAndNotFoundEndsWithOne) {
         "total cost (cents)    239148450 (2391484.50 euro)\n", "marker                1\n"}) {
     EXPECT_NE(run.Out.find(line), std::string::npos) << line << run.Out;
   }
+
+  // 4^13 combinations at 50 cents: 3355443200, past 2^31, so the server's 32-bit sum is negative.
+  System(folders.TotogolFolder, "Quaterne.gcl.9", std::string(13, '\x0F') + '\x01');
+  run = Client({"info", "totogol", "9"});
+  EXPECT_EQ(run.ExitCode, 0) << run.Err;
+  for (const char* line :
+       {"main combinations     67108864\n", "main cost (cents)     3355443200 (33554432.00 euro)\n",
+        "total cost (cents)    3355443200 (33554432.00 euro)\n",
+        "total cost again      3355443200\n"}) {
+    EXPECT_NE(run.Out.find(line), std::string::npos) << line << run.Out;
+  }
+  run = Client({"--json", "list", "totogol"});
+  EXPECT_NE(run.Out.find("\"total_cost_cents\": 3355443200}"), std::string::npos) << run.Out;
 
   run = Client({"info", "totogol", "65000"});
   EXPECT_EQ(run.ExitCode, 1);

@@ -124,6 +124,36 @@ TEST(ClientReplies, ListEntriesAreNumberedFromTheFirstPosition) {
   EXPECT_NE(table.find("    3    -1  abcdefghijklmnopqrst  2026-12-07        100000"),
             std::string::npos)
       << table;
+
+  // Code bytes 00 00 00 02 are 2 or -65534, and 00 00 00 0C are 12 or -65524: a whole name
+  // settles the code, a cut one does not. Cost C8 00 C8 00 is -939524096, that is 3355443200
+  // cents once wrapped; 80 00 00 00 is 2147450880 or -2147450880, that is 2147516416.
+  const B twoWays = Cat({ReplyHeader(68, {0x01, 0xFE, 0x01}),
+                         {0x00, 0x01, 0x01, 0x02},
+                         {0, 0, 0, 0x02},
+                         Name("neg.tcl.-65534"),
+                         {0x07, 0xD7, 6, 15},
+                         {0xC8, 0x00, 0xC8, 0x00},
+                         {0, 0, 0, 0x0C},
+                         Name("Sistema del sabato.t"),
+                         {0x07, 0xD7, 6, 15},
+                         {0x80, 0x00, 0x00, 0x00}});
+  const ListReply read = ParseListReply(twoWays, 1);
+  const std::string shown = ListTable(read, Game::Totocalcio);
+  EXPECT_NE(shown.find("    1          -65534  neg.tcl.-65534        2007-06-15    3355443200\n"),
+            std::string::npos)
+      << shown;
+  EXPECT_NE(shown.find("    2  12 (or -65524)  Sistema del sabato.t  2007-06-15  "
+                       "2147450880 (or 2147516416)\n"),
+            std::string::npos)
+      << shown;
+  const std::string json = ListJson(read, Game::Totocalcio);
+  EXPECT_NE(json.find("\"code\": -65534, \"name\": \"neg.tcl.-65534\""), std::string::npos) << json;
+  EXPECT_NE(json.find("\"total_cost_cents\": 3355443200}"), std::string::npos) << json;
+  EXPECT_NE(json.find("\"code\": 12, \"code_or\": -65524,"), std::string::npos) << json;
+  EXPECT_NE(json.find("\"total_cost_cents\": 2147450880, \"total_cost_cents_or\": 2147516416}"),
+            std::string::npos)
+      << json;
 }
 
 TEST(ClientReplies, EmptyListAndRepliesNoHandlerWrote) {
@@ -180,8 +210,24 @@ TEST(ClientReplies, SummaryFieldsAndTheRequestedCodeSettlingTwoReadings) {
   EXPECT_NE(table.find("total cost (cents)    700 (7.00 euro)"), std::string::npos) << table;
   EXPECT_EQ(table.find("(or"), std::string::npos) << table;
 
-  // Without the request to settle it, the code shows both readings.
+  // Without the request to settle it, the code shows both readings, a small one too.
   EXPECT_EQ(FormatNumber(ParseSummaryReply(reply, 1).Code), "-536 (or 65000)");
+  B small = reply;
+  small[23 + 4] = 0x00, small[23 + 5] = 0x0C;  // 12 or -65524
+  EXPECT_EQ(FormatNumber(ParseSummaryReply(small, 1).Code), "12 (or -65524)");
+  EXPECT_EQ(FormatNumber(ParseSummaryReply(small, 12).Code), "12");
+
+  // A main cost of C8 00 C8 00 is -939524096 as the server's 32-bit sum: 3355443200 cents.
+  B wrapped = reply;
+  const B cost = {0xC8, 0x00, 0xC8, 0x00};
+  std::copy(cost.begin(), cost.end(), wrapped.begin() + 23 + 44);
+  const SummaryReply big = ParseSummaryReply(wrapped, 65000);
+  EXPECT_NE(SummaryTable(big, Game::Totogol)
+                .find("main cost (cents)     3355443200 (33554432.00 euro)\n"),
+            std::string::npos)
+      << SummaryTable(big, Game::Totogol);
+  EXPECT_NE(SummaryJson(big, Game::Totogol).find("\"main_cost_cents\": 3355443200,"),
+            std::string::npos);
 
   const SummaryReply missing =
       ParseSummaryReply(Cat({ReplyHeader(61, {2, 0x12, 3}), {0x03, 0x66}, B(59, 0)}), 5);

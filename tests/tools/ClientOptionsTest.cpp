@@ -43,6 +43,17 @@ TEST(ClientOptions, DefaultsAndEachRequest) {
   EXPECT_EQ(ticket.Host, "localhost");
   EXPECT_TRUE(ticket.Json);
 
+  EXPECT_EQ(Parse({"--timeout", "0.001", "list", "totogol"}).TimeoutSeconds, 0.001);
+  EXPECT_EQ(Parse({"--timeout=3600.000", "list", "totogol"}).TimeoutSeconds, 3600.0);
+  EXPECT_EQ(Parse({"--timeout", "007.25", "list", "totogol"}).TimeoutSeconds, 7.25);
+
+  // "--" ends the options: what follows is the request, even where it looks like an option.
+  const ClientOptions ended = Parse({"--timeout", "1", "--", "info", "totocalcio", "-12"});
+  EXPECT_EQ(ended.What, Action::Info);
+  EXPECT_EQ(ended.Code, -12);
+  EXPECT_EQ(ended.TimeoutSeconds, 1.0);
+  EXPECT_THROW(Parse({"info", "totocalcio", "1", "--", "--help"}), UsageError);
+
   EXPECT_EQ(Parse({"delete", "totocalcio", "12"}).What, Action::Delete);
   EXPECT_EQ(Parse({"info", "totocalcio", "-2147483648"}).Code, INT32_MIN);
   EXPECT_EQ(Parse({"info", "totocalcio", "12", "--help"}).What, Action::Help);
@@ -69,6 +80,21 @@ TEST(ClientOptions, BadCommandLinesAreUsageErrors) {
       {"--timeout", "0", "info", "totocalcio", "1"},
       {"--timeout", "nan", "info", "totocalcio", "1"},
       {"--timeout", "99999", "info", "totocalcio", "1"},
+      {"--timeout", "0x10", "info", "totocalcio", "1"},
+      {"--timeout", " 1", "info", "totocalcio", "1"},
+      {"--timeout", "1 ", "info", "totocalcio", "1"},
+      {"--timeout", "1e-300", "info", "totocalcio", "1"},
+      {"--timeout", "1e3", "info", "totocalcio", "1"},
+      {"--timeout", "+1", "info", "totocalcio", "1"},
+      {"--timeout", "-1", "info", "totocalcio", "1"},
+      {"--timeout", "inf", "info", "totocalcio", "1"},
+      {"--timeout", ".5", "info", "totocalcio", "1"},
+      {"--timeout", "5.", "info", "totocalcio", "1"},
+      {"--timeout", "1,5", "info", "totocalcio", "1"},
+      {"--timeout", "0.0009999", "info", "totocalcio", "1"},
+      {"--timeout", "3600.0000000000000001", "info", "totocalcio", "1"},
+      {"--timeout", "3601", "info", "totocalcio", "1"},
+      {"--", "--json", "list", "totocalcio"},
       {"--verbose", "info", "totocalcio", "1"},
       {"info", "totocalcio", "1", "--port"},
   };
@@ -81,8 +107,10 @@ TEST(ClientOptions, BadCommandLinesAreUsageErrors) {
 
 TEST(ClientOptions, HelpNamesTheExitCodes) {
   const std::string help = UsageText();
-  for (const char* needle : {"--reply-port", "--timeout", "--json", "64", "not found",
-                             "within the timeout", "euro cents"}) {
+  for (const char* needle :
+       {"--reply-port", "--timeout", "--json", "64", "not found", "within the timeout",
+        "euro cents", "unsigned 32-bit", "host is unknown", "UDP socket", "reply port could not",
+        "sending the request", "receiving", "reply was unreadable"}) {
     EXPECT_NE(help.find(needle), std::string::npos) << needle;
   }
 }
@@ -105,6 +133,13 @@ TEST(ClientOutput, NumbersShowTheirReadingOrTheirBytes) {
   ReplyNumber settled;
   settled.Reading = LongReading{12, -65524, false};
   EXPECT_EQ(FormatNumber(settled), "12");
+  // Counts and costs are shown by their unsigned bit pattern, the other reading too.
+  ReplyNumber cost;
+  cost.Unsigned = true;
+  cost.Reading = LongReading{-939524096, std::nullopt, false};
+  EXPECT_EQ(FormatNumber(cost), "3355443200");
+  cost.Reading = LongReading{2147450880, -2147450880, true};
+  EXPECT_EQ(FormatNumber(cost), "2147450880 (or 2147516416)");
   ReplyNumber impossible;
   impossible.Bytes = {0x00, 0x01, 0xFF, 0xFF};
   EXPECT_EQ(FormatNumber(impossible), "? (bytes 00 01 FF FF)");

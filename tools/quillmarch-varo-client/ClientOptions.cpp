@@ -1,7 +1,7 @@
 #include "ClientOptions.h"
 
+#include <algorithm>
 #include <cctype>
-#include <cmath>
 #include <cstdlib>
 
 namespace varo::client {
@@ -31,14 +31,31 @@ std::uint16_t Port(const std::string& option, const std::string& text) {
   return static_cast<std::uint16_t>(v);
 }
 
+bool AllDigits(const std::string& text) {
+  return !text.empty() && std::all_of(text.begin(), text.end(), [](char c) {
+    return std::isdigit(static_cast<unsigned char>(c));
+  });
+}
+
+// Plain decimal seconds, digits with an optional fraction, from 0.001 to 3600. The bounds are
+// checked on the digits, so that no rounding lets 3600.0000000000000001 or 0.00099999 through.
 double Timeout(const std::string& text) {
-  char* end = nullptr;
-  const double v = std::strtod(text.c_str(), &end);
-  if (text.empty() || *end != '\0' || !std::isfinite(v) || v <= 0 || v > 3600) {
-    throw UsageError("--timeout needs a number of seconds above 0 and at most 3600, not \"" + text +
+  const std::size_t dot = text.find('.');
+  const std::string whole = text.substr(0, dot);
+  const std::string fraction = dot == std::string::npos ? "" : text.substr(dot + 1);
+  bool ok = AllDigits(whole) && (dot == std::string::npos || AllDigits(fraction));
+  if (ok) {
+    const std::string seconds = whole.substr(std::min(whole.find_first_not_of('0'), whole.size()));
+    const bool wholeSeconds = fraction.find_first_not_of('0') == std::string::npos;
+    const bool belowMillisecond = seconds.empty() && (fraction + "000").find_first_not_of('0') >= 3;
+    ok = !belowMillisecond && (seconds.size() < 4 || (seconds.size() == 4 && seconds < "3600") ||
+                               (seconds == "3600" && wholeSeconds));
+  }
+  if (!ok) {
+    throw UsageError("--timeout needs plain decimal seconds from 0.001 to 3600, not \"" + text +
                      "\"");
   }
-  return v;
+  return std::strtod(text.c_str(), nullptr);
 }
 
 Game GameOf(const std::string& text) {
@@ -72,8 +89,18 @@ ClientOptions ParseClientOptions(const std::vector<std::string>& args) {
   ClientOptions o;
   std::vector<std::string> words;
   bool help = false;
+  bool optionsEnded = false;
   for (std::size_t i = 0; i < args.size(); ++i) {
     std::string arg = args[i];
+    // After "--" every argument is a word, so that any text can follow.
+    if (optionsEnded) {
+      words.push_back(arg);
+      continue;
+    }
+    if (arg == "--") {
+      optionsEnded = true;
+      continue;
+    }
     std::string value;
     const std::string name = arg.substr(0, arg.find('='));
     const bool takesValue =
@@ -148,7 +175,7 @@ ClientOptions ParseClientOptions(const std::vector<std::string>& args) {
 }
 
 std::string UsageText() {
-  return R"text(usage: quillmarch-varo-client [OPTIONS] REQUEST
+  return R"text(usage: quillmarch-varo-client [OPTIONS] [--] REQUEST
 
 Asks a Quillmarch Varo Server for its stored Totocalcio and Totogol systems.
 
@@ -165,19 +192,27 @@ Options:
   --port N            the server's input port (default 7770)
   --reply-port N      the port this client listens on for the answer; the server always answers
                       to its configured output port (default 7000)
-  --timeout SECONDS   how long to wait for each answer (default 2; fractions allowed)
+  --timeout SECONDS   how long to wait for each answer, from 0.001 to 3600 (default 2), written
+                      as decimal digits with an optional fraction such as 0.5
   --json              print one JSON object instead of a table
   --help              this text
+  --                  ends the options: every later argument is part of the request
 
-Costs are in euro cents as the server counts them (50 per combination). A number the server's
-reply format can write two ways is shown with the reading chosen and "(or ...)" for the other;
-costs and combination counts are read as non-negative.
+Costs are in euro cents as the server counts them (50 per combination). Costs and combination
+counts are unsigned 32-bit values that wrap past 4294967295, as the server's sums do. A number
+the server's reply format can write two ways is shown with the reading chosen and "(or ...)" for
+the other, unless something settles it: for a code, the code asked for or the listed file name;
+for a count, a value below 65535 is taken over the one just under 2^32 with the same bytes.
+In JSON the other reading is given as KEY_or.
 
 Exit codes:
   0   done
   1   the server answered "not found" (no such system, no system in the range, empty ticket)
   2   no answer within the timeout (server down, wrong ports, or the request failed in the server)
-  3   the reply port could not be opened, the request could not be sent, or the reply was unreadable
+  3   the host is unknown, no UDP socket could be made, the reply port could not be opened (in use,
+      or below 1024 without the right to use it), sending the request or waiting for or receiving
+      the answer failed, or the reply was unreadable (a length or status no answer of the server
+      has, as when the server does not serve the request)
   64  bad usage, or a value the request format cannot carry
 )text";
 }

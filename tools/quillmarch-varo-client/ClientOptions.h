@@ -14,8 +14,9 @@ namespace varo::client {
 inline constexpr int ExitDone = 0;
 inline constexpr int ExitNotFound = 1;  // the server answered StatusNotFound
 inline constexpr int ExitNoAnswer = 2;  // nothing answered within the timeout
-inline constexpr int ExitFailure = 3;   // reply port taken, send failed, or an unreadable reply
-inline constexpr int ExitUsage = 64;    // bad command line or a value no request can carry
+// Unknown host, no socket, reply port not bindable, send/wait/receive failed, unreadable reply.
+inline constexpr int ExitFailure = 3;
+inline constexpr int ExitUsage = 64;  // bad command line or a value no request can carry
 
 enum class Action { Help, List, Info, Ticket, Delete };
 

@@ -39,12 +39,17 @@ std::string PadLeft(const std::string& text, std::size_t width) {
   return w >= width ? text : std::string(width - w, ' ') + text;
 }
 
+// One reading as the field holds it: a count or cost by its unsigned bit pattern.
+std::string Value(const ReplyNumber& number, std::int32_t reading) {
+  return number.Unsigned ? std::to_string(static_cast<std::uint32_t>(reading))
+                         : std::to_string(reading);
+}
+
 std::string Euro(const ReplyNumber& cents) {
   if (!cents.Reading) return "";
-  const long long v = cents.Reading->Value;
-  const unsigned long long a = v < 0 ? -static_cast<unsigned long long>(v) : v;
+  const std::uint32_t v = static_cast<std::uint32_t>(cents.Reading->Value);
   char text[48];
-  std::snprintf(text, sizeof text, " (%s%llu.%02llu euro)", v < 0 ? "-" : "", a / 100, a % 100);
+  std::snprintf(text, sizeof text, " (%u.%02u euro)", v / 100, v % 100);
   return text;
 }
 
@@ -54,9 +59,9 @@ std::string JsonNumber(const std::string& key, const ReplyNumber& number) {
   if (!number.Reading) {
     return out + "null, " + JsonQuote(key + "_bytes") + ": " + JsonQuote(Hex(number.Bytes));
   }
-  out += std::to_string(number.Reading->Value);
+  out += Value(number, number.Reading->Value);
   if (number.Reading->Ambiguous && number.Reading->Other) {
-    out += ", " + JsonQuote(key + "_or") + ": " + std::to_string(*number.Reading->Other);
+    out += ", " + JsonQuote(key + "_or") + ": " + Value(number, *number.Reading->Other);
   }
   return out;
 }
@@ -69,9 +74,9 @@ std::string StatusName(std::uint16_t status) {
 
 std::string FormatNumber(const ReplyNumber& number) {
   if (!number.Reading) return "? (bytes " + Hex(number.Bytes) + ")";
-  std::string text = std::to_string(number.Reading->Value);
+  std::string text = Value(number, number.Reading->Value);
   if (number.Reading->Ambiguous && number.Reading->Other) {
-    text += " (or " + std::to_string(*number.Reading->Other) + ")";
+    text += " (or " + Value(number, *number.Reading->Other) + ")";
   }
   return text;
 }

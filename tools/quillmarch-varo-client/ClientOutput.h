@@ -8,8 +8,8 @@
 
 namespace varo::client {
 
-// A PutLong number as text: the value, "-536 (or 65000)" when it reads two ways, or
-// "? (bytes 00 01 FF FF)" when no value writes its bytes.
+// A PutLong number as text: the value (unsigned for counts and costs), "-536 (or 65000)" when it
+// reads two ways that nothing settled, or "? (bytes 00 01 FF FF)" when no value writes its bytes.
 std::string FormatNumber(const ReplyNumber& number);
 
 // The signs of match k (0 to 13) of a column: "1", "X", "2" and "4" in that order, "-" for none.

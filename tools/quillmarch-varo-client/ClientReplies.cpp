@@ -40,12 +40,40 @@ void RequireStatus(std::uint16_t status) {
   }
 }
 
+// Values 2 to 65534 go out as the same bytes as the values 65535 lower, and 2147450880 as
+// -2147450880. A code is only settled by the code the request asked for or the name it was read
+// from: a small code is as likely as a negative one, and a wrong one names another system. Of two
+// counts, one below 65535 is taken over its twin just under 2^32, which only a wrapped sum reaches.
 ReplyNumber Number(const std::uint8_t* p, LongField field,
                    std::optional<std::int32_t> preferred = std::nullopt) {
   ReplyNumber n;
   std::copy(p, p + 4, n.Bytes.begin());
+  n.Unsigned = field == LongField::NonNegative;
   n.Reading = DecodePutLong(p, field, preferred);
+  if (n.Reading && n.Reading->Other) {
+    n.Reading->Ambiguous = n.Unsigned ? static_cast<std::uint32_t>(n.Reading->Value) >= 65535
+                                      : !preferred || n.Reading->Value != *preferred;
+  }
   return n;
+}
+
+// The code the server reads from a listed file name whose last extension is plain decimal; a
+// name that fills the 20 bytes may have been cut and settles nothing.
+std::optional<std::int32_t> CodeInName(const std::string& name) {
+  const std::size_t dot = name.find_last_of(".\\:");
+  if (name.size() >= 20 || dot == std::string::npos || name[dot] != '.') return std::nullopt;
+  std::size_t i = dot + 1;
+  const bool negative = i < name.size() && name[i] == '-';
+  if (negative) ++i;
+  if (i == name.size() || name.size() - i > 10) return std::nullopt;
+  long long v = 0;
+  for (; i < name.size(); ++i) {
+    if (name[i] < '0' || name[i] > '9') return std::nullopt;
+    v = v * 10 + (name[i] - '0');
+  }
+  v = negative ? -v : v;
+  if (v < INT32_MIN || v > INT32_MAX) return std::nullopt;
+  return static_cast<std::int32_t>(v);
 }
 
 std::string Name(const std::uint8_t* p) {
@@ -83,8 +111,8 @@ ListReply ParseListReply(const Datagram& reply, std::uint32_t first) {
     const std::uint8_t* e = p.data() + ListHead + k * ListEntrySize;
     ListEntry entry;
     entry.Position = std::max<std::uint32_t>(first, 1) + static_cast<std::uint32_t>(k);
-    entry.Code = Number(e, LongField::Signed);
     entry.Name = Name(e + 4);
+    entry.Code = Number(e, LongField::Signed, CodeInName(entry.Name));
     entry.Year = DecodePutWord(e + 24);
     entry.Month = e[26];
     entry.Day = e[27];

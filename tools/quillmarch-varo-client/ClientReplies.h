@@ -20,9 +20,13 @@ class MalformedReply : public std::runtime_error {
 };
 
 // A number the server wrote with PutLong: its reading, or nothing when no value writes its bytes.
+// Reading->Ambiguous tells whether the other reading is still open and so must be shown.
 struct ReplyNumber {
   std::optional<LongReading> Reading;
   std::array<std::uint8_t, 4> Bytes{};
+  // A count or a cost: the server keeps these as 32-bit sums that wrap, so the bit pattern of a
+  // reading is shown as an unsigned value (a cost of -939524096 is 3355443200).
+  bool Unsigned = false;
 };
 
 struct ListEntry {
@@ -71,7 +75,8 @@ struct TicketReply {
 // Whether a datagram answers this request: same command pair and tag in the echoed header.
 bool AnswersRequest(const Datagram& request, const Datagram& reply);
 
-// Reads a list reply; its positions are numbered from first. Throws MalformedReply.
+// Reads a list reply; its positions are numbered from first. A code that reads two ways is
+// settled by the entry's file name when the name shows it. Throws MalformedReply.
 ListReply ParseListReply(const Datagram& reply, std::uint32_t first);
 
 // Reads a delete reply and returns its status. Throws MalformedReply.
