@@ -1,5 +1,6 @@
-// Fuzz target: a settings text, then one key written and read back; every other line must stay.
-// The input is "section\0key\0value\0" followed by the file's text.
+// Fuzz target: a settings text, then one key written and read back; every other line must stay,
+// and both texts read as a plain model of the format says. The input is "section\0key\0value\0"
+// followed by the file's text.
 #include <algorithm>
 #include <cstddef>
 #include <cstdint>
@@ -19,11 +20,22 @@ bool IsBlank(char c) {
   return c == ' ' || c == '\t';
 }
 
+std::string_view Trim(std::string_view s) {
+  while (!s.empty() && IsBlank(s.front())) s.remove_prefix(1);
+  while (!s.empty() && IsBlank(s.back())) s.remove_suffix(1);
+  return s;
+}
+
+bool SameName(std::string_view a, std::string_view b) {
+  const auto lower = [](char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c + 32) : c; };
+  return a.size() == b.size() && std::equal(a.begin(), a.end(), b.begin(),
+                                            [&](char x, char y) { return lower(x) == lower(y); });
+}
+
 // What a reader gives back for a stored value: blanks and tabs around it and one pair of
 // matching quotes are not part of it.
 std::string ValueAsRead(std::string_view value) {
-  while (!value.empty() && IsBlank(value.front())) value.remove_prefix(1);
-  while (!value.empty() && IsBlank(value.back())) value.remove_suffix(1);
+  value = Trim(value);
   if (value.size() >= 2 && (value.front() == '"' || value.front() == '\'') &&
       value.back() == value.front()) {
     value = value.substr(1, value.size() - 2);
@@ -141,6 +153,31 @@ void CheckKeptLines(std::string_view before, std::string_view after, std::string
   RequireAddedLine(newMiddle[1], keyLine, lineEnd);
 }
 
+// The value a reader must find: the first "key=" line of the first section of that name, outside
+// comments; a later section of the same name does not count.
+std::optional<std::string> ModelValue(std::string_view text, std::string_view section,
+                                      std::string_view key) {
+  if (text.starts_with("\xEF\xBB\xBF")) text.remove_prefix(3);
+  bool inSection = false;
+  for (std::string_view line : LinesOf(text)) {
+    if (line.ends_with('\n')) line.remove_suffix(1);
+    if (line.ends_with('\r')) line.remove_suffix(1);
+    const std::string_view trimmed = Trim(line);
+    const std::size_t close = trimmed.find(']');
+    if (trimmed.starts_with('[') && close != std::string_view::npos) {
+      if (inSection) return std::nullopt;
+      inSection = SameName(Trim(trimmed.substr(1, close - 1)), section);
+      continue;
+    }
+    if (!inSection || trimmed.starts_with(';')) continue;
+    const std::size_t equals = line.find('=');
+    if (equals != std::string_view::npos && SameName(Trim(line.substr(0, equals)), key)) {
+      return ValueAsRead(line.substr(equals + 1));
+    }
+  }
+  return std::nullopt;
+}
+
 // Cuts the next "\0"-ended field from the front of the input.
 std::optional<std::string_view> NextField(std::string_view& input) {
   const std::size_t end = input.find('\0');
@@ -160,7 +197,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   if (!section || !key || !value) return 0;
   const std::string_view text = input;
 
-  (void)varo::FindProfileValue(text, *section, *key);
+  FUZZ_REQUIRE(varo::FindProfileValue(text, *section, *key) == ModelValue(text, *section, *key));
   std::string written;
   try {
     written = varo::SetProfileValue(text, *section, *key, *value);
@@ -168,9 +205,10 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     return 0;  // names or a value that the file's lines cannot hold
   }
   CheckKeptLines(text, written, *section, *key, *value);
-  // Every name the writer accepts is one the reader finds again.
+  // Every name the writer accepts is one the reader finds again, in the first section of the name.
   const std::optional<std::string> readBack = varo::FindProfileValue(written, *section, *key);
   FUZZ_REQUIRE(readBack.has_value());
   FUZZ_REQUIRE(*readBack == ValueAsRead(*value));
+  FUZZ_REQUIRE(ModelValue(written, *section, *key) == readBack);
   return 0;
 }

@@ -139,9 +139,16 @@ std::string WriteTargetOf(const std::string& path) {
 
 void ReplaceFile(const std::string& path, const std::string& bytes) {
   const std::filesystem::path target = WriteTargetOf(path);
+  // The rename would go around the file's own mode, so ask the system whether this process may
+  // write the file, as it is now, by opening it for writing without truncating it: this honours
+  // the effective user, access lists, the immutable flag and read-only mounts alike. The mode to
+  // keep is taken from that same open file. A file that does not exist yet may be created.
   struct stat old {};
-  const bool exists = ::stat(target.c_str(), &old) == 0;
-  if (!exists && errno != ENOENT) ThrowErrno("cannot examine " + target.string());
+  Descriptor existing(::open(target.c_str(), O_WRONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC));
+  const bool exists = existing.Get() >= 0;
+  if (!exists && errno != ENOENT) ThrowErrno("cannot write " + target.string());
+  if (exists && ::fstat(existing.Get(), &old) != 0) ThrowErrno("cannot examine " + target.string());
+  if (exists) existing.Close();
 
   const std::string temporary = TemporaryNameFor(target);
   Descriptor fd(::open(temporary.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666));

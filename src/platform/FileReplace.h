@@ -15,8 +15,9 @@ std::optional<std::string> ReadWholeFile(const std::string& path);
 std::string WriteTargetOf(const std::string& path);
 
 // Replaces the file's bytes through a temporary file in the same folder, flushed to disk and
-// renamed over it, keeping its permission bits (a new file gets 0666 less the umask). On failure
-// the old file is left whole and std::system_error is thrown.
+// renamed over it, keeping its permission bits (a new file gets 0666 less the umask). A file that
+// exists but that this process may not open for writing is not replaced. On failure the old file is
+// left whole and std::system_error is thrown.
 void ReplaceFile(const std::string& path, const std::string& bytes);
 
 }  // namespace varo

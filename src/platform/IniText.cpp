@@ -74,22 +74,23 @@ struct Location {
   std::size_t ValueBegin = 0;                // offset in the text just after the "="
 };
 
+// Only the first section of the name counts: a repeated one is neither read nor written, so a
+// key that only it holds is absent, and a write adds the key to the first one.
 Location Locate(std::string_view text, const std::vector<Line>& lines, std::string_view section,
                 std::string_view key) {
   Location found;
   bool inSection = false;
-  bool firstSectionDone = false;
   for (std::size_t i = 0; i < lines.size(); ++i) {
     const std::string_view content =
         text.substr(lines[i].Begin, lines[i].ContentEnd - lines[i].Begin);
     if (const auto name = SectionName(content)) {
-      if (inSection) firstSectionDone = true;
+      if (inSection) break;  // the first matching section has ended
       inSection = SameName(*name, section);
-      if (inSection && !firstSectionDone) found.LastOfSection = i;
+      if (inSection) found.LastOfSection = i;
       continue;
     }
     if (!inSection) continue;
-    if (!firstSectionDone && !Trim(content).empty()) found.LastOfSection = i;
+    if (!Trim(content).empty()) found.LastOfSection = i;
     const std::string_view trimmed = Trim(content);
     if (trimmed.starts_with(';')) continue;
     const std::size_t equals = content.find('=');

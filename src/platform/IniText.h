@@ -7,14 +7,16 @@
 
 namespace varo {
 
-// The value of key in section (names compared without regard to ASCII case; the first match wins),
-// with blanks and tabs around it and one pair of matching quotes removed; nothing when absent.
+// The value of key in section (names compared without regard to ASCII case; only the first section
+// of the name is looked at, and the first key in it wins), with blanks and tabs around it and one
+// pair of matching quotes removed; nothing when absent.
 std::optional<std::string> FindProfileValue(std::string_view text, std::string_view section,
                                             std::string_view key);
 
-// The text with key set to value: replaced in place, else added at the end of its section, else
-// added with a new section at the end. Every other byte stays; new lines take the text's line end.
-// Throws std::invalid_argument for names or values that would break the file's lines.
+// The text with key set to value: replaced in place, else added at the end of the first section of
+// the name, else added with a new section at the end. Every other byte stays; new lines take the
+// text's line end. Throws std::invalid_argument for names or values that would break the file's
+// lines.
 std::string SetProfileValue(std::string_view text, std::string_view section, std::string_view key,
                             std::string_view value);
 

@@ -1,6 +1,8 @@
 #include "platform/IniProfile.h"
 
+#include <grp.h>
 #include <gtest/gtest.h>
+#include <signal.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -11,12 +13,15 @@
 #include <sstream>
 #include <string>
 
+#include "ChildProcesses.h"
 #include "TempDir.h"
 
 namespace varo {
 namespace {
 
 using test::TempDir;
+
+constexpr uid_t Nobody = 65534;
 
 std::string ReadBytes(const std::filesystem::path& path) {
   std::ifstream in(path, std::ios::binary);
@@ -52,8 +57,11 @@ TEST(IniProfileRead, NamesIgnoreCaseAndBlanksQuotesAndCommentsAreHandled) {
                                   "Name=' spaced '\n"
                                   "Odd=\"half\n"
                                   "[COMUNICAZIONE]\n"
-                                  "InPort=9\n");
+                                  "InPort=9\n"
+                                  "Later=5\n");
   EXPECT_EQ(GetPrivateProfileString("COMUNICAZIONE", "InPort", "", file), "7772");
+  // A repeated section is not read: only the first one with the name counts.
+  EXPECT_EQ(GetPrivateProfileString("Comunicazione", "Later", "dflt", file), "dflt");
   EXPECT_EQ(GetPrivateProfileString("Comunicazione", "outport", "", file), "7101");
   EXPECT_EQ(GetPrivateProfileString("Comunicazione", "Name", "", file), " spaced ");
   EXPECT_EQ(GetPrivateProfileString("Comunicazione", "Odd", "", file), "\"half");
@@ -129,6 +137,16 @@ TEST(IniProfileWrite, AddsAKeyAtTheEndOfItsSectionWithTheFilesLineEnd) {
   WritePrivateProfileString("Comunicazione", "InPort", "7771", cutCrlf);
   EXPECT_EQ(ReadBytes(cutCrlf), "[Comunicazione]\r\nOutPort=7000\r\nInPort=7771\r\n");
   EXPECT_EQ(GetPrivateProfileString("Comunicazione", "OutPort", "", cutCrlf), "7000");
+  // Only the first section of the name is written, even when a later one holds the key.
+  const auto repeated = dir.WriteFile(
+      "r.ini", "[Comunicazione]\nOutPort=7000\n[Altro]\nx=1\n[Comunicazione]\nInPort=5555\n");
+  EXPECT_EQ(ReadProfileInteger("Comunicazione", "InPort", 7770, repeated), 7770);
+  WritePrivateProfileString("Comunicazione", "InPort", "7771", repeated);
+  EXPECT_EQ(ReadBytes(repeated),
+            "[Comunicazione]\nOutPort=7000\nInPort=7771\n[Altro]\nx=1\n[Comunicazione]\n"
+            "InPort=5555\n");
+  EXPECT_EQ(ReadProfileInteger("Comunicazione", "InPort", 7770, repeated), 7771);
+
   const auto cutOther = dir.WriteFile("o.ini", "[Altro]\r\nX=1\r");
   WritePrivateProfileString("Comunicazione", "InPort", "7771", cutOther);
   EXPECT_EQ(ReadBytes(cutOther), "[Altro]\r\nX=1\r\n[Comunicazione]\r\nInPort=7771\r\n");
@@ -203,6 +221,63 @@ TEST(IniProfileWrite, AFailedWriteLeavesTheOldFileWhole) {
   int entries = 0;
   for ([[maybe_unused]] const auto& entry : std::filesystem::directory_iterator(folder)) ++entries;
   EXPECT_EQ(entries, 1);
+}
+
+// Writes one key in a child process running as an unprivileged user, since root may write any
+// file: 0 when the write succeeded, 1 when it failed, anything else when the child went wrong.
+int WriteAsNobody(const std::filesystem::path& file, std::string_view value) {
+  const pid_t child = ::fork();
+  if (child < 0) return -1;
+  if (child == 0) {
+    if (::setgroups(0, nullptr) != 0 || ::setresgid(Nobody, Nobody, Nobody) != 0 ||
+        ::setresuid(Nobody, Nobody, Nobody) != 0) {
+      ::_exit(3);
+    }
+    try {
+      WritePrivateProfileString("Comunicazione", "InPort", value, file);
+    } catch (const std::exception&) {
+      ::_exit(1);
+    }
+    ::_exit(0);
+  }
+  int status = 0;
+  if (!test::ReapWithin(child, status, 10)) {
+    ::kill(child, SIGKILL);
+    ::waitpid(child, nullptr, 0);
+    return -1;
+  }
+  return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+}
+
+TEST(IniProfileWrite, AFileTheWriterMayNotWriteIsReportedAndKept) {
+  if (::geteuid() != 0) GTEST_SKIP() << "needs root to write as another user";
+  TempDir dir;
+  // The user owns the folder and its file, but the file is marked read-only.
+  ASSERT_EQ(::chown(dir.Path().c_str(), Nobody, Nobody), 0);
+  const std::string original = "[Comunicazione]\nInPort=7770\n";
+  const auto file = dir.WriteFile("s.ini", original);
+  ASSERT_EQ(::chown(file.c_str(), Nobody, Nobody), 0);
+  ASSERT_EQ(::chmod(file.c_str(), 0444), 0);
+  const auto link = dir.Path() / "link.ini";
+  std::filesystem::create_symlink("s.ini", link);
+
+  EXPECT_EQ(WriteAsNobody(file, "7771"), 1);
+  EXPECT_EQ(WriteAsNobody(link, "7772"), 1);  // the link leads to the same read-only file
+  EXPECT_EQ(ReadBytes(file), original);
+  EXPECT_TRUE(std::filesystem::is_symlink(link));
+
+  // A file that does not exist yet is created, and a writable one is written.
+  const auto fresh = dir.Path() / "fresh.ini";
+  EXPECT_EQ(WriteAsNobody(fresh, "7773"), 0);
+  EXPECT_EQ(ReadBytes(fresh), "[Comunicazione]\nInPort=7773\n");
+  ASSERT_EQ(::chmod(file.c_str(), 0644), 0);
+  EXPECT_EQ(WriteAsNobody(link, "7774"), 0);
+  EXPECT_EQ(ReadBytes(file), "[Comunicazione]\nInPort=7774\n");
+  // No temporary file of a refused write is left beside them.
+  int entries = 0;
+  for ([[maybe_unused]] const auto& entry : std::filesystem::directory_iterator(dir.Path()))
+    ++entries;
+  EXPECT_EQ(entries, 3);
 }
 
 TEST(IniProfileWrite, TemporaryFilesOfKilledWritersAreRemovedByTheNextWrite) {
