@@ -6,6 +6,7 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <ctime>
 #include <memory>
 #include <system_error>
 
@@ -30,7 +31,18 @@ bool IsRegularEntry(DIR* dir, const dirent& entry) {
   return S_ISREG(status.st_mode);
 }
 
+FileTime FileTimeOf(const timespec& time) {
+  return FileTime{static_cast<std::int64_t>(time.tv_sec), static_cast<std::uint32_t>(time.tv_nsec)};
+}
+
 }  // namespace
+
+FileTime FileClockNow() {
+  // The file system stamps its times from the real-time clock.
+  timespec now;
+  clock_gettime(CLOCK_REALTIME, &now);
+  return FileTimeOf(now);
+}
 
 ReadOnlyFile::ReadOnlyFile(const std::string& path) : fd_(-1), path_(path) {
   // O_NONBLOCK keeps a pipe put in the file's place from blocking the open; it is refused below.
@@ -79,6 +91,15 @@ std::uint64_t ReadOnlyFile::Size() const {
   struct stat status;
   if (fstat(fd_, &status) != 0) ThrowErrno(errno, "cannot examine " + path_);
   return static_cast<std::uint64_t>(status.st_size);
+}
+
+FileIdentity ReadOnlyFile::Identity() const {
+  struct stat status;
+  if (fstat(fd_, &status) != 0) ThrowErrno(errno, "cannot examine " + path_);
+  return FileIdentity{static_cast<std::uint64_t>(status.st_dev),
+                      static_cast<std::uint64_t>(status.st_ino),
+                      static_cast<std::uint64_t>(status.st_size), FileTimeOf(status.st_mtim),
+                      FileTimeOf(status.st_ctim)};
 }
 
 std::vector<std::string> RegularFileNames(const std::string& folder) {

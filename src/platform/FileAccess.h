@@ -9,6 +9,28 @@
 
 namespace varo {
 
+// A moment on the clock the file system stamps its times with, at its full resolution.
+struct FileTime {
+  std::int64_t Seconds;       // since the epoch
+  std::uint32_t Nanoseconds;  // 0 to 999,999,999
+  auto operator<=>(const FileTime&) const = default;
+};
+
+// What tells one state of a file from another: which file it is, its size and its time stamps.
+// Writing, truncating, renaming or changing the permissions of a file changes its change time;
+// unlike the modification time, no copying tool can set it back.
+struct FileIdentity {
+  std::uint64_t Device;
+  std::uint64_t FileNumber;
+  std::uint64_t Size;
+  FileTime Modified;
+  FileTime Changed;
+  bool operator==(const FileIdentity&) const = default;
+};
+
+// Now, on the clock of the file time stamps.
+FileTime FileClockNow();
+
 // An open file, read-only, closed when the handle goes.
 class ReadOnlyFile {
  public:
@@ -28,6 +50,9 @@ class ReadOnlyFile {
 
   // Length of the open file in bytes at this moment.
   std::uint64_t Size() const;
+
+  // The identity of the open file at this moment; throws std::system_error.
+  FileIdentity Identity() const;
 
  private:
   int fd_;
