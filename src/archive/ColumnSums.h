@@ -12,6 +12,12 @@ struct CombinationSums {
   std::uint32_t Side = 0;
 };
 
+// What a summary takes from the contents of a system file: the sums and the number of columns.
+struct ColumnTotals {
+  CombinationSums Sums;
+  std::uint64_t Columns = 0;
+};
+
 // Readable bytes that must follow the last record handed to the functions below: where the
 // processor has 16-byte shuffles a record is loaded in one 16-byte step (the 2 extra bytes are
 // ignored).

@@ -6,8 +6,10 @@
 #include <limits>
 #include <thread>
 
+#include "archive/ArchiveFolders.h"
 #include "archive/ColumnFile.h"
 #include "archive/ColumnSums.h"
+#include "archive/SummaryCache.h"
 #include "archive/SystemCode.h"
 #include "archive/SystemFileActions.h"
 #include "archive/WireName.h"
@@ -24,13 +26,8 @@ using AddColumns = void (*)(CombinationSums&, const std::uint8_t*, std::size_t);
 // reading a block and counting it take about as long as each other, and the halves share nothing.
 constexpr std::uint64_t SplitSummaryBytes = 8u << 20;
 
-struct PartSums {
-  CombinationSums Sums;
-  std::uint64_t Columns = 0;
-};
-
-PartSums SumPart(ReadOnlyFile& file, std::uint64_t begin, std::uint64_t end, AddColumns add) {
-  PartSums part;
+ColumnTotals SumPart(ReadOnlyFile& file, std::uint64_t begin, std::uint64_t end, AddColumns add) {
+  ColumnTotals part;
   ForEachRecordBlockIn(file, begin, end, [&](const std::uint8_t* records, std::size_t count) {
     add(part.Sums, records, count);
     part.Columns += count;
@@ -39,15 +36,15 @@ PartSums SumPart(ReadOnlyFile& file, std::uint64_t begin, std::uint64_t end, Add
 }
 
 // The sums of every column of the file, to its end.
-PartSums SumFile(ReadOnlyFile& file, AddColumns add) {
+ColumnTotals SumFile(ReadOnlyFile& file, AddColumns add) {
   constexpr std::uint64_t ToTheEnd = std::numeric_limits<std::uint64_t>::max();
   const std::uint64_t size = file.Size();
   if (size < SplitSummaryBytes) return SumPart(file, 0, ToTheEnd, add);
 
   const std::uint64_t half = size / ColumnRecordSize / 2 * ColumnRecordSize;
-  PartSums first;
+  ColumnTotals first;
   std::exception_ptr failure;
-  PartSums second;
+  ColumnTotals second;
   {
     // Joined when the block ends, also when the second half fails.
     std::jthread firstHalf([&] {
@@ -64,18 +61,10 @@ PartSums SumFile(ReadOnlyFile& file, AddColumns add) {
           first.Columns + second.Columns};
 }
 
-void GetInfo(const std::string& path, SystemSummary& summary, AddColumns add) {
-  PartSums file;
-  std::time_t modified;
-  {
-    ReadOnlyFile open(path);
-    file = SumFile(open, add);
-    // The date of the very file that was read, even if the name is replaced meanwhile.
-    modified = open.ModificationTime();
-  }
-  const CombinationSums& totals = file.Sums;
-  const std::uint64_t columns = file.Columns;
-  const FileDate date = FileDateOf(modified);
+void FillSummary(const std::string& path, const FileTotals& file, SystemSummary& summary) {
+  const CombinationSums& totals = file.Totals.Sums;
+  const std::uint64_t columns = file.Totals.Columns;
+  const FileDate date = FileDateOf(file.Modified);
 
   const std::uint32_t all = totals.Main + totals.Side;
   const std::uint32_t mainCost = totals.Main * static_cast<std::uint32_t>(CostPerCombination);
@@ -99,6 +88,29 @@ void GetInfo(const std::string& path, SystemSummary& summary, AddColumns add) {
   summary.TotalCost = static_cast<std::int32_t>(totalCost);
   summary.Marker = 1;
   summary.TotalCostAgain = static_cast<std::int32_t>(totalCost);
+}
+
+void GetInfo(const std::string& path, SystemSummary& summary, std::uint8_t gameKind) {
+  FileTotals file;
+  {
+    ReadOnlyFile open(path);
+    file.Totals = ReadColumnTotals(open, gameKind);
+    // The date of the very file that was read, even if the name is replaced meanwhile.
+    file.Modified = open.ModificationTime();
+  }
+  FillSummary(path, file, summary);
+}
+
+void GetInfo(const std::string& path, SystemSummary& summary, std::uint8_t gameKind,
+             SummaryCache& kept) {
+  FileTotals file;
+  {
+    // Opened whatever is kept: the identity is that of the file open now, and a file that cannot
+    // be opened fails as it would without kept totals.
+    ReadOnlyFile open(path);
+    file = kept.TotalsOf(open, gameKind);
+  }
+  FillSummary(path, file, summary);
 }
 
 void SwapWordAt(SystemSummary& summary, std::size_t offset) {
@@ -132,12 +144,24 @@ void SwapSummary(SystemSummary& summary) {
 
 }  // namespace
 
+ColumnTotals ReadColumnTotals(ReadOnlyFile& file, std::uint8_t gameKind) {
+  return SumFile(file, gameKind == GameTotocalcio ? AddTotocalcioColumns : AddTotogolColumns);
+}
+
 void GetInfoTotocalcio(const std::string& path, SystemSummary& summary) {
-  GetInfo(path, summary, AddTotocalcioColumns);
+  GetInfo(path, summary, GameTotocalcio);
 }
 
 void GetInfoTotogol(const std::string& path, SystemSummary& summary) {
-  GetInfo(path, summary, AddTotogolColumns);
+  GetInfo(path, summary, GameTotogol);
+}
+
+void GetInfoTotocalcio(const std::string& path, SystemSummary& summary, SummaryCache& kept) {
+  GetInfo(path, summary, GameTotocalcio, kept);
+}
+
+void GetInfoTotogol(const std::string& path, SystemSummary& summary, SummaryCache& kept) {
+  GetInfo(path, summary, GameTotogol, kept);
 }
 
 void swapinfototocalcio(SystemSummary& summary) {

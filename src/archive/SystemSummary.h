@@ -5,7 +5,12 @@
 #include <cstdint>
 #include <string>
 
+#include "archive/ColumnSums.h"
+#include "platform/FileAccess.h"
+
 namespace varo {
+
+class SummaryCache;
 
 #pragma pack(push, 1)
 struct SystemSummary {
@@ -53,6 +58,15 @@ void GetInfoTotocalcio(const std::string& path, SystemSummary& summary);
 
 // Reads a Totogol system file whole and fills every field in host order; throws likewise.
 void GetInfoTotogol(const std::string& path, SystemSummary& summary);
+
+// The same summaries, filled alike, with the totals of an unchanged file taken from `kept`; the
+// file is opened all the same, so one that cannot be read still fails.
+void GetInfoTotocalcio(const std::string& path, SystemSummary& summary, SummaryCache& kept);
+void GetInfoTotogol(const std::string& path, SystemSummary& summary, SummaryCache& kept);
+
+// The totals of a whole open system file of a game (1 Totocalcio, any other value Totogol), read
+// from its first record to its end; throws when it cannot be read.
+ColumnTotals ReadColumnTotals(ReadOnlyFile& file, std::uint8_t gameKind);
 
 // Converts a filled Totocalcio summary to wire order in place.
 void swapinfototocalcio(SystemSummary& summary);

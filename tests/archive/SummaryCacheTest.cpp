@@ -1,0 +1,184 @@
+#include "archive/SummaryCache.h"
+
+#include <sys/stat.h>
+
+#include <chrono>
+#include <cstring>
+#include <filesystem>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include <gtest/gtest.h>
+
+#include "ArchiveTestFiles.h"
+#include "TempDir.h"
+#include "archive/SystemSummary.h"
+
+namespace varo {
+namespace {
+
+using test::Copy;
+
+std::vector<std::uint8_t> BytesOf(const SystemSummary& summary) {
+  const auto* bytes = reinterpret_cast<const std::uint8_t*>(&summary);
+  return std::vector<std::uint8_t>(bytes, bytes + sizeof summary);
+}
+
+struct stat StatusOf(const std::filesystem::path& file) {
+  struct stat status {};
+  EXPECT_EQ(::stat(file.c_str(), &status), 0) << file;
+  return status;
+}
+
+FileTime ChangeTimeOf(const std::filesystem::path& file) {
+  const struct stat status = StatusOf(file);
+  return {status.st_ctim.tv_sec, static_cast<std::uint32_t>(status.st_ctim.tv_nsec)};
+}
+
+// A moment the given seconds and nanoseconds (below a second) after another.
+FileTime Later(FileTime time, std::int64_t seconds, std::uint32_t nanoseconds = 0) {
+  const std::uint32_t ns = time.Nanoseconds + nanoseconds;
+  return {time.Seconds + seconds + ns / 1'000'000'000, ns % 1'000'000'000};
+}
+
+// Counts the whole-file reads of the totals, the only way a summary reads a file's columns.
+struct CountingReader {
+  int Reads = 0;
+  TotalsReader Reader() {
+    return [this](ReadOnlyFile& file, std::uint8_t gameKind) {
+      ++Reads;
+      return ReadColumnTotals(file, gameKind);
+    };
+  }
+};
+
+// Three Totocalcio columns of 4 main combinations each, one flagged with 2 side ones: total cost
+// 700. As Totogol (no column flagged in byte 0) the same columns cost 600.
+const std::string RuotaColumns =
+    test::Column({0x03, 0x03}) + test::Column({0x05, 0x09}) +
+    test::Column({0x03, 0x01, 0x01, 0x01, 0x01, 0x01, 0x01, 0x01, 0x81, 0x01, 0x06});
+
+TEST(SummaryCache, KeepsTheTotalsOfAFileSettledTwoSecondsBeforeTheCount) {
+  test::TempDir temp;
+  const auto ruota = temp.WriteFile("Ruota.tcl.12", RuotaColumns);
+  ASSERT_TRUE(test::SetModified(ruota, test::LocalNoon(2006, 3, 15)));
+  CountingReader counter;
+  FileTime now{};
+  SummaryCache kept(
+      MaxKeptSummaries, [&] { return now; }, counter.Reader());
+
+  SystemSummary uncached{}, first{}, second{};
+  GetInfoTotocalcio(ruota.string(), uncached);
+  now = Later(ChangeTimeOf(ruota), 2);
+  GetInfoTotocalcio(ruota.string(), first, kept);
+  GetInfoTotocalcio(ruota.string(), second, kept);
+  EXPECT_EQ(counter.Reads, 1);
+  EXPECT_EQ(BytesOf(first), BytesOf(uncached));
+  EXPECT_EQ(BytesOf(second), BytesOf(uncached));
+  EXPECT_EQ(Copy(second.TotalCost), 700);
+  EXPECT_EQ(Copy(second.Year), 2006);
+  EXPECT_EQ(Copy(second.Tickets), 1);
+
+  // The same file counted for the other game has totals of its own.
+  GetInfoTotogol(ruota.string(), second, kept);
+  GetInfoTotogol(ruota.string(), second, kept);
+  EXPECT_EQ(counter.Reads, 2);
+  EXPECT_EQ(Copy(second.TotalCost), 600);
+  EXPECT_EQ(kept.Size(), 2u);
+
+  // A file changed less than two seconds before the count is read every time.
+  const auto fresco = temp.WriteFile("Fresco.tcl.13", RuotaColumns);
+  now = Later(ChangeTimeOf(fresco), 1, 999'999'999);
+  GetInfoTotocalcio(fresco.string(), second, kept);
+  GetInfoTotocalcio(fresco.string(), second, kept);
+  EXPECT_EQ(counter.Reads, 4);
+  EXPECT_EQ(Copy(second.TotalCost), 700);
+  now = Later(ChangeTimeOf(fresco), 2);
+  GetInfoTotocalcio(fresco.string(), second, kept);
+  GetInfoTotocalcio(fresco.string(), second, kept);
+  EXPECT_EQ(counter.Reads, 5);
+}
+
+TEST(SummaryCache, AFileRewrittenChangedInPermissionsOrReplacedIsReadAgain) {
+  using namespace std::chrono_literals;
+  test::TempDir temp;
+  const std::time_t modified = test::LocalNoon(2010, 6, 1);
+  const auto path = temp.WriteFile("Sistema.tcl.4", test::UniformColumn(0x01));
+  ASSERT_TRUE(test::SetModified(path, modified));
+  CountingReader counter;
+  // Every state of the file counts as settled, so only a change of its identity reads it again.
+  SummaryCache kept(
+      MaxKeptSummaries, [&] { return Later(ChangeTimeOf(path), 3); }, counter.Reader());
+  SystemSummary summary{};
+  auto totalCost = [&] {
+    GetInfoTotocalcio(path.string(), summary, kept);
+    return Copy(summary.TotalCost);
+  };
+  EXPECT_EQ(totalCost(), 50);
+  EXPECT_EQ(totalCost(), 50);
+  EXPECT_EQ(counter.Reads, 1);
+
+  // Each change waits 20 ms first, more than one tick of the coarsest file time stamps.
+  auto changeLater = [&](auto change) {
+    const struct stat before = StatusOf(path);
+    std::this_thread::sleep_for(20ms);
+    change();
+    const struct stat after = StatusOf(path);
+    EXPECT_EQ(after.st_size, before.st_size);
+    EXPECT_EQ(after.st_mtim.tv_sec, before.st_mtim.tv_sec);
+    EXPECT_EQ(after.st_mtim.tv_nsec, before.st_mtim.tv_nsec);
+  };
+
+  // The same size and modification time, other contents: two doubles, 4 combinations.
+  changeLater([&] {
+    temp.WriteFile("Sistema.tcl.4", test::Column({0x03, 0x03}));
+    ASSERT_TRUE(test::SetModified(path, modified));
+  });
+  EXPECT_EQ(totalCost(), 200);
+  EXPECT_EQ(counter.Reads, 2);
+
+  changeLater([&] { ASSERT_EQ(::chmod(path.c_str(), 0600), 0); });
+  EXPECT_EQ(totalCost(), 200);
+  EXPECT_EQ(counter.Reads, 3);
+
+  // Another file of the same size and modification time renamed over it: two triples, 9.
+  changeLater([&] {
+    const auto other = temp.WriteFile("nuovo", test::Column({0x07, 0x07}));
+    ASSERT_TRUE(test::SetModified(other, modified));
+    std::filesystem::rename(other, path);
+  });
+  EXPECT_EQ(totalCost(), 450);
+  EXPECT_EQ(counter.Reads, 4);
+  EXPECT_EQ(totalCost(), 450);
+  EXPECT_EQ(counter.Reads, 4);
+}
+
+TEST(SummaryCache, KeepsAtMostItsCapacityAndTheLeastRecentlyUsedLeaveFirst) {
+  test::TempDir temp;
+  const auto a = temp.WriteFile("A.tcl.1", test::UniformColumn(0x01)).string();
+  const auto b = temp.WriteFile("B.tcl.2", test::UniformColumn(0x01)).string();
+  const auto c = temp.WriteFile("C.tcl.3", test::UniformColumn(0x01)).string();
+  CountingReader counter;
+  SummaryCache kept(
+      2, [] { return Later(FileClockNow(), 3600); }, counter.Reader());
+  SystemSummary summary{};
+  auto readsAfter = [&](const std::string& path) {
+    GetInfoTotocalcio(path, summary, kept);
+    return counter.Reads;
+  };
+  EXPECT_EQ(readsAfter(a), 1);
+  EXPECT_EQ(readsAfter(b), 2);
+  EXPECT_EQ(readsAfter(a), 2);  // a is now the most recently used
+  EXPECT_EQ(readsAfter(c), 3);  // b leaves
+  EXPECT_EQ(kept.Size(), 2u);
+  EXPECT_EQ(readsAfter(a), 3);
+  EXPECT_EQ(readsAfter(c), 3);
+  EXPECT_EQ(readsAfter(b), 4);  // read again; a leaves
+  EXPECT_EQ(readsAfter(c), 4);
+  EXPECT_EQ(readsAfter(a), 5);
+  EXPECT_EQ(kept.Size(), 2u);
+}
+
+}  // namespace
+}  // namespace varo
