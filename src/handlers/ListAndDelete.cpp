@@ -13,18 +13,18 @@ namespace varo {
 
 namespace {
 
-std::int32_t TotalCostOf(const std::string& path, std::uint8_t gameKind) {
+std::int32_t TotalCostOf(const std::string& path, std::uint8_t gameKind, SummaryCache& kept) {
   SystemSummary summary{};
   if (gameKind == GameTotocalcio) {
-    GetInfoTotocalcio(path, summary);
+    GetInfoTotocalcio(path, summary, kept);
   } else {
-    GetInfoTotogol(path, summary);
+    GetInfoTotogol(path, summary, kept);
   }
   return summary.TotalCost;
 }
 
 void WriteListEntry(PayloadArea& reply, std::size_t offset, const Listing& listing,
-                    const std::string& name, std::uint8_t gameKind) {
+                    const std::string& name, std::uint8_t gameKind, SummaryCache& kept) {
   PutLong(reply, offset, GetCodice(name));
   const auto wireName = WireName(name);
   std::copy(wireName.begin(), wireName.end(),
@@ -34,12 +34,13 @@ void WriteListEntry(PayloadArea& reply, std::size_t offset, const Listing& listi
   PutWord(reply, offset + 24, date.Year);
   reply[offset + 26] = date.Month;
   reply[offset + 27] = date.Day;
-  PutLong(reply, offset + 28, TotalCostOf(path, gameKind));
+  PutLong(reply, offset + 28, TotalCostOf(path, gameKind, kept));
 }
 
 }  // namespace
 
-void RichiestaLista(RequestState& state, const ArchiveFolders& folders, ActivityLog& log) {
+void RichiestaLista(RequestState& state, const ArchiveFolders& folders, ActivityLog& log,
+                    SummaryCache& kept) {
   const std::uint8_t gameKind = state.RequestPayload[0];
   const std::size_t first = WordAt(state.RequestPayload, 1);
   const std::size_t last = WordAt(state.RequestPayload, 3);
@@ -58,7 +59,7 @@ void RichiestaLista(RequestState& state, const ArchiveFolders& folders, Activity
   for (std::size_t position = std::max<std::size_t>(first, 1);
        position <= std::min(last, count) && n < MaxListEntries; ++position) {
     WriteListEntry(reply, ListHeadSize + ListEntrySize * n, listing, listing.Names[position - 1],
-                   gameKind);
+                   gameKind, kept);
     ++n;
   }
   PutWord(reply, 0, n >= 1 ? StatusOk : StatusNotFound);

@@ -2,6 +2,7 @@
 #pragma once
 
 #include "archive/ArchiveFolders.h"
+#include "archive/SummaryCache.h"
 #include "endpoint/RequestState.h"
 #include "handlers/ActivityLog.h"
 
@@ -12,8 +13,10 @@ inline constexpr std::size_t MaxListEntries = 62;
 inline constexpr std::size_t ListEntrySize = 32;
 inline constexpr std::size_t ListHeadSize = 4;
 
-// 510/1: entries for the positions first to last of the game's listing (at most 62 of them).
-void RichiestaLista(RequestState& state, const ArchiveFolders& folders, ActivityLog& log);
+// 510/1: entries for the positions first to last of the game's listing (at most 62 of them); the
+// total costs of unchanged systems come from the kept summaries.
+void RichiestaLista(RequestState& state, const ArchiveFolders& folders, ActivityLog& log,
+                    SummaryCache& kept);
 
 // 510/2: deletes the first system of the game with the requested code.
 void RichiestaCancellazione(RequestState& state, const ArchiveFolders& folders, ActivityLog& log);

@@ -16,12 +16,12 @@ namespace {
 // The two games differ only in their folder, summary routine and wire conversion.
 struct InformationGame {
   std::uint8_t GameKind;
-  void (*GetInfo)(const std::string&, SystemSummary&);
+  void (*GetInfo)(const std::string&, SystemSummary&, SummaryCache&);
   void (*ToWire)(SystemSummary&);
 };
 
 void AnswerInformation(RequestState& state, const ArchiveFolders& folders, ActivityLog& log,
-                       const InformationGame& game) {
+                       SummaryCache& kept, const InformationGame& game) {
   const auto code = static_cast<std::int32_t>(LongAt(state.RequestPayload, 0));
   const std::string path = Code2Filename(folders, code, game.GameKind);
   SystemSummary summary;
@@ -29,7 +29,7 @@ void AnswerInformation(RequestState& state, const ArchiveFolders& folders, Activ
   AppendStamped(log, "Richiesta informazioni " + Printable(FileNameOf(path)));
 
   if (!path.empty()) {
-    game.GetInfo(path, summary);
+    game.GetInfo(path, summary, kept);
     AppendStamped(log, "Informazioni inviate");
   } else {
     summary.Status = StatusNotFound;
@@ -44,12 +44,15 @@ void AnswerInformation(RequestState& state, const ArchiveFolders& folders, Activ
 
 }  // namespace
 
-void RichiestaInfoTotocalcio(RequestState& state, const ArchiveFolders& folders, ActivityLog& log) {
-  AnswerInformation(state, folders, log, {GameTotocalcio, GetInfoTotocalcio, swapinfototocalcio});
+void RichiestaInfoTotocalcio(RequestState& state, const ArchiveFolders& folders, ActivityLog& log,
+                             SummaryCache& kept) {
+  AnswerInformation(state, folders, log, kept,
+                    {GameTotocalcio, GetInfoTotocalcio, swapinfototocalcio});
 }
 
-void RichiestaInfoTotogol(RequestState& state, const ArchiveFolders& folders, ActivityLog& log) {
-  AnswerInformation(state, folders, log, {GameTotogol, GetInfoTotogol, swapinfototogol});
+void RichiestaInfoTotogol(RequestState& state, const ArchiveFolders& folders, ActivityLog& log,
+                          SummaryCache& kept) {
+  AnswerInformation(state, folders, log, kept, {GameTotogol, GetInfoTotogol, swapinfototogol});
 }
 
 }  // namespace varo

@@ -2,15 +2,19 @@
 #pragma once
 
 #include "archive/ArchiveFolders.h"
+#include "archive/SummaryCache.h"
 #include "endpoint/RequestState.h"
 #include "handlers/ActivityLog.h"
 
 namespace varo {
 
-// 520/1: the summary of the Totocalcio system with the requested code, or status 870.
-void RichiestaInfoTotocalcio(RequestState& state, const ArchiveFolders& folders, ActivityLog& log);
+// 520/1: the summary of the Totocalcio system with the requested code, or status 870; the totals
+// of an unchanged system come from the kept summaries.
+void RichiestaInfoTotocalcio(RequestState& state, const ArchiveFolders& folders, ActivityLog& log,
+                             SummaryCache& kept);
 
-// 530/3: the summary of the Totogol system with the requested code, or status 870.
-void RichiestaInfoTotogol(RequestState& state, const ArchiveFolders& folders, ActivityLog& log);
+// 530/3: the summary of the Totogol system with the requested code, or status 870; likewise.
+void RichiestaInfoTotogol(RequestState& state, const ArchiveFolders& folders, ActivityLog& log,
+                          SummaryCache& kept);
 
 }  // namespace varo

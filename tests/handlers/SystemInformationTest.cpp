@@ -1,6 +1,9 @@
+#include <memory>
 #include <string>
 
 #include "HandlerFixture.h"
+#include "archive/SummaryCache.h"
+#include "archive/SystemSummary.h"
 
 namespace varo::test {
 namespace {
@@ -104,6 +107,53 @@ TEST_F(InformationTest, RequestedCodeMatchesAsA32BitPattern) {
   const auto reply = Exchange(InfoTotocalcio({0xFF, 0xFF, 0xFF, 0xFF}));
   ASSERT_TRUE(reply);
   EXPECT_EQ(Slice(PayloadOf(*reply), 0, 6), (Bytes{0x00, 0x01, 0xFF, 0x00, 0xFF, 0x00}));
+}
+
+TEST_F(InformationTest, ListAndInformationShareTheKeptSummariesAndAnswerAsWithout) {
+  int reads = 0;
+  auto kept = std::make_shared<SummaryCache>(
+      MaxKeptSummaries,
+      [] {
+        FileTime now = FileClockNow();
+        now.Seconds += 3600;  // every system here counts as settled
+        return now;
+      },
+      [&reads](ReadOnlyFile& file, std::uint8_t gameKind) {
+        ++reads;
+        return ReadColumnTotals(file, gameKind);
+      });
+  handlers = MakeHandlerTable(folders, log, kept);
+  // Three columns of 4 combinations each, the first flagged with 2: total cost 700.
+  const std::string path =
+      WriteSystem(1, "Ruota.tcl.12",
+                  Column(0x01, {{0, 0x03}, {13, 0x03}, {8, 0x81}}) +
+                      Column(0x01, {{0, 0x03}, {1, 0x03}}) + Column(0x01, {{0, 0x03}, {1, 0x03}}));
+  SetModified(path, 2006, 3, 15);
+  WriteSystem(1, "Altro.tcl.5", Column(0x01));
+
+  // The information reads Ruota, the list then reads only Altro, and nothing is read again.
+  std::optional<Bytes> information[2], list[2];
+  std::vector<int> readsSoFar;
+  for (int round = 0; round < 2; ++round) {
+    information[round] = Exchange(InfoTotocalcio({0, 0, 0, 12}));
+    readsSoFar.push_back(reads);
+    list[round] = Exchange({.Command = 510, .SubCommand = 1, .Payload = {1, 0, 1, 0, 9}});
+    readsSoFar.push_back(reads);
+    ASSERT_TRUE(list[round] && information[round]) << round;
+  }
+  EXPECT_EQ(readsSoFar, (std::vector<int>{1, 2, 2, 2}));
+  EXPECT_EQ(*information[1], *information[0]);
+  EXPECT_EQ(*list[1], *list[0]);
+  // Ruota's date and total cost in the information, then in its list entry, the second.
+  EXPECT_EQ(Slice(PayloadOf(*information[1]), 26, 4), (Bytes{0x07, 0xD6, 0x03, 0x0F}));
+  EXPECT_EQ(Slice(PayloadOf(*information[1]), 52, 4), (Bytes{0x00, 0x00, 0x02, 0xBC}));
+  EXPECT_EQ(Slice(PayloadOf(*list[1]), 4 + 32 + 24, 8),
+            (Bytes{0x07, 0xD6, 0x03, 0x0F, 0x00, 0x00, 0x02, 0xBC}));
+  const Strings once = {"Richiesta informazioni Ruota.tcl.12", "Informazioni inviate",
+                        "Richiesta lista Totocalcio", "Elenco inviato (2)"};
+  Strings twice = once;
+  twice.insert(twice.end(), once.begin(), once.end());
+  EXPECT_EQ(Bodies(), twice);
 }
 
 }  // namespace

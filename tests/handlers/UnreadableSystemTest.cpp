@@ -1,6 +1,7 @@
 // A server that may not read or delete a system file: the request's first log line stays, no
-// second line follows and no reply goes out. Root reads and deletes anything, so the server runs
-// in a child process as an unprivileged user.
+// second line follows and no reply goes out, also when the file's summary was kept while it could
+// be read. Root reads and deletes anything, so the server runs in a child process as an
+// unprivileged user.
 #include <fcntl.h>
 #include <grp.h>
 #include <signal.h>
@@ -10,6 +11,7 @@
 
 #include <chrono>
 #include <filesystem>
+#include <memory>
 #include <regex>
 #include <string>
 #include <vector>
@@ -35,7 +37,8 @@ struct PipeLog : ActivityLog {
   }
 };
 
-// The child: drops to the unprivileged user, then serves for at most ten seconds.
+// The child: drops to the unprivileged user, then serves for at most ten seconds. Its clock runs
+// an hour ahead, so every summary it computes is kept.
 [[noreturn]] void ServeAsNobody(const ArchiveFolders& folders, std::uint16_t inputPort,
                                 std::uint16_t outputPort, int logFd) {
   if (::setgroups(0, nullptr) != 0 || ::setgid(Nobody) != 0 || ::setuid(Nobody) != 0) ::_exit(3);
@@ -43,7 +46,12 @@ struct PipeLog : ActivityLog {
   LoopHandOver handOver;
   RequestState state;
   state.OutputPort = outputPort;
-  const HandlerTable handlers = MakeHandlerTable(folders, log);
+  const HandlerTable handlers =
+      MakeHandlerTable(folders, log, std::make_shared<SummaryCache>(MaxKeptSummaries, [] {
+                         FileTime now = FileClockNow();
+                         now.Seconds += 3600;
+                         return now;
+                       }));
   UDPServer server(
       handOver, [&](const ReceivedDatagram& d) { UDPServerUDPRead(state, handlers, d, server); });
   server.SetInputPort(inputPort);
@@ -86,7 +94,7 @@ TEST(UnreadableSystem, FirstLineStaysAndNoReplyGoesOut) {
   documents.WriteFile(std::filesystem::relative(unreadable, documents.Path()).string(),
                       Column(0x01));
   ASSERT_EQ(::chmod(readable.c_str(), 0644), 0);
-  ASSERT_EQ(::chmod(unreadable.c_str(), 0000), 0);
+  ASSERT_EQ(::chmod(unreadable.c_str(), 0644), 0);
 
   UdpPeer client;
   UdpPeer replies;
@@ -123,6 +131,17 @@ TEST(UnreadableSystem, FirstLineStaysAndNoReplyGoesOut) {
 
   // Each request is followed by a probe; requests are answered in order, so the probe's reply
   // arriving first means the request got none.
+  // While it may be read, the system is summarised and its summary kept.
+  auto expectAnswered = [&](const RequestFields& fields, const char* what) {
+    client.SendTo(inputPort, BuildRequest(fields));
+    const auto reply = nextReply();
+    ASSERT_TRUE(reply) << what;
+    EXPECT_EQ(Slice(*reply, 23, 2), (Bytes{0x00, 0x01})) << what;
+  };
+  expectAnswered({.Command = 520, .SubCommand = 1, .Payload = {0, 0, 0, 5}}, "information");
+  expectAnswered({.Command = 510, .SubCommand = 1, .Payload = {1, 0, 1, 0, 9}}, "list");
+  ASSERT_EQ(::chmod(unreadable.c_str(), 0000), 0);
+
   auto expectNoReply = [&](const RequestFields& fields, const char* what) {
     client.SendTo(inputPort, BuildRequest(fields));
     const auto first = probe();
@@ -148,6 +167,10 @@ TEST(UnreadableSystem, FirstLineStaysAndNoReplyGoesOut) {
   ::close(logPipe[0]);
 
   EXPECT_EQ(Bodies(logged), (std::vector<std::string>{
+                                "Richiesta informazioni Chiuso.tcl.5",
+                                "Informazioni inviate",
+                                "Richiesta lista Totocalcio",
+                                "Elenco inviato (2)",
                                 "Richiesta informazioni Chiuso.tcl.5",
                                 "Richiesta biglietto N. 1 del sistema Chiuso.tcl.5",
                                 "Richiesta lista Totocalcio",
