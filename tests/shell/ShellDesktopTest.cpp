@@ -65,6 +65,63 @@ void Stop(std::unique_ptr<ChildProcess>& child) {
   child.reset();
 }
 
+// Starts Xvfb, which picks a free display itself and writes its number to standard output;
+// returns the display's name, or "" when none came within ten seconds.
+std::string StartXvfb(const std::string& xvfb, const std::map<std::string, std::string>& env,
+                      const std::filesystem::path& folder, std::unique_ptr<ChildProcess>& xserver) {
+  xserver = std::make_unique<ChildProcess>(
+      std::vector<std::string>{xvfb, "-displayfd", "1", "-screen", "0", "1024x768x24", "-nolisten",
+                               "tcp"},
+      env, folder, "xvfb");
+  const std::string number = WaitFor(10.0, [&] {
+    const std::string out = xserver->StandardOutput();
+    return out.find('\n') == std::string::npos ? std::string() : FirstLine(out);
+  });
+  return number.empty() ? "" : ":" + number;
+}
+
+// The environment of a program with its own home, settings and lock below folder.
+std::map<std::string, std::string> OwnEnvironment(const std::filesystem::path& folder) {
+  auto env = EnvironmentWithout({"DISPLAY", "WAYLAND_DISPLAY", "QT_QPA_PLATFORM"});
+  env["HOME"] = (folder / "home").string();
+  env["XDG_CONFIG_HOME"] = (folder / "config").string();
+  env["XDG_RUNTIME_DIR"] = (folder / "run").string();
+  std::filesystem::create_directories(folder / "home");
+  std::filesystem::create_directories(folder / "run");
+  ::chmod((folder / "run").c_str(), 0700);
+  return env;
+}
+
+TEST(ShellDesktop, AStopSignalEndsTheProgramWhileTheStartUpMessageIsOpen) {
+  const std::string xvfb = FindProgram("Xvfb");
+  if (xvfb.empty()) GTEST_SKIP() << "Xvfb is missing";
+  TempDir dir;
+  auto env = OwnEnvironment(dir.Path());
+  std::unique_ptr<ChildProcess> xserver;
+  std::unique_ptr<ChildProcess> program;
+  struct Cleanup {
+    std::vector<std::unique_ptr<ChildProcess>*> children;
+    ~Cleanup() {
+      for (auto* child : children) Stop(*child);
+    }
+  } cleanup{{&program, &xserver}};
+  env["DISPLAY"] = StartXvfb(xvfb, env, dir.Path(), xserver);
+  ASSERT_NE(env["DISPLAY"], "") << xserver->StandardError();
+
+  UdpPeer holder;  // the input port is taken, so start-up shows the bind error in a message box
+  WritePorts(dir.Path() / "config", holder.Port(), FreeUdpPort());
+  program = std::make_unique<ChildProcess>(std::vector<std::string>{VARO_SERVER_PROGRAM}, env,
+                                           dir.Path(), "program");
+  const std::string reported = WaitFor(10.0, [&] {
+    const std::string err = program->StandardError();
+    return err.find("Could not bind socket") == std::string::npos ? std::string() : err;
+  });
+  ASSERT_FALSE(reported.empty()) << program->StandardError();
+  std::this_thread::sleep_for(milliseconds(300));  // the box's own loop is running by now
+  program->Signal(SIGTERM);
+  EXPECT_EQ(program->WaitExit(3.0), 0) << program->StandardError();
+}
+
 TEST(ShellDesktop, TheTrayIconShowsTheWindowAndClosingItEndsTheProgram) {
   const std::string xvfb = FindProgram("Xvfb");
   const std::string openbox = FindProgram("openbox");
@@ -73,13 +130,7 @@ TEST(ShellDesktop, TheTrayIconShowsTheWindowAndClosingItEndsTheProgram) {
     GTEST_SKIP() << "Xvfb, openbox, tint2 or xdotool is missing";
   }
   TempDir dir;
-  auto env = EnvironmentWithout({"DISPLAY", "WAYLAND_DISPLAY", "QT_QPA_PLATFORM"});
-  env["HOME"] = (dir.Path() / "home").string();
-  env["XDG_CONFIG_HOME"] = (dir.Path() / "config").string();
-  env["XDG_RUNTIME_DIR"] = (dir.Path() / "run").string();
-  std::filesystem::create_directories(dir.Path() / "home");
-  std::filesystem::create_directories(dir.Path() / "run");
-  ::chmod((dir.Path() / "run").c_str(), 0700);
+  auto env = OwnEnvironment(dir.Path());
 
   std::unique_ptr<ChildProcess> xserver;
   std::unique_ptr<ChildProcess> manager;
@@ -92,17 +143,8 @@ TEST(ShellDesktop, TheTrayIconShowsTheWindowAndClosingItEndsTheProgram) {
     }
   } cleanup{{&program, &panel, &manager, &xserver}};
 
-  // Xvfb picks a free display itself and writes its number to standard output.
-  xserver = std::make_unique<ChildProcess>(
-      std::vector<std::string>{xvfb, "-displayfd", "1", "-screen", "0", "1024x768x24", "-nolisten",
-                               "tcp"},
-      env, dir.Path(), "xvfb");
-  const std::string number = WaitFor(10.0, [&] {
-    const std::string out = xserver->StandardOutput();
-    return out.find('\n') == std::string::npos ? std::string() : FirstLine(out);
-  });
-  ASSERT_FALSE(number.empty()) << xserver->StandardError();
-  const std::string display = ":" + number;
+  const std::string display = StartXvfb(xvfb, env, dir.Path(), xserver);
+  ASSERT_FALSE(display.empty()) << xserver->StandardError();
   env["DISPLAY"] = display;
 
   manager =

@@ -113,6 +113,23 @@ TEST_F(ShellProcess, StandardOutputCarriesTheLogLinesAndNothingElse) {
       << server->StandardOutput();
 }
 
+TEST_F(ShellProcess, WithStandardOutputClosedTheLogGoesNowhereElse) {
+  MakeEmptyArchive(dir_.Path() / "home");
+  const std::uint16_t inPort = FreeUdpPort();
+  WritePorts(config_, inPort, replies_.Port());
+  auto server = std::make_unique<ChildProcess>(
+      std::vector<std::string>{"/bin/sh", "-c", "exec \"$0\" 1>&-", VARO_SERVER_PROGRAM}, env_,
+      dir_.Path(), "closed");
+  ASSERT_TRUE(Ask(inPort, 10.0).has_value()) << server->StandardError();
+  client_.SendTo(inPort, TotocalcioListRequest());
+  EXPECT_EQ(replies_.Receive(milliseconds(5000)), EmptyTotocalcioListReply());
+  server->Signal(SIGTERM);
+  EXPECT_EQ(server->WaitExit(2.0), 0) << server->StandardError();
+  // The lock file would have taken descriptor 1 and received every log line.
+  EXPECT_EQ(FileBytes(runtime_ / "Quillmarch Varo server.lock"), "");
+  EXPECT_EQ(server->StandardError().find("Richiesta"), std::string::npos);
+}
+
 TEST_F(ShellProcess, AKilledInstanceDoesNotBlockTheNextStart) {
   const std::uint16_t inPort = FreeUdpPort();
   WritePorts(config_, inPort, replies_.Port());
