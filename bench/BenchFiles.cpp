@@ -1,6 +1,7 @@
 #include "BenchFiles.h"
 
 #include <fcntl.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <fstream>
@@ -28,6 +29,15 @@ void WriteSystemFile(const std::filesystem::path& file, std::uint32_t columns) {
   }
   out.write(chunk.data(), static_cast<std::streamsize>(chunk.size()));
   if (!out) throw std::runtime_error("cannot write " + file.string());
+}
+
+void RenewChangeTimes(const std::vector<std::filesystem::path>& files) {
+  for (const auto& file : files) {
+    struct stat status;
+    if (stat(file.c_str(), &status) != 0 || chmod(file.c_str(), status.st_mode & 07777) != 0) {
+      throw std::runtime_error("cannot renew the change time of " + file.string());
+    }
+  }
 }
 
 std::uint64_t ReadWhole(const std::vector<std::filesystem::path>& files) {

@@ -11,6 +11,10 @@ namespace varo::bench {
 // by match, one, two or three signs by the base-3 digits of i, and every other column is flagged.
 void WriteSystemFile(const std::filesystem::path& file, std::uint32_t columns);
 
+// Gives the files a new change time without touching their contents or modification time, as a
+// change of their permissions does; the server then reads them again.
+void RenewChangeTimes(const std::vector<std::filesystem::path>& files);
+
 // Reads the files whole with read() in 64 KiB blocks and returns the number of bytes read.
 std::uint64_t ReadWhole(const std::vector<std::filesystem::path>& files);
 

@@ -117,10 +117,18 @@ std::string BenchServer::Stop() {
 }
 
 long BenchServer::PeakResidentKiB() const {
+  return StatusKiB("VmHWM:");
+}
+
+long BenchServer::ResidentKiB() const {
+  return StatusKiB("VmRSS:");
+}
+
+long BenchServer::StatusKiB(const std::string& field) const {
   std::ifstream status("/proc/" + std::to_string(pid_) + "/status");
   std::string line;
   while (std::getline(status, line)) {
-    if (line.rfind("VmHWM:", 0) == 0) return std::stol(line.substr(6));
+    if (line.rfind(field, 0) == 0) return std::stol(line.substr(field.size()));
   }
   return -1;
 }

@@ -31,12 +31,16 @@ class BenchServer {
 
   // The server's peak resident memory in KiB (VmHWM), or -1 when it cannot be read.
   long PeakResidentKiB() const;
+  // The server's resident memory now in KiB (VmRSS), or -1 when it cannot be read.
+  long ResidentKiB() const;
 
  private:
   std::filesystem::path program_;
   std::filesystem::path home_;
   std::uint16_t inPort_;
   std::uint16_t outPort_;
+  long StatusKiB(const std::string& field) const;
+
   pid_t pid_ = -1;
 };
 
