@@ -126,19 +126,6 @@ void RunLoop(ClosedLoopClient& client, std::uint16_t port, Loop& loop,
   loop.Seconds += std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
 }
 
-// Milliseconds of one exchange whose reply must be exactly replyLength bytes with status 1.
-double TimedRequest(ClosedLoopClient& client, std::uint16_t port, const Datagram& request,
-                    std::size_t replyLength, const char* what) {
-  Datagram reply;
-  const auto took = client.Exchange(port, request, ReplyTimeout, &reply);
-  if (!took) throw std::runtime_error(std::string("no answer to the ") + what);
-  if (reply.size() != replyLength || reply[23] != 0x00 || reply[24] != 0x01) {
-    throw std::runtime_error(std::string("unexpected reply to the ") + what + " (" +
-                             std::to_string(reply.size()) + " bytes)");
-  }
-  return took->count() / 1000.0;
-}
-
 double TimedRead(const std::vector<std::filesystem::path>& files, std::uint64_t expected) {
   const auto start = std::chrono::steady_clock::now();
   if (ReadWhole(files) != expected) throw std::runtime_error("short read of the system files");
@@ -159,7 +146,7 @@ std::string Format(const char* pattern, double a, double b = 0, double c = 0) {
   return text;
 }
 
-// "median X ms, best Y ms" of a set of rounds.
+// "median X ms, best Y ms" of a set of rounds, or in another unit.
 std::string Times(const char* number, const std::vector<double>& ms, const char* unit = "ms") {
   const std::string pattern =
       std::string("median ") + number + " " + unit + ", best " + number + " " + unit;
@@ -285,8 +272,10 @@ int Main(const std::filesystem::path& program) {
   const std::uint32_t middleTicket = BigColumns / 64 / 2;
   std::vector<double> bigTicket, smallTicket;
   auto ticketOf = [&](std::int32_t code, std::uint32_t ticket) {
-    return TimedRequest(client, inPort, BuildTicketRequest(Game::Totocalcio, code, ticket, Tag()),
-                        23 + 9 + 64 * 7, "ticket request");
+    const Expected request{
+        [=] { return BuildTicketRequest(Game::Totocalcio, code, ticket, Tag()); }, 23 + 9 + 64 * 7,
+        1, "ticket request"};
+    return TimedExchange(client, inPort, request) / 1000.0;
   };
   for (int round = -1; round < FileRounds; ++round) {  // round -1 warms the page cache
     // Alternating which goes first, so that neither always follows the other.
