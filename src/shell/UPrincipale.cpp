@@ -8,6 +8,7 @@
 #include <QMenuBar>
 #include <QPlainTextEdit>
 #include <QScreen>
+#include <QShowEvent>
 #include <QStyle>
 #include <cstdio>
 #include <stdexcept>
@@ -33,6 +34,8 @@ constexpr int ClientWidth = 549;
 constexpr int ClientHeight = 302;
 // MemoLog keeps the latest lines only, so a long run or a flood cannot exhaust memory.
 constexpr int LogLinesKept = 10000;
+// Queued lines reach MemoLog this soon; one batch is laid out once, however many lines it holds.
+constexpr int LogFlushMilliseconds = 100;
 
 const QString ProductName = QStringLiteral("Quillmarch Varo Server");
 
@@ -56,6 +59,9 @@ TFormPrincipale::TFormPrincipale(UserDialogs& dialogs) : dialogs_(dialogs) {
   MemoLog->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
   MemoLog->setMaximumBlockCount(LogLinesKept);
   setCentralWidget(MemoLog);
+  logFlush_.setSingleShot(true);
+  logFlush_.setInterval(LogFlushMilliseconds);
+  connect(&logFlush_, &QTimer::timeout, this, [this] { FlushLog(); });
   resize(ClientWidth, ClientHeight + MainMenu1->sizeHint().height());
 
   UDPServer = std::make_unique<varo::UDPServer>(handOver_, [this](const ReceivedDatagram& d) {
@@ -115,6 +121,11 @@ void TFormPrincipale::Present() {
   activateWindow();
 }
 
+void TFormPrincipale::showEvent(QShowEvent* event) {
+  FlushLog();
+  QMainWindow::showEvent(event);
+}
+
 void TFormPrincipale::closeEvent(QCloseEvent* event) {
   FormClose(event);
   QMainWindow::closeEvent(event);
@@ -170,10 +181,20 @@ void TFormPrincipale::ShowError(const QString& text) {
 void TFormPrincipale::Append(const std::string& line) {
   // One log line stays one line, in the view and on standard output alike.
   std::string text = Printable(line);
-  MemoLog->appendPlainText(QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size())));
+  pendingLines_.append(QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size())));
+  // Lines that the view would drop at once are never laid out.
+  if (pendingLines_.size() > LogLinesKept) pendingLines_.removeFirst();
+  if (!logFlush_.isActive()) logFlush_.start();
   text.push_back('\n');
   std::fwrite(text.data(), 1, text.size(), stdout);
   std::fflush(stdout);
+}
+
+void TFormPrincipale::FlushLog() {
+  logFlush_.stop();
+  if (pendingLines_.isEmpty()) return;
+  MemoLog->appendPlainText(pendingLines_.join(QChar('\n')));
+  pendingLines_.clear();
 }
 
 }  // namespace varo

@@ -3,7 +3,9 @@
 #pragma once
 
 #include <QMainWindow>
+#include <QStringList>
 #include <QSystemTrayIcon>
+#include <QTimer>
 #include <cstdint>
 #include <functional>
 #include <memory>
@@ -19,6 +21,7 @@
 
 class QAction;
 class QCloseEvent;
+class QShowEvent;
 class QMenu;
 class QMenuBar;
 class QPlainTextEdit;
@@ -44,8 +47,11 @@ class TFormPrincipale : public QMainWindow, public ActivityLog {
   // The output-port dialog: stores the port and sends later replies to it.
   void Portadiuscita1Click();
 
-  // Appends a line to MemoLog and writes it to standard output.
+  // Writes a line to standard output at once and queues it for MemoLog, which takes queued lines
+  // in one batch a moment later, or at once when the window is shown.
   void Append(const std::string& line) override;
+  // Moves every queued line into MemoLog now.
+  void FlushLog();
 
   // The output port every reply goes to.
   std::int32_t OutputPort() const { return state_.OutputPort; }
@@ -61,6 +67,7 @@ class TFormPrincipale : public QMainWindow, public ActivityLog {
 
  protected:
   void closeEvent(QCloseEvent* event) override;
+  void showEvent(QShowEvent* event) override;
 
  private:
   // Removes the tray icon as the window closes; closing the main window ends the program.
@@ -74,6 +81,9 @@ class TFormPrincipale : public QMainWindow, public ActivityLog {
   ArchiveFolders folders_;
   HandlerTable handlers_;
   QtHandOver handOver_;
+  // Lines not yet in MemoLog; laying out each line as it comes would cost more than serving it.
+  QStringList pendingLines_;
+  QTimer logFlush_;
   bool shownOnce_ = false;
   bool closing_ = false;
 

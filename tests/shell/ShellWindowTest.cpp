@@ -132,11 +132,21 @@ TEST_F(ShellWindow, RequestsReachTheHandlersWhichLogInTheView) {
   TFormPrincipale window(dialogs_);
   client_.SendTo(inPort, TotocalcioListRequest());
   EXPECT_EQ(Receive(replies_, 5.0), EmptyTotocalcioListReply());
+  // The lines reach the view by themselves within a fraction of a second.
+  const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(1);
+  while (window.MemoLog->toPlainText().isEmpty() && std::chrono::steady_clock::now() < deadline) {
+    QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
+  }
   const QStringList lines = window.MemoLog->toPlainText().split('\n');
   ASSERT_EQ(lines.size(), 2) << window.MemoLog->toPlainText().toStdString();
   EXPECT_TRUE(lines[0].startsWith("Richiesta lista Totocalcio [")) << lines[0].toStdString();
   EXPECT_TRUE(lines[1].startsWith("Elenco inviato (0) [")) << lines[1].toStdString();
   EXPECT_TRUE(lines[1].endsWith("]"));
+
+  // Queued lines are in the view as soon as the window is shown, before any event is served.
+  window.Append("Richiesta 3 [12:00:00]");
+  window.Present();
+  EXPECT_EQ(window.MemoLog->document()->lastBlock().text(), "Richiesta 3 [12:00:00]");
 }
 
 TEST_F(ShellWindow, ATakenInputPortAtStartIsReportedAndStartUpGoesOn) {
@@ -363,7 +373,8 @@ TEST_F(ShellWindow, LogLinesGoToTheViewAndToStandardOutput) {
   EXPECT_TRUE(out.ends_with("Richiesta 10003 [12:00:00]\na?forged line\nb?forged?line?too\n"));
   EXPECT_EQ(std::count(out.begin(), out.end(), '\n'), 10005);
 
-  // The view keeps the latest 10,000 lines.
+  // The view keeps the latest 10,000 lines, in order.
+  window.FlushLog();
   const QTextDocument* log = window.MemoLog->document();
   EXPECT_EQ(log->blockCount(), 10000);
   EXPECT_EQ(log->firstBlock().text(), "Richiesta 6 [12:00:00]");
