@@ -381,7 +381,8 @@ int Main(const std::filesystem::path& program) {
       peak, peak / 1024.0, FileRounds, KeptRounds, KeptBlock, KeptBlock, ended.c_str());
   std::printf(
       "Kept summaries of %d systems (every list page of a folder of %d): server resident memory "
-      "(VmRSS) %ld KiB before, %ld KiB after, %+ld KiB\n",
+      "(VmRSS) %ld KiB before, %ld KiB after, %+ld KiB (memory the server had freed is used "
+      "first; summary_bench gives the heap they take)\n",
       KeptSystems, KeptSystems, beforeKept, afterKept, afterKept - beforeKept);
   return std::all_of(rows.begin(), rows.end(), [](const Row& r) { return r.Met; }) ? 0 : 1;
 }
