@@ -138,12 +138,11 @@ TEST_F(ClientEndToEnd, ListShowsEverySystemWithCodeNameDateAndCost) {
   System(folders.TotocalcioFolder, "Alfa.tcl.7", Columns(1, '\x01'));
   const ClientRun run = Client({"list", "totocalcio"});
   EXPECT_EQ(run.ExitCode, 0) << run.Err;
-  EXPECT_NE(run.Out.find("    1     7  Alfa.tcl.7            2007-06-15            50"),
-            std::string::npos)
-      << run.Out;
-  EXPECT_NE(run.Out.find("    2    12  Ruota.tcl.12          2007-06-15           700"),
-            std::string::npos)
-      << run.Out;
+  EXPECT_EQ(run.Out,
+            "Totocalcio: 2 systems shown; the server counts 2 systems in the folder (modulo 256)\n"
+            "  pos  code  name                  date        cost (cents)\n"
+            "    1     7  Alfa.tcl.7            2007-06-15            50 (0.50 euro)\n"
+            "    2    12  Ruota.tcl.12          2007-06-15           700 (7.00 euro)\n");
   EXPECT_EQ(log.Lines.size(), 2u);
 
   // -65534 goes out as 00 00 00 02, as 2 would: the whole name settles it; the cut one does not.
@@ -182,6 +181,11 @@ TEST_F(ClientEndToEnd, LongListsArriveInPagesUpToTheLastPosition) {
   run = Client({"list", "totogol", "71"});
   EXPECT_EQ(run.ExitCode, 1);
   EXPECT_NE(run.Err.find("no Totogol systems at positions 71"), std::string::npos) << run.Err;
+  run = Client({"list", "totogol", "71", "71"});
+  EXPECT_EQ(run.ExitCode, 1);
+  EXPECT_EQ(run.Err,
+            "no Totogol system at position 71; the server counts 70 systems in the folder "
+            "(modulo 256)\n");
 }
 
 TEST_F(ClientEndToEnd, InfoShowsEverySummaryFieldAndNotFoundEndsWithOne) {
@@ -208,6 +212,12 @@ TEST_F(ClientEndToEnd, InfoShowsEverySummaryFieldAndNotFoundEndsWithOne) {
   }
   run = Client({"--json", "list", "totogol"});
   EXPECT_NE(run.Out.find("\"total_cost_cents\": 3355443200}"), std::string::npos) << run.Out;
+  // The list shows the same cost as the summary does, in a folder of one system.
+  run = Client({"list", "totogol"});
+  EXPECT_NE(run.Out.find("Totogol: 1 system shown; the server counts 1 system in the folder"),
+            std::string::npos)
+      << run.Out;
+  EXPECT_NE(run.Out.find("  3355443200 (33554432.00 euro)\n"), std::string::npos) << run.Out;
 
   run = Client({"info", "totogol", "65000"});
   EXPECT_EQ(run.ExitCode, 1);
@@ -278,6 +288,26 @@ TEST_F(ClientEndToEnd, RefusedValuesAndBadUsageSendNothing) {
   run = Client({"info", "enalotto", "1"});
   EXPECT_EQ(run.ExitCode, 64);
   EXPECT_NE(run.Err.find("--help"), std::string::npos);
+  handOver.ServeFor(100ms);
+  EXPECT_TRUE(log.Lines.empty());
+}
+
+TEST_F(ClientEndToEnd, VersionAndHelpEndAtOnceWithoutARequest) {
+  const std::string version = std::string("quillmarch-varo-client ") + VARO_PROJECT_VERSION + "\n";
+  for (const std::vector<std::string>& args :
+       {std::vector<std::string>{"--version"},
+        {"--json", "--timeout", "0.5", "info", "totocalcio", "1", "--version"}}) {
+    const ClientRun run = Client(args);
+    EXPECT_EQ(run.ExitCode, 0) << args.back();
+    EXPECT_EQ(run.Out, version);
+    EXPECT_EQ(run.Err, "");
+  }
+  ClientRun run = Client({"delete", "totocalcio", "1", "--help"});
+  EXPECT_EQ(run.ExitCode, 0);
+  EXPECT_NE(run.Out.find("  --version "), std::string::npos) << run.Out;
+  run = Client({"--", "--version"});
+  EXPECT_EQ(run.ExitCode, 64);
+  EXPECT_EQ(run.Out, "");
   handOver.ServeFor(100ms);
   EXPECT_TRUE(log.Lines.empty());
 }

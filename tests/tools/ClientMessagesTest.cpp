@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -34,6 +35,10 @@ B ReplyHeader(std::uint16_t dataLength, B commandBytes) {
   for (int i = 0; i < 6; ++i) h[13 + i] = Tag[i];
   h[20] = commandBytes[0], h[21] = commandBytes[1], h[22] = commandBytes[2];
   return h;
+}
+
+std::string FirstLine(const std::string& text) {
+  return text.substr(0, text.find('\n') + 1);
 }
 
 B Payload(const B& datagram) {
@@ -140,11 +145,12 @@ TEST(ClientReplies, ListEntriesAreNumberedFromTheFirstPosition) {
                          {0x80, 0x00, 0x00, 0x00}});
   const ListReply read = ParseListReply(twoWays, 1);
   const std::string shown = ListTable(read, Game::Totocalcio);
-  EXPECT_NE(shown.find("    1          -65534  neg.tcl.-65534        2007-06-15    3355443200\n"),
+  EXPECT_NE(shown.find("    1          -65534  neg.tcl.-65534        2007-06-15                  "
+                       "3355443200 (33554432.00 euro)\n"),
             std::string::npos)
       << shown;
   EXPECT_NE(shown.find("    2  12 (or -65524)  Sistema del sabato.t  2007-06-15  "
-                       "2147450880 (or 2147516416)\n"),
+                       "2147450880 (or 2147516416) (21474508.80 euro)\n"),
             std::string::npos)
       << shown;
   const std::string json = ListJson(read, Game::Totocalcio);
@@ -277,6 +283,117 @@ TEST(ClientReplies, OnlyTheReplyWithTheRequestsTagAndPairAnswersIt) {
   reply[22] = 2;
   EXPECT_FALSE(AnswersRequest(request, reply));
   EXPECT_FALSE(AnswersRequest(request, B(10, 0)));
+}
+
+TEST(ClientOutput, ListShowsCostsInEuroAsTheSummaryDoes) {
+  // Costs of 50, 0 and C8 00 C8 00 (3355443200 once wrapped) cents, and one whose bytes no value
+  // writes, which has no euro amount to show.
+  const B reply = Cat({ReplyHeader(132, {0x01, 0xFE, 0x01}),
+                       {0x00, 0x01, 0x02, 0x04},
+                       {0, 0, 0, 7},
+                       Name("Alfa.gcl.7"),
+                       {0x07, 0xD7, 6, 15},
+                       {0, 0, 0, 50},
+                       {0, 0, 0, 8},
+                       Name("Vuoto.gcl.8"),
+                       {0x07, 0xD7, 6, 15},
+                       {0, 0, 0, 0},
+                       {0, 0, 0, 9},
+                       Name("Quaterne.gcl.9"),
+                       {0x07, 0xD7, 6, 15},
+                       {0xC8, 0x00, 0xC8, 0x00},
+                       {0, 0, 0, 10},
+                       Name("Rotto.gcl.10"),
+                       {0x07, 0xD7, 6, 15},
+                       {0x00, 0x01, 0xFF, 0xFF}});
+  const ListReply list = ParseListReply(reply, 1);
+  EXPECT_EQ(ListTable(list, Game::Totogol),
+            "Totogol: 4 systems shown; the server counts 4 systems in the folder (modulo 256)\n"
+            "  pos  code  name                  date                 cost (cents)\n"
+            "    1     7  Alfa.gcl.7            2007-06-15                     50 (0.50 euro)\n"
+            "    2     8  Vuoto.gcl.8           2007-06-15                      0 (0.00 euro)\n"
+            "    3     9  Quaterne.gcl.9        2007-06-15             3355443200 "
+            "(33554432.00 euro)\n"
+            "    4    10  Rotto.gcl.10          2007-06-15  ? (bytes 00 01 FF FF)\n");
+
+  // The summary's total of the same bytes reads the same.
+  B summary = Cat({ReplyHeader(61, {2, 0x12, 3}), {0x00, 0x01}, B(59, 0)});
+  const B cost = {0xC8, 0x00, 0xC8, 0x00};
+  std::copy(cost.begin(), cost.end(), summary.begin() + 23 + 52);
+  EXPECT_NE(SummaryTable(ParseSummaryReply(summary, 0), Game::Totogol)
+                .find("total cost (cents)    3355443200 (33554432.00 euro)\n"),
+            std::string::npos);
+
+  // Scripts read the JSON: its fields stay as they were, with no euro added.
+  EXPECT_EQ(ListJson(list, Game::Totogol),
+            "{\"game\": \"Totogol\", \"status\": 1, \"folder_count_mod_256\": 4, \"systems\": ["
+            "{\"position\": 1, \"code\": 7, \"name\": \"Alfa.gcl.7\", \"date\": \"2007-06-15\", "
+            "\"total_cost_cents\": 50}, "
+            "{\"position\": 2, \"code\": 8, \"name\": \"Vuoto.gcl.8\", \"date\": \"2007-06-15\", "
+            "\"total_cost_cents\": 0}, "
+            "{\"position\": 3, \"code\": 9, \"name\": \"Quaterne.gcl.9\", \"date\": "
+            "\"2007-06-15\", \"total_cost_cents\": 3355443200}, "
+            "{\"position\": 4, \"code\": 10, \"name\": \"Rotto.gcl.10\", \"date\": \"2007-06-15\", "
+            "\"total_cost_cents\": null, \"total_cost_cents_bytes\": \"00 01 FF FF\"}]}\n");
+}
+
+TEST(ClientOutput, CountsAgreeInNumberWithTheirNouns) {
+  const B one = Cat({ReplyHeader(36, {0x01, 0xFE, 0x01}),
+                     {0x00, 0x01, 0x02, 0x01},
+                     {0, 0, 0, 7},
+                     Name("Alfa.gcl.7"),
+                     {0x07, 0xD7, 6, 15},
+                     {0, 0, 0, 50}});
+  EXPECT_EQ(FirstLine(ListTable(ParseListReply(one, 1), Game::Totogol)),
+            "Totogol: 1 system shown; the server counts 1 system in the folder (modulo 256)\n");
+  B none = one;
+  none[23 + 3] = 0;  // 256 systems, or none, in the folder
+  EXPECT_EQ(FirstLine(ListTable(ParseListReply(none, 1), Game::Totogol)),
+            "Totogol: 1 system shown; the server counts 0 systems in the folder (modulo 256)\n");
+
+  EXPECT_EQ(NoSystemsText(Game::Totocalcio, 5, 5, 1),
+            "no Totocalcio system at position 5; the server counts 1 system in the folder "
+            "(modulo 256)\n");
+  EXPECT_EQ(NoSystemsText(Game::Totogol, 3, 9, 2),
+            "no Totogol systems at positions 3 to 9; the server counts 2 systems in the folder "
+            "(modulo 256)\n");
+
+  const TicketReply oneColumn = ParseTicketReply(
+      Cat({ReplyHeader(16, {2, 8, 2}), {0, 1, 0, 0, 0, 12, 0, 3, 1}, {0, 0x00, 0x01, 0, 0, 0, 0}}),
+      Game::Totocalcio, 12);
+  EXPECT_EQ(FirstLine(TicketTable(oneColumn, Game::Totocalcio)),
+            "Totocalcio system 12, ticket 3: 1 column\n");
+
+  // The reasons given for unreadable replies count the same way.
+  auto reason = [](const std::function<void()>& parse) {
+    try {
+      parse();
+    } catch (const MalformedReply& e) {
+      return std::string(e.what());
+    }
+    return std::string("accepted");
+  };
+  EXPECT_EQ(reason([] { ParseDeleteReply(B(1, 0)); }),
+            "the reply is shorter than a header (1 byte)");
+  EXPECT_EQ(reason([] {
+              ParseDeleteReply(Cat({ReplyHeader(1, {1, 0xFE, 2}), {0}}));
+            }),
+            "a delete reply of 1 payload byte");
+  EXPECT_EQ(reason([] {
+              ParseDeleteReply(Cat({ReplyHeader(1, {1, 0xFE, 2}), {0, 1}}));
+            }),
+            "the reply declares 1 payload byte but carries 2");
+  EXPECT_EQ(reason([&] {
+              B notFound = one;
+              notFound[23] = 0x03, notFound[24] = 0x66;
+              ParseListReply(notFound, 1);
+            }),
+            "a list reply with status 870 and 1 entry");
+  EXPECT_EQ(reason([] {
+              ParseTicketReply(Cat({ReplyHeader(9, {2, 8, 2}), {0, 1, 0, 0, 0, 1, 0, 1, 1}}),
+                               Game::Totocalcio, 1);
+            }),
+            "a ticket reply of 9 payload bytes announcing 1 column");
 }
 
 }  // namespace

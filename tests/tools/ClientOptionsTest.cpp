@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <regex>
 #include <string>
 #include <vector>
 
@@ -113,6 +114,23 @@ TEST(ClientOptions, HelpNamesTheExitCodes) {
         "sending the request", "receiving", "reply was unreadable"}) {
     EXPECT_NE(help.find(needle), std::string::npos) << needle;
   }
+}
+
+TEST(ClientOptions, VersionEndsTheOptionsLikeHelp) {
+  EXPECT_EQ(Parse({"--version"}).What, Action::Version);
+  EXPECT_EQ(Parse({"--json", "list", "totocalcio", "--port", "7001", "--version"}).What,
+            Action::Version);
+  EXPECT_EQ(Parse({"--version", "--help"}).What, Action::Version);
+  EXPECT_EQ(Parse({"--help", "--version"}).What, Action::Help);
+  // After "--" it is a word like any other.
+  EXPECT_THROW(Parse({"--", "--version"}), UsageError);
+  EXPECT_THROW(Parse({"info", "totocalcio", "1", "--", "--version"}), UsageError);
+  EXPECT_THROW(Parse({"--port", "0", "--version"}), UsageError);
+
+  EXPECT_TRUE(
+      std::regex_match(VersionText(), std::regex("quillmarch-varo-client [0-9]+(\\.[0-9]+)+\n")))
+      << VersionText();
+  EXPECT_NE(UsageText().find("\n  --version "), std::string::npos);
 }
 
 TEST(ClientText, NamesFromTheClientsCodePage) {

@@ -3,6 +3,11 @@
 #include <algorithm>
 #include <cctype>
 #include <cstdlib>
+#include <optional>
+
+#ifndef VARO_CLIENT_VERSION
+#error "VARO_CLIENT_VERSION is set by the build to the project's version"
+#endif
 
 namespace varo::client {
 
@@ -88,7 +93,8 @@ std::uint32_t Count(const std::string& what, const std::string& text) {
 ClientOptions ParseClientOptions(const std::vector<std::string>& args) {
   ClientOptions o;
   std::vector<std::string> words;
-  bool help = false;
+  // --help or --version, whichever comes first, is done instead of any request, wherever it stands.
+  std::optional<Action> early;
   bool optionsEnded = false;
   for (std::size_t i = 0; i < args.size(); ++i) {
     std::string arg = args[i];
@@ -127,7 +133,9 @@ ClientOptions ParseClientOptions(const std::vector<std::string>& args) {
     } else if (arg == "--json") {
       o.Json = true;
     } else if (arg == "--help" || arg == "-h") {
-      help = true;
+      if (!early) early = Action::Help;
+    } else if (arg == "--version") {
+      if (!early) early = Action::Version;
     } else if (arg.size() > 1 && arg[0] == '-' &&
                !std::isdigit(static_cast<unsigned char>(arg[1]))) {
       throw UsageError("unknown option " + arg);
@@ -135,8 +143,8 @@ ClientOptions ParseClientOptions(const std::vector<std::string>& args) {
       words.push_back(arg);
     }
   }
-  if (help) {
-    o.What = Action::Help;
+  if (early) {
+    o.What = *early;
     return o;
   }
   if (words.empty()) throw UsageError("no request given");
@@ -196,6 +204,7 @@ Options:
                       as decimal digits with an optional fraction such as 0.5
   --json              print one JSON object instead of a table
   --help              this text
+  --version           the program's name and version
   --                  ends the options: every later argument is part of the request
 
 Costs are in euro cents as the server counts them (50 per combination). Costs and combination
@@ -215,6 +224,10 @@ Exit codes:
       has, as when the server does not serve the request)
   64  bad usage, or a value the request format cannot carry
 )text";
+}
+
+std::string VersionText() {
+  return std::string("quillmarch-varo-client ") + VARO_CLIENT_VERSION + "\n";
 }
 
 }  // namespace varo::client

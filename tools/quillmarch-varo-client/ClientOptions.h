@@ -18,7 +18,7 @@ inline constexpr int ExitNoAnswer = 2;  // nothing answered within the timeout
 inline constexpr int ExitFailure = 3;
 inline constexpr int ExitUsage = 64;  // bad command line or a value no request can carry
 
-enum class Action { Help, List, Info, Ticket, Delete };
+enum class Action { Help, Version, List, Info, Ticket, Delete };
 
 struct ClientOptions {
   Action What = Action::Help;
@@ -45,5 +45,8 @@ ClientOptions ParseClientOptions(const std::vector<std::string>& args);
 
 // The text of --help.
 std::string UsageText();
+
+// The line of --version: the program's name and the project's version.
+std::string VersionText();
 
 }  // namespace varo::client

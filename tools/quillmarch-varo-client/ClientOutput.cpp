@@ -1,7 +1,9 @@
 #include "ClientOutput.h"
 
+#include <algorithm>
 #include <cstdio>
 #include <sstream>
+#include <vector>
 
 #include "ClientText.h"
 #include "protocol/Commands.h"
@@ -45,12 +47,19 @@ std::string Value(const ReplyNumber& number, std::int32_t reading) {
                          : std::to_string(reading);
 }
 
+// The euro amount of a cost's reading, " (7.00 euro)", or nothing when there is no reading.
 std::string Euro(const ReplyNumber& cents) {
   if (!cents.Reading) return "";
   const std::uint32_t v = static_cast<std::uint32_t>(cents.Reading->Value);
   char text[48];
   std::snprintf(text, sizeof text, " (%u.%02u euro)", v / 100, v % 100);
   return text;
+}
+
+// "the server counts 3 systems in the folder (modulo 256)"
+std::string FolderCount(std::uint8_t folderCountMod256) {
+  return "the server counts " + CountOf(folderCountMod256, "system", "systems") +
+         " in the folder (modulo 256)";
 }
 
 // "key": value, plus "key_or" for a second reading and "key_bytes" when there is no reading.
@@ -81,6 +90,10 @@ std::string FormatNumber(const ReplyNumber& number) {
   return text;
 }
 
+std::string FormatCost(const ReplyNumber& cents) {
+  return FormatNumber(cents) + Euro(cents);
+}
+
 std::string SignsOfMatch(const TicketColumn& column, int match) {
   static const char* const Signs[4] = {"1", "X", "2", "4"};
   std::string out;
@@ -98,17 +111,32 @@ std::string ListTable(const ListReply& list, Game game) {
     codes.push_back(FormatNumber(e.Code));
     codeWidth = std::max(codeWidth, Width(codes.back()));
   }
-  out << GameName(game) << " systems: " << list.Entries.size() << " shown; the server counts "
-      << static_cast<int>(list.FolderCountMod256) << " in the folder (modulo 256)\n";
+  // Cents right-aligned below their heading, the euro amount after them.
+  std::vector<std::string> cents;
+  std::size_t centsWidth = 12;
+  for (const ListEntry& e : list.Entries) {
+    cents.push_back(FormatNumber(e.TotalCost));
+    centsWidth = std::max(centsWidth, Width(cents.back()));
+  }
+  out << GameName(game) << ": " << CountOf(list.Entries.size(), "system", "systems") << " shown; "
+      << FolderCount(list.FolderCountMod256) << "\n";
   out << "  pos  " << PadRight("code", codeWidth) << "  " << PadRight("name", 20)
-      << "  date        cost (cents)\n";
+      << "  date        " << PadLeft("cost (cents)", centsWidth) << "\n";
   for (std::size_t k = 0; k < list.Entries.size(); ++k) {
     const ListEntry& e = list.Entries[k];
     out << PadLeft(std::to_string(e.Position), 5) << "  " << PadLeft(codes[k], codeWidth) << "  "
         << PadRight(WireNameForDisplay(e.Name), 20) << "  " << Date(e.Year, e.Month, e.Day) << "  "
-        << PadLeft(FormatNumber(e.TotalCost), 12) << "\n";
+        << PadLeft(cents[k], centsWidth) << Euro(e.TotalCost) << "\n";
   }
   return out.str();
+}
+
+std::string NoSystemsText(Game game, std::uint32_t first, std::uint32_t last,
+                          std::uint8_t folderCountMod256) {
+  const std::string where = first == last ? " system at position " + std::to_string(first)
+                                          : " systems at positions " + std::to_string(first) +
+                                                " to " + std::to_string(last);
+  return std::string("no ") + GameName(game) + where + "; " + FolderCount(folderCountMod256) + "\n";
 }
 
 std::string ListJson(const ListReply& list, Game game) {
@@ -141,9 +169,9 @@ std::string SummaryTable(const SummaryReply& s, Game game) {
   line("main combinations", FormatNumber(s.MainCombinations));
   line("side combinations", FormatNumber(s.SideCombinations));
   line("all combinations", FormatNumber(s.AllCombinations));
-  line("main cost (cents)", FormatNumber(s.MainCost) + Euro(s.MainCost));
-  line("side cost (cents)", FormatNumber(s.SideCost) + Euro(s.SideCost));
-  line("total cost (cents)", FormatNumber(s.TotalCost) + Euro(s.TotalCost));
+  line("main cost (cents)", FormatCost(s.MainCost));
+  line("side cost (cents)", FormatCost(s.SideCost));
+  line("total cost (cents)", FormatCost(s.TotalCost));
   line("marker", std::to_string(s.Marker));
   line("total cost again", FormatNumber(s.TotalCostAgain));
   return out.str();
@@ -169,7 +197,7 @@ std::string TicketTable(const TicketReply& t, Game game) {
   std::ostringstream out;
   const std::size_t cell = game == Game::Totocalcio ? 3 : 4;
   out << GameName(game) << " system " << FormatNumber(t.Code) << ", ticket " << t.Ticket << ": "
-      << t.Columns.size() << " columns\n";
+      << CountOf(t.Columns.size(), "column", "columns") << "\n";
   out << "  col  side";
   for (int m = 1; m <= 14; ++m) out << " " << PadLeft(std::to_string(m), cell);
   out << "\n";

@@ -12,12 +12,20 @@ namespace varo::client {
 // reads two ways that nothing settled, or "? (bytes 00 01 FF FF)" when no value writes its bytes.
 std::string FormatNumber(const ReplyNumber& number);
 
+// A cost in cents as FormatNumber shows it, followed by its euro amount: "700 (7.00 euro)". The
+// list and the summary both show costs this way.
+std::string FormatCost(const ReplyNumber& cents);
+
 // The signs of match k (0 to 13) of a column: "1", "X", "2" and "4" in that order, "-" for none.
 std::string SignsOfMatch(const TicketColumn& column, int match);
 
-// The list as a table: position, code, name, date and total cost in cents.
+// The list as a table: position, code, name, date and total cost in cents and euro.
 std::string ListTable(const ListReply& list, Game game);
 std::string ListJson(const ListReply& list, Game game);
+
+// What an empty list says: nothing at the positions asked for, and what the folder holds.
+std::string NoSystemsText(Game game, std::uint32_t first, std::uint32_t last,
+                          std::uint8_t folderCountMod256);
 
 // Every field of a summary, one per line.
 std::string SummaryTable(const SummaryReply& summary, Game game);

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 
+#include "ClientText.h"
 #include "protocol/Commands.h"
 #include "protocol/RequestHeader.h"
 
@@ -19,13 +20,13 @@ constexpr std::size_t MostTicketColumns = 64;
 // The payload of a reply after checking that the header's DataLength is what arrived.
 std::vector<std::uint8_t> Payload(const Datagram& reply) {
   if (reply.size() < RequestHeaderSize) {
-    throw MalformedReply("the reply is shorter than a header (" + std::to_string(reply.size()) +
-                         " bytes)");
+    throw MalformedReply("the reply is shorter than a header (" +
+                         CountOf(reply.size(), "byte", "bytes") + ")");
   }
   const std::size_t declared = static_cast<std::size_t>(reply[8] << 8 | reply[9]);
   if (declared != reply.size() - RequestHeaderSize) {
-    throw MalformedReply("the reply declares " + std::to_string(declared) +
-                         " payload bytes but carries " +
+    throw MalformedReply("the reply declares " +
+                         CountOf(declared, "payload byte", "payload bytes") + " but carries " +
                          std::to_string(reply.size() - RequestHeaderSize));
   }
   return {reply.begin() + RequestHeaderSize, reply.end()};
@@ -94,8 +95,8 @@ ListReply ParseListReply(const Datagram& reply, std::uint32_t first) {
   const auto p = Payload(reply);
   if (p.size() < ListHead || (p.size() - ListHead) % ListEntrySize != 0 ||
       (p.size() - ListHead) / ListEntrySize > MostListEntries) {
-    throw MalformedReply("a list reply of " + std::to_string(p.size()) +
-                         " payload bytes is not a head and whole entries");
+    throw MalformedReply("a list reply of " + CountOf(p.size(), "payload byte", "payload bytes") +
+                         " is not a head and whole entries");
   }
   ListReply list;
   list.Status = DecodePutWord(p.data());
@@ -105,7 +106,7 @@ ListReply ParseListReply(const Datagram& reply, std::uint32_t first) {
   const std::size_t n = (p.size() - ListHead) / ListEntrySize;
   if ((n > 0) != (list.Status == StatusOk)) {
     throw MalformedReply("a list reply with status " + std::to_string(list.Status) + " and " +
-                         std::to_string(n) + " entries");
+                         CountOf(n, "entry", "entries"));
   }
   for (std::size_t k = 0; k < n; ++k) {
     const std::uint8_t* e = p.data() + ListHead + k * ListEntrySize;
@@ -125,7 +126,7 @@ ListReply ParseListReply(const Datagram& reply, std::uint32_t first) {
 std::uint16_t ParseDeleteReply(const Datagram& reply) {
   const auto p = Payload(reply);
   if (p.size() != 2) {
-    throw MalformedReply("a delete reply of " + std::to_string(p.size()) + " payload bytes");
+    throw MalformedReply("a delete reply of " + CountOf(p.size(), "payload byte", "payload bytes"));
   }
   const std::uint16_t status = DecodePutWord(p.data());
   RequireStatus(status);
@@ -135,8 +136,8 @@ std::uint16_t ParseDeleteReply(const Datagram& reply) {
 SummaryReply ParseSummaryReply(const Datagram& reply, std::int32_t requestedCode) {
   const auto p = Payload(reply);
   if (p.size() != SummarySize) {
-    throw MalformedReply("an information reply of " + std::to_string(p.size()) +
-                         " payload bytes, not 61");
+    throw MalformedReply("an information reply of " +
+                         CountOf(p.size(), "payload byte", "payload bytes") + ", not 61");
   }
   SummaryReply s;
   s.Status = DecodePutWord(p.data());
@@ -163,7 +164,7 @@ TicketReply ParseTicketReply(const Datagram& reply, Game game, std::int32_t requ
   const std::size_t size = game == Game::Totocalcio ? 7 : 9;
   const std::size_t signs = game == Game::Totocalcio ? 3 : 4;
   if (p.size() < TicketHead) {
-    throw MalformedReply("a ticket reply of " + std::to_string(p.size()) + " payload bytes");
+    throw MalformedReply("a ticket reply of " + CountOf(p.size(), "payload byte", "payload bytes"));
   }
   TicketReply t;
   t.Status = DecodePutWord(p.data());
@@ -173,8 +174,8 @@ TicketReply ParseTicketReply(const Datagram& reply, Game game, std::int32_t requ
   const std::size_t n = p[8];
   if (n > MostTicketColumns || p.size() != TicketHead + n * size ||
       (n > 0) != (t.Status == StatusOk)) {
-    throw MalformedReply("a ticket reply of " + std::to_string(p.size()) +
-                         " payload bytes announcing " + std::to_string(n) + " columns");
+    throw MalformedReply("a ticket reply of " + CountOf(p.size(), "payload byte", "payload bytes") +
+                         " announcing " + CountOf(n, "column", "columns"));
   }
   for (std::size_t j = 0; j < n; ++j) {
     const std::uint8_t* c = p.data() + TicketHead + j * size;

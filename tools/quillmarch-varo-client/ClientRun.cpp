@@ -65,9 +65,7 @@ int List(Session& session, const ClientOptions& o, std::ostream& out, std::ostre
   all.Status = all.Entries.empty() ? StatusNotFound : StatusOk;
   if (o.Json) out << ListJson(all, o.Which);
   if (all.Entries.empty()) {
-    err << "no " << GameName(o.Which) << " systems at positions " << first << " to " << o.Last
-        << "; the server counts " << static_cast<int>(all.FolderCountMod256)
-        << " in the folder (modulo 256)\n";
+    err << NoSystemsText(o.Which, first, o.Last, all.FolderCountMod256);
     return ExitNotFound;
   }
   if (!o.Json) out << ListTable(all, o.Which);
@@ -128,6 +126,10 @@ int RunClient(const ClientOptions& o, std::ostream& out, std::ostream& err) {
     out << UsageText();
     return ExitDone;
   }
+  if (o.What == Action::Version) {
+    out << VersionText();
+    return ExitDone;
+  }
   try {
     // Refuse what no request can carry before anything goes out.
     const RequestTag probe{};
@@ -145,6 +147,7 @@ int RunClient(const ClientOptions& o, std::ostream& out, std::ostream& err) {
         BuildDeleteRequest(o.Which, o.Code, probe);
         break;
       case Action::Help:
+      case Action::Version:
         break;
     }
   } catch (const RequestRefused& e) {
@@ -163,6 +166,7 @@ int RunClient(const ClientOptions& o, std::ostream& out, std::ostream& err) {
       case Action::Delete:
         return Delete(session, o, out, err);
       case Action::Help:
+      case Action::Version:
         break;
     }
   } catch (const NoAnswer&) {

@@ -48,6 +48,10 @@ std::string WireNameToUtf8(const std::string& wireBytes) {
   return Convert(wireBytes, false);
 }
 
+std::string CountOf(std::uint64_t count, const std::string& one, const std::string& many) {
+  return std::to_string(count) + " " + (count == 1 ? one : many);
+}
+
 std::string JsonQuote(const std::string& utf8) {
   std::string out = "\"";
   for (const char ch : utf8) {
