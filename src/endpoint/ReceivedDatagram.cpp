@@ -1,21 +1,34 @@
 #include "ReceivedDatagram.h"
 
-#include <arpa/inet.h>
+#include <array>
+#include <cstring>
 
 namespace varo {
 
+namespace {
+
+// The four bytes of an address held in network byte order, first byte first.
+std::array<std::uint8_t, 4> AddressBytes(std::uint32_t networkOrder) {
+  std::array<std::uint8_t, 4> bytes;
+  std::memcpy(bytes.data(), &networkOrder, bytes.size());
+  return bytes;
+}
+
+}  // namespace
+
+std::string DottedQuad(std::uint32_t networkOrder) {
+  const auto b = AddressBytes(networkOrder);
+  return std::to_string(b[0]) + "." + std::to_string(b[1]) + "." + std::to_string(b[2]) + "." +
+         std::to_string(b[3]);
+}
+
 std::string ReceivedDatagram::SenderText() const {
-  char text[INET_ADDRSTRLEN] = {};
-  in_addr address{};
-  address.s_addr = SenderAddress;
-  inet_ntop(AF_INET, &address, text, sizeof text);
-  return text;
+  return DottedQuad(SenderAddress);
 }
 
 bool IsOwnReply(const ReceivedDatagram& datagram, std::int32_t inputPort) {
   if (datagram.SenderPort != inputPort) return false;
-  const std::uint32_t sender = ntohl(datagram.SenderAddress);
-  const bool loopback = (sender >> 24) == 127;
+  const bool loopback = AddressBytes(datagram.SenderAddress)[0] == 127;
   return loopback || datagram.SenderAddress == datagram.DestinationAddress;
 }
 

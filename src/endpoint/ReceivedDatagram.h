@@ -17,6 +17,9 @@ struct ReceivedDatagram {
   std::string SenderText() const;
 };
 
+// An IPv4 address held in network byte order, as dotted-decimal text.
+std::string DottedQuad(std::uint32_t networkOrder);
+
 // Whether the datagram is a reply of this server come back to its own input port: sent from the
 // input port by this host (a loopback source, or a source equal to the destination). Handling it
 // would answer it again, forever, when the output port equals the input port.

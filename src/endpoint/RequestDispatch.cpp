@@ -53,6 +53,8 @@ void UDPServerUDPRead(RequestState& state, const HandlerTable& handlers,
   state.Request = header;
   std::copy_n(bytes.begin() + RequestHeaderSize, header.DataLength, state.RequestPayload.begin());
   state.Reply = state.Request;
+  state.SenderAddress = datagram.SenderAddress;
+  state.SenderPort = datagram.SenderPort;
   if (header.ExtraLength > 0) {
     std::copy_n(bytes.begin() + RequestHeaderSize + header.DataLength, header.ExtraLength,
                 state.ExtraBlock.begin());

@@ -14,7 +14,9 @@ struct RequestState {
   PayloadArea RequestPayload{};
   PayloadArea ExtraBlock{};
   PayloadArea ReplyPayload{};
-  std::int32_t OutputPort = 7000;  // read afresh at every send
+  std::int32_t OutputPort = 7000;   // read afresh at every send
+  std::uint32_t SenderAddress = 0;  // of the current request: IPv4, network byte order
+  std::uint16_t SenderPort = 0;     // of the current request
 };
 
 }  // namespace varo

@@ -7,6 +7,7 @@
 #include <sys/socket.h>
 #include <unistd.h>
 
+#include <cerrno>
 #include <chrono>
 #include <cstring>
 #include <exception>
@@ -37,7 +38,7 @@ UDPServer::~UDPServer() {
 void UDPServer::Activate() {
   if (Active()) return;
   // A port outside 16 bits is refused, never cut to a port that happens to be free.
-  if (!IsPort(inputPort_)) throw BindError();
+  if (!IsPort(inputPort_)) throw BindError(BindFailure::InvalidPort);
   const int fd = socket(AF_INET, SOCK_DGRAM | SOCK_CLOEXEC, 0);
   if (fd < 0) throw BindError();
   sockaddr_in address{};
@@ -50,8 +51,11 @@ void UDPServer::Activate() {
   if (setsockopt(fd, IPPROTO_IP, IP_PKTINFO, &on, sizeof on) != 0 ||
       bind(fd, reinterpret_cast<sockaddr*>(&address), sizeof address) != 0 ||
       pipe2(wake, O_CLOEXEC | O_NONBLOCK) != 0) {
+    const int cause = errno;
     close(fd);
-    throw BindError();
+    throw BindError(cause == EADDRINUSE ? BindFailure::InUse
+                    : cause == EACCES   ? BindFailure::NotPermitted
+                                        : BindFailure::Other);
   }
   // Port 0 binds a port the system picks; the listener compares with the one actually bound.
   sockaddr_in bound{};

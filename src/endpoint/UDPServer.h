@@ -17,9 +17,17 @@ namespace varo {
 inline constexpr const char* BindErrorText =
     "Could not bind socket. Address and port are already in use.";
 
+// Why the input port could not be bound; the text stays the same whatever the cause.
+enum class BindFailure { InUse, NotPermitted, InvalidPort, Other };
+
 class BindError : public std::runtime_error {
  public:
-  BindError() : std::runtime_error(BindErrorText) {}
+  explicit BindError(BindFailure why = BindFailure::Other)
+      : std::runtime_error(BindErrorText), why_(why) {}
+  BindFailure Why() const { return why_; }
+
+ private:
+  BindFailure why_;
 };
 
 class UDPServer : public ReplySender {

@@ -10,6 +10,8 @@ class ActivityLog {
   virtual ~ActivityLog() = default;
   // Appends one finished line (its time stamp included, no line end).
   virtual void Append(const std::string& line) = 0;
+  // Tells the operator, beside the log: standard error, never the log's own lines.
+  virtual void Notice(const std::string& line);
 };
 
 }  // namespace varo

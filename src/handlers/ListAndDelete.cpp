@@ -5,7 +5,9 @@
 #include <string>
 
 #include "archive/Archive.h"
+#include "endpoint/ReceivedDatagram.h"
 #include "handlers/LogLine.h"
+#include "platform/TimeStamp.h"
 #include "protocol/Codecs.h"
 #include "protocol/Commands.h"
 
@@ -81,6 +83,10 @@ void RichiestaCancellazione(RequestState& state, const ArchiveFolders& folders, 
     DeleteSystemFile(path);
     PutWord(state.ReplyPayload, 0, StatusOk);
     AppendStamped(log, "Cancellazione " + Printable(path) + " effettuata");
+    // Any host may delete: the operator can tell who did, and when.
+    log.Notice(LocalDateAndTime() + " deleted at the request of " +
+               DottedQuad(state.SenderAddress) + " port " + std::to_string(state.SenderPort) +
+               ": " + Printable(path));
   } else {
     PutWord(state.ReplyPayload, 0, StatusNotFound);
   }

@@ -1,5 +1,7 @@
 #include "LogLine.h"
 
+#include <cstdio>
+
 #include "platform/TimeStamp.h"
 
 namespace varo {
@@ -26,6 +28,12 @@ std::string Printable(std::string_view nameOrPath) {
     }
   }
   return shown;
+}
+
+void ActivityLog::Notice(const std::string& line) {
+  const std::string text = line + "\n";
+  std::fwrite(text.data(), 1, text.size(), stderr);
+  std::fflush(stderr);
 }
 
 void AppendStamped(ActivityLog& log, const std::string& text) {

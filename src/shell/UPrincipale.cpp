@@ -4,11 +4,13 @@
 #include <QCloseEvent>
 #include <QCoreApplication>
 #include <QGuiApplication>
+#include <QLabel>
 #include <QMenu>
 #include <QMenuBar>
 #include <QPlainTextEdit>
 #include <QScreen>
 #include <QShowEvent>
+#include <QStatusBar>
 #include <QStyle>
 #include <cstdio>
 #include <stdexcept>
@@ -62,7 +64,12 @@ TFormPrincipale::TFormPrincipale(UserDialogs& dialogs) : dialogs_(dialogs) {
   logFlush_.setSingleShot(true);
   logFlush_.setInterval(LogFlushMilliseconds);
   connect(&logFlush_, &QTimer::timeout, this, [this] { FlushLog(); });
-  resize(ClientWidth, ClientHeight + MainMenu1->sizeHint().height());
+  // One line below the log says whether requests can reach the server at all.
+  StatusLabel = new QLabel(this);
+  statusBar()->addWidget(StatusLabel, 1);
+  statusBar()->setSizeGripEnabled(false);
+  resize(ClientWidth,
+         ClientHeight + MainMenu1->sizeHint().height() + statusBar()->sizeHint().height());
 
   UDPServer = std::make_unique<varo::UDPServer>(handOver_, [this](const ReceivedDatagram& d) {
     UDPServerUDPRead(state_, handlers_, d, *UDPServer);
@@ -84,18 +91,26 @@ void TFormPrincipale::FormCreate() {
   const std::string settings = SettingsFilePath();
   state_.OutputPort = ReadProfileInteger(SettingsSection, OutPortKey, DefaultOutPort, settings);
   UDPServer->SetInputPort(ReadProfileInteger(SettingsSection, InPortKey, DefaultInPort, settings));
+  ListenerStatus status = ListeningOn(UDPServer->InputPort(), state_.OutputPort);
   try {
     UDPServer->Activate();
   } catch (const BindError& error) {
     // Start-up goes on, so the user can reach the window and choose another input port.
+    status = NotListening(UDPServer->InputPort(), state_.OutputPort, error);
     ShowError(QString::fromUtf8(error.what()));
+  }
+  ShowStatus(status);
+  for (const std::string& line :
+       StartReport(ProductName.toStdString() + " " VARO_VERSION, status, folders_)) {
+    Notice(line);
   }
 
   TrayIcon = new QSystemTrayIcon(ApplicationIcon(), this);
   TrayIcon->setToolTip(ProductName);
   connect(TrayIcon, &QSystemTrayIcon::activated, this,
           [this](QSystemTrayIcon::ActivationReason reason) { TrayEvent(reason); });
-  TrayIcon->show();
+  // Nobody sees a notification area without a display; asking for one only brings warnings.
+  if (!IsOffscreen()) TrayIcon->show();
 
   setWindowTitle(ProductName + QStringLiteral(" " VARO_VERSION));
 }
@@ -142,13 +157,24 @@ void TFormPrincipale::Portainingresso1Click() {
              [this](std::int32_t port) {
                UDPServer->Deactivate();
                UDPServer->SetInputPort(port);
-               UDPServer->Activate();
+               try {
+                 UDPServer->Activate();
+               } catch (const std::exception& error) {
+                 ReportStatus(NotListening(port, state_.OutputPort, error));
+                 throw;
+               }
+               ReportStatus(ListeningOn(port, state_.OutputPort));
              });
 }
 
 void TFormPrincipale::Portadiuscita1Click() {
   PortDialog(OutPortKey, DefaultOutPort, QStringLiteral("Numero della porta d'uscita"),
-             [this](std::int32_t port) { state_.OutputPort = port; });
+             [this](std::int32_t port) {
+               state_.OutputPort = port;
+               ListenerStatus status = status_;
+               status.OutputPort = port;
+               ReportStatus(status);
+             });
 }
 
 void TFormPrincipale::PortDialog(const char* key, std::int32_t defaultValue, const QString& prompt,
@@ -172,6 +198,16 @@ void TFormPrincipale::PortDialog(const char* key, std::int32_t defaultValue, con
     dialogs_.ShowMessage(this, QString::fromStdString(CurrentProgramTitle()),
                          QStringLiteral("Il numero della porta non valido"));
   }
+}
+
+void TFormPrincipale::ShowStatus(const ListenerStatus& status) {
+  status_ = status;
+  StatusLabel->setText(QString::fromStdString(StatusLine(status)));
+}
+
+void TFormPrincipale::ReportStatus(const ListenerStatus& status) {
+  ShowStatus(status);
+  Notice(StatusReport(status));
 }
 
 void TFormPrincipale::ShowError(const QString& text) {

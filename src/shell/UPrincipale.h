@@ -16,11 +16,13 @@
 #include "endpoint/RequestState.h"
 #include "endpoint/UDPServer.h"
 #include "handlers/ActivityLog.h"
+#include "shell/ListenerStatus.h"
 #include "shell/QtHandOver.h"
 #include "shell/UserDialogs.h"
 
 class QAction;
 class QCloseEvent;
+class QLabel;
 class QShowEvent;
 class QMenu;
 class QMenuBar;
@@ -57,8 +59,11 @@ class TFormPrincipale : public QMainWindow, public ActivityLog {
   std::int32_t OutputPort() const { return state_.OutputPort; }
   const ArchiveFolders& Folders() const { return folders_; }
   bool TrayIconAdded() const { return TrayIcon != nullptr && TrayIcon->isVisible(); }
+  // Whether the endpoint listens, on which ports, and why not.
+  const ListenerStatus& Status() const { return status_; }
 
   QPlainTextEdit* MemoLog = nullptr;
+  QLabel* StatusLabel = nullptr;
   QMenuBar* MainMenu1 = nullptr;
   QMenu* Porta = nullptr;
   QAction* Portainingresso1 = nullptr;
@@ -75,8 +80,12 @@ class TFormPrincipale : public QMainWindow, public ActivityLog {
   void PortDialog(const char* key, std::int32_t defaultValue, const QString& prompt,
                   const std::function<void(std::int32_t)>& putInForce);
   void ShowError(const QString& text);
+  // Puts the status on the status line; ReportStatus also tells standard error.
+  void ShowStatus(const ListenerStatus& status);
+  void ReportStatus(const ListenerStatus& status);
 
   UserDialogs& dialogs_;
+  ListenerStatus status_;
   RequestState state_;
   ArchiveFolders folders_;
   HandlerTable handlers_;

@@ -1,12 +1,13 @@
 #include "shell/UserDialogs.h"
 
+#include <QFontMetrics>
 #include <QGuiApplication>
 #include <QInputDialog>
-#include <QLabel>
 #include <QLineEdit>
 #include <QMessageBox>
 #include <QScreen>
 #include <QStyle>
+#include <algorithm>
 #include <cstdio>
 
 namespace varo {
@@ -14,6 +15,8 @@ namespace varo {
 namespace {
 
 constexpr int EntryMaxLength = 255;
+// Room a title bar takes beside its caption: the icon and the buttons.
+constexpr int TitleBarAllowance = 140;
 
 void WriteToStandardError(const QString& caption, const QString& text) {
   const QByteArray line = (caption + ": " + text + "\n").toLocal8Bit();
@@ -35,35 +38,51 @@ bool IsOffscreen() {
   return QGuiApplication::platformName() == QLatin1String("offscreen");
 }
 
+std::unique_ptr<QInputDialog> MakeEntryDialog(QWidget* parent, const QString& caption,
+                                              const QString& prompt, const QString& prefilled) {
+  auto dialog = std::make_unique<QInputDialog>(parent);
+  dialog->setInputMode(QInputDialog::TextInput);
+  dialog->setWindowTitle(caption);
+  dialog->setLabelText(prompt);
+  dialog->setTextValue(prefilled);
+  dialog->setOkButtonText(QStringLiteral("OK"));
+  dialog->setCancelButtonText(QStringLiteral("Cancel"));
+  if (auto* entry = dialog->findChild<QLineEdit*>()) {
+    entry->setMaxLength(EntryMaxLength);
+    entry->selectAll();
+    // The dialog's layout sizes it to its contents: a wide entry makes room for the prompt on one
+    // line and for the caption beside the title bar's buttons.
+    const QFontMetrics metrics(dialog->font());
+    entry->setMinimumWidth(std::max(metrics.horizontalAdvance(caption) + TitleBarAllowance,
+                                    metrics.horizontalAdvance(prompt)));
+  }
+  return dialog;
+}
+
+std::unique_ptr<QMessageBox> MakeMessageBox(QWidget* parent, const QString& caption,
+                                            const QString& text) {
+  return std::make_unique<QMessageBox>(QMessageBox::Warning, caption, text, QMessageBox::Ok,
+                                       parent);
+}
+
 std::optional<QString> QtUserDialogs::AskText(QWidget* parent, const QString& caption,
                                               const QString& prompt, const QString& prefilled) {
   if (IsOffscreen()) {
     WriteToStandardError(caption, prompt);
     return std::nullopt;
   }
-  QInputDialog dialog(parent);
-  dialog.setInputMode(QInputDialog::TextInput);
-  dialog.setWindowTitle(caption);
-  dialog.setLabelText(prompt);
-  dialog.setTextValue(prefilled);
-  dialog.setOkButtonText(QStringLiteral("OK"));
-  dialog.setCancelButtonText(QStringLiteral("Cancel"));
-  if (auto* label = dialog.findChild<QLabel*>()) label->setWordWrap(true);
-  if (auto* entry = dialog.findChild<QLineEdit*>()) {
-    entry->setMaxLength(EntryMaxLength);
-    entry->selectAll();
-  }
-  CentreOnScreen(dialog);
-  if (dialog.exec() != QDialog::Accepted) return std::nullopt;
-  return dialog.textValue();
+  const auto dialog = MakeEntryDialog(parent, caption, prompt, prefilled);
+  CentreOnScreen(*dialog);
+  if (dialog->exec() != QDialog::Accepted) return std::nullopt;
+  return dialog->textValue();
 }
 
 void QtUserDialogs::ShowMessage(QWidget* parent, const QString& caption, const QString& text) {
   WriteToStandardError(caption, text);
   if (IsOffscreen()) return;
-  QMessageBox box(QMessageBox::NoIcon, caption, text, QMessageBox::Ok, parent);
-  CentreOnScreen(box);
-  box.exec();
+  const auto box = MakeMessageBox(parent, caption, text);
+  CentreOnScreen(*box);
+  box->exec();
 }
 
 }  // namespace varo

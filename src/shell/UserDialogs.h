@@ -3,8 +3,11 @@
 #pragma once
 
 #include <QString>
+#include <memory>
 #include <optional>
 
+class QInputDialog;
+class QMessageBox;
 class QWidget;
 
 namespace varo {
@@ -27,6 +30,14 @@ class QtUserDialogs : public UserDialogs {
                                  const QString& prefilled) override;
   void ShowMessage(QWidget* parent, const QString& caption, const QString& text) override;
 };
+
+// The port dialog as QtUserDialogs shows it: prefilled and selected, wide enough for its texts.
+std::unique_ptr<QInputDialog> MakeEntryDialog(QWidget* parent, const QString& caption,
+                                              const QString& prompt, const QString& prefilled);
+
+// A message box as QtUserDialogs shows it: the warning icon and a single OK button.
+std::unique_ptr<QMessageBox> MakeMessageBox(QWidget* parent, const QString& caption,
+                                            const QString& text);
 
 // Whether the program runs without a display anybody could see.
 bool IsOffscreen();

@@ -5,6 +5,7 @@
 #include <cstdio>
 #include <exception>
 #include <memory>
+#include <string_view>
 
 #include "platform/InstanceLock.h"
 #include "platform/Signals.h"
@@ -16,9 +17,44 @@
 #include "shell/UserDialogs.h"
 #include "shell/VaroApplication.h"
 
+namespace {
+
+constexpr const char* Usage =
+    "usage: quillmarch-varo-server [--help | --version]\n"
+    "\n"
+    "Serves the stored Totocalcio and Totogol systems below the Documents folder to the\n"
+    "programs that ask for them by UDP, as a single instance with a tray icon. A double-click\n"
+    "on the icon shows the log of requests served and the menu \"Impostazioni\" with the two\n"
+    "ports. Without a display it serves headless.\n"
+    "\n"
+    "Standard output carries one line per log entry; every other message goes to standard\n"
+    "error. SIGTERM and SIGINT end it like closing its window.\n"
+    "\n"
+    "Exit codes: 0 at a normal end, or when another instance already runs;\n"
+    "            1 when start-up fails, or when headless and the input port cannot be used.\n";
+
+// --help and --version answer and end; every other argument is left alone, Qt's own among them.
+bool AnsweredCommandLine(int argc, char** argv) {
+  for (int i = 1; i < argc; ++i) {
+    const std::string_view argument = argv[i];
+    if (argument == "--help") {
+      std::fputs(Usage, stdout);
+      return true;
+    }
+    if (argument == "--version") {
+      std::puts("quillmarch-varo-server " VARO_VERSION);
+      return true;
+    }
+  }
+  return false;
+}
+
+}  // namespace
+
 int main(int argc, char** argv) {
   // Before anything is opened, so the log never lands in a file that took a closed stream's number.
   varo::EnsureStandardStreams();
+  if (AnsweredCommandLine(argc, argv)) return 0;
   std::setlocale(LC_ALL, "");
   varo::IgnoreBrokenPipe();
 
@@ -29,7 +65,10 @@ int main(int argc, char** argv) {
   }
 
   varo::InstanceLock lock(varo::InstanceLockPath(varo::SettingsFolderPath()));
-  if (lock.HeldElsewhere()) return 0;
+  if (lock.HeldElsewhere()) {
+    std::fputs("quillmarch-varo-server: an instance is already running for this user\n", stderr);
+    return 0;
+  }
 
   // Caught from here on; the byte waits in the pipe until the event loop below takes it.
   int stopPipe = -1;
@@ -75,9 +114,21 @@ int main(int argc, char** argv) {
     return 1;
   }
 
+  // Headless nobody can choose another port, and a server that listens on nothing while it looks
+  // alive would mislead whoever started it.
+  if (varo::IsOffscreen() && !window->UDPServer->Active()) {
+    std::fprintf(stderr,
+                 "quillmarch-varo-server: ends, since without a display no other input "
+                 "port can be chosen: %s\n",
+                 varo::StatusReport(window->Status()).c_str());
+    lock.Release();
+    window.reset();
+    return 1;
+  }
+
   if (!stopRequested) {
     // Without a notification area a hidden window could be neither reached nor closed.
-    if (!QSystemTrayIcon::isSystemTrayAvailable()) window->Present();
+    if (!varo::IsOffscreen() && !QSystemTrayIcon::isSystemTrayAvailable()) window->Present();
     QApplication::exec();
   }
 

@@ -296,6 +296,8 @@ TEST(OwnReply, OnlyTheInputPortOfThisHostCounts) {
   EXPECT_FALSE(IsOwnReply(from(other, 7770, here), 7770));  // a client listening on that number
   EXPECT_FALSE(IsOwnReply(from(loopback9, 7771, 0x0100007F), 7770));
   EXPECT_FALSE(IsOwnReply(from(here, 7000, here), 7770));
+  EXPECT_EQ(DottedQuad(loopback9), "127.0.0.9");
+  EXPECT_EQ(DottedQuad(other), "192.0.2.7");
 }
 
 }  // namespace

@@ -5,8 +5,13 @@
 
 #include <QAction>
 #include <QApplication>
+#include <QDialogButtonBox>
+#include <QInputDialog>
+#include <QLabel>
 #include <QMenu>
+#include <QMessageBox>
 #include <QPlainTextEdit>
+#include <QPushButton>
 #include <QScreen>
 #include <QTextBlock>
 #include <algorithm>
@@ -99,8 +104,12 @@ TEST_F(ShellWindow, StartsServingHiddenWithItsCaptionAndTrayIcon) {
   TFormPrincipale window(dialogs_);
   EXPECT_FALSE(window.isVisible());
   EXPECT_EQ(window.windowTitle(), "Quillmarch Varo Server 1.15");
-  EXPECT_TRUE(window.TrayIconAdded());
+  // Offscreen there is no notification area to ask; the icon is ready for one all the same.
+  EXPECT_FALSE(window.TrayIconAdded());
   EXPECT_EQ(window.TrayIcon->toolTip(), "Quillmarch Varo Server");
+  EXPECT_EQ(window.StatusLabel->text().toStdString(),
+            "In ascolto sulla porta " + std::to_string(inPort) + "; risposte alla porta " +
+                std::to_string(replies_.Port()));
   EXPECT_EQ(window.Porta->title(), "Impostazioni");
   EXPECT_EQ(window.Portainingresso1->text(), "Porta d'ingresso");
   EXPECT_EQ(window.Portadiuscita1->text(), "Porta d'uscita");
@@ -158,8 +167,11 @@ TEST_F(ShellWindow, ATakenInputPortAtStartIsReportedAndStartUpGoesOn) {
   EXPECT_EQ(dialogs_.messages[0].Text,
             "Could not bind socket. Address and port are already in use.");
   EXPECT_FALSE(window.UDPServer->Active());
-  EXPECT_TRUE(window.TrayIconAdded());
+  EXPECT_NE(window.TrayIcon, nullptr);
   EXPECT_EQ(window.windowTitle(), "Quillmarch Varo Server 1.15");
+  EXPECT_EQ(window.StatusLabel->text().toStdString(),
+            "Non in ascolto: porta " + std::to_string(holder.Port()) +
+                " in uso; risposte alla porta " + std::to_string(replies_.Port()));
 }
 
 TEST_F(ShellWindow, ConfirmingAnInputPortStoresItAndMovesTheEndpoint) {
@@ -222,6 +234,8 @@ TEST_F(ShellWindow, AnOutputPortChangeIsUsedByTheNextReply) {
   EXPECT_TRUE(dialogs_.messages.empty());
   EXPECT_TRUE(Serves(inPort, newReplies));
   EXPECT_FALSE(Receive(replies_, 0.3).has_value());
+  EXPECT_TRUE(window.StatusLabel->text().endsWith(
+      QStringLiteral("; risposte alla porta %1").arg(newReplies.Port())));
   EXPECT_EQ(FileBytes(settings), "[Comunicazione]\nInPort=" + std::to_string(inPort) +
                                      "\nOutPort=" + std::to_string(newReplies.Port()) + "\n");
 
@@ -270,6 +284,9 @@ TEST_F(ShellWindow, AnInputPortThatCannotBeBoundIsStoredAndLeavesTheEndpointInac
   ASSERT_EQ(dialogs_.messages.size(), 1u);
   EXPECT_EQ(dialogs_.messages[0].Text, PortMessage);
   EXPECT_FALSE(window.UDPServer->Active());
+  EXPECT_EQ(window.StatusLabel->text().toStdString(),
+            "Non in ascolto: porta " + std::to_string(holder.Port()) +
+                " in uso; risposte alla porta " + std::to_string(replies_.Port()));
   EXPECT_NE(FileBytes(settings).find("InPort=" + std::to_string(holder.Port()) + "\n"),
             std::string::npos);
   EXPECT_FALSE(Serves(inPort, replies_, 0.5));
@@ -280,12 +297,15 @@ TEST_F(ShellWindow, AnInputPortThatCannotBeBoundIsStoredAndLeavesTheEndpointInac
   ASSERT_EQ(dialogs_.messages.size(), 2u);
   EXPECT_FALSE(window.UDPServer->Active());
   EXPECT_NE(FileBytes(settings).find("InPort=70000\n"), std::string::npos);
+  EXPECT_TRUE(window.StatusLabel->text().startsWith("Non in ascolto: porta 70000 non valida"));
 
   // A later dialog with a free port brings the endpoint back.
   dialogs_.answers.push_back(QString::number(inPort));
   window.Portainingresso1Click();
   EXPECT_EQ(dialogs_.messages.size(), 2u);
   EXPECT_TRUE(Serves(inPort, replies_));
+  EXPECT_TRUE(window.StatusLabel->text().startsWith(
+      QStringLiteral("In ascolto sulla porta %1;").arg(inPort)));
 }
 
 TEST_F(ShellWindow, AListenerThatCannotStartAtAPortChangeShowsTheMessageAndGoesOn) {
@@ -308,6 +328,27 @@ TEST_F(ShellWindow, AListenerThatCannotStartAtAPortChangeShowsTheMessageAndGoesO
   dialogs_.answers.push_back(QString::number(newPort));
   window.Portainingresso1Click();
   EXPECT_TRUE(Serves(newPort, replies_));
+}
+
+TEST(ShellDialogs, ThePortDialogFitsItsTextsAndMessagesCarryTheWarningIcon) {
+  const QString caption = QStringLiteral("Impostazione della porta");
+  const QString prompt = QStringLiteral("Numero della porta d'ingresso");
+  const auto dialog = MakeEntryDialog(nullptr, caption, prompt, QStringLiteral("7770"));
+  dialog->show();
+  const QFontMetrics metrics(dialog->font());
+  EXPECT_GT(dialog->width(), metrics.horizontalAdvance(caption) + 100);  // beside the buttons
+  const auto* label = dialog->findChild<QLabel*>();
+  ASSERT_NE(label, nullptr);
+  EXPECT_EQ(label->text(), prompt);
+  EXPECT_GE(label->width(), metrics.horizontalAdvance(prompt));
+  const auto* buttons = dialog->findChild<QDialogButtonBox*>();
+  ASSERT_NE(buttons, nullptr);
+  EXPECT_EQ(buttons->button(QDialogButtonBox::Ok)->text(), "OK");
+  EXPECT_EQ(buttons->button(QDialogButtonBox::Cancel)->text(), "Cancel");
+
+  const auto box = MakeMessageBox(nullptr, QStringLiteral("t"), PortMessage);
+  EXPECT_EQ(box->icon(), QMessageBox::Warning);
+  EXPECT_EQ(box->text(), PortMessage);
 }
 
 TEST_F(ShellWindow, DialogsShowTheDefaultsWhenTheFileIsGoneAndCreateIt) {

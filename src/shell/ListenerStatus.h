@@ -1,0 +1,43 @@
+// Whether the endpoint listens, and why not, as the window's status line and standard error tell
+// it. Free of any toolkit, so every desktop program says the same.
+#pragma once
+
+#include <cstdint>
+#include <exception>
+#include <string>
+#include <vector>
+
+#include "archive/ArchiveFolders.h"
+
+namespace varo {
+
+enum class ListenFailure { None, InUse, NotPermitted, InvalidPort, Other };
+
+struct ListenerStatus {
+  std::int32_t InputPort = 0;
+  std::int32_t OutputPort = 0;
+  ListenFailure Failure = ListenFailure::None;
+  std::string FailureText;  // the error's own words, for ListenFailure::Other
+
+  bool Listening() const { return Failure == ListenFailure::None; }
+};
+
+// The status of an endpoint that listens.
+ListenerStatus ListeningOn(std::int32_t inputPort, std::int32_t outputPort);
+
+// The status of an endpoint whose activation failed with error.
+ListenerStatus NotListening(std::int32_t inputPort, std::int32_t outputPort,
+                            const std::exception& error);
+
+// The window's status line, in the window's language.
+std::string StatusLine(const ListenerStatus& status);
+
+// The same for standard error: one line naming the ports and, when not listening, the cause.
+std::string StatusReport(const ListenerStatus& status);
+
+// The lines standard error gets at start: the version, the ports, both game folders, and
+// "missing" before the path of a folder that does not exist.
+std::vector<std::string> StartReport(const std::string& version, const ListenerStatus& status,
+                                     const ArchiveFolders& folders);
+
+}  // namespace varo
