@@ -24,11 +24,14 @@ std::size_t SummaryCache::KeyHash::operator()(const Key& key) const {
 SummaryCache::SummaryCache(std::size_t capacity, std::function<FileTime()> now, TotalsReader read)
     : capacity_(capacity), now_(std::move(now)), read_(std::move(read)) {}
 
-FileTotals SummaryCache::TotalsOf(ReadOnlyFile& file, std::uint8_t gameKind) {
-  // Taken before the file is examined, so that a change after this moment cannot carry the
-  // change time seen below.
+FileTotals SummaryCache::TotalsOf(const std::string& path, std::uint8_t gameKind) {
+  // Taken before the file is opened and examined, so that a change after this moment cannot carry
+  // the change time seen below.
   const FileTime counted = now_();
-  const FileIdentity before = file.Identity();
+  // Opened whatever is kept: the identity is that of the file open now, and a file that cannot be
+  // opened fails as it would without kept totals.
+  ReadOnlyFile file(path);
+  const FileIdentity before = file.OpenedIdentity();
   // A file linked into both folders has different totals in each game.
   const Key key{gameKind == GameTotocalcio ? GameTotocalcio : GameTotogol, before.Device,
                 before.FileNumber};

@@ -6,6 +6,7 @@
 #include <ctime>
 #include <functional>
 #include <list>
+#include <string>
 #include <unordered_map>
 
 #include "archive/ColumnSums.h"
@@ -38,10 +39,11 @@ class SummaryCache {
                         std::function<FileTime()> now = FileClockNow,
                         TotalsReader read = ReadColumnTotals);
 
-  // The totals of an open file: the kept ones when the file is unchanged, else read whole, and
-  // kept when the file had settled before the count began and did not change during it. The
-  // least recently used totals leave when the capacity is reached.
-  FileTotals TotalsOf(ReadOnlyFile& file, std::uint8_t gameKind);
+  // Opens the file and gives its totals: the kept ones when the file is unchanged, else read
+  // whole, and kept when the file had settled before the count began and did not change during
+  // it. The least recently used totals leave when the capacity is reached. Throws, keeping
+  // nothing, when the file cannot be opened or read.
+  FileTotals TotalsOf(const std::string& path, std::uint8_t gameKind);
 
   // Number of files whose totals are kept.
   std::size_t Size() const { return index_.size(); }

@@ -103,14 +103,7 @@ void GetInfo(const std::string& path, SystemSummary& summary, std::uint8_t gameK
 
 void GetInfo(const std::string& path, SystemSummary& summary, std::uint8_t gameKind,
              SummaryCache& kept) {
-  FileTotals file;
-  {
-    // Opened whatever is kept: the identity is that of the file open now, and a file that cannot
-    // be opened fails as it would without kept totals.
-    ReadOnlyFile open(path);
-    file = kept.TotalsOf(open, gameKind);
-  }
-  FillSummary(path, file, summary);
+  FillSummary(path, kept.TotalsOf(path, gameKind), summary);
 }
 
 void SwapWordAt(SystemSummary& summary, std::size_t offset) {

@@ -35,6 +35,13 @@ FileTime FileTimeOf(const timespec& time) {
   return FileTime{static_cast<std::int64_t>(time.tv_sec), static_cast<std::uint32_t>(time.tv_nsec)};
 }
 
+FileIdentity IdentityOf(const struct stat& status) {
+  return FileIdentity{static_cast<std::uint64_t>(status.st_dev),
+                      static_cast<std::uint64_t>(status.st_ino),
+                      static_cast<std::uint64_t>(status.st_size), FileTimeOf(status.st_mtim),
+                      FileTimeOf(status.st_ctim)};
+}
+
 }  // namespace
 
 FileTime FileClockNow() {
@@ -44,7 +51,7 @@ FileTime FileClockNow() {
   return FileTimeOf(now);
 }
 
-ReadOnlyFile::ReadOnlyFile(const std::string& path) : fd_(-1), path_(path) {
+ReadOnlyFile::ReadOnlyFile(const std::string& path) : fd_(-1), path_(path), opened_{} {
   // O_NONBLOCK keeps a pipe put in the file's place from blocking the open; it is refused below.
   do {
     fd_ = open(path.c_str(), O_RDONLY | O_NOFOLLOW | O_CLOEXEC | O_NOCTTY | O_NONBLOCK);
@@ -60,6 +67,7 @@ ReadOnlyFile::ReadOnlyFile(const std::string& path) : fd_(-1), path_(path) {
     close(fd_);
     ThrowErrno(EINVAL, "not a regular file: " + path);
   }
+  opened_ = IdentityOf(status);
 }
 
 ReadOnlyFile::~ReadOnlyFile() {
@@ -96,10 +104,7 @@ std::uint64_t ReadOnlyFile::Size() const {
 FileIdentity ReadOnlyFile::Identity() const {
   struct stat status;
   if (fstat(fd_, &status) != 0) ThrowErrno(errno, "cannot examine " + path_);
-  return FileIdentity{static_cast<std::uint64_t>(status.st_dev),
-                      static_cast<std::uint64_t>(status.st_ino),
-                      static_cast<std::uint64_t>(status.st_size), FileTimeOf(status.st_mtim),
-                      FileTimeOf(status.st_ctim)};
+  return IdentityOf(status);
 }
 
 std::vector<std::string> RegularFileNames(const std::string& folder) {

@@ -54,9 +54,13 @@ class ReadOnlyFile {
   // The identity of the open file at this moment; throws std::system_error.
   FileIdentity Identity() const;
 
+  // Its identity as it was examined right after opening, without asking again.
+  const FileIdentity& OpenedIdentity() const { return opened_; }
+
  private:
   int fd_;
   std::string path_;
+  FileIdentity opened_;
 };
 
 // Names of the regular files in a folder (links and everything else left out, links not followed);
