@@ -207,7 +207,8 @@ Options:
   --version           the program's name and version
   --                  ends the options: every later argument is part of the request
 
-Costs are in euro cents as the server counts them (50 per combination). Costs and combination
+Costs are in euro cents as the server counts them (50 per combination), with euro beside them
+in tables. Costs and combination
 counts are unsigned 32-bit values that wrap past 4294967295, as the server's sums do. A number
 the server's reply format can write two ways is shown with the reading chosen and "(or ...)" for
 the other, unless something settles it: for a code, the code asked for or the listed file name;
