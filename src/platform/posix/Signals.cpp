@@ -1,4 +1,4 @@
-#include "Signals.h"
+#include "platform/Signals.h"
 
 #include <fcntl.h>
 #include <signal.h>

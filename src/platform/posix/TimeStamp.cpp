@@ -1,4 +1,4 @@
-#include "TimeStamp.h"
+#include "platform/TimeStamp.h"
 
 #include <ctime>
 

@@ -1,0 +1,121 @@
+// Linux: a UDP socket polled together with the read end of a pipe, the wake-up.
+#include "platform/DatagramSocket.h"
+
+#include <arpa/inet.h>
+#include <fcntl.h>
+#include <netinet/in.h>
+#include <poll.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstring>
+
+namespace varo {
+
+struct DatagramSocket::Handles {
+  int Socket = -1;
+  int WakeRead = -1;
+  int WakeWrite = -1;
+};
+
+DatagramSocket::DatagramSocket() = default;
+
+DatagramSocket::~DatagramSocket() {
+  Close();
+}
+
+std::optional<BindFailure> DatagramSocket::Open(std::int32_t port) {
+  Close();
+  // A port outside 16 bits is refused, never cut to a port that happens to be free.
+  if (port < 0 || port > 65535) return BindFailure::InvalidPort;
+  const int fd = socket(AF_INET, SOCK_DGRAM | SOCK_CLOEXEC, 0);
+  if (fd < 0) return BindFailure::Other;
+  sockaddr_in address{};
+  address.sin_family = AF_INET;
+  address.sin_addr.s_addr = htonl(INADDR_ANY);
+  address.sin_port = htons(static_cast<std::uint16_t>(port));
+  // No SO_REUSEADDR: a port another socket holds fails to bind. IP_PKTINFO tells each datagram's
+  // destination address.
+  const int on = 1;
+  int wake[2];
+  if (setsockopt(fd, IPPROTO_IP, IP_PKTINFO, &on, sizeof on) != 0 ||
+      bind(fd, reinterpret_cast<sockaddr*>(&address), sizeof address) != 0 ||
+      pipe2(wake, O_CLOEXEC | O_NONBLOCK) != 0) {
+    const int cause = errno;
+    close(fd);
+    return cause == EADDRINUSE ? BindFailure::InUse
+           : cause == EACCES   ? BindFailure::NotPermitted
+                               : BindFailure::Other;
+  }
+  sockaddr_in bound{};
+  socklen_t boundLength = sizeof bound;
+  getsockname(fd, reinterpret_cast<sockaddr*>(&bound), &boundLength);
+  boundPort_ = ntohs(bound.sin_port);
+  handles_ = std::make_unique<Handles>(Handles{fd, wake[0], wake[1]});
+  return std::nullopt;
+}
+
+ReceiveOutcome DatagramSocket::Receive(std::span<std::uint8_t> buffer, DatagramInfo& info) {
+  // Closing a socket does not wake a receive blocked on it here; the pipe does.
+  pollfd waits[2] = {{handles_->Socket, POLLIN, 0}, {handles_->WakeRead, POLLIN, 0}};
+  if (poll(waits, 2, -1) < 0) return ReceiveOutcome::Dropped;
+  if (waits[1].revents & POLLIN) return ReceiveOutcome::Woken;
+  if (!(waits[0].revents & POLLIN)) return ReceiveOutcome::Dropped;
+
+  sockaddr_in from{};
+  iovec data{buffer.data(), buffer.size()};
+  alignas(cmsghdr) unsigned char control[CMSG_SPACE(sizeof(in_pktinfo))];
+  msghdr message{};
+  message.msg_name = &from;
+  message.msg_namelen = sizeof from;
+  message.msg_iov = &data;
+  message.msg_iovlen = 1;
+  message.msg_control = control;
+  message.msg_controllen = sizeof control;
+  // MSG_TRUNC makes the kernel report the datagram's real length, so an oversized one is seen.
+  const ssize_t received = recvmsg(handles_->Socket, &message, MSG_TRUNC | MSG_DONTWAIT);
+  if (received < 0 || static_cast<std::size_t>(received) > buffer.size()) {
+    return ReceiveOutcome::Dropped;
+  }
+  info = DatagramInfo{};
+  info.Length = static_cast<std::size_t>(received);
+  info.SenderAddress = from.sin_addr.s_addr;
+  info.SenderPort = ntohs(from.sin_port);
+  for (cmsghdr* c = CMSG_FIRSTHDR(&message); c != nullptr; c = CMSG_NXTHDR(&message, c)) {
+    if (c->cmsg_level == IPPROTO_IP && c->cmsg_type == IP_PKTINFO) {
+      in_pktinfo packet;
+      std::memcpy(&packet, CMSG_DATA(c), sizeof packet);
+      info.DestinationAddress = packet.ipi_addr.s_addr;
+    }
+  }
+  return ReceiveOutcome::Datagram;
+}
+
+void DatagramSocket::Wake() {
+  // The byte is never read: the pipe stays readable, so every later wait ends too.
+  const char wake = 1;
+  [[maybe_unused]] const ssize_t ignored = write(handles_->WakeWrite, &wake, 1);
+}
+
+void DatagramSocket::SendTo(std::uint32_t address, std::uint16_t port,
+                            std::span<const std::uint8_t> bytes) {
+  sockaddr_in to{};
+  to.sin_family = AF_INET;
+  to.sin_addr.s_addr = address;
+  to.sin_port = htons(port);
+  // MSG_NOSIGNAL: a failed send must never end the process.
+  sendto(handles_->Socket, bytes.data(), bytes.size(), MSG_NOSIGNAL,
+         reinterpret_cast<sockaddr*>(&to), sizeof to);
+}
+
+void DatagramSocket::Close() {
+  if (!handles_) return;
+  close(handles_->Socket);
+  close(handles_->WakeRead);
+  close(handles_->WakeWrite);
+  handles_.reset();
+  boundPort_ = 0;
+}
+
+}  // namespace varo
