@@ -1,17 +1,9 @@
 #include "UDPServer.h"
 
-#include <arpa/inet.h>
-#include <fcntl.h>
-#include <netinet/in.h>
-#include <poll.h>
-#include <sys/socket.h>
-#include <unistd.h>
-
-#include <cerrno>
 #include <chrono>
-#include <cstring>
 #include <exception>
 #include <system_error>
+#include <vector>
 
 namespace varo {
 
@@ -37,34 +29,9 @@ UDPServer::~UDPServer() {
 
 void UDPServer::Activate() {
   if (Active()) return;
-  // A port outside 16 bits is refused, never cut to a port that happens to be free.
-  if (!IsPort(inputPort_)) throw BindError(BindFailure::InvalidPort);
-  const int fd = socket(AF_INET, SOCK_DGRAM | SOCK_CLOEXEC, 0);
-  if (fd < 0) throw BindError();
-  sockaddr_in address{};
-  address.sin_family = AF_INET;
-  address.sin_addr.s_addr = htonl(INADDR_ANY);
-  address.sin_port = htons(static_cast<std::uint16_t>(inputPort_));
-  // The destination address of each datagram tells the server's own replies from requests.
-  const int on = 1;
-  int wake[2];
-  if (setsockopt(fd, IPPROTO_IP, IP_PKTINFO, &on, sizeof on) != 0 ||
-      bind(fd, reinterpret_cast<sockaddr*>(&address), sizeof address) != 0 ||
-      pipe2(wake, O_CLOEXEC | O_NONBLOCK) != 0) {
-    const int cause = errno;
-    close(fd);
-    throw BindError(cause == EADDRINUSE ? BindFailure::InUse
-                    : cause == EACCES   ? BindFailure::NotPermitted
-                                        : BindFailure::Other);
-  }
+  if (const auto failure = socket_.Open(inputPort_)) throw BindError(*failure);
   // Port 0 binds a port the system picks; the listener compares with the one actually bound.
-  sockaddr_in bound{};
-  socklen_t boundLength = sizeof bound;
-  getsockname(fd, reinterpret_cast<sockaddr*>(&bound), &boundLength);
-  const std::uint16_t boundPort = ntohs(bound.sin_port);
-  socket_ = fd;
-  wakeRead_ = wake[0];
-  wakeWrite_ = wake[1];
+  const std::uint16_t boundPort = socket_.BoundPort();
   stopping_ = false;
   listenerEnded_ = false;
   try {
@@ -72,7 +39,7 @@ void UDPServer::Activate() {
   } catch (const std::system_error& error) {
     // Without a listener nothing would ever end, and Deactivate would wait for it forever.
     listenerEnded_ = true;
-    CloseAll();
+    socket_.Close();
     throw std::system_error(error.code(), "cannot start the request listener");
   }
 }
@@ -80,72 +47,39 @@ void UDPServer::Activate() {
 void UDPServer::Deactivate() {
   if (!Active()) return;
   stopping_ = true;
-  // Closing a socket does not wake a blocked receive here; the wake-up pipe does.
-  const char wake = 1;
-  [[maybe_unused]] const ssize_t ignored = write(wakeWrite_, &wake, 1);
+  socket_.Wake();
   // The listener may be waiting for the main thread (this one) to handle a datagram.
   while (!listenerEnded_) {
     handOver_.ServePending();
     std::this_thread::sleep_for(std::chrono::milliseconds(1));
   }
   listener_.join();
-  CloseAll();
-}
-
-void UDPServer::CloseAll() {
-  close(socket_);
-  close(wakeRead_);
-  close(wakeWrite_);
-  socket_ = wakeRead_ = wakeWrite_ = -1;
+  socket_.Close();
 }
 
 void UDPServer::SendReply(const ReceivedDatagram& request, std::int32_t outputPort,
                           std::span<const std::uint8_t> reply) {
   if (!Active() || stopping_ || !IsPort(outputPort)) return;
-  sockaddr_in to{};
-  to.sin_family = AF_INET;
-  to.sin_addr.s_addr = request.SenderAddress;
-  to.sin_port = htons(static_cast<std::uint16_t>(outputPort));
   // A reply that cannot be sent is dropped; the request has been served all the same.
-  sendto(socket_, reply.data(), reply.size(), MSG_NOSIGNAL, reinterpret_cast<sockaddr*>(&to),
-         sizeof to);
+  socket_.SendTo(request.SenderAddress, static_cast<std::uint16_t>(outputPort), reply);
 }
 
 void UDPServer::Listen(std::uint16_t boundPort) {
   std::vector<std::uint8_t> buffer(ReceiveBufferSize);
   while (!stopping_) {
-    pollfd waits[2] = {{socket_, POLLIN, 0}, {wakeRead_, POLLIN, 0}};
-    if (poll(waits, 2, -1) < 0) continue;
-    if (stopping_ || (waits[1].revents & POLLIN)) break;
-    if (!(waits[0].revents & POLLIN)) continue;
-
-    sockaddr_in from{};
-    iovec data{buffer.data(), buffer.size()};
-    alignas(cmsghdr) unsigned char control[CMSG_SPACE(sizeof(in_pktinfo))];
-    msghdr message{};
-    message.msg_name = &from;
-    message.msg_namelen = sizeof from;
-    message.msg_iov = &data;
-    message.msg_iovlen = 1;
-    message.msg_control = control;
-    message.msg_controllen = sizeof control;
-    // MSG_TRUNC makes the kernel report the datagram's real length, so an oversized one is seen.
-    const ssize_t received = recvmsg(socket_, &message, MSG_TRUNC | MSG_DONTWAIT);
-    if (received < 0 || static_cast<std::size_t>(received) > ReceiveBufferSize) continue;
+    DatagramInfo info;
+    const ReceiveOutcome outcome = socket_.Receive(buffer, info);
+    if (stopping_ || outcome == ReceiveOutcome::Woken) break;
+    if (outcome != ReceiveOutcome::Datagram) continue;
 
     ReceivedDatagram datagram;
-    datagram.SenderAddress = from.sin_addr.s_addr;
-    datagram.SenderPort = ntohs(from.sin_port);
-    for (cmsghdr* c = CMSG_FIRSTHDR(&message); c != nullptr; c = CMSG_NXTHDR(&message, c)) {
-      if (c->cmsg_level == IPPROTO_IP && c->cmsg_type == IP_PKTINFO) {
-        in_pktinfo info;
-        std::memcpy(&info, CMSG_DATA(c), sizeof info);
-        datagram.DestinationAddress = info.ipi_addr.s_addr;
-      }
-    }
+    datagram.SenderAddress = info.SenderAddress;
+    datagram.SenderPort = info.SenderPort;
+    datagram.DestinationAddress = info.DestinationAddress;
     // Dropped here, before any handler or log line: answering it would answer itself forever.
     if (IsOwnReply(datagram, boundPort)) continue;
-    datagram.Bytes.assign(buffer.begin(), buffer.begin() + received);
+    datagram.Bytes.assign(buffer.begin(),
+                          buffer.begin() + static_cast<std::ptrdiff_t>(info.Length));
 
     std::exception_ptr failure;
     handOver_.RunOnMainThread([&] {

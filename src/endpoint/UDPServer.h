@@ -10,6 +10,7 @@
 #include "MainThreadHandOver.h"
 #include "ReceivedDatagram.h"
 #include "ReplySender.h"
+#include "platform/DatagramSocket.h"
 
 namespace varo {
 
@@ -17,9 +18,8 @@ namespace varo {
 inline constexpr const char* BindErrorText =
     "Could not bind socket. Address and port are already in use.";
 
-// Why the input port could not be bound; the text stays the same whatever the cause.
-enum class BindFailure { InUse, NotPermitted, InvalidPort, Other };
-
+// Why the input port could not be bound (BindFailure) is kept; the text stays the same whatever
+// the cause.
 class BindError : public std::runtime_error {
  public:
   explicit BindError(BindFailure why = BindFailure::Other)
@@ -52,7 +52,7 @@ class UDPServer : public ReplySender {
   void Activate();
   // Stops the listener and closes the socket; serves pending hand-overs while it waits.
   void Deactivate();
-  bool Active() const { return socket_ >= 0; }
+  bool Active() const { return socket_.IsOpen(); }
   // Replaces how the listener thread is started (a test makes it fail).
   void SetListenerStarter(ListenerStarter starter) { startListener_ = std::move(starter); }
 
@@ -62,15 +62,12 @@ class UDPServer : public ReplySender {
 
  private:
   void Listen(std::uint16_t boundPort);
-  void CloseAll();
 
   MainThreadHandOver& handOver_;
   ReadEvent onRead_;
   ListenerStarter startListener_;
   std::int32_t inputPort_ = 7770;
-  int socket_ = -1;
-  int wakeRead_ = -1;
-  int wakeWrite_ = -1;
+  DatagramSocket socket_;
   std::atomic<bool> stopping_{false};
   std::atomic<bool> listenerEnded_{true};
   std::thread listener_;
