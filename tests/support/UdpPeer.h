@@ -1,4 +1,5 @@
 // A loopback UDP socket for tests: sends requests and waits, for a bounded time, for replies.
+// UdpPeerPosix.cpp and UdpPeerWin32.cpp hold the socket calls of each system.
 #pragma once
 
 #include <chrono>
@@ -30,7 +31,7 @@ class UdpPeer {
   std::uint16_t LastSourcePort() const { return lastSourcePort_; }
 
  private:
-  int fd_ = -1;
+  std::intptr_t socket_ = -1;  // a descriptor, or a SOCKET on Windows
   std::uint16_t port_ = 0;
   std::uint16_t lastSourcePort_ = 0;
 };
