@@ -1,0 +1,17 @@
+// The user's folders the program keeps its files below, as the system names them. Paths are
+// UTF-8; an empty one means the system names none.
+#pragma once
+
+#include <string>
+
+namespace varo {
+
+// The Documents folder, below which the archive lies. Linux: $XDG_DOCUMENTS_DIR, else
+// $HOME/Documents. Windows: the known folder Documents.
+std::string DocumentsFolder();
+
+// The roaming application-data folder, below which the settings folder lies. Linux:
+// $XDG_CONFIG_HOME, else $HOME/.config. Windows: the known folder RoamingAppData.
+std::string RoamingAppDataFolder();
+
+}  // namespace varo

@@ -1,0 +1,27 @@
+// Linux: the XDG variables, else the usual folders below $HOME.
+#include "platform/KnownFolders.h"
+
+#include <cstdlib>
+
+namespace varo {
+
+namespace {
+
+std::string VariableOrBelowHome(const char* variable, const char* belowHome) {
+  if (const char* value = std::getenv(variable); value != nullptr && *value != '\0') return value;
+  const char* home = std::getenv("HOME");
+  if (home == nullptr || *home == '\0') return "";
+  return std::string(home) + "/" + belowHome;
+}
+
+}  // namespace
+
+std::string DocumentsFolder() {
+  return VariableOrBelowHome("XDG_DOCUMENTS_DIR", "Documents");
+}
+
+std::string RoamingAppDataFolder() {
+  return VariableOrBelowHome("XDG_CONFIG_HOME", ".config");
+}
+
+}  // namespace varo
