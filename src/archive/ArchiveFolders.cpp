@@ -1,10 +1,12 @@
 #include "ArchiveFolders.h"
 
+#include "platform/Paths.h"
+
 namespace varo {
 
 ArchiveFolders MakeArchiveFolders(const std::string& documents) {
-  const std::string base = documents + "/Quillmarch/Quillmarch Varo Server";
-  return ArchiveFolders{base + "/Totocalcio", base + "/Totogol"};
+  const std::string base = JoinPath(JoinPath(documents, "Quillmarch"), "Quillmarch Varo Server");
+  return ArchiveFolders{JoinPath(base, "Totocalcio"), JoinPath(base, "Totogol")};
 }
 
 const std::string& GameFolder(const ArchiveFolders& folders, std::uint8_t gameKind) {

@@ -10,9 +10,4 @@ std::int32_t GetCodice(std::string_view nameOrPath) {
   return ParseInteger(nameOrPath.substr(last + 1)).value_or(-1);
 }
 
-std::string_view FileNameOf(std::string_view path) {
-  const std::size_t slash = path.rfind('/');
-  return slash == std::string_view::npos ? path : path.substr(slash + 1);
-}
-
 }  // namespace varo

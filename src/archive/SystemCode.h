@@ -4,13 +4,12 @@
 #include <cstdint>
 #include <string_view>
 
+#include "platform/Paths.h"
+
 namespace varo {
 
 // The code after the last dot of a name or path ("/", "\" and ":" end a folder part);
 // -1 when there is no such dot or the text after it is not an integer.
 std::int32_t GetCodice(std::string_view nameOrPath);
-
-// The file name of a path: the part after its last "/".
-std::string_view FileNameOf(std::string_view path);
 
 }  // namespace varo

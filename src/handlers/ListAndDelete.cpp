@@ -7,6 +7,7 @@
 #include "archive/Archive.h"
 #include "endpoint/ReceivedDatagram.h"
 #include "handlers/LogLine.h"
+#include "platform/Paths.h"
 #include "platform/TimeStamp.h"
 #include "protocol/Codecs.h"
 #include "protocol/Commands.h"
@@ -31,7 +32,7 @@ void WriteListEntry(PayloadArea& reply, std::size_t offset, const Listing& listi
   const auto wireName = WireName(name);
   std::copy(wireName.begin(), wireName.end(),
             reply.begin() + static_cast<std::ptrdiff_t>(offset + 4));
-  const std::string path = listing.Folder + "/" + name;
+  const std::string path = JoinPath(listing.Folder, name);
   const FileDate date = SystemFileDate(path);
   PutWord(reply, offset + 24, date.Year);
   reply[offset + 26] = date.Month;

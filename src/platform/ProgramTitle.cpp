@@ -1,12 +1,11 @@
 #include "ProgramTitle.h"
 
+#include "platform/Paths.h"
+
 namespace varo {
 
 std::string ProgramTitle(std::string_view executablePath) {
-  std::string_view name = executablePath;
-  if (const std::size_t slash = name.rfind('/'); slash != std::string_view::npos) {
-    name.remove_prefix(slash + 1);
-  }
+  std::string_view name = FileNameOf(executablePath);
   if (const std::size_t dot = name.find('.'); dot != std::string_view::npos) {
     name = name.substr(0, dot);
   }

@@ -6,6 +6,7 @@
 #include <filesystem>
 #include <system_error>
 
+#include "platform/Paths.h"
 #include "platform/ProgramTitle.h"
 
 namespace varo {
@@ -19,12 +20,14 @@ std::string Encoded(const QString& path) {
 }  // namespace
 
 std::string SettingsFolderPath() {
-  return Encoded(QStandardPaths::writableLocation(QStandardPaths::GenericConfigLocation)) +
-         "/Quillmarch/Quillmarch Varo Server";
+  return JoinPath(
+      JoinPath(Encoded(QStandardPaths::writableLocation(QStandardPaths::GenericConfigLocation)),
+               "Quillmarch"),
+      "Quillmarch Varo Server");
 }
 
 std::string SettingsFilePath() {
-  return SettingsFolderPath() + "/QuillmarchvaroServer.ini";
+  return JoinPath(SettingsFolderPath(), "QuillmarchvaroServer.ini");
 }
 
 std::string DocumentsFolderPath() {

@@ -7,12 +7,14 @@
 #include <cerrno>
 #include <cstdlib>
 
+#include "platform/Paths.h"
+
 namespace varo {
 
 std::string InstanceLockPath(const std::string& settingsFolder) {
   const char* runtime = std::getenv("XDG_RUNTIME_DIR");
   const std::string folder = (runtime != nullptr && *runtime != '\0') ? runtime : settingsFolder;
-  return folder + "/Quillmarch Varo server.lock";
+  return JoinPath(folder, "Quillmarch Varo server.lock");
 }
 
 InstanceLock::InstanceLock(const std::string& lockFilePath) {
