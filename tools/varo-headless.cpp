@@ -1,12 +1,16 @@
-// A headless request server for development: serves the archive below the Documents folder
-// ($XDG_DOCUMENTS_DIR, else $HOME/Documents) on 7770 (or the first argument), answers to 7000 (or
-// the second) and prints every ActivityLog line on standard output. Ends on Ctrl+C.
+// A headless request server, for development and tests on Linux and Windows: serves the archive
+// below the Documents folder with the ports of the desktop program's settings file, as one
+// instance per user, and prints every ActivityLog line on standard output. Ends on Ctrl+C (SIGTERM
+// on Linux, closing its console on Windows).
+//
+// usage: varo-headless [IN_PORT [OUT_PORT]]   (ports given here win over the settings file)
 #include <chrono>
 #include <clocale>
-#include <csignal>
 #include <cstdlib>
+#include <filesystem>
 #include <iostream>
 #include <string>
+#include <system_error>
 
 #include "archive/ArchiveFolders.h"
 #include "endpoint/LoopHandOver.h"
@@ -14,14 +18,17 @@
 #include "endpoint/UDPServer.h"
 #include "handlers/ActivityLog.h"
 #include "handlers/Handlers.h"
+#include "platform/IniProfile.h"
+#include "platform/InstanceLock.h"
+#include "platform/KnownFolders.h"
+#include "platform/Paths.h"
+#include "platform/StopRequests.h"
 
 namespace {
 
-volatile std::sig_atomic_t stopRequested = 0;
-
-void RequestStop(int) {
-  stopRequested = 1;
-}
+constexpr const char* SettingsSection = "Comunicazione";
+constexpr std::int32_t DefaultInPort = 7770;
+constexpr std::int32_t DefaultOutPort = 7000;
 
 // Standard output carries the log lines and nothing else, each flushed as it comes.
 class StandardOutputLog : public varo::ActivityLog {
@@ -29,12 +36,9 @@ class StandardOutputLog : public varo::ActivityLog {
   void Append(const std::string& line) override { std::cout << line << std::endl; }
 };
 
-std::string DocumentsFolder() {
-  if (const char* documents = std::getenv("XDG_DOCUMENTS_DIR"); documents && *documents) {
-    return documents;
-  }
-  const char* home = std::getenv("HOME");
-  return std::string(home ? home : "") + "/Documents";
+// Paths are UTF-8 here; std::filesystem would read a plain string in the ANSI code page on Windows.
+std::filesystem::path FileSystemPath(const std::string& utf8) {
+  return std::filesystem::path(std::u8string(utf8.begin(), utf8.end()));
 }
 
 }  // namespace
@@ -42,33 +46,58 @@ std::string DocumentsFolder() {
 int main(int argc, char** argv) {
   using namespace varo;
   std::setlocale(LC_ALL, "");
-  std::signal(SIGINT, RequestStop);
-  std::signal(SIGTERM, RequestStop);
-  std::signal(SIGPIPE, SIG_IGN);
+  WatchStopRequests();
+
+  // Made to exist at start, as the desktop program does, also in a second instance.
+  const std::string settingsFolder =
+      JoinPath(JoinPath(RoamingAppDataFolder(), "Quillmarch"), "Quillmarch Varo Server");
+  std::error_code folderError;
+  std::filesystem::create_directories(FileSystemPath(settingsFolder), folderError);
+  if (folderError) {
+    std::cerr << "cannot create the settings folder " << settingsFolder << ": "
+              << folderError.message() << std::endl;
+  }
+
+  InstanceLock lock(InstanceLockPath(settingsFolder));
+  if (lock.HeldElsewhere()) {
+    std::cerr << "varo-headless: an instance is already running for this user" << std::endl;
+    return 0;
+  }
+
+  const std::string settings = JoinPath(settingsFolder, "QuillmarchvaroServer.ini");
+  const std::int32_t inPort =
+      argc > 1 ? std::atoi(argv[1])
+               : ReadProfileInteger(SettingsSection, "InPort", DefaultInPort, settings);
+  const std::int32_t outPort =
+      argc > 2 ? std::atoi(argv[2])
+               : ReadProfileInteger(SettingsSection, "OutPort", DefaultOutPort, settings);
 
   const ArchiveFolders folders = MakeArchiveFolders(DocumentsFolder());
   StandardOutputLog log;
   const HandlerTable handlers = MakeHandlerTable(folders, log);
   LoopHandOver handOver;
   RequestState state;
-  state.OutputPort = argc > 2 ? std::atoi(argv[2]) : 7000;
+  state.OutputPort = outPort;
   UDPServer* endpoint = nullptr;
   UDPServer server(handOver, [&](const ReceivedDatagram& d) {
     UDPServerUDPRead(state, handlers, d, *endpoint);
   });
   endpoint = &server;
-  server.SetInputPort(argc > 1 ? std::atoi(argv[1]) : 7770);
+  server.SetInputPort(inPort);
   try {
     server.Activate();
   } catch (const BindError& e) {
-    std::cerr << e.what() << std::endl;
+    std::cerr << "varo-headless: port " << inPort << ": " << e.what() << std::endl;
     return 1;
   }
   std::cerr << "serving " << folders.TotocalcioFolder << " and " << folders.TotogolFolder << " on "
             << server.InputPort() << ", replies to " << state.OutputPort << std::endl;
-  while (!stopRequested) {
-    handOver.ServeUntil([] { return stopRequested != 0; }, std::chrono::milliseconds(500));
+  while (!StopRequested()) {
+    handOver.ServeUntil([] { return StopRequested(); }, std::chrono::milliseconds(500));
   }
+  // The port is free before the instance lock goes, so a new instance can bind it at once.
   server.Deactivate();
+  lock.Release();
+  StopCompleted();
   return 0;
 }
