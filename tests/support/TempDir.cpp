@@ -1,17 +1,35 @@
 #include "TempDir.h"
 
-#include <stdlib.h>
-
+#include <chrono>
 #include <fstream>
+#include <mutex>
+#include <random>
 #include <stdexcept>
 #include <system_error>
 
 namespace varo::test {
 
 TempDir::TempDir() {
-  std::string pattern = (std::filesystem::temp_directory_path() / "varo-test-XXXXXX").string();
-  if (mkdtemp(pattern.data()) == nullptr) throw std::runtime_error("mkdtemp failed");
-  path_ = pattern;
+  static std::mutex pickMutex;
+  static std::mt19937_64 pick(
+      std::random_device{}() ^
+      static_cast<std::uint64_t>(std::chrono::steady_clock::now().time_since_epoch().count()));
+  const std::filesystem::path base = std::filesystem::temp_directory_path();
+  for (int attempt = 0; attempt < 100; ++attempt) {
+    std::uint64_t number;
+    {
+      std::lock_guard lock(pickMutex);
+      number = pick();
+    }
+    const std::filesystem::path candidate = base / ("varo-test-" + std::to_string(number));
+    // Creating it is what claims the name: a folder that already exists is someone else's.
+    if (std::filesystem::create_directory(candidate)) {
+      std::filesystem::permissions(candidate, std::filesystem::perms::owner_all);
+      path_ = candidate;
+      return;
+    }
+  }
+  throw std::runtime_error("cannot make a temporary folder in " + base.string());
 }
 
 TempDir::~TempDir() {
