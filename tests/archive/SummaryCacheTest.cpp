@@ -56,13 +56,13 @@ struct CountingReader {
 // Three Totocalcio columns of 4 main combinations each, one flagged with 2 side ones: total cost
 // 700. As Totogol (no column flagged in byte 0) the same columns cost 600.
 const std::string RuotaColumns =
-    test::Column({0x03, 0x03}) + test::Column({0x05, 0x09}) +
-    test::Column({0x03, 0x01, 0x01, 0x01, 0x01, 0x01, 0x01, 0x01, 0x81, 0x01, 0x06});
+    test::ColumnOf({0x03, 0x03}) + test::ColumnOf({0x05, 0x09}) +
+    test::ColumnOf({0x03, 0x01, 0x01, 0x01, 0x01, 0x01, 0x01, 0x01, 0x81, 0x01, 0x06});
 
 TEST(SummaryCache, KeepsTheTotalsOfAFileSettledTwoSecondsBeforeTheCount) {
   test::TempDir temp;
   const auto ruota = temp.WriteFile("Ruota.tcl.12", RuotaColumns);
-  ASSERT_TRUE(test::SetModified(ruota, test::LocalNoon(2006, 3, 15)));
+  test::SetModifiedDate(ruota, 2006, 3, 15);
   CountingReader counter;
   FileTime now{};
   SummaryCache kept(
@@ -104,8 +104,8 @@ TEST(SummaryCache, AFileRewrittenChangedInPermissionsOrReplacedIsReadAgain) {
   using namespace std::chrono_literals;
   test::TempDir temp;
   const std::time_t modified = test::LocalNoon(2010, 6, 1);
-  const auto path = temp.WriteFile("Sistema.tcl.4", test::UniformColumn(0x01));
-  ASSERT_TRUE(test::SetModified(path, modified));
+  const auto path = temp.WriteFile("Sistema.tcl.4", test::Column(0x01));
+  test::SetModified(path, modified);
   CountingReader counter;
   // Every state of the file counts as settled, so only a change of its identity reads it again.
   SummaryCache kept(
@@ -132,8 +132,8 @@ TEST(SummaryCache, AFileRewrittenChangedInPermissionsOrReplacedIsReadAgain) {
 
   // The same size and modification time, other contents: two doubles, 4 combinations.
   changeLater([&] {
-    temp.WriteFile("Sistema.tcl.4", test::Column({0x03, 0x03}));
-    ASSERT_TRUE(test::SetModified(path, modified));
+    temp.WriteFile("Sistema.tcl.4", test::ColumnOf({0x03, 0x03}));
+    test::SetModified(path, modified);
   });
   EXPECT_EQ(totalCost(), 200);
   EXPECT_EQ(counter.Reads, 2);
@@ -144,8 +144,8 @@ TEST(SummaryCache, AFileRewrittenChangedInPermissionsOrReplacedIsReadAgain) {
 
   // Another file of the same size and modification time renamed over it: two triples, 9.
   changeLater([&] {
-    const auto other = temp.WriteFile("nuovo", test::Column({0x07, 0x07}));
-    ASSERT_TRUE(test::SetModified(other, modified));
+    const auto other = temp.WriteFile("nuovo", test::ColumnOf({0x07, 0x07}));
+    test::SetModified(other, modified);
     std::filesystem::rename(other, path);
   });
   EXPECT_EQ(totalCost(), 450);
@@ -156,9 +156,9 @@ TEST(SummaryCache, AFileRewrittenChangedInPermissionsOrReplacedIsReadAgain) {
 
 TEST(SummaryCache, KeepsAtMostItsCapacityAndTheLeastRecentlyUsedLeaveFirst) {
   test::TempDir temp;
-  const auto a = temp.WriteFile("A.tcl.1", test::UniformColumn(0x01)).string();
-  const auto b = temp.WriteFile("B.tcl.2", test::UniformColumn(0x01)).string();
-  const auto c = temp.WriteFile("C.tcl.3", test::UniformColumn(0x01)).string();
+  const auto a = temp.WriteFile("A.tcl.1", test::Column(0x01)).string();
+  const auto b = temp.WriteFile("B.tcl.2", test::Column(0x01)).string();
+  const auto c = temp.WriteFile("C.tcl.3", test::Column(0x01)).string();
   CountingReader counter;
   SummaryCache kept(
       2, [] { return Later(FileClockNow(), 3600); }, counter.Reader());

@@ -15,6 +15,7 @@
 #include "archive/SystemFileActions.h"
 #include "archive/SystemLookup.h"
 #include "archive/SystemSummary.h"
+#include "posix/ImmutableFlag.h"
 
 namespace varo {
 namespace {
@@ -138,7 +139,7 @@ TEST_F(ArchiveFolderTest, LookupSeesFilesWrittenAndDeletedSinceTheLastOne) {
 }
 
 TEST_F(ArchiveFolderTest, FailedDeletionThrowsAndLeavesTheFileFound) {
-  const auto file = Toto("Kept.tcl.4", test::UniformColumn(0x01));
+  const auto file = Toto("Kept.tcl.4", test::Column(0x01));
   test::ImmutableFlag immutable(file);
   if (!immutable.IsSet()) GTEST_SKIP() << "the file system has no immutable flag";
   EXPECT_THROW(DeleteSystemFile(file.string()), std::system_error);
@@ -147,7 +148,7 @@ TEST_F(ArchiveFolderTest, FailedDeletionThrowsAndLeavesTheFileFound) {
 }
 
 TEST_F(ArchiveFolderTest, FileThatCannotBeWrittenIsListedFoundAndSummarised) {
-  const auto file = Toto("r.tcl.4", test::UniformColumn(0x03));
+  const auto file = Toto("r.tcl.4", test::Column(0x03));
   test::ImmutableFlag immutable(file);
   if (!immutable.IsSet()) GTEST_SKIP() << "the file system has no immutable flag";
   // Proof that the flag holds: not even root may open it for writing.
@@ -162,7 +163,7 @@ TEST_F(ArchiveFolderTest, FileThatCannotBeWrittenIsListedFoundAndSummarised) {
 }
 
 TEST_F(ArchiveFolderTest, SymbolicLinkOrPipeInPlaceOfASystemFileIsNotRead) {
-  const auto target = Toto("target.tcl.1", test::UniformColumn(0x01));
+  const auto target = Toto("target.tcl.1", test::Column(0x01));
   std::filesystem::create_symlink(target, TotoPath("link.tcl.2"));
   ASSERT_EQ(mkfifo(TotoPath("pipe.tcl.3").c_str(), 0600), 0);
   SystemSummary summary{};
@@ -174,19 +175,19 @@ TEST_F(ArchiveFolderTest, SymbolicLinkOrPipeInPlaceOfASystemFileIsNotRead) {
 
 TEST_F(ArchiveFolderTest, FileDateIsTheLocalModificationDateWhateverTheYear) {
   const auto file = Toto("d.tcl.1");
-  ASSERT_TRUE(test::SetModified(file, test::LocalNoon(2006, 3, 15)));
+  test::SetModifiedDate(file, 2006, 3, 15);
   FileDate date = SystemFileDate(file.string());
   EXPECT_EQ(date.Year, 2006);
   EXPECT_EQ(date.Month, 3);
   EXPECT_EQ(date.Day, 15);
 
-  ASSERT_TRUE(test::SetModified(file, test::LocalNoon(1970, 1, 2)));
+  test::SetModifiedDate(file, 1970, 1, 2);
   date = SystemFileDate(file.string());
   EXPECT_EQ(date.Year, 1970);
   EXPECT_EQ(date.Month, 1);
   EXPECT_EQ(date.Day, 2);
 
-  ASSERT_TRUE(test::SetModified(file, test::LocalNoon(2150, 12, 31)));
+  test::SetModifiedDate(file, 2150, 12, 31);
   date = SystemFileDate(file.string());
   EXPECT_EQ(date.Year, 2150);
   EXPECT_EQ(date.Month, 12);

@@ -35,10 +35,10 @@ TEST(SystemSummary, ThreeTotocalcioColumnsFillEveryFieldAndGoOutInWireOrder) {
   // Two unflagged columns of two doubles, and one flagged column with one double among the first
   // nine matches and one after them: 4 main combinations each, 2 side combinations.
   const std::string columns =
-      test::Column({0x03, 0x03}) + test::Column({0x05, 0x09}) +
-      test::Column({0x03, 0x01, 0x01, 0x01, 0x01, 0x01, 0x01, 0x01, 0x81, 0x01, 0x06});
+      test::ColumnOf({0x03, 0x03}) + test::ColumnOf({0x05, 0x09}) +
+      test::ColumnOf({0x03, 0x01, 0x01, 0x01, 0x01, 0x01, 0x01, 0x01, 0x81, 0x01, 0x06});
   const auto file = temp.WriteFile("Ruota.tcl.12", columns);
-  ASSERT_TRUE(test::SetModified(file, test::LocalNoon(2006, 3, 15)));
+  test::SetModifiedDate(file, 2006, 3, 15);
 
   SystemSummary summary;
   std::memset(&summary, 0xEE, sizeof summary);  // every byte must be written
@@ -86,10 +86,10 @@ TEST(SystemSummary, TotogolSumsWrapModulo32BitsAndGoOutSigned) {
   // Main 2^29, side 2^29, all 2^30; each cost 2^29 * 50 = 2^30 modulo 2^32; total 2^31, which
   // as a signed field is -2147483648.
   const auto file =
-      temp.WriteFile("Big.gcl.x", Repeat(test::Column({0x8F, 0x0F, 0x0F, 0x0F, 0x0F, 0x0F, 0x0F,
-                                                       0x0F, 0x0F, 0x0F, 0x0F, 0x0F, 0x0F, 0x0F}),
+      temp.WriteFile("Big.gcl.x", Repeat(test::ColumnOf({0x8F, 0x0F, 0x0F, 0x0F, 0x0F, 0x0F, 0x0F,
+                                                         0x0F, 0x0F, 0x0F, 0x0F, 0x0F, 0x0F, 0x0F}),
                                          2));
-  ASSERT_TRUE(test::SetModified(file, test::LocalNoon(2007, 11, 30)));
+  test::SetModifiedDate(file, 2007, 11, 30);
   SystemSummary summary{};
   GetInfoTotogol(file.string(), summary);
   EXPECT_EQ(Copy(summary.Code), -1);
@@ -116,7 +116,7 @@ TEST(SystemSummary, TotogolSumsWrapModulo32BitsAndGoOutSigned) {
 
 TEST(SystemSummary, TicketsCountRecordsSixtyFourToATicket) {
   test::TempDir temp;
-  const std::string single = test::UniformColumn(0x01);
+  const std::string single = test::Column(0x01);
   struct Case {
     int columns;
     std::uint16_t tickets;
@@ -144,8 +144,7 @@ TEST(SystemSummary, ShortLastRecordCountsAsAColumnWithZerosForTheMissingBytes) {
   // 65537 columns of fourteen doubles fill more than one read block, then three bytes of single
   // signs. Were the missing bytes taken from what was read before, the last column would count
   // doubles too.
-  const std::string data =
-      Repeat(test::UniformColumn(0x03), 65537) + std::string("\x01\x01\x01", 3);
+  const std::string data = Repeat(test::Column(0x03), 65537) + std::string("\x01\x01\x01", 3);
   const auto file = temp.WriteFile("p.tcl.1", data);
   SystemSummary summary{};
   GetInfoTotocalcio(file.string(), summary);
@@ -170,8 +169,8 @@ TEST(SystemSummary, ALargeSystemCountedInTwoHalvesAddsUpLikeOne) {
   first[8] = 0x81;
   last[0] = 0x07;
   last[8] = 0x81;
-  const std::string data = test::Column(first) + Repeat(test::UniformColumn(0x01), 599998) +
-                           test::Column(last) + std::string("\x03\x03\x03", 3);
+  const std::string data = test::ColumnOf(first) + Repeat(test::Column(0x01), 599998) +
+                           test::ColumnOf(last) + std::string("\x03\x03\x03", 3);
   const auto file = temp.WriteFile("big.tcl.7", data);
   SystemSummary summary{};
   GetInfoTotocalcio(file.string(), summary);
@@ -184,7 +183,7 @@ TEST(SystemSummary, ALargeSystemCountedInTwoHalvesAddsUpLikeOne) {
 TEST(SystemSummary, FlagByteOfEachGameDecidesTheSideSums) {
   test::TempDir temp;
   // Byte 0 flagged with fourteen triples: a Totogol side column, not a Totocalcio one.
-  const std::string column = test::Column(
+  const std::string column = test::ColumnOf(
       {0x87, 0x07, 0x07, 0x07, 0x07, 0x07, 0x07, 0x07, 0x07, 0x07, 0x07, 0x07, 0x07, 0x07});
   const auto toto = temp.WriteFile("a.tcl.1", column);
   const auto gol = temp.WriteFile("a.gcl.1", column);
@@ -239,8 +238,8 @@ TEST(SystemSummary, NameFieldIsTheConvertedFileName) {
 
 TEST(SystemSummary, DateOf1970IsReported) {
   test::TempDir temp;
-  const auto file = temp.WriteFile("old.tcl.1", test::UniformColumn(0x01));
-  ASSERT_TRUE(test::SetModified(file, test::LocalNoon(1970, 1, 1)));
+  const auto file = temp.WriteFile("old.tcl.1", test::Column(0x01));
+  test::SetModifiedDate(file, 1970, 1, 1);
   SystemSummary summary{};
   GetInfoTotocalcio(file.string(), summary);
   EXPECT_EQ(Copy(summary.Year), 1970);

@@ -1,7 +1,7 @@
 #include <memory>
 #include <string>
 
-#include "HandlerFixture.h"
+#include "InProcessServer.h"
 #include "archive/SummaryCache.h"
 #include "archive/SystemSummary.h"
 
@@ -9,7 +9,7 @@ namespace varo::test {
 namespace {
 
 using Strings = std::vector<std::string>;
-using InformationTest = HandlerTest;
+using InformationTest = InProcessServer;
 
 RequestFields InfoTotocalcio(Bytes code) {
   return {.Command = 520, .SubCommand = 1, .Payload = code};
@@ -24,7 +24,7 @@ TEST_F(InformationTest, TotocalcioSummaryGoesOutInWireForm) {
       WriteSystem(1, "Ruota.tcl.12",
                   Column(0x01, {{0, 0x03}, {13, 0x03}, {8, 0x81}}) +
                       Column(0x01, {{0, 0x03}, {1, 0x03}}) + Column(0x01, {{0, 0x03}, {1, 0x03}}));
-  SetModified(path, 2006, 3, 15);
+  SetModifiedDate(path, 2006, 3, 15);
   RequestFields request = InfoTotocalcio({0, 0, 0, 12});
   request.Extra = {0x77};
   const auto reply = Exchange(request);
@@ -49,7 +49,7 @@ TEST_F(InformationTest, TotocalcioSummaryGoesOutInWireForm) {
 
 TEST_F(InformationTest, TotogolSummaryCountsFlaggedColumnsOnTheSide) {
   const std::string path = WriteSystem(2, "Gol.gcl.7", Column(0x01, {{0, 0x83}}));
-  SetModified(path, 2007, 12, 31);
+  SetModifiedDate(path, 2007, 12, 31);
   const auto reply = Exchange(InfoTotogol({0, 0, 0, 7}));
   ASSERT_TRUE(reply);
   EXPECT_EQ(PayloadOf(*reply), Concat({{0x00, 0x01},
@@ -128,7 +128,7 @@ TEST_F(InformationTest, ListAndInformationShareTheKeptSummariesAndAnswerAsWithou
       WriteSystem(1, "Ruota.tcl.12",
                   Column(0x01, {{0, 0x03}, {13, 0x03}, {8, 0x81}}) +
                       Column(0x01, {{0, 0x03}, {1, 0x03}}) + Column(0x01, {{0, 0x03}, {1, 0x03}}));
-  SetModified(path, 2006, 3, 15);
+  SetModifiedDate(path, 2006, 3, 15);
   WriteSystem(1, "Altro.tcl.5", Column(0x01));
 
   // The information reads Ruota, the list then reads only Altro, and nothing is read again.

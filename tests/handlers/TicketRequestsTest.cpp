@@ -1,12 +1,12 @@
 #include <string>
 
-#include "HandlerFixture.h"
+#include "InProcessServer.h"
 
 namespace varo::test {
 namespace {
 
 using Strings = std::vector<std::string>;
-using TicketTest = HandlerTest;
+using TicketTest = InProcessServer;
 
 RequestFields TicketTotocalcio(Bytes code, std::uint8_t ticket) {
   code.insert(code.end(), {0, ticket});

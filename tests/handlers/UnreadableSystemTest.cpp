@@ -3,7 +3,6 @@
 // be read. Root reads and deletes anything, so the server runs in a child process as an
 // unprivileged user.
 #include <fcntl.h>
-#include <grp.h>
 #include <signal.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
@@ -12,18 +11,17 @@
 #include <chrono>
 #include <filesystem>
 #include <memory>
-#include <regex>
 #include <string>
 #include <vector>
 
-#include "HandlerFixture.h"
+#include "InProcessServer.h"
+#include "posix/OtherUser.h"
 
 namespace varo::test {
 namespace {
 
 using namespace std::chrono_literals;
 
-constexpr uid_t Nobody = 65534;
 constexpr std::uint8_t ProbeTag = 0xEE;
 constexpr std::uint8_t StartTag = 0xEF;
 
@@ -41,7 +39,7 @@ struct PipeLog : ActivityLog {
 // an hour ahead, so every summary it computes is kept.
 [[noreturn]] void ServeAsNobody(const ArchiveFolders& folders, std::uint16_t inputPort,
                                 std::uint16_t outputPort, int logFd) {
-  if (::setgroups(0, nullptr) != 0 || ::setgid(Nobody) != 0 || ::setuid(Nobody) != 0) ::_exit(3);
+  if (!BecomeNobody()) ::_exit(3);
   PipeLog log(logFd);
   LoopHandOver handOver;
   RequestState state;
@@ -65,17 +63,14 @@ struct PipeLog : ActivityLog {
   ::_exit(0);
 }
 
+// The lines the child logged, without their time stamps.
 std::vector<std::string> Bodies(const std::string& logged) {
-  static const std::regex stamped(R"(^(.*) \[[^\]\n]+\]$)");
-  std::vector<std::string> bodies;
+  std::vector<std::string> lines;
   std::size_t start = 0;
   for (std::size_t end; (end = logged.find('\n', start)) != std::string::npos; start = end + 1) {
-    const std::string line = logged.substr(start, end - start);
-    std::smatch match;
-    EXPECT_TRUE(std::regex_match(line, match, stamped)) << "no time stamp: " << line;
-    bodies.push_back(match.size() > 1 ? match[1].str() : line);
+    lines.push_back(logged.substr(start, end - start));
   }
-  return bodies;
+  return WithoutStamps(lines);
 }
 
 TEST(UnreadableSystem, FirstLineStaysAndNoReplyGoesOut) {

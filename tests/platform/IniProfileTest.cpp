@@ -1,6 +1,5 @@
 #include "platform/IniProfile.h"
 
-#include <grp.h>
 #include <gtest/gtest.h>
 #include <signal.h>
 #include <sys/stat.h>
@@ -9,26 +8,20 @@
 
 #include <cstdlib>
 #include <filesystem>
-#include <fstream>
-#include <sstream>
 #include <string>
 
-#include "ChildProcesses.h"
+#include "SystemFiles.h"
 #include "TempDir.h"
+#include "posix/ChildProcess.h"
+#include "posix/ImmutableFlag.h"
+#include "posix/OtherUser.h"
 
 namespace varo {
 namespace {
 
 using test::TempDir;
 
-constexpr uid_t Nobody = 65534;
-
-std::string ReadBytes(const std::filesystem::path& path) {
-  std::ifstream in(path, std::ios::binary);
-  std::ostringstream out;
-  out << in.rdbuf();
-  return out.str();
-}
+using test::FileBytes;
 
 TEST(IniProfileRead, FindsValuesWithLfAndCrlfLineEnds) {
   TempDir dir;
@@ -115,7 +108,7 @@ TEST(IniProfileWrite, ReplacesAValueInPlaceKeepingEveryOtherByte) {
                                   "OutPort=7000\r\n\r\n[Altro]\r\nX=1");
   WritePrivateProfileString("Comunicazione", "InPort", "7771", file);
   EXPECT_EQ(
-      ReadBytes(file),
+      FileBytes(file),
       "; settings\r\n[Comunicazione]\r\n  inport =7771\r\nOutPort=7000\r\n\r\n[Altro]\r\nX=1");
 }
 
@@ -124,45 +117,45 @@ TEST(IniProfileWrite, AddsAKeyAtTheEndOfItsSectionWithTheFilesLineEnd) {
   const auto crlf =
       dir.WriteFile("crlf.ini", "[Comunicazione]\r\nInPort=7770\r\n\r\n[Altro]\r\nX=1\r\n");
   WritePrivateProfileString("Comunicazione", "OutPort", "7100", crlf);
-  EXPECT_EQ(ReadBytes(crlf),
+  EXPECT_EQ(FileBytes(crlf),
             "[Comunicazione]\r\nInPort=7770\r\nOutPort=7100\r\n\r\n[Altro]\r\nX=1\r\n");
 
   // A last line without its line end gets one before the new key.
   const auto unterminated = dir.WriteFile("u.ini", "[Altro]\nX=1\n[Comunicazione]\nInPort=7770");
   WritePrivateProfileString("Comunicazione", "OutPort", "7100", unterminated);
-  EXPECT_EQ(ReadBytes(unterminated), "[Altro]\nX=1\n[Comunicazione]\nInPort=7770\nOutPort=7100\n");
+  EXPECT_EQ(FileBytes(unterminated), "[Altro]\nX=1\n[Comunicazione]\nInPort=7770\nOutPort=7100\n");
 
   // A last line cut after its carriage return is completed, never glued to the new key.
   const auto cutCrlf = dir.WriteFile("c.ini", "[Comunicazione]\r\nOutPort=7000\r");
   WritePrivateProfileString("Comunicazione", "InPort", "7771", cutCrlf);
-  EXPECT_EQ(ReadBytes(cutCrlf), "[Comunicazione]\r\nOutPort=7000\r\nInPort=7771\r\n");
+  EXPECT_EQ(FileBytes(cutCrlf), "[Comunicazione]\r\nOutPort=7000\r\nInPort=7771\r\n");
   EXPECT_EQ(GetPrivateProfileString("Comunicazione", "OutPort", "", cutCrlf), "7000");
   // Only the first section of the name is written, even when a later one holds the key.
   const auto repeated = dir.WriteFile(
       "r.ini", "[Comunicazione]\nOutPort=7000\n[Altro]\nx=1\n[Comunicazione]\nInPort=5555\n");
   EXPECT_EQ(ReadProfileInteger("Comunicazione", "InPort", 7770, repeated), 7770);
   WritePrivateProfileString("Comunicazione", "InPort", "7771", repeated);
-  EXPECT_EQ(ReadBytes(repeated),
+  EXPECT_EQ(FileBytes(repeated),
             "[Comunicazione]\nOutPort=7000\nInPort=7771\n[Altro]\nx=1\n[Comunicazione]\n"
             "InPort=5555\n");
   EXPECT_EQ(ReadProfileInteger("Comunicazione", "InPort", 7770, repeated), 7771);
 
   const auto cutOther = dir.WriteFile("o.ini", "[Altro]\r\nX=1\r");
   WritePrivateProfileString("Comunicazione", "InPort", "7771", cutOther);
-  EXPECT_EQ(ReadBytes(cutOther), "[Altro]\r\nX=1\r\n[Comunicazione]\r\nInPort=7771\r\n");
+  EXPECT_EQ(FileBytes(cutOther), "[Altro]\r\nX=1\r\n[Comunicazione]\r\nInPort=7771\r\n");
 }
 
 TEST(IniProfileWrite, AddsASectionAtTheEndOrCreatesTheFile) {
   TempDir dir;
   const auto file = dir.WriteFile("s.ini", "[Altro]\r\nX=1");
   WritePrivateProfileString("Comunicazione", "InPort", "7771", file);
-  EXPECT_EQ(ReadBytes(file), "[Altro]\r\nX=1\r\n[Comunicazione]\r\nInPort=7771\r\n");
+  EXPECT_EQ(FileBytes(file), "[Altro]\r\nX=1\r\n[Comunicazione]\r\nInPort=7771\r\n");
 
   const auto fresh = dir.Path() / "fresh.ini";
   WritePrivateProfileString("Comunicazione", "OutPort", "-1", fresh);
-  EXPECT_EQ(ReadBytes(fresh), "[Comunicazione]\nOutPort=-1\n");
+  EXPECT_EQ(FileBytes(fresh), "[Comunicazione]\nOutPort=-1\n");
   WritePrivateProfileString("Comunicazione", "InPort", "7771", fresh);
-  EXPECT_EQ(ReadBytes(fresh), "[Comunicazione]\nOutPort=-1\nInPort=7771\n");
+  EXPECT_EQ(FileBytes(fresh), "[Comunicazione]\nOutPort=-1\nInPort=7771\n");
   // Nothing but the file itself is left in the folder.
   int entries = 0;
   for ([[maybe_unused]] const auto& entry : std::filesystem::directory_iterator(dir.Path()))
@@ -181,7 +174,7 @@ TEST(IniProfileWrite, RejectsTextsThatWouldBreakTheFile) {
   EXPECT_THROW(WritePrivateProfileString("S\t", "K", "1", file), std::invalid_argument);
   EXPECT_THROW(WritePrivateProfileString("S", ";K", "1", file), std::invalid_argument);
   EXPECT_THROW(WritePrivateProfileString("S", "[K]", "1", file), std::invalid_argument);
-  EXPECT_EQ(ReadBytes(file), "[S]\nK=1\n");
+  EXPECT_EQ(FileBytes(file), "[S]\nK=1\n");
 }
 
 TEST(IniProfileWrite, KeepsPermissionBitsAndWritesThroughALink) {
@@ -194,7 +187,7 @@ TEST(IniProfileWrite, KeepsPermissionBitsAndWritesThroughALink) {
   WritePrivateProfileString("Comunicazione", "InPort", "7771", link);
 
   EXPECT_TRUE(std::filesystem::is_symlink(link));
-  EXPECT_EQ(ReadBytes(target), "[Comunicazione]\nInPort=7771\n");
+  EXPECT_EQ(FileBytes(target), "[Comunicazione]\nInPort=7771\n");
   struct stat info {};
   ASSERT_EQ(::stat(target.c_str(), &info), 0);
   EXPECT_EQ(info.st_mode & 07777, 0640u);
@@ -206,18 +199,17 @@ TEST(IniProfileWrite, AFailedWriteLeavesTheOldFileWhole) {
   const auto file = dir.WriteFile("locked/s.ini", original);
   const std::string folder = (dir.Path() / "locked").string();
   // Even root can create nothing in an immutable folder nor rename over its files.
-  const std::string set = "chattr +i '" + folder + "' 2>/dev/null";
-  if (std::system(set.c_str()) != 0) GTEST_SKIP() << "chattr +i is not available here";
+  test::ImmutableFlag immutable(folder);
+  if (!immutable.IsSet()) GTEST_SKIP() << "chattr +i is not available here";
   bool threw = false;
   try {
     WritePrivateProfileString("Comunicazione", "InPort", "7771", file);
   } catch (const std::exception&) {
     threw = true;
   }
-  const std::string clear = "chattr -i '" + folder + "'";
-  ASSERT_EQ(std::system(clear.c_str()), 0);
+  ASSERT_TRUE(immutable.Clear());
   EXPECT_TRUE(threw);
-  EXPECT_EQ(ReadBytes(file), original);
+  EXPECT_EQ(FileBytes(file), original);
   int entries = 0;
   for ([[maybe_unused]] const auto& entry : std::filesystem::directory_iterator(folder)) ++entries;
   EXPECT_EQ(entries, 1);
@@ -229,10 +221,7 @@ int WriteAsNobody(const std::filesystem::path& file, std::string_view value) {
   const pid_t child = ::fork();
   if (child < 0) return -1;
   if (child == 0) {
-    if (::setgroups(0, nullptr) != 0 || ::setresgid(Nobody, Nobody, Nobody) != 0 ||
-        ::setresuid(Nobody, Nobody, Nobody) != 0) {
-      ::_exit(3);
-    }
+    if (!test::BecomeNobody()) ::_exit(3);
     try {
       WritePrivateProfileString("Comunicazione", "InPort", value, file);
     } catch (const std::exception&) {
@@ -253,26 +242,26 @@ TEST(IniProfileWrite, AFileTheWriterMayNotWriteIsReportedAndKept) {
   if (::geteuid() != 0) GTEST_SKIP() << "needs root to write as another user";
   TempDir dir;
   // The user owns the folder and its file, but the file is marked read-only.
-  ASSERT_EQ(::chown(dir.Path().c_str(), Nobody, Nobody), 0);
+  ASSERT_EQ(::chown(dir.Path().c_str(), test::Nobody, test::Nobody), 0);
   const std::string original = "[Comunicazione]\nInPort=7770\n";
   const auto file = dir.WriteFile("s.ini", original);
-  ASSERT_EQ(::chown(file.c_str(), Nobody, Nobody), 0);
+  ASSERT_EQ(::chown(file.c_str(), test::Nobody, test::Nobody), 0);
   ASSERT_EQ(::chmod(file.c_str(), 0444), 0);
   const auto link = dir.Path() / "link.ini";
   std::filesystem::create_symlink("s.ini", link);
 
   EXPECT_EQ(WriteAsNobody(file, "7771"), 1);
   EXPECT_EQ(WriteAsNobody(link, "7772"), 1);  // the link leads to the same read-only file
-  EXPECT_EQ(ReadBytes(file), original);
+  EXPECT_EQ(FileBytes(file), original);
   EXPECT_TRUE(std::filesystem::is_symlink(link));
 
   // A file that does not exist yet is created, and a writable one is written.
   const auto fresh = dir.Path() / "fresh.ini";
   EXPECT_EQ(WriteAsNobody(fresh, "7773"), 0);
-  EXPECT_EQ(ReadBytes(fresh), "[Comunicazione]\nInPort=7773\n");
+  EXPECT_EQ(FileBytes(fresh), "[Comunicazione]\nInPort=7773\n");
   ASSERT_EQ(::chmod(file.c_str(), 0644), 0);
   EXPECT_EQ(WriteAsNobody(link, "7774"), 0);
-  EXPECT_EQ(ReadBytes(file), "[Comunicazione]\nInPort=7774\n");
+  EXPECT_EQ(FileBytes(file), "[Comunicazione]\nInPort=7774\n");
   // No temporary file of a refused write is left beside them.
   int entries = 0;
   for ([[maybe_unused]] const auto& entry : std::filesystem::directory_iterator(dir.Path()))
@@ -294,7 +283,7 @@ TEST(IniProfileWrite, TemporaryFilesOfKilledWritersAreRemovedByTheNextWrite) {
 
   WritePrivateProfileString("Comunicazione", "InPort", "7771", file);
 
-  EXPECT_EQ(ReadBytes(file), "[Comunicazione]\nInPort=7771\n");
+  EXPECT_EQ(FileBytes(file), "[Comunicazione]\nInPort=7771\n");
   EXPECT_FALSE(std::filesystem::exists(abandoned));
   EXPECT_TRUE(std::filesystem::exists(live));
   EXPECT_TRUE(std::filesystem::exists(unrelated));
@@ -305,7 +294,7 @@ TEST(IniProfileWrite, AFolderThatIsAFileFailsTheWrite) {
   const auto notAFolder = dir.WriteFile("plain", "x");
   EXPECT_ANY_THROW(WritePrivateProfileString("Comunicazione", "InPort", "7771",
                                              (notAFolder / "s.ini").string()));
-  EXPECT_EQ(ReadBytes(notAFolder), "x");
+  EXPECT_EQ(FileBytes(notAFolder), "x");
 }
 
 }  // namespace

@@ -13,10 +13,12 @@
 #include <sstream>
 #include <thread>
 
-#include "ServerProcess.h"
+#include "ProgramFiles.h"
+#include "RequestBuilder.h"
 #include "SystemFiles.h"
 #include "TempDir.h"
 #include "UdpPeer.h"
+#include "posix/ChildProcess.h"
 
 namespace varo::test {
 namespace {
@@ -34,7 +36,7 @@ TEST(Flood, TwentyThousandDatagramsAtOnceLeaveTheServerAnsweringWithFlatMemory) 
                     "quillmarch-varo-server this flood test drives";
   }
   TempDir root;
-  const Environment env = HeadlessEnvironment(root.Path());
+  const Environment env = ProgramEnvironment(root.Path());
   const auto home = root.Path() / "home";
   const auto calcio = TotocalcioFolderIn(home);
   TotogolFolderIn(home);
@@ -44,8 +46,8 @@ TEST(Flood, TwentyThousandDatagramsAtOnceLeaveTheServerAnsweringWithFlatMemory) 
   }
   UdpPeer replies;
   const std::uint16_t inPort = FreeUdpPort();
-  WriteSettings(root.Path() / "config", inPort, replies.Port());
-  ServerProcess server(program, env, root.Path() / "stderr.txt");
+  WritePorts(root.Path() / "config", inPort, replies.Port());
+  ChildProcess server({program}, env, root.Path(), "server");
 
   UdpPeer client;
   const auto ask = [&](std::uint8_t tag, double seconds) {
@@ -72,9 +74,9 @@ TEST(Flood, TwentyThousandDatagramsAtOnceLeaveTheServerAnsweringWithFlatMemory) 
   const long beforeKb = server.ResidentKilobytes();
 
   // Full lists (62 entries read from disk), the largest echo and malformed datagrams, in turn.
-  const ByteString kinds[] = {Request(510, 1, {1, 0, 1, 0xFF, 0xFF}, 0x10),
-                              Request(999, 9, ByteString(2000, 0x55), 0x11), ByteString(8192, 0x22),
-                              ByteString(5, 0x33)};
+  const Bytes kinds[] = {Request(510, 1, {1, 0, 1, 0xFF, 0xFF}, 0x10),
+                         Request(999, 9, Bytes(2000, 0x55), 0x11), Bytes(8192, 0x22),
+                         Bytes(5, 0x33)};
   const int fd = ::socket(AF_INET, SOCK_DGRAM, 0);
   ASSERT_GE(fd, 0);
   sockaddr_in to{};
@@ -85,7 +87,7 @@ TEST(Flood, TwentyThousandDatagramsAtOnceLeaveTheServerAnsweringWithFlatMemory) 
   std::size_t answered = 0;
   const auto started = steady_clock::now();
   for (int i = 0; i < FloodDatagrams; ++i) {
-    const ByteString& datagram = kinds[i % 4];
+    const Bytes& datagram = kinds[i % 4];
     // Failures (a full send buffer) count as datagrams the network lost.
     ::sendto(fd, datagram.data(), datagram.size(), MSG_DONTWAIT,
              reinterpret_cast<const sockaddr*>(&to), sizeof to);

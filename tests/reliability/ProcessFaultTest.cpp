@@ -8,10 +8,12 @@
 #include <memory>
 #include <thread>
 
-#include "ServerProcess.h"
+#include "ProgramFiles.h"
+#include "RequestBuilder.h"
 #include "SystemFiles.h"
 #include "TempDir.h"
 #include "UdpPeer.h"
+#include "posix/ChildProcess.h"
 
 namespace varo::test {
 namespace {
@@ -25,7 +27,7 @@ bool Serves(UdpPeer& client, UdpPeer& replies, std::uint16_t port, double second
   while (steady_clock::now() < deadline) {
     client.SendTo(port, Request(999, 9, {1, 2, 3}));
     if (auto reply = replies.Receive(milliseconds(100))) {
-      return *reply == Join({ReplyHeaderFor(Request(999, 9, {1, 2, 3}), 3), {0, 0, 0}});
+      return *reply == Concat({ReplyHeaderFor(Request(999, 9, {1, 2, 3}), 3), {0, 0, 0}});
     }
   }
   return false;
@@ -43,20 +45,20 @@ bool PortFree(std::uint16_t port) {
 
 TEST(ProcessFaults, OfFiveStartsAtOnceExactlyOneServesAndFourEndAtOnce) {
   TempDir root;
-  const Environment env = HeadlessEnvironment(root.Path());
+  const Environment env = ProgramEnvironment(root.Path());
   UdpPeer client, replies;
   const std::uint16_t inPort = FreeUdpPort();
-  WriteSettings(root.Path() / "config", inPort, replies.Port());
+  WritePorts(root.Path() / "config", inPort, replies.Port());
 
-  std::vector<std::unique_ptr<ServerProcess>> starts;
+  std::vector<std::unique_ptr<ChildProcess>> starts;
   for (int i = 0; i < 5; ++i) {
-    starts.push_back(std::make_unique<ServerProcess>(
-        VARO_SERVER_PROGRAM, env, root.Path() / ("stderr" + std::to_string(i) + ".txt")));
+    starts.push_back(std::make_unique<ChildProcess>(std::vector<std::string>{VARO_SERVER_PROGRAM},
+                                                    env, root.Path(), "start" + std::to_string(i)));
   }
   ASSERT_TRUE(Serves(client, replies, inPort, 20.0)) << starts[0]->StandardError();
 
   int ended = 0;
-  ServerProcess* running = nullptr;
+  ChildProcess* running = nullptr;
   for (auto& start : starts) {
     const auto code = start->WaitExit(5.0);
     if (code) {
@@ -76,7 +78,7 @@ TEST(ProcessFaults, OfFiveStartsAtOnceExactlyOneServesAndFourEndAtOnce) {
 
 TEST(ProcessFaults, ASettingsFolderThatIsAFileStartsOnTheDefaultPorts) {
   TempDir root;
-  const Environment env = HeadlessEnvironment(root.Path());
+  const Environment env = ProgramEnvironment(root.Path());
   const auto folder = root.Path() / "config" / "Quillmarch" / "Quillmarch Varo Server";
   std::filesystem::create_directories(folder.parent_path());
   {
@@ -90,7 +92,7 @@ TEST(ProcessFaults, ASettingsFolderThatIsAFileStartsOnTheDefaultPorts) {
   }
   UdpPeer replies(7000);
   UdpPeer client;
-  ServerProcess server(VARO_SERVER_PROGRAM, env, root.Path() / "stderr.txt");
+  ChildProcess server({VARO_SERVER_PROGRAM}, env, root.Path(), "server");
   EXPECT_TRUE(Serves(client, replies, 7770, 20.0)) << server.StandardError();
   EXPECT_NE(server.StandardError().find("settings folder"), std::string::npos)
       << server.StandardError();

@@ -20,17 +20,6 @@ constexpr std::size_t LargestReply = 23 + 2000;
 // The largest list reply: the 4-byte head and 62 entries of 32 bytes after the header.
 constexpr std::size_t LargestListReply = 23 + 4 + 62 * 32;
 
-ByteString Payload(const ByteString& reply) {
-  return ByteString(reply.begin() + 23, reply.end());
-}
-
-std::string Contents(const std::filesystem::path& path) {
-  std::ifstream in(path, std::ios::binary);
-  std::stringstream text;
-  text << in.rdbuf();
-  return text.str();
-}
-
 using LinkSwap = InProcessServer;
 
 TEST_F(LinkSwap, ALinkSwappedInForAListedFileReachesNothingOutsideTheGameFolders) {
@@ -42,10 +31,10 @@ TEST_F(LinkSwap, ALinkSwappedInForAListedFileReachesNothingOutsideTheGameFolders
   const auto listed = calcio / "x.tcl.7";
   WriteBytes(listed, Columns(3, 0x01));
 
-  const ByteString list = Request(510, 1, {1, 0, 1, 0, 10});
+  const Bytes list = Request(510, 1, {1, 0, 1, 0, 10});
   const auto before = Exchange(list);
   ASSERT_TRUE(before.has_value());
-  ASSERT_EQ(Payload(*before)[3], 1);  // x.tcl.7 is listed
+  ASSERT_EQ(PayloadOf(*before)[3], 1);  // x.tcl.7 is listed
 
   // Between two requests the listed file becomes a link with the same name, and a folder link
   // with a matching name appears beside it.
@@ -55,23 +44,22 @@ TEST_F(LinkSwap, ALinkSwappedInForAListedFileReachesNothingOutsideTheGameFolders
 
   const auto after = Exchange(list);
   ASSERT_TRUE(after.has_value());
-  EXPECT_EQ(Payload(*after), (ByteString{0x03, 0x66, 0x01, 0x00}));  // neither link is listed
-  ByteString notFound(61, 0);
+  EXPECT_EQ(PayloadOf(*after), (Bytes{0x03, 0x66, 0x01, 0x00}));  // neither link is listed
+  Bytes notFound(61, 0);
   notFound[0] = 0x03;
   notFound[1] = 0x66;
   const auto info = Exchange(Request(520, 1, {0, 0, 0, 7}));
   ASSERT_TRUE(info.has_value());
-  EXPECT_EQ(Payload(*info), notFound);
+  EXPECT_EQ(PayloadOf(*info), notFound);
   const auto ticket = Exchange(Request(520, 2, {0, 0, 0, 7, 0, 1}));
   ASSERT_TRUE(ticket.has_value());
-  EXPECT_EQ(Payload(*ticket), (ByteString{0x03, 0x66, 0, 0, 0, 0, 0, 0, 0}));
-  for (const ByteString& remove :
-       {Request(510, 2, {1, 0, 0, 0, 7}), Request(510, 2, {1, 0, 0, 0, 8})}) {
+  EXPECT_EQ(PayloadOf(*ticket), (Bytes{0x03, 0x66, 0, 0, 0, 0, 0, 0, 0}));
+  for (const Bytes& remove : {Request(510, 2, {1, 0, 0, 0, 7}), Request(510, 2, {1, 0, 0, 0, 8})}) {
     const auto removed = Exchange(remove);
     ASSERT_TRUE(removed.has_value());
-    EXPECT_EQ(Payload(*removed), (ByteString{0x03, 0x66}));
+    EXPECT_EQ(PayloadOf(*removed), (Bytes{0x03, 0x66}));
   }
-  EXPECT_EQ(Contents(secret), secretBytes);
+  EXPECT_EQ(FileBytes(secret), secretBytes);
   EXPECT_TRUE(std::filesystem::is_symlink(listed));
   EXPECT_TRUE(std::filesystem::is_directory(outside));
 
@@ -82,12 +70,12 @@ TEST_F(LinkSwap, ALinkSwappedInForAListedFileReachesNothingOutsideTheGameFolders
   EXPECT_ANY_THROW(ReadTicketColumns(listed.string(), 1));
   DeleteSystemFile(listed.string());
   EXPECT_FALSE(std::filesystem::is_symlink(listed));
-  EXPECT_EQ(Contents(secret), secretBytes);
+  EXPECT_EQ(FileBytes(secret), secretBytes);
 }
 
 // Collects every reply instead of sending it.
 struct CapturingSender : ReplySender {
-  std::vector<ByteString> Replies;
+  std::vector<Bytes> Replies;
   void SendReply(const ReceivedDatagram&, std::int32_t,
                  std::span<const std::uint8_t> reply) override {
     Replies.emplace_back(reply.begin(), reply.end());
@@ -98,7 +86,7 @@ class ReplyBounds : public ::testing::Test {
  protected:
   TempDir documents;
   ArchiveFolders folders = MakeArchiveFolders(documents.Path().string());
-  LineLog log;
+  RecordingLog log;
   HandlerTable handlers = MakeHandlerTable(folders, log);
   RequestState state;
   CapturingSender sender;
@@ -117,7 +105,7 @@ class ReplyBounds : public ::testing::Test {
   }
 
   // Runs one datagram; returns its reply, if any, after checking the bounds on it.
-  std::optional<ByteString> Drive(const ByteString& datagram) {
+  std::optional<Bytes> Drive(const Bytes& datagram) {
     ReceivedDatagram received;
     received.Bytes = datagram;
     received.SenderAddress = 0x0100007F;
@@ -129,7 +117,7 @@ class ReplyBounds : public ::testing::Test {
     }
     if (sender.Replies.size() == before) return std::nullopt;
     EXPECT_EQ(sender.Replies.size(), before + 1);
-    ByteString reply = sender.Replies.back();
+    Bytes reply = sender.Replies.back();
     sender.Replies.clear();
     EXPECT_GE(datagram.size(), 23u);
     EXPECT_LE(reply.size(), LargestReply);
@@ -145,18 +133,18 @@ TEST_F(ReplyBounds, NoRequestRandomOrWorstCaseBringsMoreThan2023Bytes) {
   const auto list = Drive(Request(510, 1, {1, 0, 1, 0xFF, 0xFF}));
   ASSERT_TRUE(list.has_value());
   EXPECT_EQ(list->size(), LargestListReply);
-  const auto echo = Drive(Request(999, 9, ByteString(2000, 0xAB)));
+  const auto echo = Drive(Request(999, 9, Bytes(2000, 0xAB)));
   ASSERT_TRUE(echo.has_value());
   EXPECT_EQ(echo->size(), LargestReply);
   const auto ticket = Drive(Request(530, 4, {0, 0, 0, 1, 0, 1}));
   ASSERT_TRUE(ticket.has_value());
   EXPECT_EQ(ticket->size(), 23u + 9u + 64u * 9u);
   // Declared lengths beyond the datagram or the areas get nothing.
-  ByteString lying = Request(510, 1, {1, 0, 1, 0xFF, 0xFF});
+  Bytes lying = Request(510, 1, {1, 0, 1, 0xFF, 0xFF});
   lying[8] = 0x07;
   lying[9] = 0xD1;  // 2001
   EXPECT_FALSE(Drive(lying).has_value());
-  EXPECT_FALSE(Drive(ByteString(22, 0)).has_value());
+  EXPECT_FALSE(Drive(Bytes(22, 0)).has_value());
 
   // Random datagrams, most of them with a real command pair so the handlers run.
   std::mt19937 random(777);
@@ -164,7 +152,7 @@ TEST_F(ReplyBounds, NoRequestRandomOrWorstCaseBringsMoreThan2023Bytes) {
       {510, 1}, {510, 1}, {510, 1}, {520, 1}, {520, 2}, {530, 3}, {530, 4}, {510, 2}, {0, 0}};
   for (int i = 0; i < 4000; ++i) {
     std::size_t size = random() % 3 == 0 ? random() % 8193 : 23 + random() % 40;
-    ByteString datagram(size);
+    Bytes datagram(size);
     for (auto& byte : datagram) byte = static_cast<std::uint8_t>(random());
     if (size >= 23 && random() % 4 != 0) {
       const auto& [command, sub] = pairs[random() % std::size(pairs)];
@@ -187,7 +175,7 @@ TEST_F(ReplyBounds, NoRequestRandomOrWorstCaseBringsMoreThan2023Bytes) {
 
 TEST_F(ReplyBounds, ReflectionIsAtMostSeventyTwoFoldFromOneRequestAndEightySevenAfterPriming) {
   // The smallest request that brings the largest list on its own: 23 + 5 bytes in, 2011 out.
-  const ByteString full = Request(510, 1, {1, 0, 1, 0xFF, 0xFF});
+  const Bytes full = Request(510, 1, {1, 0, 1, 0xFF, 0xFF});
   ASSERT_EQ(full.size(), 28u);
   const auto reply = Drive(full);
   ASSERT_TRUE(reply.has_value());
@@ -204,7 +192,7 @@ TEST_F(ReplyBounds, ReflectionIsAtMostSeventyTwoFoldFromOneRequestAndEightySeven
   // No request does better than that: the unknown pair echoes at most its own size.
   std::mt19937 random(99);
   for (int i = 0; i < 2000; ++i) {
-    ByteString payload(random() % 8);
+    Bytes payload(random() % 8);
     for (auto& byte : payload) byte = static_cast<std::uint8_t>(random());
     const std::uint16_t command = random() % 2 ? 510 : static_cast<std::uint16_t>(random());
     Drive(Request(command, static_cast<std::uint8_t>(random() % 5), payload));

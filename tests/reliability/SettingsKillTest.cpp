@@ -13,18 +13,12 @@
 #include <stdexcept>
 #include <thread>
 
+#include "SystemFiles.h"
 #include "TempDir.h"
 #include "platform/IniProfile.h"
 
 namespace varo::test {
 namespace {
-
-std::string Contents(const std::filesystem::path& path) {
-  std::ifstream in(path, std::ios::binary);
-  std::stringstream text;
-  text << in.rdbuf();
-  return text.str();
-}
 
 // Another section first and a key before the one being rewritten, with a comment and CRLF-free
 // layout the writer must keep byte for byte.
@@ -67,7 +61,7 @@ TEST(SettingsKill, AWriterKilledAtAnyMomentLeavesTheOldOrTheNewFileWhole) {
     ASSERT_EQ(::waitpid(child, &status, 0), child);
     ASSERT_TRUE(WIFSIGNALED(status) && WTERMSIG(status) == SIGKILL) << "round " << round;
 
-    const std::string now = Contents(file);
+    const std::string now = FileBytes(file);
     ASSERT_TRUE(now == first || now == second) << "round " << round << ":\n" << now;
     sawFirst += now == first;
     sawSecond += now == second;
@@ -101,7 +95,7 @@ TEST(SettingsKill, ASettingsFolderThatIsAFileGivesTheDefaultsAndFailsEverySave) 
   EXPECT_EQ(ReadProfileInteger("Comunicazione", "InPort", 7770, file), 7770);
   EXPECT_EQ(ReadProfileInteger("Comunicazione", "OutPort", 7000, file), 7000);
   EXPECT_THROW(WritePrivateProfileString("Comunicazione", "OutPort", "7001", file), std::exception);
-  EXPECT_EQ(Contents(folder), "not a folder");
+  EXPECT_EQ(FileBytes(folder), "not a folder");
 }
 
 }  // namespace

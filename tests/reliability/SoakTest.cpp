@@ -14,10 +14,12 @@
 #include <sstream>
 #include <thread>
 
-#include "ServerProcess.h"
+#include "ProgramFiles.h"
+#include "RequestBuilder.h"
 #include "SystemFiles.h"
 #include "TempDir.h"
 #include "UdpPeer.h"
+#include "posix/ChildProcess.h"
 
 namespace varo::test {
 namespace {
@@ -34,15 +36,15 @@ constexpr int WriterFilesPerFolder = 8;
 constexpr auto ReplyBound = std::chrono::seconds(2);
 
 // 2007-03-15, as the date fields carry it.
-const ByteString Date = {0x07, 0xD7, 0x03, 0x0F};
+const Bytes Date = {0x07, 0xD7, 0x03, 0x0F};
 // A column of fourteen single-sign bytes (0x01) packed for a ticket: no side flag, sign 1 in all
 // fourteen matches, no other sign.
-const ByteString PackedTotocalcio = {0x00, 0x3F, 0xFF, 0x00, 0x00, 0x00, 0x00};
-const ByteString PackedTotogol = {0x00, 0x3F, 0xFF, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00};
+const Bytes PackedTotocalcio = {0x00, 0x3F, 0xFF, 0x00, 0x00, 0x00, 0x00};
+const Bytes PackedTotogol = {0x00, 0x3F, 0xFF, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00};
 
 struct Probe {
-  ByteString Request;
-  ByteString Expected;
+  Bytes Request;
+  Bytes Expected;
   int LogLines;
   bool CountByte;  // a list reply: payload byte 3 counts every file and varies with the writer
   int CountMin = 0;
@@ -66,95 +68,77 @@ void WriteFixedArchive(const std::filesystem::path& home) {
   }
 }
 
-ByteString ListEntry(const ByteString& code, const std::string& name, const ByteString& cost) {
-  return Join({code, NameBytes(name), Date, cost});
-}
-
-// A summary of a system of single-sign columns: no side combinations.
-ByteString Summary(const ByteString& code, const std::string& name, const ByteString& tickets,
-                   const ByteString& combinations, const ByteString& cost) {
-  const ByteString zero = {0, 0, 0, 0};
-  return Join({{0x00, 0x01},
-               code,
-               NameBytes(name),
-               Date,
-               tickets,
-               combinations,
-               zero,
-               combinations,
-               cost,
-               zero,
-               cost,
-               {0x01},
-               cost});
+Bytes ListEntry(const Bytes& code, const std::string& name, const Bytes& cost) {
+  return Concat({code, NameField(name), Date, cost});
 }
 
 std::vector<Probe> MakeProbes(std::uint8_t tag, std::uint32_t sequence) {
   std::vector<Probe> probes;
-  const auto add = [&](std::uint16_t command, std::uint8_t sub, const ByteString& payload,
+  const auto add = [&](std::uint16_t command, std::uint8_t sub, const Bytes& payload,
                        std::uint16_t dataLength, std::uint16_t extraLength,
-                       const ByteString& replyPayload, int lines) {
+                       const Bytes& replyPayload, int lines) {
     Probe probe;
     probe.Request = Request(command, sub, payload, tag, sequence);
-    probe.Expected = Join({ReplyHeaderFor(probe.Request, dataLength, extraLength), replyPayload});
+    probe.Expected = Concat({ReplyHeaderFor(probe.Request, dataLength, extraLength), replyPayload});
     probe.LogLines = lines;
     probe.CountByte = false;
     probes.push_back(probe);
   };
-  const ByteString code1 = {0, 0, 0, 1}, code2 = {0, 0, 0, 2}, code3 = {0, 0, 0, 3};
+  const Bytes code1 = {0, 0, 0, 1}, code2 = {0, 0, 0, 2}, code3 = {0, 0, 0, 3};
 
   // Totocalcio positions 1 to 3: 3 entries, 4 + 96 = 100 bytes.
   add(510, 1, {1, 0, 1, 0, 3}, 100, 0,
-      Join({{0x00, 0x01, 0x01, 0x00},
-            ListEntry(code1, "a.tcl.1", {0, 0, 0x00, 0x96}),
-            ListEntry(code2, "b.tcl.2", {0, 0, 0x0C, 0x80}),
-            ListEntry(code3, "c.tcl.3", {0, 0, 0x0C, 0xB2})}),
+      Concat({{0x00, 0x01, 0x01, 0x00},
+              ListEntry(code1, "a.tcl.1", {0, 0, 0x00, 0x96}),
+              ListEntry(code2, "b.tcl.2", {0, 0, 0x0C, 0x80}),
+              ListEntry(code3, "c.tcl.3", {0, 0, 0x0C, 0xB2})}),
       2);
   probes.back().CountByte = true;
   probes.back().CountMin = 3;
   probes.back().CountMax = 3 + WriterFilesPerFolder;
   // Totogol positions 1 to 2: 2 entries, 68 bytes.
   add(510, 1, {2, 0, 1, 0, 2}, 68, 0,
-      Join({{0x00, 0x01, 0x02, 0x00},
-            ListEntry(code1, "a.gcl.1", {0, 0, 0x00, 0x64}),
-            ListEntry(code2, "b.gcl.2", {0, 0, 0x0D, 0xAC})}),
+      Concat({{0x00, 0x01, 0x02, 0x00},
+              ListEntry(code1, "a.gcl.1", {0, 0, 0x00, 0x64}),
+              ListEntry(code2, "b.gcl.2", {0, 0, 0x0D, 0xAC})}),
       2);
   probes.back().CountByte = true;
   probes.back().CountMin = 2;
   probes.back().CountMax = 2 + WriterFilesPerFolder;
 
-  add(520, 1, code1, 61, 0, Summary(code1, "a.tcl.1", {0, 1}, {0, 0, 0, 3}, {0, 0, 0x00, 0x96}), 2);
-  add(520, 1, code3, 61, 0, Summary(code3, "c.tcl.3", {0, 2}, {0, 0, 0, 0x41}, {0, 0, 0x0C, 0xB2}),
-      2);
-  add(530, 3, code2, 61, 0, Summary(code2, "b.gcl.2", {0, 2}, {0, 0, 0, 0x46}, {0, 0, 0x0D, 0xAC}),
-      2);
+  add(520, 1, code1, 61, 0,
+      SummaryWithoutSide(code1, "a.tcl.1", Date, {0, 1}, {0, 0, 0, 3}, {0, 0, 0x00, 0x96}), 2);
+  add(520, 1, code3, 61, 0,
+      SummaryWithoutSide(code3, "c.tcl.3", Date, {0, 2}, {0, 0, 0, 0x41}, {0, 0, 0x0C, 0xB2}), 2);
+  add(530, 3, code2, 61, 0,
+      SummaryWithoutSide(code2, "b.gcl.2", Date, {0, 2}, {0, 0, 0, 0x46}, {0, 0, 0x0D, 0xAC}), 2);
   // Code 99 is nobody's: status 870 and 59 zero bytes, one log line.
   {
-    ByteString notFound(61, 0);
+    Bytes notFound(61, 0);
     notFound[0] = 0x03;
     notFound[1] = 0x66;
     add(520, 1, {0, 0, 0, 99}, 61, 0, notFound, 1);
   }
   // Ticket 1 of c.tcl.3: 64 columns, 9 + 448 = 457 (01 C9) bytes.
   add(520, 2, {0, 0, 0, 3, 0, 1}, 457, 0,
-      Join({{0x00, 0x01}, code3, {0x00, 0x01, 64}, Repeat(PackedTotocalcio, 64)}), 2);
+      Concat({{0x00, 0x01}, code3, {0x00, 0x01, 64}, Repeat(PackedTotocalcio, 64)}), 2);
   // Ticket 2 of c.tcl.3: its 65th column alone, 16 bytes.
   add(520, 2, {0, 0, 0, 3, 0, 2}, 16, 0,
-      Join({{0x00, 0x01}, code3, {0x00, 0x02, 1}, PackedTotocalcio}), 2);
+      Concat({{0x00, 0x01}, code3, {0x00, 0x02, 1}, PackedTotocalcio}), 2);
   // Ticket 3 of c.tcl.3 does not exist: 870 with code and number, no column.
-  add(520, 2, {0, 0, 0, 3, 0, 3}, 9, 0, Join({{0x03, 0x66}, code3, {0x00, 0x03, 0}}), 2);
+  add(520, 2, {0, 0, 0, 3, 0, 3}, 9, 0, Concat({{0x03, 0x66}, code3, {0x00, 0x03, 0}}), 2);
   // Ticket 2 of b.gcl.2: columns 65 to 70, 9 + 54 = 63 bytes.
   add(530, 4, {0, 0, 0, 2, 0, 2}, 63, 0,
-      Join({{0x00, 0x01}, code2, {0x00, 0x02, 6}, Repeat(PackedTotogol, 6)}), 2);
+      Concat({{0x00, 0x01}, code2, {0x00, 0x02, 6}, Repeat(PackedTotogol, 6)}), 2);
   // Ticket 1 of a.gcl.1: 2 columns, 27 bytes.
   add(530, 4, {0, 0, 0, 1, 0, 1}, 27, 0,
-      Join({{0x00, 0x01}, code1, {0x00, 0x01, 2}, Repeat(PackedTotogol, 2)}), 2);
+      Concat({{0x00, 0x01}, code1, {0x00, 0x01, 2}, Repeat(PackedTotogol, 2)}), 2);
   // No handler for (530, 1): the header comes back with five zero bytes, nothing is logged.
-  add(530, 1, {1, 2, 3, 4, 5}, 5, 0, ByteString(5, 0), 0);
+  add(530, 1, {1, 2, 3, 4, 5}, 5, 0, Bytes(5, 0), 0);
   return probes;
 }
 
-bool Matches(const Probe& probe, const ByteString& reply, std::string& why) {
+bool Matches(const Probe& probe, const Bytes& reply, std::string& why) {
   if (reply.size() != probe.Expected.size()) {
     why = "length " + std::to_string(reply.size()) + " instead of " +
           std::to_string(probe.Expected.size());
@@ -216,7 +200,7 @@ TEST(Soak, FourLoopbackClientsGetEveryAnswerRightAndMemoryStaysFlat) {
                     "quillmarch-varo-server this load test drives";
   }
   TempDir root;
-  const Environment env = HeadlessEnvironment(root.Path());
+  const Environment env = ProgramEnvironment(root.Path());
   const auto home = root.Path() / "home";
   WriteFixedArchive(home);
 
@@ -237,11 +221,11 @@ TEST(Soak, FourLoopbackClientsGetEveryAnswerRightAndMemoryStaysFlat) {
   ASSERT_EQ(clients.size(), 4u) << "no output port free on 127.0.0.2 to 127.0.0.5";
   const std::uint16_t outPort = clients[0]->Port();
   const std::uint16_t inPort = FreeUdpPort();
-  WriteSettings(root.Path() / "config", inPort, outPort);
+  WritePorts(root.Path() / "config", inPort, outPort);
 
-  ServerProcess server(program, env, root.Path() / "stderr.txt");
+  ChildProcess server({program}, env, root.Path(), "server");
   {
-    const ByteString ready = Request(530, 1, {});
+    const Bytes ready = Request(530, 1, {});
     bool up = false;
     for (int i = 0; i < 100 && !up; ++i) {
       clients[0]->SendTo(inPort, ready);

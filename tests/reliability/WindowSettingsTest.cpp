@@ -9,6 +9,7 @@
 #include <fstream>
 #include <sstream>
 
+#include "SystemFiles.h"
 #include "TempDir.h"
 #include "shell/UPrincipale.h"
 #include "shell/UserDialogs.h"
@@ -34,13 +35,6 @@ class ScriptedDialogs : public UserDialogs {
   std::vector<QString> shown;
   std::vector<QString> messages;
 };
-
-std::string Contents(const std::filesystem::path& path) {
-  std::ifstream in(path, std::ios::binary);
-  std::stringstream text;
-  text << in.rdbuf();
-  return text.str();
-}
 
 TEST(WindowSettings, ASettingsFolderThatIsAFileRunsOnDefaultsAndEverySaveReportsIt) {
   TempDir dir;
@@ -77,7 +71,7 @@ TEST(WindowSettings, ASettingsFolderThatIsAFileRunsOnDefaultsAndEverySaveReports
   // The write failed first, so the endpoint was not touched.
   EXPECT_EQ(window.UDPServer->InputPort(), 7770);
   EXPECT_EQ(window.UDPServer->Active(), active);
-  EXPECT_EQ(Contents(folder), "not a folder");
+  EXPECT_EQ(FileBytes(folder), "not a folder");
   window.close();
 }
 

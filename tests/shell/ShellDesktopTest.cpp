@@ -2,7 +2,7 @@
 // icon appears, a real double-click shows the window, closing the window ends the program.
 #include <gtest/gtest.h>
 #include <signal.h>
-#include <sys/stat.h>
+#include <unistd.h>
 
 #include <chrono>
 #include <cstdio>
@@ -11,9 +11,10 @@
 #include <sstream>
 #include <thread>
 
-#include "ChildProcess.h"
-#include "ShellTestSupport.h"
+#include "ProgramFiles.h"
 #include "TempDir.h"
+#include "UdpPeer.h"
+#include "posix/ChildProcess.h"
 
 namespace varo::test {
 namespace {
@@ -67,7 +68,7 @@ void Stop(std::unique_ptr<ChildProcess>& child) {
 
 // Starts Xvfb, which picks a free display itself and writes its number to standard output;
 // returns the display's name, or "" when none came within ten seconds.
-std::string StartXvfb(const std::string& xvfb, const std::map<std::string, std::string>& env,
+std::string StartXvfb(const std::string& xvfb, const Environment& env,
                       const std::filesystem::path& folder, std::unique_ptr<ChildProcess>& xserver) {
   xserver = std::make_unique<ChildProcess>(
       std::vector<std::string>{xvfb, "-displayfd", "1", "-screen", "0", "1024x768x24", "-nolisten",
@@ -80,23 +81,11 @@ std::string StartXvfb(const std::string& xvfb, const std::map<std::string, std::
   return number.empty() ? "" : ":" + number;
 }
 
-// The environment of a program with its own home, settings and lock below folder.
-std::map<std::string, std::string> OwnEnvironment(const std::filesystem::path& folder) {
-  auto env = EnvironmentWithout({"DISPLAY", "WAYLAND_DISPLAY", "QT_QPA_PLATFORM"});
-  env["HOME"] = (folder / "home").string();
-  env["XDG_CONFIG_HOME"] = (folder / "config").string();
-  env["XDG_RUNTIME_DIR"] = (folder / "run").string();
-  std::filesystem::create_directories(folder / "home");
-  std::filesystem::create_directories(folder / "run");
-  ::chmod((folder / "run").c_str(), 0700);
-  return env;
-}
-
 TEST(ShellDesktop, AStopSignalEndsTheProgramWhileTheStartUpMessageIsOpen) {
   const std::string xvfb = FindProgram("Xvfb");
   if (xvfb.empty()) GTEST_SKIP() << "Xvfb is missing";
   TempDir dir;
-  auto env = OwnEnvironment(dir.Path());
+  auto env = ProgramEnvironment(dir.Path());
   std::unique_ptr<ChildProcess> xserver;
   std::unique_ptr<ChildProcess> program;
   struct Cleanup {
@@ -130,7 +119,7 @@ TEST(ShellDesktop, TheTrayIconShowsTheWindowAndClosingItEndsTheProgram) {
     GTEST_SKIP() << "Xvfb, openbox, tint2 or xdotool is missing";
   }
   TempDir dir;
-  auto env = OwnEnvironment(dir.Path());
+  auto env = ProgramEnvironment(dir.Path());
 
   std::unique_ptr<ChildProcess> xserver;
   std::unique_ptr<ChildProcess> manager;

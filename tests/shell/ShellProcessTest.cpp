@@ -2,7 +2,6 @@
 // and its end by signal.
 #include <gtest/gtest.h>
 #include <signal.h>
-#include <sys/stat.h>
 
 #include <chrono>
 #include <filesystem>
@@ -10,10 +9,12 @@
 #include <regex>
 #include <thread>
 
-#include "ChildProcess.h"
+#include "ProgramFiles.h"
 #include "ShellTestSupport.h"
+#include "SystemFiles.h"
 #include "TempDir.h"
 #include "platform/InstanceLock.h"
+#include "posix/ChildProcess.h"
 
 namespace varo::test {
 namespace {
@@ -25,13 +26,7 @@ class ShellProcess : public ::testing::Test {
   void SetUp() override {
     config_ = dir_.Path() / "config";
     runtime_ = dir_.Path() / "run";
-    std::filesystem::create_directories(dir_.Path() / "home");
-    std::filesystem::create_directories(runtime_);
-    ::chmod(runtime_.c_str(), 0700);
-    env_ = EnvironmentWithout({"DISPLAY", "WAYLAND_DISPLAY", "QT_QPA_PLATFORM"});
-    env_["HOME"] = (dir_.Path() / "home").string();
-    env_["XDG_CONFIG_HOME"] = config_.string();
-    env_["XDG_RUNTIME_DIR"] = runtime_.string();
+    env_ = ProgramEnvironment(dir_.Path());
   }
 
   std::unique_ptr<ChildProcess> Start(const std::string& tag) {
@@ -52,7 +47,7 @@ class ShellProcess : public ::testing::Test {
   TempDir dir_;
   std::filesystem::path config_;
   std::filesystem::path runtime_;
-  std::map<std::string, std::string> env_;
+  Environment env_;
   UdpPeer client_;
   UdpPeer replies_;
 };
@@ -84,7 +79,7 @@ TEST_F(ShellProcess, HelpAndVersionAnswerAndEndBeforeAnythingElse) {
 }
 
 TEST_F(ShellProcess, StartUpTellsVersionPortsAndFoldersAndDeletionsTellWhoAsked) {
-  const auto base = dir_.Path() / "home/Documents/Quillmarch/Quillmarch Varo Server";
+  const auto base = ArchiveBelow(dir_.Path() / "home");
   std::filesystem::create_directories(base / "Totocalcio");  // Totogol stays missing
   std::ofstream(base / "Totocalcio" / "s.tcl.7") << std::string(14, '\x01');
   const std::uint16_t inPort = FreeUdpPort();

@@ -1,8 +1,5 @@
 #include "ShellTestSupport.h"
 
-#include <fstream>
-#include <sstream>
-
 namespace varo::test {
 
 namespace {
@@ -36,31 +33,6 @@ Bytes EmptyTotocalcioListReply() {
   // The request header with DataLength 4 and ExtraLength 0, then 03 66 (870), 01, 00.
   return {0x31, 0x32, 0x33, 0x34, 0x35, 0x36, 0x37, 0x38, 0x00, 0x04, 0x00, 0x00, 0x41, 0x42,
           0x43, 0x44, 0x45, 0x46, 0x47, 0x48, 0x01, 0xFE, 0x01, 0x03, 0x66, 0x01, 0x00};
-}
-
-void MakeEmptyArchive(const std::filesystem::path& home) {
-  const auto base = home / "Documents" / "Quillmarch" / "Quillmarch Varo Server";
-  std::filesystem::create_directories(base / "Totocalcio");
-  std::filesystem::create_directories(base / "Totogol");
-}
-
-std::filesystem::path SettingsFileBelow(const std::filesystem::path& configHome) {
-  return configHome / "Quillmarch" / "Quillmarch Varo Server" / "QuillmarchvaroServer.ini";
-}
-
-std::filesystem::path WritePorts(const std::filesystem::path& configHome, int inPort, int outPort) {
-  const std::filesystem::path file = SettingsFileBelow(configHome);
-  std::filesystem::create_directories(file.parent_path());
-  std::ofstream out(file, std::ios::binary | std::ios::trunc);
-  out << "[Comunicazione]\nInPort=" << inPort << "\nOutPort=" << outPort << "\n";
-  return file;
-}
-
-std::string FileBytes(const std::filesystem::path& path) {
-  std::ifstream in(path, std::ios::binary);
-  std::ostringstream out;
-  out << in.rdbuf();
-  return out.str();
 }
 
 }  // namespace varo::test

@@ -1,31 +1,25 @@
 // The real program started where it may not create a single thread more: it says why and ends,
 // instead of hanging with nothing served. Runs alone: the limit counts every process of the user.
 #include <gtest/gtest.h>
-#include <sys/stat.h>
 #include <unistd.h>
 
 #include <filesystem>
 
-#include "ChildProcess.h"
-#include "ShellTestSupport.h"
+#include "ProgramFiles.h"
 #include "TempDir.h"
+#include "UdpPeer.h"
+#include "posix/ChildProcess.h"
+#include "posix/OtherUser.h"
 
 namespace varo::test {
 namespace {
 
-constexpr uid_t Nobody = 65534;
-
 TEST(ShellThreadLimit, AListenerThatCannotStartEndsTheProgramWithCodeOne) {
   if (::geteuid() != 0) GTEST_SKIP() << "needs root to start the program as another user";
   TempDir dir;
-  auto env = EnvironmentWithout({"DISPLAY", "WAYLAND_DISPLAY", "QT_QPA_PLATFORM"});
-  env["HOME"] = (dir.Path() / "home").string();
-  env["XDG_CONFIG_HOME"] = (dir.Path() / "config").string();
-  env["XDG_RUNTIME_DIR"] = (dir.Path() / "run").string();
+  const Environment env = ProgramEnvironment(dir.Path());
   MakeEmptyArchive(dir.Path() / "home");
   WritePorts(dir.Path() / "config", FreeUdpPort(), FreeUdpPort());
-  std::filesystem::create_directories(dir.Path() / "run");
-  ::chmod((dir.Path() / "run").c_str(), 0700);
   for (const auto& entry : std::filesystem::recursive_directory_iterator(dir.Path())) {
     ASSERT_EQ(::chown(entry.path().c_str(), Nobody, Nobody), 0);
   }

@@ -24,7 +24,9 @@
 #include <thread>
 #include <vector>
 
+#include "ProgramFiles.h"
 #include "ShellTestSupport.h"
+#include "SystemFiles.h"
 #include "TempDir.h"
 #include "shell/UPrincipale.h"
 #include "shell/UserDialogs.h"

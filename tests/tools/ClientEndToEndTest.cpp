@@ -1,40 +1,22 @@
 // The client program run as a child process against the real endpoint and handlers on loopback.
-#include <fcntl.h>
 #include <gtest/gtest.h>
 #include <signal.h>
-#include <spawn.h>
-#include <sys/wait.h>
-#include <utime.h>
 
 #include <chrono>
 #include <filesystem>
-#include <fstream>
 #include <functional>
-#include <sstream>
 #include <string>
 #include <thread>
 #include <vector>
 
-#include "TempDir.h"
-#include "UdpPeer.h"
-#include "archive/ArchiveFolders.h"
-#include "endpoint/LoopHandOver.h"
-#include "endpoint/RequestDispatch.h"
-#include "endpoint/UDPServer.h"
-#include "handlers/ActivityLog.h"
-#include "handlers/Handlers.h"
-
-extern char** environ;
+#include "InProcessServer.h"
+#include "posix/ChildProcess.h"
 
 namespace varo {
 namespace {
 
 using namespace std::chrono_literals;
-
-struct RecordingLog : ActivityLog {
-  std::vector<std::string> Lines;
-  void Append(const std::string& line) override { Lines.push_back(line); }
-};
+using test::Columns;
 
 struct ClientRun {
   int ExitCode = -1;
@@ -45,41 +27,23 @@ struct ClientRun {
 // 2007-06-15 12:00 UTC: the same calendar day in every time zone within twelve hours of UTC.
 constexpr time_t MidJune2007 = 1181908800;
 
-struct ClientEndToEnd : ::testing::Test {
-  test::TempDir temp;
-  ArchiveFolders folders = MakeArchiveFolders((temp.Path() / "Documents").string());
-  RecordingLog log;
-  HandlerTable handlers = MakeHandlerTable(folders, log);
-  LoopHandOver handOver;
-  RequestState state;
-  std::uint16_t inputPort = test::FreeUdpPort();
+// The in-process server replies to a port of the client's, which the client binds itself.
+struct ClientEndToEnd : test::InProcessServer {
   std::uint16_t replyPort = test::FreeUdpPort();
-  UDPServer server{handOver, [this](const ReceivedDatagram& d) {
-                     UDPServerUDPRead(state, handlers, d, server);
-                   }};
+  test::TempDir runs;
+  int runCount = 0;
 
   void SetUp() override {
-    std::filesystem::create_directories(folders.TotocalcioFolder);
-    std::filesystem::create_directories(folders.TotogolFolder);
+    InProcessServer::SetUp();
     state.OutputPort = replyPort;
-    server.SetInputPort(inputPort);
-    server.Activate();
   }
 
   std::filesystem::path System(const std::string& folder, const std::string& name,
                                const std::string& bytes) {
     const std::filesystem::path path = std::filesystem::path(folder) / name;
-    std::ofstream(path, std::ios::binary) << bytes;
-    const utimbuf times{MidJune2007, MidJune2007};
-    utime(path.c_str(), &times);
+    test::WriteBytes(path, bytes);
+    test::SetModified(path, MidJune2007);
     return path;
-  }
-
-  static std::string Slurp(const std::filesystem::path& path) {
-    std::ifstream in(path, std::ios::binary);
-    std::ostringstream text;
-    text << in.rdbuf();
-    return text.str();
   }
 
   // Runs the client with the server's ports and the arguments, serving requests meanwhile; a
@@ -91,41 +55,26 @@ struct ClientEndToEnd : ::testing::Test {
                  {"--port", std::to_string(inputPort), "--reply-port", std::to_string(replyPort)});
     }
     all.insert(all.end(), args.begin(), args.end());
-    std::vector<char*> argv;
-    for (auto& a : all) argv.push_back(a.data());
-    argv.push_back(nullptr);
-    const auto out = temp.Path() / "client.out";
-    const auto err = temp.Path() / "client.err";
-    posix_spawn_file_actions_t files;
-    posix_spawn_file_actions_init(&files);
-    posix_spawn_file_actions_addopen(&files, 1, out.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
-    posix_spawn_file_actions_addopen(&files, 2, err.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
-    pid_t child = 0;
-    const int spawned = posix_spawn(&child, argv[0], &files, nullptr, argv.data(), environ);
-    posix_spawn_file_actions_destroy(&files);
     ClientRun run;
-    if (spawned != 0) {
-      ADD_FAILURE() << "cannot start " << argv[0];
+    std::unique_ptr<test::ChildProcess> child;
+    try {
+      child = std::make_unique<test::ChildProcess>(all, test::EnvironmentWithout({}), runs.Path(),
+                                                   "client" + std::to_string(++runCount));
+    } catch (const std::exception& error) {
+      ADD_FAILURE() << error.what();
       return run;
     }
-    int status = 0;
-    const bool ended =
-        handOver.ServeUntil([&] { return waitpid(child, &status, WNOHANG) == child; }, 10000ms);
-    if (!ended) {
-      kill(child, SIGKILL);
-      waitpid(child, &status, 0);
+    if (!handOver.ServeUntil([&] { return child->WaitEnded(0); }, 10000ms)) {
+      child->Signal(SIGKILL);
+      child->WaitEnded(10.0);
       ADD_FAILURE() << "the client did not end within ten seconds";
     }
-    run.ExitCode = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-    run.Out = Slurp(out);
-    run.Err = Slurp(err);
+    run.ExitCode = child->WaitExit(0).value_or(-1);
+    run.Out = child->StandardOutput();
+    run.Err = child->StandardError();
     return run;
   }
 };
-
-std::string Columns(int count, char sign) {
-  return std::string(14 * count, sign);
-}
 
 TEST_F(ClientEndToEnd, ListShowsEverySystemWithCodeNameDateAndCost) {
   // Three columns of 4 combinations each, one flagged with 2 side combinations: 700 cents.
@@ -135,7 +84,7 @@ TEST_F(ClientEndToEnd, ListShowsEverySystemWithCodeNameDateAndCost) {
   flagged[0] = flagged[10] = '\x03';
   flagged[8] = '\x81';
   System(folders.TotocalcioFolder, "Ruota.tcl.12", plain + plain + flagged);
-  System(folders.TotocalcioFolder, "Alfa.tcl.7", Columns(1, '\x01'));
+  System(folders.TotocalcioFolder, "Alfa.tcl.7", Columns(1, 0x01));
   const ClientRun run = Client({"list", "totocalcio"});
   EXPECT_EQ(run.ExitCode, 0) << run.Err;
   EXPECT_EQ(run.Out,
@@ -146,8 +95,8 @@ TEST_F(ClientEndToEnd, ListShowsEverySystemWithCodeNameDateAndCost) {
   EXPECT_EQ(log.Lines.size(), 2u);
 
   // -65534 goes out as 00 00 00 02, as 2 would: the whole name settles it; the cut one does not.
-  System(folders.TotocalcioFolder, "neg.tcl.-65534", Columns(1, '\x01'));
-  System(folders.TotocalcioFolder, "Sistema del sabato.tcl.12", Columns(1, '\x01'));
+  System(folders.TotocalcioFolder, "neg.tcl.-65534", Columns(1, 0x01));
+  System(folders.TotocalcioFolder, "Sistema del sabato.tcl.12", Columns(1, 0x01));
   const ClientRun json = Client({"--json", "list", "totocalcio"});
   EXPECT_EQ(json.ExitCode, 0) << json.Err;
   for (const char* entry : {"{\"position\": 2, \"code\": -65534, \"name\": \"neg.tcl.-65534\"",
@@ -162,7 +111,7 @@ TEST_F(ClientEndToEnd, LongListsArriveInPagesUpToTheLastPosition) {
   for (int i = 0; i < 70; ++i) {
     char name[32];
     std::snprintf(name, sizeof name, "S%02d.gcl.%d", i, 100 + i);
-    System(folders.TotogolFolder, name, Columns(1, '\x01'));
+    System(folders.TotogolFolder, name, Columns(1, 0x01));
   }
   ClientRun run = Client({"--json", "list", "totogol"});
   EXPECT_EQ(run.ExitCode, 0) << run.Err;
@@ -189,7 +138,7 @@ TEST_F(ClientEndToEnd, LongListsArriveInPagesUpToTheLastPosition) {
 }
 
 TEST_F(ClientEndToEnd, InfoShowsEverySummaryFieldAndNotFoundEndsWithOne) {
-  System(folders.TotocalcioFolder, "Tripla.tcl.65000", Columns(1, '\x07'));
+  System(folders.TotocalcioFolder, "Tripla.tcl.65000", Columns(1, 0x07));
   ClientRun run = Client({"info", "totocalcio", "65000"});
   EXPECT_EQ(run.ExitCode, 0) << run.Err;
   for (const char* line :
@@ -233,7 +182,7 @@ TEST_F(ClientEndToEnd, TicketShowsSignsPerMatchAndSideFlag) {
   std::string column(14, '\x01');
   column[0] = '\x8B';  // side flag with 1, X and 4
   column[13] = '\x06';
-  System(folders.TotogolFolder, "Gol.gcl.5", column + Columns(64, '\x02'));
+  System(folders.TotogolFolder, "Gol.gcl.5", column + Columns(64, 0x02));
   ClientRun run = Client({"ticket", "totogol", "5", "1"});
   EXPECT_EQ(run.ExitCode, 0) << run.Err;
   EXPECT_NE(run.Out.find("ticket 1: 64 columns"), std::string::npos) << run.Out;
@@ -258,7 +207,7 @@ TEST_F(ClientEndToEnd, TicketShowsSignsPerMatchAndSideFlag) {
 }
 
 TEST_F(ClientEndToEnd, DeleteRemovesTheSystemOnceThenFindsNothing) {
-  const auto path = System(folders.TotocalcioFolder, "Via.tcl.41", Columns(1, '\x01'));
+  const auto path = System(folders.TotocalcioFolder, "Via.tcl.41", Columns(1, 0x01));
   ClientRun run = Client({"delete", "totocalcio", "41"});
   EXPECT_EQ(run.ExitCode, 0) << run.Err;
   EXPECT_NE(run.Out.find("Totocalcio system 41 deleted"), std::string::npos) << run.Out;
