@@ -58,13 +58,13 @@ class ReadOnlyFile {
   const FileIdentity& OpenedIdentity() const { return opened_; }
 
  private:
-  int fd_;
+  std::intptr_t native_;  // the open descriptor on Linux, the open handle on Windows
   std::string path_;
   FileIdentity opened_;
 };
 
-// Names of the regular files in a folder (links and everything else left out, links not followed);
-// throws std::system_error when the folder cannot be read.
+// Names of the regular files in a folder (links and everything else left out, links not followed;
+// on Windows hidden and system files too); throws std::system_error when the folder cannot be read.
 std::vector<std::string> RegularFileNames(const std::string& folder);
 
 // Removes a file; a file already gone counts as removed, any other failure throws

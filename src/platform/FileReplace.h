@@ -3,6 +3,7 @@
 
 #include <optional>
 #include <string>
+#include <string_view>
 
 namespace varo {
 
@@ -14,10 +15,15 @@ std::optional<std::string> ReadWholeFile(const std::string& path);
 // not exist yet. Throws std::system_error on a link loop.
 std::string WriteTargetOf(const std::string& path);
 
+// The line end of a text file the program creates: the system's own ("\n" on Linux, "\r\n" on
+// Windows). A file that exists keeps whatever it has.
+std::string_view NewFileLineEnd();
+
 // Replaces the file's bytes through a temporary file in the same folder, flushed to disk and
-// renamed over it, keeping its permission bits (a new file gets 0666 less the umask). A file that
-// exists but that this process may not open for writing is not replaced. On failure the old file is
-// left whole and std::system_error is thrown.
+// renamed over it, keeping its permission bits (a new file gets 0666 less the umask; on Windows,
+// its attributes). A file that exists but that this process may not open for writing (on Windows a
+// read-only one too) is not replaced. On failure the old file is left whole and std::system_error
+// is thrown.
 void ReplaceFile(const std::string& path, const std::string& bytes);
 
 }  // namespace varo

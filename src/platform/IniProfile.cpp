@@ -27,7 +27,7 @@ void WritePrivateProfileString(std::string_view section, std::string_view key,
   // Read through the same link the write follows, so both see the same file.
   const std::string target = WriteTargetOf(filePath);
   const std::string old = ReadWholeFile(target).value_or(std::string());
-  ReplaceFile(target, SetProfileValue(old, section, key, value));
+  ReplaceFile(target, SetProfileValue(old, section, key, value, NewFileLineEnd()));
 }
 
 std::int32_t ReadProfileInteger(std::string_view section, std::string_view key,

@@ -103,9 +103,10 @@ Location Locate(std::string_view text, const std::vector<Line>& lines, std::stri
   return found;
 }
 
-std::string_view LineEndOf(std::string_view text) {
+std::string_view LineEndOf(std::string_view text, std::string_view lineEndOfNewText) {
   const std::size_t newline = text.find('\n');
-  if (newline != std::string_view::npos && newline > 0 && text[newline - 1] == '\r') return "\r\n";
+  if (newline == std::string_view::npos) return lineEndOfNewText;
+  if (newline > 0 && text[newline - 1] == '\r') return "\r\n";
   return "\n";
 }
 
@@ -140,7 +141,7 @@ std::optional<std::string> FindProfileValue(std::string_view text, std::string_v
 }
 
 std::string SetProfileValue(std::string_view text, std::string_view section, std::string_view key,
-                            std::string_view value) {
+                            std::string_view value, std::string_view lineEndOfNewText) {
   RequireSingleLine("a section name", section);
   RequireSingleLine("a key name", key);
   RequireSingleLine("a value", value);
@@ -160,7 +161,7 @@ std::string SetProfileValue(std::string_view text, std::string_view section, std
 
   const std::vector<Line> lines = SplitLines(text);
   const Location found = Locate(text, lines, section, key);
-  const std::string_view lineEnd = LineEndOf(text);
+  const std::string_view lineEnd = LineEndOf(text, lineEndOfNewText);
   std::string result;
   result.reserve(text.size() + section.size() + key.size() + value.size() + 8);
 

@@ -15,9 +15,9 @@ std::optional<std::string> FindProfileValue(std::string_view text, std::string_v
 
 // The text with key set to value: replaced in place, else added at the end of the first section of
 // the name, else added with a new section at the end. Every other byte stays; new lines take the
-// text's line end. Throws std::invalid_argument for names or values that would break the file's
-// lines.
+// text's line end, or lineEndOfNewText when the text has none yet. Throws std::invalid_argument
+// for names or values that would break the file's lines.
 std::string SetProfileValue(std::string_view text, std::string_view section, std::string_view key,
-                            std::string_view value);
+                            std::string_view value, std::string_view lineEndOfNewText = "\n");
 
 }  // namespace varo

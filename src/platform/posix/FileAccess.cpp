@@ -18,6 +18,10 @@ namespace {
   throw std::system_error(error, std::generic_category(), what);
 }
 
+int Fd(std::intptr_t native) {
+  return static_cast<int>(native);
+}
+
 struct DirCloser {
   void operator()(DIR* dir) const { closedir(dir); }
 };
@@ -51,34 +55,37 @@ FileTime FileClockNow() {
   return FileTimeOf(now);
 }
 
-ReadOnlyFile::ReadOnlyFile(const std::string& path) : fd_(-1), path_(path), opened_{} {
+ReadOnlyFile::ReadOnlyFile(const std::string& path) : native_(-1), path_(path), opened_{} {
   // O_NONBLOCK keeps a pipe put in the file's place from blocking the open; it is refused below.
+  int fd;
   do {
-    fd_ = open(path.c_str(), O_RDONLY | O_NOFOLLOW | O_CLOEXEC | O_NOCTTY | O_NONBLOCK);
-  } while (fd_ < 0 && errno == EINTR);
-  if (fd_ < 0) ThrowErrno(errno, "cannot open " + path);
+    fd = open(path.c_str(), O_RDONLY | O_NOFOLLOW | O_CLOEXEC | O_NOCTTY | O_NONBLOCK);
+  } while (fd < 0 && errno == EINTR);
+  if (fd < 0) ThrowErrno(errno, "cannot open " + path);
+  native_ = fd;
   struct stat status;
-  if (fstat(fd_, &status) != 0) {
+  if (fstat(Fd(native_), &status) != 0) {
     const int error = errno;
-    close(fd_);
+    close(Fd(native_));
     ThrowErrno(error, "cannot examine " + path);
   }
   if (!S_ISREG(status.st_mode)) {
-    close(fd_);
+    close(Fd(native_));
     ThrowErrno(EINVAL, "not a regular file: " + path);
   }
   opened_ = IdentityOf(status);
 }
 
 ReadOnlyFile::~ReadOnlyFile() {
-  close(fd_);
+  close(Fd(native_));
 }
 
 std::size_t ReadOnlyFile::ReadFullyAt(std::uint64_t offset, std::uint8_t* buffer,
                                       std::size_t size) {
   std::size_t done = 0;
   while (done < size) {
-    const ssize_t got = pread(fd_, buffer + done, size - done, static_cast<off_t>(offset + done));
+    const ssize_t got =
+        pread(Fd(native_), buffer + done, size - done, static_cast<off_t>(offset + done));
     if (got < 0) {
       if (errno == EINTR) continue;
       ThrowErrno(errno, "cannot read " + path_);
@@ -91,19 +98,19 @@ std::size_t ReadOnlyFile::ReadFullyAt(std::uint64_t offset, std::uint8_t* buffer
 
 std::time_t ReadOnlyFile::ModificationTime() const {
   struct stat status;
-  if (fstat(fd_, &status) != 0) ThrowErrno(errno, "cannot examine " + path_);
+  if (fstat(Fd(native_), &status) != 0) ThrowErrno(errno, "cannot examine " + path_);
   return status.st_mtime;
 }
 
 std::uint64_t ReadOnlyFile::Size() const {
   struct stat status;
-  if (fstat(fd_, &status) != 0) ThrowErrno(errno, "cannot examine " + path_);
+  if (fstat(Fd(native_), &status) != 0) ThrowErrno(errno, "cannot examine " + path_);
   return static_cast<std::uint64_t>(status.st_size);
 }
 
 FileIdentity ReadOnlyFile::Identity() const {
   struct stat status;
-  if (fstat(fd_, &status) != 0) ThrowErrno(errno, "cannot examine " + path_);
+  if (fstat(Fd(native_), &status) != 0) ThrowErrno(errno, "cannot examine " + path_);
   return IdentityOf(status);
 }
 

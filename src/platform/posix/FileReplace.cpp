@@ -104,6 +104,10 @@ void SyncFolderOf(const std::filesystem::path& target) {
 
 }  // namespace
 
+std::string_view NewFileLineEnd() {
+  return "\n";
+}
+
 std::optional<std::string> ReadWholeFile(const std::string& path) {
   Descriptor fd(::open(path.c_str(), O_RDONLY | O_CLOEXEC));
   if (fd.Get() < 0) {

@@ -17,18 +17,20 @@ std::string InstanceLockPath(const std::string& settingsFolder) {
   return JoinPath(folder, "Quillmarch Varo server.lock");
 }
 
-InstanceLock::InstanceLock(const std::string& lockFilePath) {
+InstanceLock::InstanceLock(const std::string& lockName) {
   // Close-on-exec, so that no child process keeps the lock alive after this one ends.
-  fd_ = ::open(lockFilePath.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0600);
-  if (fd_ < 0) return;
+  const int fd = ::open(lockName.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0600);
+  if (fd < 0) return;
   int result;
   do {
-    result = ::flock(fd_, LOCK_EX | LOCK_NB);
+    result = ::flock(fd, LOCK_EX | LOCK_NB);
   } while (result != 0 && errno == EINTR);
-  if (result == 0) return;
+  if (result == 0) {
+    native_ = fd;
+    return;
+  }
   heldElsewhere_ = errno == EWOULDBLOCK;
-  ::close(fd_);
-  fd_ = -1;
+  ::close(fd);
 }
 
 InstanceLock::~InstanceLock() {
@@ -36,9 +38,9 @@ InstanceLock::~InstanceLock() {
 }
 
 void InstanceLock::Release() {
-  if (fd_ < 0) return;
-  ::close(fd_);  // closing the only descriptor drops the lock
-  fd_ = -1;
+  if (native_ < 0) return;
+  ::close(static_cast<int>(native_));  // closing the only descriptor drops the lock
+  native_ = -1;
 }
 
 }  // namespace varo

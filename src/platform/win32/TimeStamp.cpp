@@ -1,0 +1,33 @@
+#include "platform/TimeStamp.h"
+
+#include <cstdio>
+
+#include "platform/win32/WideText.h"
+#include "platform/win32/Windows.h"
+
+namespace varo {
+
+std::string LocalTimeOfDay() {
+  SYSTEMTIME now;
+  GetLocalTime(&now);
+  wchar_t text[128];
+  // The user's own time format, as the regional settings give it.
+  const int length = GetTimeFormatEx(LOCALE_NAME_USER_DEFAULT, 0, &now, nullptr, text, 128);
+  if (length > 1)
+    return win32::Narrow(std::wstring_view(text, static_cast<std::size_t>(length - 1)));
+  // A format that cannot be had would leave the stamp blank; fall back to 24 hours.
+  char fallback[16];
+  std::snprintf(fallback, sizeof fallback, "%02u:%02u:%02u", now.wHour, now.wMinute, now.wSecond);
+  return fallback;
+}
+
+std::string LocalDateAndTime() {
+  SYSTEMTIME now;
+  GetLocalTime(&now);
+  char text[32];
+  std::snprintf(text, sizeof text, "%04u-%02u-%02u %02u:%02u:%02u", now.wYear, now.wMonth, now.wDay,
+                now.wHour, now.wMinute, now.wSecond);
+  return text;
+}
+
+}  // namespace varo
