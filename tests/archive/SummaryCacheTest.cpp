@@ -1,7 +1,5 @@
 #include "archive/SummaryCache.h"
 
-#include <sys/stat.h>
-
 #include <chrono>
 #include <cstring>
 #include <filesystem>
@@ -14,6 +12,7 @@
 #include "ArchiveTestFiles.h"
 #include "TempDir.h"
 #include "archive/SystemSummary.h"
+#include "platform/FileAccess.h"
 
 namespace varo {
 namespace {
@@ -25,15 +24,9 @@ std::vector<std::uint8_t> BytesOf(const SystemSummary& summary) {
   return std::vector<std::uint8_t>(bytes, bytes + sizeof summary);
 }
 
-struct stat StatusOf(const std::filesystem::path& file) {
-  struct stat status {};
-  EXPECT_EQ(::stat(file.c_str(), &status), 0) << file;
-  return status;
-}
-
+// The change time of a file as the platform tells it.
 FileTime ChangeTimeOf(const std::filesystem::path& file) {
-  const struct stat status = StatusOf(file);
-  return {status.st_ctim.tv_sec, static_cast<std::uint32_t>(status.st_ctim.tv_nsec)};
+  return ReadOnlyFile(file.string()).Identity().Changed;
 }
 
 // A moment the given seconds and nanoseconds (below a second) after another.
@@ -121,13 +114,12 @@ TEST(SummaryCache, AFileRewrittenChangedInPermissionsOrReplacedIsReadAgain) {
 
   // Each change waits 20 ms first, more than one tick of the coarsest file time stamps.
   auto changeLater = [&](auto change) {
-    const struct stat before = StatusOf(path);
+    const auto sizeBefore = std::filesystem::file_size(path);
+    const auto modifiedBefore = std::filesystem::last_write_time(path);
     std::this_thread::sleep_for(20ms);
     change();
-    const struct stat after = StatusOf(path);
-    EXPECT_EQ(after.st_size, before.st_size);
-    EXPECT_EQ(after.st_mtim.tv_sec, before.st_mtim.tv_sec);
-    EXPECT_EQ(after.st_mtim.tv_nsec, before.st_mtim.tv_nsec);
+    EXPECT_EQ(std::filesystem::file_size(path), sizeBefore);
+    EXPECT_EQ(std::filesystem::last_write_time(path), modifiedBefore);
   };
 
   // The same size and modification time, other contents: two doubles, 4 combinations.
@@ -138,7 +130,14 @@ TEST(SummaryCache, AFileRewrittenChangedInPermissionsOrReplacedIsReadAgain) {
   EXPECT_EQ(totalCost(), 200);
   EXPECT_EQ(counter.Reads, 2);
 
-  changeLater([&] { ASSERT_EQ(::chmod(path.c_str(), 0600), 0); });
+  // Write permission taken away and given back: only the change time tells.
+  changeLater([&] {
+    using std::filesystem::perm_options;
+    using std::filesystem::perms;
+    const perms write = perms::owner_write | perms::group_write | perms::others_write;
+    std::filesystem::permissions(path, write, perm_options::remove);
+    std::filesystem::permissions(path, perms::owner_write, perm_options::add);
+  });
   EXPECT_EQ(totalCost(), 200);
   EXPECT_EQ(counter.Reads, 3);
 

@@ -2,7 +2,6 @@
 #include <string>
 
 #include "InProcessServer.h"
-#include "posix/ImmutableFlag.h"
 
 namespace varo::test {
 namespace {
@@ -187,15 +186,6 @@ TEST_F(DeleteTest, GameByteSelectsTheFolderSearched) {
   EXPECT_EQ(PayloadOf(*reply), (Bytes{0x00, 0x01}));
   EXPECT_FALSE(std::filesystem::exists(totogol));
   EXPECT_TRUE(std::filesystem::exists(totocalcio));
-}
-
-TEST_F(DeleteTest, DeletionThatFailsIsNotReportedAsDone) {
-  const std::string path = WriteSystem(1, "Fisso.tcl.5", "");
-  ImmutableFlag immutable(path);
-  if (!immutable.IsSet()) GTEST_SKIP() << "chattr +i is not available here";
-  EXPECT_TRUE(Unanswered(DeleteRequest(1, 5)));
-  EXPECT_TRUE(std::filesystem::exists(path));
-  EXPECT_EQ(Bodies(), (Strings{"Richiesta cancellazione " + path}));
 }
 
 using FailureTest = InProcessServer;

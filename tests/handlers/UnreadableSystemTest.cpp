@@ -1,7 +1,7 @@
 // A server that may not read or delete a system file: the request's first log line stays, no
 // second line follows and no reply goes out, also when the file's summary was kept while it could
-// be read. Root reads and deletes anything, so the server runs in a child process as an
-// unprivileged user.
+// be read. Root reads and deletes anything, so either the server runs in a child process as an
+// unprivileged user, or the file carries the immutable flag, which binds root too.
 #include <fcntl.h>
 #include <signal.h>
 #include <sys/stat.h>
@@ -15,6 +15,7 @@
 #include <vector>
 
 #include "InProcessServer.h"
+#include "posix/ImmutableFlag.h"
 #include "posix/OtherUser.h"
 
 namespace varo::test {
@@ -175,6 +176,18 @@ TEST(UnreadableSystem, FirstLineStaysAndNoReplyGoesOut) {
                             }));
   // A deletion that was refused left the file where it was.
   EXPECT_TRUE(std::filesystem::exists(readable));
+}
+
+using Strings = std::vector<std::string>;
+using DeleteTest = InProcessServer;
+
+TEST_F(DeleteTest, DeletionThatFailsIsNotReportedAsDone) {
+  const std::string path = WriteSystem(1, "Fisso.tcl.5", "");
+  ImmutableFlag immutable(path);
+  if (!immutable.IsSet()) GTEST_SKIP() << "chattr +i is not available here";
+  EXPECT_TRUE(Unanswered({.Command = 510, .SubCommand = 2, .Payload = {1, 0, 0, 0, 5}}));
+  EXPECT_TRUE(std::filesystem::exists(path));
+  EXPECT_EQ(Bodies(), (Strings{"Richiesta cancellazione " + path}));
 }
 
 }  // namespace
