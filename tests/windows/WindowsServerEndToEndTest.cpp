@@ -1,0 +1,309 @@
+// The Windows headless server under Wine against the Linux one: the same requests over loopback,
+// on copies of the same system files, must get the same replies byte for byte, and the Linux
+// client must print the same for both. Runs when VARO_WINDOWS_SERVER names the Windows build's
+// varo-headless.exe and Wine is installed; skipped otherwise.
+#include <gtest/gtest.h>
+#include <signal.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <cstdlib>
+#include <filesystem>
+#include <memory>
+#include <optional>
+#include <regex>
+#include <sstream>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "ProgramFiles.h"
+#include "RequestBuilder.h"
+#include "SystemFiles.h"
+#include "TempDir.h"
+#include "UdpPeer.h"
+#include "posix/ChildProcess.h"
+
+namespace varo {
+namespace {
+
+namespace fs = std::filesystem;
+using namespace std::chrono_literals;
+using test::Bytes;
+using test::ChildProcess;
+using test::Environment;
+using test::Request;
+
+// 2007-06-15 12:00 UTC: the same calendar day in every time zone within twelve hours of UTC.
+constexpr time_t MidJune2007 = 1181908800;
+
+std::optional<fs::path> ProgramOnPath(const std::string& name) {
+  const char* path = std::getenv("PATH");
+  std::stringstream folders(path != nullptr ? path : "");
+  for (std::string folder; std::getline(folders, folder, ':');) {
+    const fs::path candidate = fs::path(folder) / name;
+    if (!folder.empty() && ::access(candidate.c_str(), X_OK) == 0) return candidate;
+  }
+  return std::nullopt;
+}
+
+// Runs a command to its end, for at most the given seconds; its exit code, or nothing.
+std::optional<int> RunToEnd(const std::vector<std::string>& command, const Environment& env,
+                            const fs::path& logs, const std::string& tag, double seconds) {
+  ChildProcess child(command, env, logs, tag);
+  const auto code = child.WaitExit(seconds);
+  if (!code) ADD_FAILURE() << tag << " did not end within " << seconds << " s";
+  return code;
+}
+
+// Log lines without their time stamps; each must end in " [stamp]" and the line end given.
+std::vector<std::string> LogBodies(const std::string& output, const std::string& lineEnd) {
+  static const std::regex stamped(R"(^(.*) \[[^\]\n]+\]$)");
+  std::vector<std::string> bodies;
+  std::stringstream lines(output);
+  for (std::string line; std::getline(lines, line);) {
+    line += '\n';
+    EXPECT_TRUE(line.ends_with(lineEnd)) << "line end: " << line;
+    if (line.ends_with(lineEnd)) line.resize(line.size() - lineEnd.size());
+    std::smatch match;
+    EXPECT_TRUE(std::regex_match(line, match, stamped)) << "no time stamp: " << line;
+    bodies.push_back(match.size() > 1 ? match[1].str() : line);
+  }
+  return bodies;
+}
+
+std::string Replaced(std::string text, const std::string& from, const std::string& to) {
+  for (std::size_t at = text.find(from); at != std::string::npos;
+       at = text.find(from, at + to.size())) {
+    text.replace(at, from.size(), to);
+  }
+  return text;
+}
+
+// A Wine prefix of the test's own. Wine's services are started first with nothing to read or
+// wait for, or every program waits for them; wineserver -k ends them all at the end.
+class WinePrefix {
+ public:
+  WinePrefix(const fs::path& root, fs::path wine, fs::path wineserver)
+      : root_(root), wine_(std::move(wine)), wineserver_(std::move(wineserver)) {
+    fs::create_directories(root_ / "home");
+    fs::create_directories(root_ / "logs");
+    fs::create_directories(root_ / "prefix");  // wineserver starts in it
+    env_ = test::EnvironmentWithout(
+        {"DISPLAY", "WAYLAND_DISPLAY", "WINEPREFIX", "WINEDEBUG", "WINEDLLOVERRIDES", "HOME"});
+    env_["WINEPREFIX"] = (root_ / "prefix").string();
+    env_["WINEDEBUG"] = "-all";
+    env_["WINEDLLOVERRIDES"] = "mscoree,mshtml=";  // no Mono or Gecko installers
+    env_["HOME"] = (root_ / "home").string();      // a fresh prefix links its user folders here
+  }
+  ~WinePrefix() {
+    RunToEnd({wineserver_.string(), "-k"}, env_, root_ / "logs", "wineserver-k", 30);
+  }
+  WinePrefix(const WinePrefix&) = delete;
+  WinePrefix& operator=(const WinePrefix&) = delete;
+
+  // Starts Wine's services and makes the prefix; true when it is ready.
+  bool Boot() {
+    const auto server = RunToEnd({wineserver_.string(), "-p"}, env_, Logs(), "wineserver-p", 30);
+    const auto boot = RunToEnd({wine_.string(), "wineboot"}, env_, Logs(), "wineboot", 180);
+    EXPECT_EQ(server, 0) << "wineserver -p";
+    EXPECT_EQ(boot, 0) << "wineboot";
+    return server == 0 && boot == 0 && !UserName().empty();
+  }
+
+  // The Windows user's name: the one folder in drive_c/users besides Public.
+  std::string UserName() const {
+    std::error_code error;
+    for (const auto& entry : fs::directory_iterator(root_ / "prefix/drive_c/users", error)) {
+      if (entry.path().filename() != "Public") return entry.path().filename().string();
+    }
+    return "";
+  }
+  fs::path UserFolder() const { return root_ / "prefix/drive_c/users" / UserName(); }
+  fs::path Logs() const { return root_ / "logs"; }
+  const Environment& Env() const { return env_; }
+  const fs::path& Wine() const { return wine_; }
+
+ private:
+  fs::path root_;
+  fs::path wine_;
+  fs::path wineserver_;
+  Environment env_;
+};
+
+// One server program with its ports, the folder its archive lies below and its log.
+struct Server {
+  std::uint16_t InPort = test::FreeUdpPort();
+  std::uint16_t OutPort = test::FreeUdpPort();
+  fs::path Home;  // Documents below it
+  std::unique_ptr<ChildProcess> Process;
+};
+
+// Both game folders with the same systems: a name outside ASCII, the Totocalcio and Totogol
+// column formats, several tickets, one system deleted by a raw request and one by the client.
+void WriteSystems(const fs::path& home) {
+  const fs::path totocalcio = test::TotocalcioFolderIn(home);
+  const fs::path totogol = test::TotogolFolderIn(home);
+  std::string flagged(14, '\x01');
+  flagged[0] = flagged[10] = '\x03';
+  flagged[8] = '\x81';
+  const std::pair<fs::path, std::string> systems[] = {
+      {totocalcio / "Ruota.tcl.12", test::Columns(70, 0x03) + flagged},
+      {totocalcio / "Alfa.tcl.7", test::Columns(1, 0x01)},
+      {totocalcio / "Citt\xC3\xA0.tcl.3", test::Columns(2, 0x07)},
+      {totogol / "Quaterne.gcl.9", std::string(13, '\x0F') + '\x01'},
+      {totogol / "Gol.gcl.5", test::Column(0x8B, {{13, 0x06}}) + test::Columns(64, 0x02)},
+      {totogol / "via.gcl.4", test::Columns(3, 0x01)},
+  };
+  for (const auto& [path, bytes] : systems) {
+    test::WriteBytes(path, bytes);
+    test::SetModified(path, MidJune2007);
+  }
+}
+
+TEST(WindowsServerEndToEnd, AnswersTheLinuxClientByteForByteAsTheLinuxServerDoes) {
+  const char* windowsServer = std::getenv("VARO_WINDOWS_SERVER");
+  if (windowsServer == nullptr || *windowsServer == '\0') {
+    GTEST_SKIP() << "VARO_WINDOWS_SERVER names no Windows server program";
+  }
+  const auto wine = ProgramOnPath("wine");
+  const auto wineserver = ProgramOnPath("wineserver");
+  if (!wine || !wineserver) GTEST_SKIP() << "Wine is not installed";
+  ASSERT_TRUE(fs::is_regular_file(windowsServer)) << windowsServer;
+
+  test::TempDir root;
+  WinePrefix prefix(root.Path() / "wine", *wine, *wineserver);
+  ASSERT_TRUE(prefix.Boot()) << "the Wine prefix could not be made";
+
+  // Windows: Documents made a folder of its own (a fresh prefix links it to HOME), the settings
+  // file in the roaming application data.
+  Server windows;
+  windows.Home = prefix.UserFolder();
+  fs::remove(windows.Home / "Documents");
+  fs::create_directories(windows.Home / "Documents");
+  WriteSystems(windows.Home);
+  test::WritePorts(windows.Home / "AppData" / "Roaming", windows.InPort, windows.OutPort);
+  // Linux: HOME, XDG_CONFIG_HOME and XDG_RUNTIME_DIR of its own.
+  Server linux;
+  const Environment linuxEnv = test::ProgramEnvironment(root.Path() / "linux");
+  linux.Home = linuxEnv.at("HOME");
+  WriteSystems(linux.Home);
+  test::WritePorts(linuxEnv.at("XDG_CONFIG_HOME"), linux.InPort, linux.OutPort);
+
+  windows.Process = std::make_unique<ChildProcess>(
+      std::vector<std::string>{prefix.Wine().string(), windowsServer}, prefix.Env(), prefix.Logs(),
+      "windows");
+  linux.Process = std::make_unique<ChildProcess>(std::vector<std::string>{VARO_LINUX_SERVER_PATH},
+                                                 linuxEnv, prefix.Logs(), "linux");
+
+  // Each says on standard error that it serves once its port is bound.
+  for (Server* server : {&windows, &linux}) {
+    const auto deadline = std::chrono::steady_clock::now() + 60s;
+    while (server->Process->StandardError().find("serving ") == std::string::npos &&
+           !server->Process->WaitEnded(0) && std::chrono::steady_clock::now() < deadline) {
+      std::this_thread::sleep_for(50ms);
+    }
+    ASSERT_NE(server->Process->StandardError().find("serving "), std::string::npos)
+        << server->Process->StandardError();
+  }
+
+  // Raw requests, each to both servers; the Linux server's reply is the one expected.
+  {
+    test::UdpPeer client;
+    test::UdpPeer windowsReplies(windows.OutPort);
+    test::UdpPeer linuxReplies(linux.OutPort);
+    const auto exchange = [&](test::UdpPeer& replies, std::uint16_t inPort, const Bytes& request) {
+      client.SendTo(inPort, request);
+      return replies.Receive(10000ms);
+    };
+    const struct {
+      const char* What;
+      Bytes Datagram;
+    } requests[] = {
+        {"list of Totocalcio", Request(510, 1, {1, 0, 1, 0, 9}, 1)},
+        {"list of Totogol", Request(510, 1, {2, 0, 1, 0, 9}, 2)},
+        {"information on Totocalcio 12", Request(520, 1, {0, 0, 0, 12}, 3)},
+        {"information on Totocalcio 3", Request(520, 1, {0, 0, 0, 3}, 4)},
+        {"information on Totogol 9", Request(530, 3, {0, 0, 0, 9}, 5)},
+        {"ticket 2 of Totocalcio 12", Request(520, 2, {0, 0, 0, 12, 0, 2}, 6)},
+        {"ticket 1 of Totogol 5", Request(530, 4, {0, 0, 0, 5, 0, 1}, 7)},
+        {"deletion of Totocalcio 7", Request(510, 2, {1, 0, 0, 0, 7}, 8)},
+        {"list of Totocalcio after it", Request(510, 1, {1, 0, 1, 0, 9}, 9)},
+    };
+    for (const auto& [what, datagram] : requests) {
+      const auto expected = exchange(linuxReplies, linux.InPort, datagram);
+      ASSERT_TRUE(expected) << "the Linux server did not answer the " << what;
+      ASSERT_GT(expected->size(), 23u) << what;
+      const auto reply = exchange(windowsReplies, windows.InPort, datagram);
+      ASSERT_TRUE(reply) << "the Windows server did not answer the " << what;
+      EXPECT_EQ(*reply, *expected) << what;
+    }
+    EXPECT_FALSE(fs::exists(test::TotocalcioFolderIn(windows.Home) / "Alfa.tcl.7"));
+    EXPECT_FALSE(fs::exists(test::TotocalcioFolderIn(linux.Home) / "Alfa.tcl.7"));
+  }
+
+  // The client, as a user runs it, prints the same for both.
+  int runs = 0;
+  for (const std::vector<std::string>& request : {std::vector<std::string>{"list", "totocalcio"},
+                                                  {"info", "totogol", "9"},
+                                                  {"ticket", "totogol", "5", "1"},
+                                                  {"delete", "totogol", "4"}}) {
+    std::string outputs[2];
+    int index = 0;
+    for (const Server* server : {&linux, &windows}) {
+      std::vector<std::string> command = {VARO_CLIENT_PATH,
+                                          "--port",
+                                          std::to_string(server->InPort),
+                                          "--reply-port",
+                                          std::to_string(server->OutPort),
+                                          "--timeout",
+                                          "10"};
+      command.insert(command.end(), request.begin(), request.end());
+      const std::string tag = "client" + std::to_string(++runs);
+      EXPECT_EQ(RunToEnd(command, test::EnvironmentWithout({}), prefix.Logs(), tag, 30), 0)
+          << request[0] << "\n"
+          << test::FileBytes(prefix.Logs() / (tag + ".err"));
+      outputs[index++] = test::FileBytes(prefix.Logs() / (tag + ".out"));
+    }
+    EXPECT_NE(outputs[0], "") << request[0];
+    EXPECT_EQ(outputs[1], outputs[0]) << request[0];
+  }
+  EXPECT_FALSE(fs::exists(test::TotogolFolderIn(windows.Home) / "via.gcl.4"));
+
+  // The same log lines, each server naming its own paths: below C:\users\NAME\Documents, joined
+  // with "\" on Windows, where text lines end in CR LF.
+  const std::vector<std::string> linuxLog = LogBodies(linux.Process->StandardOutput(), "\n");
+  ASSERT_TRUE(windows.Process->WaitForOutputLines(linuxLog.size(), 10)) << linuxLog.size();
+  const std::vector<std::string> windowsLog = LogBodies(windows.Process->StandardOutput(), "\r\n");
+  ASSERT_EQ(windowsLog.size(), linuxLog.size());
+  const std::string windowsArchive =
+      "C:\\users\\" + prefix.UserName() + "\\Documents\\Quillmarch\\Quillmarch Varo Server\\";
+  for (std::size_t i = 0; i < linuxLog.size(); ++i) {
+    std::string expected = linuxLog[i];
+    for (const char* game : {"Totocalcio", "Totogol"}) {
+      expected = Replaced(expected, (test::ArchiveBelow(linux.Home) / game).string() + "/",
+                          windowsArchive + game + "\\");
+    }
+    EXPECT_EQ(windowsLog[i], expected);
+  }
+
+  // A second instance in the same Windows session ends at once with 0; the first still serves.
+  EXPECT_EQ(RunToEnd({prefix.Wine().string(), windowsServer}, prefix.Env(), prefix.Logs(),
+                     "windows-second", 60),
+            0);
+  {
+    test::UdpPeer client;
+    test::UdpPeer replies(windows.OutPort);
+    client.SendTo(windows.InPort, Request(510, 1, {2, 0, 1, 0, 9}));
+    EXPECT_TRUE(replies.Receive(10000ms)) << "the first instance stopped serving";
+  }
+
+  // Ctrl+C (SIGINT, which Wine turns into the console's Ctrl+C event) ends it normally.
+  windows.Process->Signal(SIGINT);
+  EXPECT_EQ(windows.Process->WaitExit(20), 0);
+  linux.Process->Signal(SIGTERM);
+  EXPECT_EQ(linux.Process->WaitExit(10), 0);
+}
+
+}  // namespace
+}  // namespace varo
