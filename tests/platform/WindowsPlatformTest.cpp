@@ -1,0 +1,189 @@
+// The Win32 side of the platform layer: what only Windows has (attributes, sharing modes, named
+// mutexes, both separators, CRLF files) and the conversions of its times.
+#include "platform/win32/Windows.h"
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <fstream>
+#include <functional>
+#include <iterator>
+#include <string>
+#include <system_error>
+
+#include "TempDir.h"
+#include "platform/FileAccess.h"
+#include "platform/IniProfile.h"
+#include "platform/InstanceLock.h"
+#include "platform/Paths.h"
+
+namespace varo {
+namespace {
+
+using test::TempDir;
+
+// The Windows error a call failed with; 0 when it did not throw.
+int ErrorOf(const std::function<void()>& action) {
+  try {
+    action();
+  } catch (const std::system_error& error) {
+    return error.code().value();
+  }
+  return 0;
+}
+
+std::string BytesOf(const std::filesystem::path& path) {
+  std::ifstream in(path, std::ios::binary);
+  return std::string(std::istreambuf_iterator<char>(in), {});
+}
+
+bool HasAttribute(const std::filesystem::path& path, DWORD attribute) {
+  const DWORD attributes = GetFileAttributesW(path.c_str());
+  return attributes != INVALID_FILE_ATTRIBUTES && (attributes & attribute) != 0;
+}
+
+TEST(WindowsPaths, JoinWithABackslashAndSplitAtEitherSeparator) {
+  EXPECT_EQ(JoinPath("C:\\Users\\u\\Documents", "a.tcl.1"), "C:\\Users\\u\\Documents\\a.tcl.1");
+  EXPECT_EQ(FileNameOf("C:\\Users\\u/Totogol\\b.gcl.2"), "b.gcl.2");
+  EXPECT_EQ(FileNameOf("C:/Users/u/Totogol/c.gcl.3"), "c.gcl.3");
+  EXPECT_EQ(FileNameOf("d.gcl.4"), "d.gcl.4");
+}
+
+TEST(WindowsFiles, ReadingSharesTheFileAndRefusesAnythingButADiskFile) {
+  TempDir temp;
+  const std::string folder = temp.Path().string();
+  const auto path = temp.WriteFile("f.tcl.1", "abcdefghij");
+  {
+    ReadOnlyFile file(path.string());
+    // Another program may rename and delete a system the server is reading.
+    const auto renamed = temp.Path() / "g.tcl.1";
+    ASSERT_TRUE(MoveFileExW(path.c_str(), renamed.c_str(), 0)) << GetLastError();
+    std::uint8_t buffer[8] = {};
+    EXPECT_EQ(file.ReadFullyAt(7, buffer, 8), 3u);
+    EXPECT_EQ(std::string(reinterpret_cast<char*>(buffer), 3), "hij");
+    EXPECT_TRUE(DeleteFileW(renamed.c_str())) << GetLastError();
+  }
+
+  const auto readOnly = temp.WriteFile("r.tcl.2", "xyz");
+  ASSERT_TRUE(SetFileAttributesW(readOnly.c_str(), FILE_ATTRIBUTE_READONLY));
+  EXPECT_EQ(ReadOnlyFile(readOnly.string()).Size(), 3u);
+
+  EXPECT_EQ(ErrorOf([&] { ReadOnlyFile f(JoinPath(folder, "missing")); }), ERROR_FILE_NOT_FOUND);
+  EXPECT_EQ(ErrorOf([&] { ReadOnlyFile f(JoinPath(folder, "none\\missing")); }),
+            ERROR_PATH_NOT_FOUND);
+  EXPECT_NE(ErrorOf([&] { ReadOnlyFile f(folder); }), 0);
+  // A device name opens the device, whatever folder it stands in.
+  EXPECT_EQ(ErrorOf([&] { ReadOnlyFile f(JoinPath(folder, "NUL")); }), ERROR_BAD_FILE_TYPE);
+
+  EXPECT_EQ(ErrorOf([&] { RegularFileNames(JoinPath(folder, "none")); }), ERROR_PATH_NOT_FOUND);
+  EXPECT_NE(ErrorOf([&] { RegularFileNames(readOnly.string()); }), 0);
+  // Gone, or its folder gone: nothing left to delete.
+  EXPECT_NO_THROW(RemoveFile(JoinPath(folder, "missing")));
+  EXPECT_NO_THROW(RemoveFile(JoinPath(folder, "none\\missing")));
+}
+
+TEST(WindowsFiles, TheIdentityNamesTheFileAndItsChangesOnTheFileClock) {
+  TempDir temp;
+  const FileTime before = FileClockNow();
+  const auto a = temp.WriteFile("a", "12345");
+  const auto b = temp.WriteFile("b", "12345");
+  const FileTime after = FileClockNow();
+
+  const FileIdentity first = ReadOnlyFile(a.string()).OpenedIdentity();
+  EXPECT_EQ(ReadOnlyFile(a.string()).OpenedIdentity(), first);
+  const FileIdentity other = ReadOnlyFile(b.string()).OpenedIdentity();
+  EXPECT_EQ(other.Device, first.Device);
+  EXPECT_NE(other.FileNumber, first.FileNumber);
+  EXPECT_EQ(first.Size, 5u);
+  // The summary cache compares change times with this clock: both must be the same clock.
+  EXPECT_LE((FileTime{before.Seconds - 2, 0}), first.Changed);
+  EXPECT_LE(first.Changed, (FileTime{after.Seconds + 2, 0}));
+  EXPECT_EQ(ModificationTimeOf(a.string()), first.Modified.Seconds);
+
+  // A new attribute changes the change time only; new contents change size and times.
+  Sleep(20);
+  ReadOnlyFile open(a.string());
+  ASSERT_TRUE(SetFileAttributesW(a.c_str(), FILE_ATTRIBUTE_ARCHIVE | FILE_ATTRIBUTE_HIDDEN));
+  const FileIdentity hidden = open.Identity();
+  EXPECT_GT(hidden.Changed, first.Changed);
+  EXPECT_EQ(hidden.Modified, first.Modified);
+  Sleep(20);
+  std::ofstream(a, std::ios::binary | std::ios::app) << "678";
+  const FileIdentity longer = open.Identity();
+  EXPECT_EQ(longer.Size, 8u);
+  EXPECT_GT(longer.Modified, first.Modified);
+  EXPECT_GT(longer.Changed, hidden.Changed);
+}
+
+TEST(WindowsFiles, DatesAreLocalDatesOfAnyYearTheSystemCanExpress) {
+  // Noon UTC of 15 June keeps its date in the time zones of the clients' countries.
+  EXPECT_EQ(LocalDateOf(1150372800).Year, 2006);
+  EXPECT_EQ(LocalDateOf(1150372800).Month, 6);
+  EXPECT_EQ(LocalDateOf(1150372800).Day, 15);
+  EXPECT_EQ(LocalDateOf(-11630174400).Year, 1601);
+  EXPECT_EQ(LocalDateOf(32517979200).Year, 3000);
+  EXPECT_EQ(LocalDateOf(32517979200).Day, 15);
+  // Before 1601 the system has no date at all.
+  EXPECT_NE(ErrorOf([] { LocalDateOf(-11644473600 - 86400); }), 0);
+
+  // A file's last-write time comes out as the same moment: 2006-06-15 12:00 UTC in 100 ns ticks
+  // since 1601.
+  TempDir temp;
+  const auto path = temp.WriteFile("d.tcl.1", "x");
+  constexpr ULONGLONG ticks = 127948464000000000ULL;
+  const FILETIME written{static_cast<DWORD>(ticks), static_cast<DWORD>(ticks >> 32)};
+  {
+    HANDLE file = CreateFileW(path.c_str(), FILE_WRITE_ATTRIBUTES, FILE_SHARE_READ, nullptr,
+                              OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+    ASSERT_NE(file, INVALID_HANDLE_VALUE);
+    EXPECT_TRUE(SetFileTime(file, nullptr, nullptr, &written));
+    CloseHandle(file);
+  }
+  EXPECT_EQ(ModificationTimeOf(path.string()), 1150372800);
+  EXPECT_EQ(ReadOnlyFile(path.string()).ModificationTime(), 1150372800);
+}
+
+TEST(WindowsSettingsFile, ANewFileGetsCrlfAnOldOneKeepsItsLinesAndAttributesAReadOnlyOneStays) {
+  TempDir temp;
+  const auto fresh = temp.Path() / "QuillmarchvaroServer.ini";
+  WritePrivateProfileString("Comunicazione", "InPort", "7771", fresh.string());
+  WritePrivateProfileString("Comunicazione", "OutPort", "7001", fresh.string());
+  EXPECT_EQ(BytesOf(fresh), "[Comunicazione]\r\nInPort=7771\r\nOutPort=7001\r\n");
+
+  const auto lf = temp.WriteFile("lf.ini", "[Comunicazione]\nInPort=7770\n");
+  ASSERT_TRUE(SetFileAttributesW(lf.c_str(), FILE_ATTRIBUTE_HIDDEN));
+  WritePrivateProfileString("Comunicazione", "OutPort", "7000", lf.string());
+  EXPECT_EQ(BytesOf(lf), "[Comunicazione]\nInPort=7770\nOutPort=7000\n");
+  EXPECT_TRUE(HasAttribute(lf, FILE_ATTRIBUTE_HIDDEN));
+
+  const auto kept = temp.WriteFile("ro.ini", "[Comunicazione]\r\nInPort=7770\r\n");
+  ASSERT_TRUE(SetFileAttributesW(kept.c_str(), FILE_ATTRIBUTE_READONLY));
+  EXPECT_EQ(
+      ErrorOf([&] { WritePrivateProfileString("Comunicazione", "InPort", "1", kept.string()); }),
+      ERROR_ACCESS_DENIED);
+  EXPECT_EQ(BytesOf(kept), "[Comunicazione]\r\nInPort=7770\r\n");
+  EXPECT_TRUE(HasAttribute(kept, FILE_ATTRIBUTE_READONLY));
+  // No temporary file is left behind by any of the writes.
+  EXPECT_EQ(std::distance(std::filesystem::directory_iterator(temp.Path()), {}), 3);
+}
+
+TEST(WindowsInstanceLock, ASecondHolderOfTheNameIsRefusedUntilTheFirstLetsGo) {
+  EXPECT_EQ(InstanceLockPath("C:\\Users\\u\\AppData\\Roaming\\Quillmarch"),
+            "Quillmarch Varo server");
+  // A name of this test's own, so that a server running on this desktop is not disturbed.
+  const std::string name = "Quillmarch Varo server test " + std::to_string(GetCurrentProcessId());
+  InstanceLock first(name);
+  EXPECT_FALSE(first.HeldElsewhere());
+  {
+    InstanceLock second(name);
+    EXPECT_TRUE(second.HeldElsewhere());
+  }
+  first.Release();
+  InstanceLock third(name);
+  EXPECT_FALSE(third.HeldElsewhere());
+  // A name no mutex can have counts as a first instance.
+  EXPECT_FALSE(InstanceLock("Local\\no\\such\\namespace").HeldElsewhere());
+}
+
+}  // namespace
+}  // namespace varo
