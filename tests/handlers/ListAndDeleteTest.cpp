@@ -2,6 +2,7 @@
 #include <string>
 
 #include "InProcessServer.h"
+#include "platform/Paths.h"
 
 namespace varo::test {
 namespace {
@@ -167,7 +168,7 @@ TEST_F(DeleteTest, ExistingCodeIsDeletedOnceThenNotFound) {
   EXPECT_EQ(ExtraLengthOf(*first), 3);
   EXPECT_EQ(PayloadOf(*first), (Bytes{0x00, 0x01}));
   EXPECT_FALSE(std::filesystem::exists(path));
-  EXPECT_EQ(path, folders.TotocalcioFolder + "/Ruota.tcl.12");
+  EXPECT_EQ(path, JoinPath(folders.TotocalcioFolder, "Ruota.tcl.12"));
 
   const auto second = Exchange(request);
   ASSERT_TRUE(second);
@@ -205,29 +206,23 @@ TEST_F(FailureTest, MissingGameFolderGetsNoReplyAndNoLogLine) {
 }
 
 TEST_F(FailureTest, ControlBytesInNamesShowAsQuestionMarks) {
-  // U+2029, U+2028 and U+0085 end a line in a text view too: one "?" each.
+  // U+2029, U+2028 and U+0085 end a line in a text view too: one "?" each. (Bytes below 0x20,
+  // which no Windows name holds, are tested with the POSIX cases.)
   WriteSystem(1,
-              "a\nb\x7f\xE2\x80\xA9"
+              "a\x7f"
+              "b\xE2\x80\xA9"
               "c\xE2\x80\xA8"
               "d\xC2\x85"
               "e.tcl.5",
               "");
   const auto reply = Exchange({.Command = 520, .SubCommand = 1, .Payload = {0, 0, 0, 5}});
   ASSERT_TRUE(reply);
-  EXPECT_EQ(Bodies(), (Strings{"Richiesta informazioni a?b??c?d?e.tcl.5", "Informazioni inviate"}));
+  EXPECT_EQ(Bodies(), (Strings{"Richiesta informazioni a?b?c?d?e.tcl.5", "Informazioni inviate"}));
   const auto deleted = Exchange(DeleteRequest(1, 5));
   ASSERT_TRUE(deleted);
   ASSERT_EQ(log.Lines.size(), 4u);
   EXPECT_EQ(Bodies()[2],
-            "Richiesta cancellazione " + folders.TotocalcioFolder + "/a?b??c?d?e.tcl.5");
-}
-
-TEST_F(FailureTest, TimeStampIsTheLongTimeOfTheCurrentLocale) {
-  // The tests run in the "C" locale, whose long time format is HH:MM:SS.
-  Exchange(ListRequest(1, 1, 1));
-  ASSERT_FALSE(log.Lines.empty());
-  static const std::regex shape(R"(.* \[\d\d:\d\d:\d\d\]$)");
-  for (const std::string& line : log.Lines) EXPECT_TRUE(std::regex_match(line, shape)) << line;
+            "Richiesta cancellazione " + JoinPath(folders.TotocalcioFolder, "a?b?c?d?e.tcl.5"));
 }
 
 }  // namespace

@@ -22,6 +22,7 @@
 #include "endpoint/UDPServer.h"
 #include "handlers/ActivityLog.h"
 #include "handlers/Handlers.h"
+#include "platform/Paths.h"
 
 namespace varo::test {
 
@@ -99,13 +100,16 @@ class InProcessServer : public ::testing::Test {
     return Unanswered(BuildRequest(fields));
   }
 
-  // Writes a system file into a game's folder and returns its full path.
+  // Writes a system file into a game's folder and returns its full path, as the server builds it.
   std::string WriteSystem(std::uint8_t gameKind, const std::string& name,
                           const std::string& bytes) {
     const std::string folder = gameKind == 1 ? folders.TotocalcioFolder : folders.TotogolFolder;
-    const std::filesystem::path relative =
-        std::filesystem::relative(folder + "/" + name, documents.Path());
-    return documents.WriteFile(relative.string(), bytes).string();
+    const std::string path = JoinPath(folder, name);
+    // The program's paths are UTF-8; std::filesystem reads a plain string in the ANSI code page
+    // on Windows.
+    std::filesystem::create_directories(std::u8string(folder.begin(), folder.end()));
+    WriteBytes(std::u8string(path.begin(), path.end()), bytes);
+    return path;
   }
 
   // The log lines so far without their time stamps.
