@@ -1,15 +1,9 @@
 // Windows: a console control handler sets a flag that the program's loop looks at.
 #include "platform/StopRequests.h"
 
-#ifndef NOMINMAX
-#define NOMINMAX
-#endif
-#ifndef WIN32_LEAN_AND_MEAN
-#define WIN32_LEAN_AND_MEAN
-#endif
-#include <windows.h>
-
 #include <atomic>
+
+#include "platform/win32/Windows.h"
 
 namespace varo {
 
