@@ -220,7 +220,8 @@ void TFormPrincipale::Append(const std::string& line) {
   pendingLines_.append(QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size())));
   // Lines that the view would drop at once are never laid out.
   if (pendingLines_.size() > LogLinesKept) pendingLines_.removeFirst();
-  if (!logFlush_.isActive()) logFlush_.start();
+  // Hidden, nobody reads the view: the lines wait for the window to be shown.
+  if (isVisible() && !logFlush_.isActive()) logFlush_.start();
   text.push_back('\n');
   std::fwrite(text.data(), 1, text.size(), stdout);
   std::fflush(stdout);

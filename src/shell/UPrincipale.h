@@ -50,7 +50,7 @@ class TFormPrincipale : public QMainWindow, public ActivityLog {
   void Portadiuscita1Click();
 
   // Writes a line to standard output at once and queues it for MemoLog, which takes queued lines
-  // in one batch a moment later, or at once when the window is shown.
+  // in one batch a moment later while the window is visible, or at once when it is shown.
   void Append(const std::string& line) override;
   // Moves every queued line into MemoLog now.
   void FlushLog();
