@@ -66,6 +66,14 @@ void Stop(std::unique_ptr<ChildProcess>& child) {
   child.reset();
 }
 
+// Ends the children it names, in that order, when the test ends however it ends.
+struct StopAll {
+  std::vector<std::unique_ptr<ChildProcess>*> children;
+  ~StopAll() {
+    for (auto* child : children) Stop(*child);
+  }
+};
+
 // Starts Xvfb, which picks a free display itself and writes its number to standard output;
 // returns the display's name, or "" when none came within ten seconds.
 std::string StartXvfb(const std::string& xvfb, const Environment& env,
@@ -88,12 +96,7 @@ TEST(ShellDesktop, AStopSignalEndsTheProgramWhileTheStartUpMessageIsOpen) {
   auto env = ProgramEnvironment(dir.Path());
   std::unique_ptr<ChildProcess> xserver;
   std::unique_ptr<ChildProcess> program;
-  struct Cleanup {
-    std::vector<std::unique_ptr<ChildProcess>*> children;
-    ~Cleanup() {
-      for (auto* child : children) Stop(*child);
-    }
-  } cleanup{{&program, &xserver}};
+  const StopAll cleanup{{&program, &xserver}};
   env["DISPLAY"] = StartXvfb(xvfb, env, dir.Path(), xserver);
   ASSERT_NE(env["DISPLAY"], "") << xserver->StandardError();
 
@@ -125,12 +128,7 @@ TEST(ShellDesktop, TheTrayIconShowsTheWindowAndClosingItEndsTheProgram) {
   std::unique_ptr<ChildProcess> manager;
   std::unique_ptr<ChildProcess> panel;
   std::unique_ptr<ChildProcess> program;
-  struct Cleanup {
-    std::vector<std::unique_ptr<ChildProcess>*> children;
-    ~Cleanup() {
-      for (auto* child : children) Stop(*child);
-    }
-  } cleanup{{&program, &panel, &manager, &xserver}};
+  const StopAll cleanup{{&program, &panel, &manager, &xserver}};
 
   const std::string display = StartXvfb(xvfb, env, dir.Path(), xserver);
   ASSERT_FALSE(display.empty()) << xserver->StandardError();
