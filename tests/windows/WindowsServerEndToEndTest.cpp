@@ -177,27 +177,27 @@ TEST(WindowsServerEndToEnd, AnswersTheLinuxClientByteForByteAsTheLinuxServerDoes
 
   // Windows: Documents made a folder of its own (a fresh prefix links it to HOME), the settings
   // file in the roaming application data.
-  Server windows;
-  windows.Home = prefix.UserFolder();
-  fs::remove(windows.Home / "Documents");
-  fs::create_directories(windows.Home / "Documents");
-  WriteSystems(windows.Home);
-  test::WritePorts(windows.Home / "AppData" / "Roaming", windows.InPort, windows.OutPort);
+  Server onWindows;
+  onWindows.Home = prefix.UserFolder();
+  fs::remove(onWindows.Home / "Documents");
+  fs::create_directories(onWindows.Home / "Documents");
+  WriteSystems(onWindows.Home);
+  test::WritePorts(onWindows.Home / "AppData" / "Roaming", onWindows.InPort, onWindows.OutPort);
   // Linux: HOME, XDG_CONFIG_HOME and XDG_RUNTIME_DIR of its own.
-  Server linux;
+  Server onLinux;
   const Environment linuxEnv = test::ProgramEnvironment(root.Path() / "linux");
-  linux.Home = linuxEnv.at("HOME");
-  WriteSystems(linux.Home);
-  test::WritePorts(linuxEnv.at("XDG_CONFIG_HOME"), linux.InPort, linux.OutPort);
+  onLinux.Home = linuxEnv.at("HOME");
+  WriteSystems(onLinux.Home);
+  test::WritePorts(linuxEnv.at("XDG_CONFIG_HOME"), onLinux.InPort, onLinux.OutPort);
 
-  windows.Process = std::make_unique<ChildProcess>(
+  onWindows.Process = std::make_unique<ChildProcess>(
       std::vector<std::string>{prefix.Wine().string(), windowsServer}, prefix.Env(), prefix.Logs(),
       "windows");
-  linux.Process = std::make_unique<ChildProcess>(std::vector<std::string>{VARO_LINUX_SERVER_PATH},
-                                                 linuxEnv, prefix.Logs(), "linux");
+  onLinux.Process = std::make_unique<ChildProcess>(std::vector<std::string>{VARO_LINUX_SERVER_PATH},
+                                                   linuxEnv, prefix.Logs(), "linux");
 
   // Each says on standard error that it serves once its port is bound.
-  for (Server* server : {&windows, &linux}) {
+  for (Server* server : {&onWindows, &onLinux}) {
     const auto deadline = std::chrono::steady_clock::now() + 60s;
     while (server->Process->StandardError().find("serving ") == std::string::npos &&
            !server->Process->WaitEnded(0) && std::chrono::steady_clock::now() < deadline) {
@@ -210,8 +210,8 @@ TEST(WindowsServerEndToEnd, AnswersTheLinuxClientByteForByteAsTheLinuxServerDoes
   // Raw requests, each to both servers; the Linux server's reply is the one expected.
   {
     test::UdpPeer client;
-    test::UdpPeer windowsReplies(windows.OutPort);
-    test::UdpPeer linuxReplies(linux.OutPort);
+    test::UdpPeer windowsReplies(onWindows.OutPort);
+    test::UdpPeer linuxReplies(onLinux.OutPort);
     const auto exchange = [&](test::UdpPeer& replies, std::uint16_t inPort, const Bytes& request) {
       client.SendTo(inPort, request);
       return replies.Receive(10000ms);
@@ -231,15 +231,15 @@ TEST(WindowsServerEndToEnd, AnswersTheLinuxClientByteForByteAsTheLinuxServerDoes
         {"list of Totocalcio after it", Request(510, 1, {1, 0, 1, 0, 9}, 9)},
     };
     for (const auto& [what, datagram] : requests) {
-      const auto expected = exchange(linuxReplies, linux.InPort, datagram);
+      const auto expected = exchange(linuxReplies, onLinux.InPort, datagram);
       ASSERT_TRUE(expected) << "the Linux server did not answer the " << what;
       ASSERT_GT(expected->size(), 23u) << what;
-      const auto reply = exchange(windowsReplies, windows.InPort, datagram);
+      const auto reply = exchange(windowsReplies, onWindows.InPort, datagram);
       ASSERT_TRUE(reply) << "the Windows server did not answer the " << what;
       EXPECT_EQ(*reply, *expected) << what;
     }
-    EXPECT_FALSE(fs::exists(test::TotocalcioFolderIn(windows.Home) / "Alfa.tcl.7"));
-    EXPECT_FALSE(fs::exists(test::TotocalcioFolderIn(linux.Home) / "Alfa.tcl.7"));
+    EXPECT_FALSE(fs::exists(test::TotocalcioFolderIn(onWindows.Home) / "Alfa.tcl.7"));
+    EXPECT_FALSE(fs::exists(test::TotocalcioFolderIn(onLinux.Home) / "Alfa.tcl.7"));
   }
 
   // The client, as a user runs it, prints the same for both.
@@ -250,7 +250,7 @@ TEST(WindowsServerEndToEnd, AnswersTheLinuxClientByteForByteAsTheLinuxServerDoes
                                                   {"delete", "totogol", "4"}}) {
     std::string outputs[2];
     int index = 0;
-    for (const Server* server : {&linux, &windows}) {
+    for (const Server* server : {&onLinux, &onWindows}) {
       std::vector<std::string> command = {VARO_CLIENT_PATH,
                                           "--port",
                                           std::to_string(server->InPort),
@@ -268,20 +268,21 @@ TEST(WindowsServerEndToEnd, AnswersTheLinuxClientByteForByteAsTheLinuxServerDoes
     EXPECT_NE(outputs[0], "") << request[0];
     EXPECT_EQ(outputs[1], outputs[0]) << request[0];
   }
-  EXPECT_FALSE(fs::exists(test::TotogolFolderIn(windows.Home) / "via.gcl.4"));
+  EXPECT_FALSE(fs::exists(test::TotogolFolderIn(onWindows.Home) / "via.gcl.4"));
 
   // The same log lines, each server naming its own paths: below C:\users\NAME\Documents, joined
   // with "\" on Windows, where text lines end in CR LF.
-  const std::vector<std::string> linuxLog = LogBodies(linux.Process->StandardOutput(), "\n");
-  ASSERT_TRUE(windows.Process->WaitForOutputLines(linuxLog.size(), 10)) << linuxLog.size();
-  const std::vector<std::string> windowsLog = LogBodies(windows.Process->StandardOutput(), "\r\n");
+  const std::vector<std::string> linuxLog = LogBodies(onLinux.Process->StandardOutput(), "\n");
+  ASSERT_TRUE(onWindows.Process->WaitForOutputLines(linuxLog.size(), 10)) << linuxLog.size();
+  const std::vector<std::string> windowsLog =
+      LogBodies(onWindows.Process->StandardOutput(), "\r\n");
   ASSERT_EQ(windowsLog.size(), linuxLog.size());
   const std::string windowsArchive =
       "C:\\users\\" + prefix.UserName() + "\\Documents\\Quillmarch\\Quillmarch Varo Server\\";
   for (std::size_t i = 0; i < linuxLog.size(); ++i) {
     std::string expected = linuxLog[i];
     for (const char* game : {"Totocalcio", "Totogol"}) {
-      expected = Replaced(expected, (test::ArchiveBelow(linux.Home) / game).string() + "/",
+      expected = Replaced(expected, (test::ArchiveBelow(onLinux.Home) / game).string() + "/",
                           windowsArchive + game + "\\");
     }
     EXPECT_EQ(windowsLog[i], expected);
@@ -293,16 +294,16 @@ TEST(WindowsServerEndToEnd, AnswersTheLinuxClientByteForByteAsTheLinuxServerDoes
             0);
   {
     test::UdpPeer client;
-    test::UdpPeer replies(windows.OutPort);
-    client.SendTo(windows.InPort, Request(510, 1, {2, 0, 1, 0, 9}));
+    test::UdpPeer replies(onWindows.OutPort);
+    client.SendTo(onWindows.InPort, Request(510, 1, {2, 0, 1, 0, 9}));
     EXPECT_TRUE(replies.Receive(10000ms)) << "the first instance stopped serving";
   }
 
   // Ctrl+C (SIGINT, which Wine turns into the console's Ctrl+C event) ends it normally.
-  windows.Process->Signal(SIGINT);
-  EXPECT_EQ(windows.Process->WaitExit(20), 0);
-  linux.Process->Signal(SIGTERM);
-  EXPECT_EQ(linux.Process->WaitExit(10), 0);
+  onWindows.Process->Signal(SIGINT);
+  EXPECT_EQ(onWindows.Process->WaitExit(20), 0);
+  onLinux.Process->Signal(SIGTERM);
+  EXPECT_EQ(onLinux.Process->WaitExit(10), 0);
 }
 
 }  // namespace
