@@ -11,6 +11,7 @@
 #include "SystemFiles.h"
 #include "TempDir.h"
 #include "archive/ArchiveFolders.h"
+#include "platform/Paths.h"
 
 namespace varo::test {
 
@@ -39,7 +40,7 @@ class ArchiveFolderTest : public ::testing::Test {
     return "Quillmarch/Quillmarch Varo Server/Totocalcio/" + name;
   }
   std::string TotoPath(const std::string& name) const {
-    return folders_.TotocalcioFolder + "/" + name;
+    return JoinPath(folders_.TotocalcioFolder, name);
   }
 
   TempDir temp_;

@@ -4,6 +4,7 @@
 #include <unistd.h>
 
 #include <filesystem>
+#include <stdexcept>
 #include <system_error>
 
 #include <gmock/gmock.h>
@@ -14,6 +15,7 @@
 #include "archive/SystemListing.h"
 #include "archive/SystemLookup.h"
 #include "archive/SystemSummary.h"
+#include "archive/TicketColumns.h"
 #include "posix/ImmutableFlag.h"
 
 namespace varo {
@@ -43,6 +45,26 @@ TEST_F(ArchiveFolderTest, ListsOnlyRegularVisibleFilesOfTheGameInFoldedOrder) {
   EXPECT_EQ(listing.Folder, folders_.TotocalcioFolder);
   EXPECT_THAT(listing.Names,
               ElementsAre("a.b.tcl.7", "A.tcl.5", "b.TCL.5", "c.tcl.5", "Ruota.Tcl.x"));
+}
+
+// Names differing in case only are two files here, ordered by their raw bytes.
+TEST_F(ArchiveFolderTest, NamesDifferingInCaseOnlyListInRawByteOrder) {
+  Toto("b.tcl.1");
+  Toto("B.tcl.1");
+  Toto("a.tcl.1");
+  EXPECT_THAT(ListSystemFiles(folders_, 1).Names, ElementsAre("a.tcl.1", "B.tcl.1", "b.tcl.1"));
+}
+
+TEST(FileDateOf, RefusesAYearBeyondSixteenBits) {
+  // Year 70000 is about 2.15e12 seconds after 1970.
+  EXPECT_THROW(FileDateOf(static_cast<std::time_t>(2'150'000'000'000LL)), std::range_error);
+}
+
+TEST(ArchiveFolders, LieBelowTheDocumentsFolder) {
+  const ArchiveFolders folders = MakeArchiveFolders("/home/u/Documents");
+  EXPECT_EQ(folders.TotocalcioFolder,
+            "/home/u/Documents/Quillmarch/Quillmarch Varo Server/Totocalcio");
+  EXPECT_EQ(folders.TotogolFolder, "/home/u/Documents/Quillmarch/Quillmarch Varo Server/Totogol");
 }
 
 TEST_F(ArchiveFolderTest, FailedDeletionThrowsAndLeavesTheFileFound) {
@@ -75,6 +97,7 @@ TEST_F(ArchiveFolderTest, SymbolicLinkOrPipeInPlaceOfASystemFileIsNotRead) {
   ASSERT_EQ(mkfifo(TotoPath("pipe.tcl.3").c_str(), 0600), 0);
   SystemSummary summary{};
   EXPECT_THROW(GetInfoTotocalcio(TotoPath("link.tcl.2"), summary), std::system_error);
+  EXPECT_THROW(ReadTicketColumns(TotoPath("link.tcl.2"), 1), std::system_error);
   // A pipe must be refused, not waited on.
   EXPECT_THROW(GetInfoTotocalcio(TotoPath("pipe.tcl.3"), summary), std::system_error);
   EXPECT_THROW(GetInfoTotocalcio(TotoPath("missing.tcl.4"), summary), std::system_error);

@@ -226,7 +226,7 @@ TEST(SystemSummary, NameFieldIsTheConvertedFileName) {
   test::TempDir temp;
   const auto file = temp.WriteFile("pi\xC3\xB9.tcl.3", "");
   SystemSummary summary{};
-  GetInfoTotocalcio(file.string(), summary);
+  GetInfoTotocalcio(test::Utf8(file), summary);
   const std::vector<std::uint8_t> name(summary.Name, summary.Name + 20);
   EXPECT_THAT(name, ElementsAreArray(std::vector<std::uint8_t>{
                         0x70, 0x69, 0xF9, 0x2E, 0x74, 0x63, 0x6C, 0x2E, 0x33, 0x20,

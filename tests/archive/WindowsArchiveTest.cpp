@@ -59,6 +59,14 @@ class WindowsArchive : public ::testing::Test {
   std::string Found(std::int32_t code) const { return Code2Filename(folders, code, 1); }
 };
 
+TEST(WindowsArchiveFolders, LieBelowTheDocumentsFolder) {
+  const ArchiveFolders folders = MakeArchiveFolders("C:\\Users\\u\\Documents");
+  EXPECT_EQ(folders.TotocalcioFolder,
+            "C:\\Users\\u\\Documents\\Quillmarch\\Quillmarch Varo Server\\Totocalcio");
+  EXPECT_EQ(folders.TotogolFolder,
+            "C:\\Users\\u\\Documents\\Quillmarch\\Quillmarch Varo Server\\Totogol");
+}
+
 TEST_F(WindowsArchive, HiddenAndSystemFilesFoldersAndLinksAreNeitherListedNorFound) {
   const std::string plain = Write("plain.tcl.1");
   Write("hidden.tcl.2", FILE_ATTRIBUTE_HIDDEN);

@@ -23,6 +23,15 @@ namespace {
 using test::FileBytes;
 using test::TempDir;
 
+TEST(IniProfileWrite, ANewFileGetsLinuxLineEnds) {
+  TempDir dir;
+  const std::string fresh = (dir.Path() / "fresh.ini").string();
+  WritePrivateProfileString("Comunicazione", "OutPort", "-1", fresh);
+  EXPECT_EQ(FileBytes(fresh), "[Comunicazione]\nOutPort=-1\n");
+  WritePrivateProfileString("Comunicazione", "InPort", "7771", fresh);
+  EXPECT_EQ(FileBytes(fresh), "[Comunicazione]\nOutPort=-1\nInPort=7771\n");
+}
+
 TEST(IniProfileWrite, KeepsPermissionBitsAndWritesThroughALink) {
   TempDir dir;
   const auto target = dir.WriteFile("real/s.ini", "[Comunicazione]\nInPort=7770\n");

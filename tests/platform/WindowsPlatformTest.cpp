@@ -123,8 +123,9 @@ TEST(WindowsFiles, DatesAreLocalDatesOfAnyYearTheSystemCanExpress) {
   EXPECT_EQ(LocalDateOf(-11630174400).Year, 1601);
   EXPECT_EQ(LocalDateOf(32517979200).Year, 3000);
   EXPECT_EQ(LocalDateOf(32517979200).Day, 15);
-  // Before 1601 the system has no date at all.
+  // Before 1601 and after 30827 the system has no date at all.
   EXPECT_NE(ErrorOf([] { LocalDateOf(-11644473600 - 86400); }), 0);
+  EXPECT_NE(ErrorOf([] { LocalDateOf(2'150'000'000'000LL); }), 0);
 
   // A file's last-write time comes out as the same moment: 2006-06-15 12:00 UTC in 100 ns ticks
   // since 1601.

@@ -38,12 +38,17 @@ TempDir::~TempDir() {
 }
 
 std::filesystem::path TempDir::WriteFile(std::string_view relative, std::string_view bytes) const {
-  const std::filesystem::path file = path_ / relative;
+  const std::filesystem::path file = path_ / std::u8string(relative.begin(), relative.end());
   std::filesystem::create_directories(file.parent_path());
   std::ofstream out(file, std::ios::binary | std::ios::trunc);
   out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
   if (!out) throw std::runtime_error("cannot write " + file.string());
   return file;
+}
+
+std::string Utf8(const std::filesystem::path& path) {
+  const std::u8string text = path.u8string();
+  return std::string(text.begin(), text.end());
 }
 
 }  // namespace varo::test
