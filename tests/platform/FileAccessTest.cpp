@@ -10,6 +10,7 @@
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
+#include "ErrorOf.h"
 #include "TempDir.h"
 
 namespace varo {
@@ -17,14 +18,7 @@ namespace {
 
 using ::testing::UnorderedElementsAre;
 
-int ErrorOf(const std::function<void()>& action) {
-  try {
-    action();
-  } catch (const std::system_error& error) {
-    return error.code().value();
-  }
-  return 0;
-}
+using test::ErrorOf;
 
 TEST(ReadOnlyFile, ReadsAtAnOffsetAndStopsAtTheEnd) {
   test::TempDir temp;

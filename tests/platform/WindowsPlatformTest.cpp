@@ -11,6 +11,7 @@
 #include <string>
 #include <system_error>
 
+#include "ErrorOf.h"
 #include "TempDir.h"
 #include "platform/FileAccess.h"
 #include "platform/IniProfile.h"
@@ -22,15 +23,7 @@ namespace {
 
 using test::TempDir;
 
-// The Windows error a call failed with; 0 when it did not throw.
-int ErrorOf(const std::function<void()>& action) {
-  try {
-    action();
-  } catch (const std::system_error& error) {
-    return error.code().value();
-  }
-  return 0;
-}
+using test::ErrorOf;
 
 std::string BytesOf(const std::filesystem::path& path) {
   std::ifstream in(path, std::ios::binary);
