@@ -12,10 +12,6 @@ namespace {
 // The largest datagram the endpoint accepts; a longer one is detected and dropped.
 constexpr std::size_t ReceiveBufferSize = 8192;
 
-bool IsPort(std::int32_t port) {
-  return port >= 0 && port <= 65535;
-}
-
 }  // namespace
 
 UDPServer::UDPServer(MainThreadHandOver& handOver, ReadEvent onRead)
@@ -59,7 +55,7 @@ void UDPServer::Deactivate() {
 
 void UDPServer::SendReply(const ReceivedDatagram& request, std::int32_t outputPort,
                           std::span<const std::uint8_t> reply) {
-  if (!Active() || stopping_ || !IsPort(outputPort)) return;
+  if (!Active() || stopping_ || !IsPortNumber(outputPort)) return;
   // A reply that cannot be sent is dropped; the request has been served all the same.
   socket_.SendTo(request.SenderAddress, static_cast<std::uint16_t>(outputPort), reply);
 }

@@ -10,6 +10,11 @@
 
 namespace varo {
 
+// Whether a number is a UDP port: one outside 16 bits is refused, never cut to another port.
+inline bool IsPortNumber(std::int32_t port) {
+  return port >= 0 && port <= 65535;
+}
+
 // Why a port could not be bound.
 enum class BindFailure { InUse, NotPermitted, InvalidPort, Other };
 

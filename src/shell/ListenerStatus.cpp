@@ -9,20 +9,6 @@ namespace varo {
 
 namespace {
 
-ListenFailure FailureOf(BindFailure why) {
-  switch (why) {
-    case BindFailure::InUse:
-      return ListenFailure::InUse;
-    case BindFailure::NotPermitted:
-      return ListenFailure::NotPermitted;
-    case BindFailure::InvalidPort:
-      return ListenFailure::InvalidPort;
-    case BindFailure::Other:
-      break;
-  }
-  return ListenFailure::Other;
-}
-
 std::string FolderLine(const char* game, const std::string& folder) {
   std::error_code ignored;
   const bool present = std::filesystem::is_directory(folder, ignored);
@@ -32,30 +18,28 @@ std::string FolderLine(const char* game, const std::string& folder) {
 }  // namespace
 
 ListenerStatus ListeningOn(std::int32_t inputPort, std::int32_t outputPort) {
-  return ListenerStatus{inputPort, outputPort, ListenFailure::None, ""};
+  return ListenerStatus{inputPort, outputPort, std::nullopt, ""};
 }
 
 ListenerStatus NotListening(std::int32_t inputPort, std::int32_t outputPort,
                             const std::exception& error) {
-  ListenerStatus status{inputPort, outputPort, ListenFailure::Other, error.what()};
-  if (const auto* bind = dynamic_cast<const BindError*>(&error))
-    status.Failure = FailureOf(bind->Why());
+  ListenerStatus status{inputPort, outputPort, BindFailure::Other, error.what()};
+  if (const auto* bind = dynamic_cast<const BindError*>(&error)) status.Failure = bind->Why();
   return status;
 }
 
 std::string StatusLine(const ListenerStatus& status) {
   const std::string in = std::to_string(status.InputPort);
   const std::string replies = "; risposte alla porta " + std::to_string(status.OutputPort);
-  switch (status.Failure) {
-    case ListenFailure::None:
-      return "In ascolto sulla porta " + in + replies;
-    case ListenFailure::InUse:
+  if (status.Listening()) return "In ascolto sulla porta " + in + replies;
+  switch (*status.Failure) {
+    case BindFailure::InUse:
       return "Non in ascolto: porta " + in + " in uso" + replies;
-    case ListenFailure::NotPermitted:
+    case BindFailure::NotPermitted:
       return "Non in ascolto: porta " + in + " non permessa" + replies;
-    case ListenFailure::InvalidPort:
+    case BindFailure::InvalidPort:
       return "Non in ascolto: porta " + in + " non valida" + replies;
-    case ListenFailure::Other:
+    case BindFailure::Other:
       break;
   }
   return "Non in ascolto sulla porta " + in + ": " + status.FailureText + replies;
@@ -64,16 +48,15 @@ std::string StatusLine(const ListenerStatus& status) {
 std::string StatusReport(const ListenerStatus& status) {
   const std::string in = "input port " + std::to_string(status.InputPort);
   const std::string replies = "replies to output port " + std::to_string(status.OutputPort);
-  switch (status.Failure) {
-    case ListenFailure::None:
-      return "listening on " + in + ", " + replies;
-    case ListenFailure::InUse:
+  if (status.Listening()) return "listening on " + in + ", " + replies;
+  switch (*status.Failure) {
+    case BindFailure::InUse:
       return "not listening: " + in + " is in use by another program (" + replies + ")";
-    case ListenFailure::NotPermitted:
+    case BindFailure::NotPermitted:
       return "not listening: " + in + " may not be used by this user (" + replies + ")";
-    case ListenFailure::InvalidPort:
+    case BindFailure::InvalidPort:
       return "not listening: " + in + " is not a port number from 0 to 65535 (" + replies + ")";
-    case ListenFailure::Other:
+    case BindFailure::Other:
       break;
   }
   return "not listening on " + in + ": " + status.FailureText + " (" + replies + ")";

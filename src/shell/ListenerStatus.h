@@ -4,22 +4,22 @@
 
 #include <cstdint>
 #include <exception>
+#include <optional>
 #include <string>
 #include <vector>
 
 #include "archive/ArchiveFolders.h"
+#include "platform/DatagramSocket.h"
 
 namespace varo {
-
-enum class ListenFailure { None, InUse, NotPermitted, InvalidPort, Other };
 
 struct ListenerStatus {
   std::int32_t InputPort = 0;
   std::int32_t OutputPort = 0;
-  ListenFailure Failure = ListenFailure::None;
-  std::string FailureText;  // the error's own words, for ListenFailure::Other
+  std::optional<BindFailure> Failure;  // nothing while listening
+  std::string FailureText;             // the error's own words, for BindFailure::Other
 
-  bool Listening() const { return Failure == ListenFailure::None; }
+  bool Listening() const { return !Failure.has_value(); }
 };
 
 // The status of an endpoint that listens.

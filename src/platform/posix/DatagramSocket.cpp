@@ -27,8 +27,7 @@ DatagramSocket::~DatagramSocket() {
 
 std::optional<BindFailure> DatagramSocket::Open(std::int32_t port) {
   Close();
-  // A port outside 16 bits is refused, never cut to a port that happens to be free.
-  if (port < 0 || port > 65535) return BindFailure::InvalidPort;
+  if (!IsPortNumber(port)) return BindFailure::InvalidPort;
   const int fd = socket(AF_INET, SOCK_DGRAM | SOCK_CLOEXEC, 0);
   if (fd < 0) return BindFailure::Other;
   sockaddr_in address{};

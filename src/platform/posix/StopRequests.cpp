@@ -1,36 +1,34 @@
-// Linux: SIGINT and SIGTERM set a flag that the program's loop looks at.
+// Linux: SIGINT and SIGTERM, caught on the same pipe the desktop program watches.
 #include "platform/StopRequests.h"
 
-#include <csignal>
+#include <atomic>
+#include <system_error>
+
+#include "platform/Signals.h"
 
 namespace varo {
 
 namespace {
 
-volatile std::sig_atomic_t requested = 0;
-
-void Request(int) {
-  requested = 1;
-}
+int stopPipe = -1;
+std::atomic<bool> requested{false};
 
 }  // namespace
 
 void WatchStopRequests() {
-  static const bool installed = [] {
-    struct sigaction action {};
-    action.sa_handler = Request;
-    sigemptyset(&action.sa_mask);
-    sigaction(SIGINT, &action, nullptr);
-    sigaction(SIGTERM, &action, nullptr);
-    // A closed standard output then fails writes instead of ending the program unasked.
-    std::signal(SIGPIPE, SIG_IGN);
-    return true;
-  }();
-  (void)installed;
+  if (stopPipe >= 0) return;
+  try {
+    stopPipe = InstallStopSignalPipe();
+  } catch (const std::system_error&) {
+    // Without the pipe the signals keep their default action: they still end the program.
+  }
+  // A closed standard output then fails writes instead of ending the program unasked.
+  IgnoreBrokenPipe();
 }
 
 bool StopRequested() {
-  return requested != 0;
+  if (!requested && stopPipe >= 0 && TakeStopSignal(stopPipe) != 0) requested = true;
+  return requested;
 }
 
 void StopCompleted() {}

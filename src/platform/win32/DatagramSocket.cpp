@@ -67,8 +67,7 @@ DatagramSocket::~DatagramSocket() {
 
 std::optional<BindFailure> DatagramSocket::Open(std::int32_t port) {
   Close();
-  // A port outside 16 bits is refused, never cut to a port that happens to be free.
-  if (port < 0 || port > 65535) return BindFailure::InvalidPort;
+  if (!IsPortNumber(port)) return BindFailure::InvalidPort;
   if (!WinsockStarted()) return BindFailure::Other;
   auto handles = std::make_unique<Handles>();
   // Not inherited: a child process must not keep the port.
