@@ -11,7 +11,7 @@
 
 #include "SystemFiles.h"
 #include "TempDir.h"
-#include "shell/UPrincipale.h"
+#include "shell/qt/UPrincipale.h"
 #include "shell/UserDialogs.h"
 
 namespace varo::test {
@@ -20,20 +20,20 @@ namespace {
 // Answers the port dialogs from a script and keeps every message.
 class ScriptedDialogs : public UserDialogs {
  public:
-  std::optional<QString> AskText(QWidget*, const QString&, const QString&,
-                                 const QString& prefilled) override {
+  std::optional<std::string> AskText(const std::string&, const std::string&,
+                                     const std::string& prefilled) override {
     shown.push_back(prefilled);
     if (answers.empty()) return std::nullopt;
-    const QString answer = answers.front();
+    const std::string answer = answers.front();
     answers.pop_front();
     return answer;
   }
-  void ShowMessage(QWidget*, const QString&, const QString& text) override {
+  void ShowMessage(const std::string&, const std::string& text) override {
     messages.push_back(text);
   }
-  std::deque<QString> answers;
-  std::vector<QString> shown;
-  std::vector<QString> messages;
+  std::deque<std::string> answers;
+  std::vector<std::string> shown;
+  std::vector<std::string> messages;
 };
 
 TEST(WindowSettings, ASettingsFolderThatIsAFileRunsOnDefaultsAndEverySaveReportsIt) {
@@ -53,24 +53,24 @@ TEST(WindowSettings, ASettingsFolderThatIsAFileRunsOnDefaultsAndEverySaveReports
   // 7770 may be taken on a shared machine; then start-up reports that, which is not this test's.
   const std::size_t atStart = dialogs.messages.size();
   EXPECT_EQ(window.OutputPort(), 7000);
-  EXPECT_EQ(window.UDPServer->InputPort(), 7770);
-  const bool active = window.UDPServer->Active();
+  EXPECT_EQ(window.Server().Endpoint().InputPort(), 7770);
+  const bool active = window.Server().Endpoint().Active();
 
-  dialogs.answers.push_back(QStringLiteral("7001"));
+  dialogs.answers.push_back(std::string("7001"));
   window.Portadiuscita1Click();
   ASSERT_EQ(dialogs.messages.size(), atStart + 1);
-  EXPECT_EQ(dialogs.messages.back(), QStringLiteral("Il numero della porta non valido"));
-  EXPECT_EQ(dialogs.shown.back(), QStringLiteral("7000"));
+  EXPECT_EQ(dialogs.messages.back(), std::string("Il numero della porta non valido"));
+  EXPECT_EQ(dialogs.shown.back(), std::string("7000"));
   EXPECT_EQ(window.OutputPort(), 7000);
 
-  dialogs.answers.push_back(QStringLiteral("7771"));
+  dialogs.answers.push_back(std::string("7771"));
   window.Portainingresso1Click();
   ASSERT_EQ(dialogs.messages.size(), atStart + 2);
-  EXPECT_EQ(dialogs.messages.back(), QStringLiteral("Il numero della porta non valido"));
-  EXPECT_EQ(dialogs.shown.back(), QStringLiteral("7770"));
+  EXPECT_EQ(dialogs.messages.back(), std::string("Il numero della porta non valido"));
+  EXPECT_EQ(dialogs.shown.back(), std::string("7770"));
   // The write failed first, so the endpoint was not touched.
-  EXPECT_EQ(window.UDPServer->InputPort(), 7770);
-  EXPECT_EQ(window.UDPServer->Active(), active);
+  EXPECT_EQ(window.Server().Endpoint().InputPort(), 7770);
+  EXPECT_EQ(window.Server().Endpoint().Active(), active);
   EXPECT_EQ(FileBytes(folder), "not a folder");
   window.close();
 }

@@ -28,8 +28,8 @@
 #include "ShellTestSupport.h"
 #include "SystemFiles.h"
 #include "TempDir.h"
-#include "shell/UPrincipale.h"
-#include "shell/UserDialogs.h"
+#include "shell/qt/UPrincipale.h"
+#include "shell/qt/QtUserDialogs.h"
 
 namespace varo::test {
 namespace {
@@ -38,30 +38,30 @@ using std::chrono::milliseconds;
 
 const QString PortMessage = QStringLiteral("Il numero della porta non valido");
 // The title rule applied by hand to this test program's name.
-const QString OwnTitle = QStringLiteral("shell_window_tests");
+const std::string OwnTitle = "shell_window_tests";
 
 class ScriptedDialogs : public UserDialogs {
  public:
   struct Asked {
-    QString Caption, Prompt, Prefilled;
+    std::string Caption, Prompt, Prefilled;
   };
   struct Message {
-    QString Caption, Text;
+    std::string Caption, Text;
   };
 
-  std::optional<QString> AskText(QWidget*, const QString& caption, const QString& prompt,
-                                 const QString& prefilled) override {
+  std::optional<std::string> AskText(const std::string& caption, const std::string& prompt,
+                                     const std::string& prefilled) override {
     asked.push_back({caption, prompt, prefilled});
     if (answers.empty()) return std::nullopt;
-    std::optional<QString> answer = answers.front();
+    std::optional<std::string> answer = answers.front();
     answers.pop_front();
     return answer;
   }
-  void ShowMessage(QWidget*, const QString& caption, const QString& text) override {
+  void ShowMessage(const std::string& caption, const std::string& text) override {
     messages.push_back({caption, text});
   }
 
-  std::deque<std::optional<QString>> answers;  // nothing stands for Cancel
+  std::deque<std::optional<std::string>> answers;  // nothing stands for Cancel
   std::vector<Asked> asked;
   std::vector<Message> messages;
 };
@@ -171,7 +171,7 @@ TEST_F(ShellWindow, ATakenInputPortAtStartIsReportedAndStartUpGoesOn) {
   EXPECT_EQ(dialogs_.messages[0].Caption, OwnTitle);
   EXPECT_EQ(dialogs_.messages[0].Text,
             "Could not bind socket. Address and port are already in use.");
-  EXPECT_FALSE(window.UDPServer->Active());
+  EXPECT_FALSE(window.Server().Endpoint().Active());
   EXPECT_NE(window.TrayIcon, nullptr);
   EXPECT_EQ(window.windowTitle(), "Quillmarch Varo Server 1.15");
   EXPECT_EQ(window.StatusLabel->text().toStdString(),
@@ -179,160 +179,32 @@ TEST_F(ShellWindow, ATakenInputPortAtStartIsReportedAndStartUpGoesOn) {
                 " in uso; risposte alla porta " + std::to_string(replies_.Port()));
 }
 
-TEST_F(ShellWindow, ConfirmingAnInputPortStoresItAndMovesTheEndpoint) {
-  const std::uint16_t oldPort = FreeUdpPort();
-  const auto settings = WritePorts(config_, oldPort, replies_.Port());
-  TFormPrincipale window(dialogs_);
-  ASSERT_TRUE(Serves(oldPort, replies_));
-
-  const std::uint16_t newPort = FreeUdpPort();
-  dialogs_.answers.push_back(" " + QString::number(newPort));  // a blank in front is accepted
-  window.Portainingresso1Click();
-
-  ASSERT_EQ(dialogs_.asked.size(), 1u);
-  EXPECT_EQ(dialogs_.asked[0].Caption, "Impostazione della porta");
-  EXPECT_EQ(dialogs_.asked[0].Prompt, "Numero della porta d'ingresso");
-  EXPECT_EQ(dialogs_.asked[0].Prefilled, QString::number(oldPort));
-  EXPECT_TRUE(dialogs_.messages.empty());
-  EXPECT_EQ(FileBytes(settings), "[Comunicazione]\nInPort=" + std::to_string(newPort) +
-                                     "\nOutPort=" + std::to_string(replies_.Port()) + "\n");
-  EXPECT_TRUE(Serves(newPort, replies_));
-  EXPECT_FALSE(Serves(oldPort, replies_, 0.5));
-}
-
-TEST_F(ShellWindow, CancellingWritesTheShownValueBackAndPutsItInForce) {
-  const std::uint16_t inPort = FreeUdpPort();
-  UdpPeer laterReplies;
-  const auto settings = WritePorts(config_, inPort, replies_.Port());
-  TFormPrincipale window(dialogs_);
-  ASSERT_TRUE(Serves(inPort, replies_));
-
-  // The file was edited while the program runs; the dialog shows and, cancelled, applies it.
-  std::ofstream(settings, std::ios::trunc)
-      << "[Comunicazione]\nInPort=" << inPort << "\nOutPort=" << laterReplies.Port() << "\n";
-  const std::string edited = FileBytes(settings);
-  window.Portadiuscita1Click();  // no answer scripted: cancelled
-  ASSERT_EQ(dialogs_.asked.size(), 1u);
-  EXPECT_EQ(dialogs_.asked[0].Prompt, "Numero della porta d'uscita");
-  EXPECT_EQ(dialogs_.asked[0].Prefilled, QString::number(laterReplies.Port()));
-  EXPECT_EQ(window.OutputPort(), laterReplies.Port());
-  EXPECT_EQ(FileBytes(settings), edited);
-  EXPECT_TRUE(Serves(inPort, laterReplies));
-  EXPECT_FALSE(Receive(replies_, 0.3).has_value());
-
-  // Cancelling the input-port dialog restarts the endpoint on the stored port.
-  window.Portainingresso1Click();
-  EXPECT_TRUE(dialogs_.messages.empty());
-  EXPECT_TRUE(window.UDPServer->Active());
-  EXPECT_TRUE(Serves(inPort, laterReplies));
-}
-
-TEST_F(ShellWindow, AnOutputPortChangeIsUsedByTheNextReply) {
-  const std::uint16_t inPort = FreeUdpPort();
-  const auto settings = WritePorts(config_, inPort, replies_.Port());
-  TFormPrincipale window(dialogs_);
-  ASSERT_TRUE(Serves(inPort, replies_));
-
-  UdpPeer newReplies;
-  dialogs_.answers.push_back(QString::number(newReplies.Port()));
-  window.Portadiuscita1Click();
-  EXPECT_TRUE(dialogs_.messages.empty());
-  EXPECT_TRUE(Serves(inPort, newReplies));
-  EXPECT_FALSE(Receive(replies_, 0.3).has_value());
-  EXPECT_TRUE(window.StatusLabel->text().endsWith(
-      QStringLiteral("; risposte alla porta %1").arg(newReplies.Port())));
-  EXPECT_EQ(FileBytes(settings), "[Comunicazione]\nInPort=" + std::to_string(inPort) +
-                                     "\nOutPort=" + std::to_string(newReplies.Port()) + "\n");
-
-  // Every hexadecimal prefix of the integer rule: 1E63 is 7779.
-  for (const char* entry : {"$1E63", "0x1E63", "x1E63"}) {
-    dialogs_.answers.push_back(QString::fromLatin1(entry));
-    window.Portadiuscita1Click();
-    EXPECT_EQ(window.OutputPort(), 7779) << entry;
-  }
-  EXPECT_NE(FileBytes(settings).find("\nOutPort=7779\n"), std::string::npos);
-  EXPECT_TRUE(dialogs_.messages.empty());
-}
-
-TEST_F(ShellWindow, AnInvalidEntryShowsTheMessageAndChangesNothing) {
-  const std::uint16_t inPort = FreeUdpPort();
-  const auto settings = WritePorts(config_, inPort, replies_.Port());
-  TFormPrincipale window(dialogs_);
-  const std::string before = FileBytes(settings);
-
-  const std::vector<QString> entries = {QString::number(inPort) + " ", "abc", "", "2147483648"};
-  for (const QString& entry : entries) {
-    dialogs_.answers.push_back(entry);
-    window.Portainingresso1Click();
-    dialogs_.answers.push_back(entry);
-    window.Portadiuscita1Click();
-  }
-  ASSERT_EQ(dialogs_.messages.size(), 2 * entries.size());
-  for (const auto& message : dialogs_.messages) {
-    EXPECT_EQ(message.Caption, OwnTitle);
-    EXPECT_EQ(message.Text, PortMessage);
-  }
-  EXPECT_EQ(FileBytes(settings), before);
-  EXPECT_EQ(window.OutputPort(), replies_.Port());
-  EXPECT_TRUE(Serves(inPort, replies_));
-}
-
-TEST_F(ShellWindow, AnInputPortThatCannotBeBoundIsStoredAndLeavesTheEndpointInactive) {
-  const std::uint16_t inPort = FreeUdpPort();
-  const auto settings = WritePorts(config_, inPort, replies_.Port());
-  TFormPrincipale window(dialogs_);
-  ASSERT_TRUE(Serves(inPort, replies_));
-
-  UdpPeer holder;
-  dialogs_.answers.push_back(QString::number(holder.Port()));
-  window.Portainingresso1Click();
-  ASSERT_EQ(dialogs_.messages.size(), 1u);
-  EXPECT_EQ(dialogs_.messages[0].Text, PortMessage);
-  EXPECT_FALSE(window.UDPServer->Active());
-  EXPECT_EQ(window.StatusLabel->text().toStdString(),
-            "Non in ascolto: porta " + std::to_string(holder.Port()) +
-                " in uso; risposte alla porta " + std::to_string(replies_.Port()));
-  EXPECT_NE(FileBytes(settings).find("InPort=" + std::to_string(holder.Port()) + "\n"),
-            std::string::npos);
-  EXPECT_FALSE(Serves(inPort, replies_, 0.5));
-
-  // Outside 0 to 65535: stored as typed, never cut to 16 bits.
-  dialogs_.answers.push_back("70000");
-  window.Portainingresso1Click();
-  ASSERT_EQ(dialogs_.messages.size(), 2u);
-  EXPECT_FALSE(window.UDPServer->Active());
-  EXPECT_NE(FileBytes(settings).find("InPort=70000\n"), std::string::npos);
-  EXPECT_TRUE(window.StatusLabel->text().startsWith("Non in ascolto: porta 70000 non valida"));
-
-  // A later dialog with a free port brings the endpoint back.
-  dialogs_.answers.push_back(QString::number(inPort));
-  window.Portainingresso1Click();
-  EXPECT_EQ(dialogs_.messages.size(), 2u);
-  EXPECT_TRUE(Serves(inPort, replies_));
-  EXPECT_TRUE(window.StatusLabel->text().startsWith(
-      QStringLiteral("In ascolto sulla porta %1;").arg(inPort)));
-}
-
-TEST_F(ShellWindow, AListenerThatCannotStartAtAPortChangeShowsTheMessageAndGoesOn) {
+TEST_F(ShellWindow, TheMenuItemsOpenThePortDialogsAndTheStatusLineFollows) {
   const std::uint16_t inPort = FreeUdpPort();
   WritePorts(config_, inPort, replies_.Port());
   TFormPrincipale window(dialogs_);
-  window.UDPServer->SetListenerStarter([](std::function<void()>) -> std::thread {
-    throw std::system_error(std::make_error_code(std::errc::resource_unavailable_try_again));
-  });
-  const std::uint16_t newPort = FreeUdpPort();
-  dialogs_.answers.push_back(QString::number(newPort));
-  window.Portainingresso1Click();
-  ASSERT_EQ(dialogs_.messages.size(), 1u);
-  EXPECT_EQ(dialogs_.messages[0].Text, PortMessage);
-  EXPECT_FALSE(window.UDPServer->Active());
-  { UdpPeer portLetGo(newPort, "0.0.0.0"); }
+  ASSERT_TRUE(Serves(inPort, replies_));
 
-  window.UDPServer->SetListenerStarter(
-      [](std::function<void()> body) { return std::thread(body); });
-  dialogs_.answers.push_back(QString::number(newPort));
-  window.Portainingresso1Click();
-  EXPECT_TRUE(Serves(newPort, replies_));
+  const std::uint16_t newPort = FreeUdpPort();
+  UdpPeer newReplies;
+  dialogs_.answers.push_back(std::to_string(newPort));
+  window.Portainingresso1->trigger();
+  dialogs_.answers.push_back(std::to_string(newReplies.Port()));
+  window.Portadiuscita1->trigger();
+  ASSERT_EQ(dialogs_.asked.size(), 2u);
+  EXPECT_EQ(dialogs_.asked[0].Prompt, "Numero della porta d'ingresso");
+  EXPECT_EQ(dialogs_.asked[1].Prompt, "Numero della porta d'uscita");
+  EXPECT_EQ(window.StatusLabel->text().toStdString(),
+            "In ascolto sulla porta " + std::to_string(newPort) + "; risposte alla porta " +
+                std::to_string(newReplies.Port()));
+  EXPECT_TRUE(Serves(newPort, newReplies));
+
+  // A bad entry's message is captioned with the program's title.
+  dialogs_.answers.push_back("abc");
+  window.Portadiuscita1->trigger();
+  ASSERT_EQ(dialogs_.messages.size(), 1u);
+  EXPECT_EQ(dialogs_.messages[0].Caption, OwnTitle);
+  EXPECT_EQ(QString::fromStdString(dialogs_.messages[0].Text), PortMessage);
 }
 
 TEST(ShellDialogs, ThePortDialogFitsItsTextsAndMessagesCarryTheWarningIcon) {
@@ -354,40 +226,6 @@ TEST(ShellDialogs, ThePortDialogFitsItsTextsAndMessagesCarryTheWarningIcon) {
   const auto box = MakeMessageBox(nullptr, QStringLiteral("t"), PortMessage);
   EXPECT_EQ(box->icon(), QMessageBox::Warning);
   EXPECT_EQ(box->text(), PortMessage);
-}
-
-TEST_F(ShellWindow, DialogsShowTheDefaultsWhenTheFileIsGoneAndCreateIt) {
-  const std::uint16_t inPort = FreeUdpPort();
-  const auto settings = WritePorts(config_, inPort, replies_.Port());
-  TFormPrincipale window(dialogs_);
-  std::filesystem::remove(settings);
-
-  dialogs_.answers.push_back(QString::number(inPort));  // not the default: 7770 may be taken
-  window.Portainingresso1Click();
-  window.Portadiuscita1Click();  // cancelled: the default shown is stored and put in force
-  ASSERT_EQ(dialogs_.asked.size(), 2u);
-  EXPECT_EQ(dialogs_.asked[0].Prefilled, "7770");
-  EXPECT_EQ(dialogs_.asked[1].Prefilled, "7000");
-  EXPECT_EQ(FileBytes(settings),
-            "[Comunicazione]\nInPort=" + std::to_string(inPort) + "\nOutPort=7000\n");
-  EXPECT_EQ(window.OutputPort(), 7000);
-}
-
-TEST_F(ShellWindow, ASettingsFileThatCannotBeWrittenShowsTheMessageAndTouchesNothing) {
-  const std::uint16_t inPort = FreeUdpPort();
-  WritePorts(config_, inPort, replies_.Port());
-  TFormPrincipale window(dialogs_);
-  // The settings folder replaced by a plain file: the settings can be neither read nor written.
-  std::filesystem::remove_all(config_ / "Quillmarch");
-  std::ofstream(config_ / "Quillmarch") << "x";
-
-  UdpPeer other;
-  dialogs_.answers.push_back(QString::number(other.Port()));
-  window.Portadiuscita1Click();
-  ASSERT_EQ(dialogs_.messages.size(), 1u);
-  EXPECT_EQ(dialogs_.messages[0].Text, PortMessage);
-  EXPECT_EQ(window.OutputPort(), replies_.Port());
-  EXPECT_TRUE(Serves(inPort, replies_));
 }
 
 TEST_F(ShellWindow, LogLinesGoToTheViewAndToStandardOutput) {

@@ -1,4 +1,4 @@
-#include "shell/ShellPaths.h"
+#include "shell/qt/ShellPaths.h"
 
 #include <QCoreApplication>
 #include <QFile>

@@ -1,4 +1,4 @@
-#include "shell/QtHandOver.h"
+#include "shell/qt/QtHandOver.h"
 
 #include <QCoreApplication>
 #include <QEvent>

@@ -1,4 +1,4 @@
-#include "shell/DisplayPlatform.h"
+#include "shell/qt/DisplayPlatform.h"
 
 #include <cstdlib>
 #include <string>

@@ -10,12 +10,12 @@
 #include "platform/InstanceLock.h"
 #include "platform/Signals.h"
 #include "platform/StandardStreams.h"
-#include "shell/ApplicationIcon.h"
-#include "shell/DisplayPlatform.h"
-#include "shell/ShellPaths.h"
-#include "shell/UPrincipale.h"
-#include "shell/UserDialogs.h"
-#include "shell/VaroApplication.h"
+#include "shell/qt/ApplicationIcon.h"
+#include "shell/qt/DisplayPlatform.h"
+#include "shell/qt/ShellPaths.h"
+#include "shell/qt/UPrincipale.h"
+#include "shell/qt/QtUserDialogs.h"
+#include "shell/qt/VaroApplication.h"
 
 namespace {
 
@@ -110,18 +110,22 @@ int main(int argc, char** argv) {
   try {
     window = std::make_unique<varo::TFormPrincipale>(dialogs);
   } catch (const std::exception& error) {
-    varo::ReportUnhandledError(dialogs, QString::fromLocal8Bit(error.what()));
+    varo::ReportUnhandledError(dialogs, error.what());
     return 1;
   }
+  // Dialogs from the menu stand over the window.
+  dialogs.SetParent(window.get());
 
   // Headless nobody can choose another port, and a server that listens on nothing while it looks
   // alive would mislead whoever started it.
-  if (varo::IsOffscreen() && !window->UDPServer->Active()) {
+  if (varo::IsOffscreen() && !window->Server().Endpoint().Active()) {
     std::fprintf(stderr,
                  "quillmarch-varo-server: ends, since without a display no other input "
                  "port can be chosen: %s\n",
                  varo::StatusReport(window->Status()).c_str());
+    window->Server().Stop();
     lock.Release();
+    dialogs.SetParent(nullptr);
     window.reset();
     return 1;
   }
@@ -133,8 +137,9 @@ int main(int argc, char** argv) {
   }
 
   // The port is free before the lock goes, so a new instance started at once can bind it.
-  window->UDPServer->Deactivate();
+  window->Server().Stop();
   lock.Release();
+  dialogs.SetParent(nullptr);
   window.reset();
   return 0;
 }

@@ -1,8 +1,8 @@
-#include "shell/VaroApplication.h"
+#include "shell/qt/VaroApplication.h"
 
 #include <exception>
 
-#include "shell/ShellPaths.h"
+#include "shell/qt/ShellPaths.h"
 
 namespace varo {
 
@@ -13,15 +13,15 @@ bool VaroApplication::notify(QObject* receiver, QEvent* event) {
   try {
     return QApplication::notify(receiver, event);
   } catch (const std::exception& error) {
-    ReportUnhandledError(dialogs_, QString::fromLocal8Bit(error.what()));
+    ReportUnhandledError(dialogs_, error.what());
   } catch (...) {
-    ReportUnhandledError(dialogs_, QStringLiteral("Errore sconosciuto"));
+    ReportUnhandledError(dialogs_, "Errore sconosciuto");
   }
   return false;
 }
 
-void ReportUnhandledError(UserDialogs& dialogs, const QString& text) {
-  dialogs.ShowMessage(nullptr, QString::fromStdString(CurrentProgramTitle()), text);
+void ReportUnhandledError(UserDialogs& dialogs, const std::string& text) {
+  dialogs.ShowMessage(CurrentProgramTitle(), text);
 }
 
 }  // namespace varo

@@ -2,6 +2,7 @@
 #pragma once
 
 #include <QApplication>
+#include <string>
 
 #include "shell/UserDialogs.h"
 
@@ -19,6 +20,6 @@ class VaroApplication : public QApplication {
 };
 
 // Shows an error that escaped start-up or the event loop (message box and standard error).
-void ReportUnhandledError(UserDialogs& dialogs, const QString& text);
+void ReportUnhandledError(UserDialogs& dialogs, const std::string& text);
 
 }  // namespace varo

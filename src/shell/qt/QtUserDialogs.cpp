@@ -1,4 +1,4 @@
-#include "shell/UserDialogs.h"
+#include "shell/qt/QtUserDialogs.h"
 
 #include <QFontMetrics>
 #include <QGuiApplication>
@@ -10,11 +10,12 @@
 #include <algorithm>
 #include <cstdio>
 
+#include "shell/DesktopTexts.h"
+
 namespace varo {
 
 namespace {
 
-constexpr int EntryMaxLength = 255;
 // Room a title bar takes beside its caption: the icon and the buttons.
 constexpr int TitleBarAllowance = 140;
 
@@ -45,10 +46,10 @@ std::unique_ptr<QInputDialog> MakeEntryDialog(QWidget* parent, const QString& ca
   dialog->setWindowTitle(caption);
   dialog->setLabelText(prompt);
   dialog->setTextValue(prefilled);
-  dialog->setOkButtonText(QStringLiteral("OK"));
-  dialog->setCancelButtonText(QStringLiteral("Cancel"));
+  dialog->setOkButtonText(QString::fromUtf8(texts::OkButton));
+  dialog->setCancelButtonText(QString::fromUtf8(texts::CancelButton));
   if (auto* entry = dialog->findChild<QLineEdit*>()) {
-    entry->setMaxLength(EntryMaxLength);
+    entry->setMaxLength(texts::EntryMaxLength);
     entry->selectAll();
     // The dialog's layout sizes it to its contents: a wide entry makes room for the prompt on one
     // line and for the caption beside the title bar's buttons.
@@ -65,22 +66,27 @@ std::unique_ptr<QMessageBox> MakeMessageBox(QWidget* parent, const QString& capt
                                        parent);
 }
 
-std::optional<QString> QtUserDialogs::AskText(QWidget* parent, const QString& caption,
-                                              const QString& prompt, const QString& prefilled) {
+std::optional<std::string> QtUserDialogs::AskText(const std::string& caption,
+                                                  const std::string& prompt,
+                                                  const std::string& prefilled) {
+  const QString qCaption = QString::fromStdString(caption);
+  const QString qPrompt = QString::fromStdString(prompt);
   if (IsOffscreen()) {
-    WriteToStandardError(caption, prompt);
+    WriteToStandardError(qCaption, qPrompt);
     return std::nullopt;
   }
-  const auto dialog = MakeEntryDialog(parent, caption, prompt, prefilled);
+  const auto dialog = MakeEntryDialog(parent_, qCaption, qPrompt, QString::fromStdString(prefilled));
   CentreOnScreen(*dialog);
   if (dialog->exec() != QDialog::Accepted) return std::nullopt;
-  return dialog->textValue();
+  return dialog->textValue().toStdString();
 }
 
-void QtUserDialogs::ShowMessage(QWidget* parent, const QString& caption, const QString& text) {
-  WriteToStandardError(caption, text);
+void QtUserDialogs::ShowMessage(const std::string& caption, const std::string& text) {
+  const QString qCaption = QString::fromStdString(caption);
+  const QString qText = QString::fromStdString(text);
+  WriteToStandardError(qCaption, qText);
   if (IsOffscreen()) return;
-  const auto box = MakeMessageBox(parent, caption, text);
+  const auto box = MakeMessageBox(parent_, qCaption, qText);
   CentreOnScreen(*box);
   box->exec();
 }

@@ -1,4 +1,4 @@
-#include "shell/ApplicationIcon.h"
+#include "shell/qt/ApplicationIcon.h"
 
 // The resource lives in a static library, so it must be registered by hand.
 static void RegisterShellResources() {

@@ -1,0 +1,84 @@
+// What the desktop program does, whatever toolkit shows it: start-up, the two port dialogs, the
+// status line and the endpoint's end. The window owns one, gives it its hand-over, its log and its
+// dialogs, and keeps only widgets and events.
+#pragma once
+
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <string>
+
+#include "archive/ArchiveFolders.h"
+#include "endpoint/MainThreadHandOver.h"
+#include "endpoint/RequestDispatch.h"
+#include "endpoint/RequestState.h"
+#include "endpoint/UDPServer.h"
+#include "handlers/ActivityLog.h"
+#include "shell/ListenerStatus.h"
+#include "shell/UserDialogs.h"
+
+namespace varo {
+
+// Where the program finds its files, and the title its messages carry.
+struct DesktopPlaces {
+  std::string DocumentsFolder;  // the archive lies below it
+  std::string SettingsFile;
+  std::string ProgramTitle;  // the title rule applied to the program's own name
+};
+
+class DesktopServer {
+ public:
+  // Runs requests through handOver on the toolkit's main thread; handlers log to log; dialogs ask
+  // and tell the user; showStatus puts a new status line on the window. Nothing is served before
+  // Start.
+  DesktopServer(MainThreadHandOver& handOver, ActivityLog& log, UserDialogs& dialogs,
+                DesktopPlaces places, std::function<void(const std::string&)> showStatus);
+  // Stops the endpoint before what it serves with goes.
+  ~DesktopServer();
+  DesktopServer(const DesktopServer&) = delete;
+  DesktopServer& operator=(const DesktopServer&) = delete;
+
+  // The start-up steps: archive folders, both ports from the settings file, the endpoint on the
+  // input port, the status line and the start report on standard error. A port that cannot be
+  // bound is shown to the user and start-up goes on, so another one can be chosen.
+  void Start();
+  // The input-port dialog: stores the port and restarts the endpoint on it.
+  void AskInputPort();
+  // The output-port dialog: stores the port and sends later replies to it.
+  void AskOutputPort();
+  // The program is ending: a dialog that returns from now on changes nothing.
+  void BeginClosing() { closing_ = true; }
+  // Stops the endpoint; its input port is free when this returns.
+  void Stop();
+
+  // Whether the endpoint listens, on which ports, and why not.
+  const ListenerStatus& Status() const { return status_; }
+  // The output port every reply goes to.
+  std::int32_t OutputPort() const { return state_.OutputPort; }
+  const ArchiveFolders& Folders() const { return folders_; }
+  UDPServer& Endpoint() { return *endpoint_; }
+  // Shows a message captioned with the program's title.
+  void ShowError(const std::string& text);
+
+ private:
+  void PortDialog(const char* key, std::int32_t defaultValue, const char* prompt,
+                  const std::function<void(std::int32_t)>& putInForce);
+  // Puts the status on the status line; ReportStatus also tells standard error.
+  void ShowStatus(const ListenerStatus& status);
+  void ReportStatus(const ListenerStatus& status);
+
+  ActivityLog& log_;
+  UserDialogs& dialogs_;
+  const DesktopPlaces places_;
+  const std::function<void(const std::string&)> showStatus_;
+  ListenerStatus status_;
+  RequestState state_;
+  ArchiveFolders folders_;
+  HandlerTable handlers_;
+  bool closing_ = false;
+  // Declared after what it serves with (request state, handlers), so it is stopped before they go,
+  // also when the constructor fails half-way.
+  std::unique_ptr<UDPServer> endpoint_;
+};
+
+}  // namespace varo

@@ -1,0 +1,21 @@
+// The desktop program's own words, the same in every toolkit.
+#pragma once
+
+namespace varo::texts {
+
+inline constexpr const char* ProductName = "Quillmarch Varo Server";
+// The window's caption once start-up has run.
+inline constexpr const char* Caption = "Quillmarch Varo Server " VARO_VERSION;
+inline constexpr const char* SettingsMenu = "Impostazioni";
+inline constexpr const char* InputPortItem = "Porta d'ingresso";
+inline constexpr const char* OutputPortItem = "Porta d'uscita";
+inline constexpr const char* PortDialogCaption = "Impostazione della porta";
+inline constexpr const char* InputPortPrompt = "Numero della porta d'ingresso";
+inline constexpr const char* OutputPortPrompt = "Numero della porta d'uscita";
+inline constexpr const char* InvalidPort = "Il numero della porta non valido";
+inline constexpr const char* OkButton = "OK";
+inline constexpr const char* CancelButton = "Cancel";
+// The port dialog's entry takes at most this many characters.
+inline constexpr int EntryMaxLength = 255;
+
+}  // namespace varo::texts

@@ -1,0 +1,140 @@
+#include "shell/qt/UPrincipale.h"
+
+#include <QAction>
+#include <QCloseEvent>
+#include <QCoreApplication>
+#include <QGuiApplication>
+#include <QLabel>
+#include <QMenu>
+#include <QMenuBar>
+#include <QPlainTextEdit>
+#include <QScreen>
+#include <QShowEvent>
+#include <QStatusBar>
+#include <QStyle>
+#include "shell/DesktopTexts.h"
+#include "shell/qt/ApplicationIcon.h"
+#include "shell/qt/ShellPaths.h"
+
+namespace varo {
+
+namespace {
+
+constexpr int ClientWidth = 549;
+constexpr int ClientHeight = 302;
+
+QString Text(const char* utf8) {
+  return QString::fromUtf8(utf8);
+}
+
+// The settings file, the archive and the message title as the desktop's standard locations give them.
+DesktopPlaces QtPlaces() {
+  return DesktopPlaces{DocumentsFolderPath(), SettingsFilePath(), CurrentProgramTitle()};
+}
+
+}  // namespace
+
+TFormPrincipale::TFormPrincipale(UserDialogs& dialogs) {
+  setWindowTitle(Text(texts::ProductName));
+  setWindowIcon(ApplicationIcon());
+
+  MainMenu1 = menuBar();
+  Porta = MainMenu1->addMenu(Text(texts::SettingsMenu));
+  Portainingresso1 = Porta->addAction(Text(texts::InputPortItem));
+  Portadiuscita1 = Porta->addAction(Text(texts::OutputPortItem));
+  connect(Portainingresso1, &QAction::triggered, this, [this] { Portainingresso1Click(); });
+  connect(Portadiuscita1, &QAction::triggered, this, [this] { Portadiuscita1Click(); });
+
+  MemoLog = new QPlainTextEdit(this);
+  MemoLog->setReadOnly(true);
+  MemoLog->setLineWrapMode(QPlainTextEdit::WidgetWidth);
+  MemoLog->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+  MemoLog->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+  MemoLog->setMaximumBlockCount(static_cast<int>(LogLinesKept));
+  setCentralWidget(MemoLog);
+  logFlush_.setSingleShot(true);
+  logFlush_.setInterval(LogFlushMilliseconds);
+  connect(&logFlush_, &QTimer::timeout, this, [this] { FlushLog(); });
+  // One line below the log says whether requests can reach the server at all.
+  StatusLabel = new QLabel(this);
+  statusBar()->addWidget(StatusLabel, 1);
+  statusBar()->setSizeGripEnabled(false);
+  resize(ClientWidth,
+         ClientHeight + MainMenu1->sizeHint().height() + statusBar()->sizeHint().height());
+
+  server_ = std::make_unique<DesktopServer>(
+      handOver_, *this, dialogs, QtPlaces(),
+      [this](const std::string& line) { StatusLabel->setText(QString::fromStdString(line)); });
+  FormCreate();
+}
+
+TFormPrincipale::~TFormPrincipale() {
+  // Stopped before the hand-over and the log it serves with go away.
+  server_->Stop();
+}
+
+void TFormPrincipale::FormCreate() {
+  server_->Start();
+
+  TrayIcon = new QSystemTrayIcon(ApplicationIcon(), this);
+  TrayIcon->setToolTip(Text(texts::ProductName));
+  connect(TrayIcon, &QSystemTrayIcon::activated, this,
+          [this](QSystemTrayIcon::ActivationReason reason) { TrayEvent(reason); });
+  // Nobody sees a notification area without a display; asking for one only brings warnings.
+  if (!IsOffscreen()) TrayIcon->show();
+
+  setWindowTitle(Text(texts::Caption));
+}
+
+void TFormPrincipale::TrayEvent(QSystemTrayIcon::ActivationReason reason) {
+  if (reason == QSystemTrayIcon::DoubleClick) Present();
+}
+
+void TFormPrincipale::Present() {
+  if (!shownOnce_) {
+    shownOnce_ = true;
+    if (const QScreen* screen = QGuiApplication::primaryScreen()) {
+      setGeometry(QStyle::alignedRect(Qt::LeftToRight, Qt::AlignCenter, size(),
+                                      screen->availableGeometry()));
+    }
+  }
+  if (isMinimized()) {
+    showNormal();
+  } else {
+    show();
+  }
+  raise();
+  activateWindow();
+}
+
+void TFormPrincipale::showEvent(QShowEvent* event) {
+  FlushLog();
+  QMainWindow::showEvent(event);
+}
+
+void TFormPrincipale::closeEvent(QCloseEvent* event) {
+  FormClose(event);
+  QMainWindow::closeEvent(event);
+}
+
+void TFormPrincipale::FormClose(QCloseEvent* /*event*/) {
+  server_->BeginClosing();
+  if (TrayIcon != nullptr) TrayIcon->hide();
+  QCoreApplication::quit();
+}
+
+void TFormPrincipale::Append(const std::string& line) {
+  log_.Add(line);
+  // Hidden, nobody reads the view: the lines wait for the window to be shown.
+  if (isVisible() && !logFlush_.isActive()) logFlush_.start();
+}
+
+void TFormPrincipale::FlushLog() {
+  logFlush_.stop();
+  if (log_.Empty()) return;
+  const LogBatch batch = log_.Take("\n");
+  // The view drops its oldest lines itself, past LogLinesKept.
+  MemoLog->appendPlainText(QString::fromUtf8(batch.Text.data(), static_cast<qsizetype>(batch.Text.size())));
+}
+
+}  // namespace varo

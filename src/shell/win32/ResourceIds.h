@@ -1,0 +1,5 @@
+// Numbers of the program's resources, shared by the resource script and the code.
+#pragma once
+
+// The program's icon: the .exe's own, the window's and the tray's.
+#define VARO_ICON_ID 1

@@ -1,0 +1,354 @@
+// What the desktop program does whatever toolkit shows it: start-up, the port dialogs' outcomes,
+// the status line and the log's way to the view, driven without any window.
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <cstdio>
+#include <deque>
+#include <filesystem>
+#include <fstream>
+#include <functional>
+#include <system_error>
+#include <thread>
+#include <vector>
+
+#include "ProgramFiles.h"
+#include "ShellTestSupport.h"
+#include "SystemFiles.h"
+#include "TempDir.h"
+#include "endpoint/LoopHandOver.h"
+#include "shell/DesktopServer.h"
+#include "shell/LogQueue.h"
+
+namespace varo::test {
+namespace {
+
+using std::chrono::milliseconds;
+
+const std::string PortMessage = "Il numero della porta non valido";
+const std::string Title = "Varo Title";
+
+class ScriptedDialogs : public UserDialogs {
+ public:
+  struct Asked {
+    std::string Caption, Prompt, Prefilled;
+  };
+  struct Message {
+    std::string Caption, Text;
+  };
+
+  std::optional<std::string> AskText(const std::string& caption, const std::string& prompt,
+                                     const std::string& prefilled) override {
+    asked.push_back({caption, prompt, prefilled});
+    if (answers.empty()) return std::nullopt;
+    std::optional<std::string> answer = answers.front();
+    answers.pop_front();
+    if (closeWhileOpen) server->BeginClosing();
+    return answer;
+  }
+  void ShowMessage(const std::string& caption, const std::string& text) override {
+    messages.push_back({caption, text});
+  }
+
+  std::deque<std::optional<std::string>> answers;  // nothing stands for Cancel
+  std::vector<Asked> asked;
+  std::vector<Message> messages;
+  bool closeWhileOpen = false;
+  DesktopServer* server = nullptr;
+};
+
+class RecordingLog : public ActivityLog {
+ public:
+  void Append(const std::string& line) override { lines.push_back(line); }
+  void Notice(const std::string& line) override { notices.push_back(line); }
+  std::vector<std::string> lines, notices;
+};
+
+class DesktopServerTest : public ::testing::Test {
+ protected:
+  // A server on the given ports, started; its archive below home, its settings below config.
+  DesktopServer& Started(int inPort, int outPort) {
+    settings_ = WritePorts(dir_.Path() / "config", inPort, outPort);
+    return Started();
+  }
+  DesktopServer& Started() {
+    const DesktopPlaces places{(dir_.Path() / "home" / "Documents").string(),
+                               SettingsFileBelow(dir_.Path() / "config").string(), Title};
+    server_ = std::make_unique<DesktopServer>(
+        handOver_, log_, dialogs_, places,
+        [this](const std::string& line) { statusLines_.push_back(line); });
+    dialogs_.server = server_.get();
+    server_->Start();
+    return *server_;
+  }
+
+  // Waits for a reply while this thread serves the endpoint's hand-overs.
+  std::optional<Bytes> Receive(UdpPeer& peer, double seconds) {
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::duration<double>(seconds);
+    while (std::chrono::steady_clock::now() < deadline) {
+      handOver_.ServeFor(milliseconds(5));
+      if (auto reply = peer.Receive(milliseconds(5))) return reply;
+    }
+    return std::nullopt;
+  }
+
+  // Whether a request to port is answered at replies within the time.
+  bool Serves(std::uint16_t port, UdpPeer& replies, double seconds = 5.0) {
+    client_.SendTo(port, UnknownPairRequest());
+    const auto reply = Receive(replies, seconds);
+    return reply.has_value() && *reply == UnknownPairReply();
+  }
+
+  std::string Status() const { return statusLines_.empty() ? "" : statusLines_.back(); }
+
+  TempDir dir_;
+  std::filesystem::path settings_;
+  UdpPeer client_;
+  UdpPeer replies_;
+  ScriptedDialogs dialogs_;
+  RecordingLog log_;
+  std::vector<std::string> statusLines_;
+  LoopHandOver handOver_;
+  std::unique_ptr<DesktopServer> server_;
+};
+
+TEST_F(DesktopServerTest, StartsOnTheStoredPortsAndReportsWhereItServesFrom) {
+  const std::uint16_t inPort = FreeUdpPort();
+  MakeEmptyArchive(dir_.Path() / "home");
+  DesktopServer& server = Started(inPort, replies_.Port());
+  EXPECT_TRUE(dialogs_.messages.empty());
+  const std::string replies = "; risposte alla porta " + std::to_string(replies_.Port());
+  EXPECT_EQ(Status(), "In ascolto sulla porta " + std::to_string(inPort) + replies);
+  const auto totocalcio = ArchiveBelow(dir_.Path() / "home") / "Totocalcio";
+  EXPECT_EQ(server.Folders().TotocalcioFolder, totocalcio.string());
+  ASSERT_EQ(log_.notices.size(), 4u);
+  EXPECT_EQ(log_.notices[0], "Quillmarch Varo Server 1.15");
+  EXPECT_EQ(log_.notices[2], "Totocalcio systems: " + totocalcio.string());
+  EXPECT_TRUE(Serves(inPort, replies_));
+
+  // Requests reach the handlers, which log.
+  client_.SendTo(inPort, TotocalcioListRequest());
+  EXPECT_EQ(Receive(replies_, 5.0), EmptyTotocalcioListReply());
+  ASSERT_EQ(log_.lines.size(), 2u);
+  EXPECT_TRUE(log_.lines[0].starts_with("Richiesta lista Totocalcio [")) << log_.lines[0];
+}
+
+TEST_F(DesktopServerTest, ATakenInputPortAtStartIsShownAndStartUpGoesOn) {
+  UdpPeer holder;
+  DesktopServer& server = Started(holder.Port(), replies_.Port());
+  ASSERT_EQ(dialogs_.messages.size(), 1u);
+  EXPECT_EQ(dialogs_.messages[0].Caption, Title);
+  EXPECT_EQ(dialogs_.messages[0].Text,
+            "Could not bind socket. Address and port are already in use.");
+  EXPECT_FALSE(server.Endpoint().Active());
+  EXPECT_EQ(Status(), "Non in ascolto: porta " + std::to_string(holder.Port()) +
+                          " in uso; risposte alla porta " + std::to_string(replies_.Port()));
+  ASSERT_EQ(log_.notices.size(), 4u);
+  EXPECT_TRUE(log_.notices[1].starts_with("not listening: input port ")) << log_.notices[1];
+}
+
+TEST_F(DesktopServerTest, ConfirmingAnInputPortStoresItAndMovesTheEndpoint) {
+  const std::uint16_t oldPort = FreeUdpPort();
+  DesktopServer& server = Started(oldPort, replies_.Port());
+  ASSERT_TRUE(Serves(oldPort, replies_));
+
+  const std::uint16_t newPort = FreeUdpPort();
+  dialogs_.answers.push_back(" " + std::to_string(newPort));  // a blank in front is accepted
+  server.AskInputPort();
+
+  ASSERT_EQ(dialogs_.asked.size(), 1u);
+  EXPECT_EQ(dialogs_.asked[0].Caption, "Impostazione della porta");
+  EXPECT_EQ(dialogs_.asked[0].Prompt, "Numero della porta d'ingresso");
+  EXPECT_EQ(dialogs_.asked[0].Prefilled, std::to_string(oldPort));
+  EXPECT_TRUE(dialogs_.messages.empty());
+  EXPECT_EQ(FileBytes(settings_), "[Comunicazione]\nInPort=" + std::to_string(newPort) +
+                                      "\nOutPort=" + std::to_string(replies_.Port()) + "\n");
+  EXPECT_TRUE(Serves(newPort, replies_));
+  EXPECT_FALSE(Serves(oldPort, replies_, 0.5));
+  EXPECT_EQ(log_.notices.back(), "listening on input port " + std::to_string(newPort) +
+                                     ", replies to output port " +
+                                     std::to_string(replies_.Port()));
+}
+
+TEST_F(DesktopServerTest, CancellingWritesTheShownValueBackAndPutsItInForce) {
+  const std::uint16_t inPort = FreeUdpPort();
+  UdpPeer laterReplies;
+  DesktopServer& server = Started(inPort, replies_.Port());
+  ASSERT_TRUE(Serves(inPort, replies_));
+
+  // The file was edited while the program runs; the dialog shows and, cancelled, applies it.
+  std::ofstream(settings_, std::ios::trunc)
+      << "[Comunicazione]\nInPort=" << inPort << "\nOutPort=" << laterReplies.Port() << "\n";
+  const std::string edited = FileBytes(settings_);
+  server.AskOutputPort();  // no answer scripted: cancelled
+  ASSERT_EQ(dialogs_.asked.size(), 1u);
+  EXPECT_EQ(dialogs_.asked[0].Prompt, "Numero della porta d'uscita");
+  EXPECT_EQ(dialogs_.asked[0].Prefilled, std::to_string(laterReplies.Port()));
+  EXPECT_EQ(server.OutputPort(), laterReplies.Port());
+  EXPECT_TRUE(Status().ends_with("; risposte alla porta " + std::to_string(laterReplies.Port())));
+  EXPECT_EQ(FileBytes(settings_), edited);
+  EXPECT_TRUE(Serves(inPort, laterReplies));
+  EXPECT_FALSE(Receive(replies_, 0.3).has_value());
+
+  // Cancelling the input-port dialog restarts the endpoint on the stored port.
+  server.AskInputPort();
+  EXPECT_TRUE(dialogs_.messages.empty());
+  EXPECT_TRUE(server.Endpoint().Active());
+  EXPECT_TRUE(Serves(inPort, laterReplies));
+
+  // Every hexadecimal prefix of the integer rule: 1E63 is 7779.
+  for (const char* entry : {"$1E63", "0x1E63", "x1E63"}) {
+    dialogs_.answers.push_back(entry);
+    server.AskOutputPort();
+    EXPECT_EQ(server.OutputPort(), 7779) << entry;
+  }
+  EXPECT_NE(FileBytes(settings_).find("\nOutPort=7779\n"), std::string::npos);
+  EXPECT_TRUE(dialogs_.messages.empty());
+}
+
+TEST_F(DesktopServerTest, ABadEntryShowsTheMessageAndChangesNothing) {
+  const std::uint16_t inPort = FreeUdpPort();
+  DesktopServer& server = Started(inPort, replies_.Port());
+  const std::string before = FileBytes(settings_);
+
+  const std::vector<std::string> entries = {std::to_string(inPort) + " ", "abc", "", "2147483648"};
+  for (const std::string& entry : entries) {
+    dialogs_.answers.push_back(entry);
+    server.AskInputPort();
+    dialogs_.answers.push_back(entry);
+    server.AskOutputPort();
+  }
+  ASSERT_EQ(dialogs_.messages.size(), 2 * entries.size());
+  for (const auto& message : dialogs_.messages) {
+    EXPECT_EQ(message.Caption, Title);
+    EXPECT_EQ(message.Text, PortMessage);
+  }
+  EXPECT_EQ(FileBytes(settings_), before);
+  EXPECT_EQ(server.OutputPort(), replies_.Port());
+  EXPECT_TRUE(Serves(inPort, replies_));
+
+  // The settings folder replaced by a plain file: the port can be neither read nor stored.
+  std::filesystem::remove_all(dir_.Path() / "config" / "Quillmarch");
+  std::ofstream(dir_.Path() / "config" / "Quillmarch") << "x";
+  UdpPeer other;
+  dialogs_.answers.push_back(std::to_string(other.Port()));
+  server.AskOutputPort();
+  EXPECT_EQ(dialogs_.messages.back().Text, PortMessage);
+  EXPECT_EQ(server.OutputPort(), replies_.Port());
+}
+
+TEST_F(DesktopServerTest, AnInputPortThatCannotBeBoundIsStoredAndLeavesTheEndpointInactive) {
+  const std::uint16_t inPort = FreeUdpPort();
+  DesktopServer& server = Started(inPort, replies_.Port());
+  ASSERT_TRUE(Serves(inPort, replies_));
+
+  UdpPeer holder;
+  dialogs_.answers.push_back(std::to_string(holder.Port()));
+  server.AskInputPort();
+  ASSERT_EQ(dialogs_.messages.size(), 1u);
+  EXPECT_EQ(dialogs_.messages[0].Text, PortMessage);
+  EXPECT_FALSE(server.Endpoint().Active());
+  EXPECT_EQ(Status(), "Non in ascolto: porta " + std::to_string(holder.Port()) +
+                          " in uso; risposte alla porta " + std::to_string(replies_.Port()));
+  EXPECT_NE(FileBytes(settings_).find("InPort=" + std::to_string(holder.Port()) + "\n"),
+            std::string::npos);
+  EXPECT_FALSE(Serves(inPort, replies_, 0.5));
+
+  // Outside 0 to 65535: stored as typed, never cut to 16 bits.
+  dialogs_.answers.push_back("70000");
+  server.AskInputPort();
+  ASSERT_EQ(dialogs_.messages.size(), 2u);
+  EXPECT_FALSE(server.Endpoint().Active());
+  EXPECT_NE(FileBytes(settings_).find("InPort=70000\n"), std::string::npos);
+  EXPECT_TRUE(Status().starts_with("Non in ascolto: porta 70000 non valida")) << Status();
+
+  // A listener thread that cannot start: the same message, still inactive, the port let go.
+  const std::uint16_t newPort = FreeUdpPort();
+  server.Endpoint().SetListenerStarter([](std::function<void()>) -> std::thread {
+    throw std::system_error(std::make_error_code(std::errc::resource_unavailable_try_again));
+  });
+  dialogs_.answers.push_back(std::to_string(newPort));
+  server.AskInputPort();
+  ASSERT_EQ(dialogs_.messages.size(), 3u);
+  EXPECT_EQ(dialogs_.messages[2].Text, PortMessage);
+  EXPECT_FALSE(server.Endpoint().Active());
+  { UdpPeer portLetGo(newPort, "0.0.0.0"); }
+
+  // A later dialog with a free port brings the endpoint back.
+  server.Endpoint().SetListenerStarter(
+      [](std::function<void()> body) { return std::thread(body); });
+  dialogs_.answers.push_back(std::to_string(inPort));
+  server.AskInputPort();
+  EXPECT_EQ(dialogs_.messages.size(), 3u);
+  EXPECT_TRUE(Serves(inPort, replies_));
+  EXPECT_TRUE(Status().starts_with("In ascolto sulla porta " + std::to_string(inPort) + ";"));
+}
+
+TEST_F(DesktopServerTest, DialogsShowTheDefaultsWhenTheFileIsGoneAndADialogCutShortChangesNothing) {
+  const std::uint16_t inPort = FreeUdpPort();
+  DesktopServer& server = Started(inPort, replies_.Port());
+  std::filesystem::remove(settings_);
+
+  dialogs_.answers.push_back(std::to_string(inPort));  // not the default: 7770 may be taken
+  server.AskInputPort();
+  server.AskOutputPort();  // cancelled: the default shown is stored and put in force
+  ASSERT_EQ(dialogs_.asked.size(), 2u);
+  EXPECT_EQ(dialogs_.asked[0].Prefilled, "7770");
+  EXPECT_EQ(dialogs_.asked[1].Prefilled, "7000");
+  EXPECT_EQ(FileBytes(settings_),
+            "[Comunicazione]\nInPort=" + std::to_string(inPort) + "\nOutPort=7000\n");
+  EXPECT_EQ(server.OutputPort(), 7000);
+
+  // The program ends while the dialog is open: what it returns is neither stored nor applied.
+  const std::string before = FileBytes(settings_);
+  dialogs_.closeWhileOpen = true;
+  dialogs_.answers.push_back("abc");
+  server.AskOutputPort();
+  dialogs_.answers.push_back(std::to_string(replies_.Port()));
+  server.AskOutputPort();
+  EXPECT_TRUE(dialogs_.messages.empty());
+  EXPECT_EQ(FileBytes(settings_), before);
+  EXPECT_EQ(server.OutputPort(), 7000);
+}
+
+TEST(LogQueue, EveryLineGoesOutAtOnceAndTheViewGetsTheLatestTenThousandInBatches) {
+  TempDir dir;
+  const auto written = dir.Path() / "out";
+  std::FILE* file = std::fopen(written.string().c_str(), "wb");
+  ASSERT_NE(file, nullptr);
+  LogQueue queue(file);
+  std::vector<LogBatch> batches;
+  EXPECT_TRUE(queue.Add("Richiesta 1 [12:00:00]"));
+  EXPECT_FALSE(queue.Add("a\nforged line"));
+  batches.push_back(queue.Take("\r\n"));
+  // U+2029, U+2028 and U+0085 break a line in a text view as surely as a line feed does.
+  EXPECT_TRUE(queue.Add("b\xE2\x80\xA9" "forged\xE2\x80\xA8" "line\xC2\x85" "too"));
+  batches.push_back(queue.Take("\n"));
+  for (int i = 1; i <= 10003; ++i) queue.Add("R" + std::to_string(i));
+  batches.push_back(queue.Take("\n"));
+  queue.Add("last");
+  batches.push_back(queue.Take("\n"));
+  std::fclose(file);
+  const std::string out = FileBytes(written);
+  EXPECT_TRUE(out.starts_with("Richiesta 1 [12:00:00]\na?forged line\nb?forged?line?too\nR1\n"));
+  EXPECT_TRUE(out.ends_with("\nR10003\nlast\n"));
+  EXPECT_EQ(std::count(out.begin(), out.end(), '\n'), 10007);
+
+  EXPECT_EQ(batches[0].Text, "Richiesta 1 [12:00:00]\r\na?forged line");
+  EXPECT_EQ(batches[0].Lines, 2u);
+  EXPECT_FALSE(batches[0].AfterEarlierLines);
+  EXPECT_EQ(batches[0].OldestToDrop, 0u);
+  EXPECT_EQ(batches[1].Text, "b?forged?line?too");
+  EXPECT_TRUE(batches[1].AfterEarlierLines);
+  // A flood queues only what the view would keep; the view then drops all 3 of its own lines.
+  EXPECT_EQ(batches[2].Lines, 10000u);
+  EXPECT_TRUE(batches[2].Text.starts_with("R4\nR5\n"));
+  EXPECT_TRUE(batches[2].Text.ends_with("\nR10003"));
+  EXPECT_EQ(batches[2].OldestToDrop, 3u);
+  EXPECT_EQ(batches[3].OldestToDrop, 1u);
+  EXPECT_TRUE(queue.Empty());
+  EXPECT_EQ(queue.Take("\n").Lines, 0u);
+}
+
+}  // namespace
+}  // namespace varo::test
