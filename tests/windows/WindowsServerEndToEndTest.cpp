@@ -4,13 +4,11 @@
 // varo-headless.exe and Wine is installed; skipped otherwise.
 #include <gtest/gtest.h>
 #include <signal.h>
-#include <unistd.h>
 
 #include <chrono>
 #include <cstdlib>
 #include <filesystem>
 #include <memory>
-#include <optional>
 #include <regex>
 #include <sstream>
 #include <string>
@@ -23,6 +21,7 @@
 #include "TempDir.h"
 #include "UdpPeer.h"
 #include "posix/ChildProcess.h"
+#include "posix/WinePrefix.h"
 
 namespace varo {
 namespace {
@@ -33,28 +32,11 @@ using test::Bytes;
 using test::ChildProcess;
 using test::Environment;
 using test::Request;
+using test::RunToEnd;
+using test::WinePrefix;
 
 // 2007-06-15 12:00 UTC: the same calendar day in every time zone within twelve hours of UTC.
 constexpr time_t MidJune2007 = 1181908800;
-
-std::optional<fs::path> ProgramOnPath(const std::string& name) {
-  const char* path = std::getenv("PATH");
-  std::stringstream folders(path != nullptr ? path : "");
-  for (std::string folder; std::getline(folders, folder, ':');) {
-    const fs::path candidate = fs::path(folder) / name;
-    if (!folder.empty() && ::access(candidate.c_str(), X_OK) == 0) return candidate;
-  }
-  return std::nullopt;
-}
-
-// Runs a command to its end, for at most the given seconds; its exit code, or nothing.
-std::optional<int> RunToEnd(const std::vector<std::string>& command, const Environment& env,
-                            const fs::path& logs, const std::string& tag, double seconds) {
-  ChildProcess child(command, env, logs, tag);
-  const auto code = child.WaitExit(seconds);
-  if (!code) ADD_FAILURE() << tag << " did not end within " << seconds << " s";
-  return code;
-}
 
 // Log lines without their time stamps; each must end in " [stamp]" and the line end given.
 std::vector<std::string> LogBodies(const std::string& output, const std::string& lineEnd) {
@@ -79,57 +61,6 @@ std::string Replaced(std::string text, const std::string& from, const std::strin
   }
   return text;
 }
-
-// A Wine prefix of the test's own. Wine's services are started first with nothing to read or
-// wait for, or every program waits for them; wineserver -k ends them all at the end.
-class WinePrefix {
- public:
-  WinePrefix(const fs::path& root, fs::path wine, fs::path wineserver)
-      : root_(root), wine_(std::move(wine)), wineserver_(std::move(wineserver)) {
-    fs::create_directories(root_ / "home");
-    fs::create_directories(root_ / "logs");
-    fs::create_directories(root_ / "prefix");  // wineserver starts in it
-    env_ = test::EnvironmentWithout(
-        {"DISPLAY", "WAYLAND_DISPLAY", "WINEPREFIX", "WINEDEBUG", "WINEDLLOVERRIDES", "HOME"});
-    env_["WINEPREFIX"] = (root_ / "prefix").string();
-    env_["WINEDEBUG"] = "-all";
-    env_["WINEDLLOVERRIDES"] = "mscoree,mshtml=";  // no Mono or Gecko installers
-    env_["HOME"] = (root_ / "home").string();      // a fresh prefix links its user folders here
-  }
-  ~WinePrefix() {
-    RunToEnd({wineserver_.string(), "-k"}, env_, root_ / "logs", "wineserver-k", 30);
-  }
-  WinePrefix(const WinePrefix&) = delete;
-  WinePrefix& operator=(const WinePrefix&) = delete;
-
-  // Starts Wine's services and makes the prefix; true when it is ready.
-  bool Boot() {
-    const auto server = RunToEnd({wineserver_.string(), "-p"}, env_, Logs(), "wineserver-p", 30);
-    const auto boot = RunToEnd({wine_.string(), "wineboot"}, env_, Logs(), "wineboot", 180);
-    EXPECT_EQ(server, 0) << "wineserver -p";
-    EXPECT_EQ(boot, 0) << "wineboot";
-    return server == 0 && boot == 0 && !UserName().empty();
-  }
-
-  // The Windows user's name: the one folder in drive_c/users besides Public.
-  std::string UserName() const {
-    std::error_code error;
-    for (const auto& entry : fs::directory_iterator(root_ / "prefix/drive_c/users", error)) {
-      if (entry.path().filename() != "Public") return entry.path().filename().string();
-    }
-    return "";
-  }
-  fs::path UserFolder() const { return root_ / "prefix/drive_c/users" / UserName(); }
-  fs::path Logs() const { return root_ / "logs"; }
-  const Environment& Env() const { return env_; }
-  const fs::path& Wine() const { return wine_; }
-
- private:
-  fs::path root_;
-  fs::path wine_;
-  fs::path wineserver_;
-  Environment env_;
-};
 
 // One server program with its ports, the folder its archive lies below and its log.
 struct Server {
@@ -166,8 +97,8 @@ TEST(WindowsServerEndToEnd, AnswersTheLinuxClientByteForByteAsTheLinuxServerDoes
   if (windowsServer == nullptr || *windowsServer == '\0') {
     GTEST_SKIP() << "VARO_WINDOWS_SERVER names no Windows server program";
   }
-  const auto wine = ProgramOnPath("wine");
-  const auto wineserver = ProgramOnPath("wineserver");
+  const auto wine = test::ProgramOnPath("wine");
+  const auto wineserver = test::ProgramOnPath("wineserver");
   if (!wine || !wineserver) GTEST_SKIP() << "Wine is not installed";
   ASSERT_TRUE(fs::is_regular_file(windowsServer)) << windowsServer;
 
