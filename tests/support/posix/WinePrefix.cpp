@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include <fstream>
+
 #include "posix/VirtualDesktop.h"
 
 namespace varo::test {
@@ -40,15 +42,58 @@ WinePrefix::~WinePrefix() {
 }
 
 bool WinePrefix::Boot() {
-  const auto server = RunToEnd({wineserver_.string(), "-p"}, env_, Logs(), "wineserver-p", 30);
+  const bool server = Resume();
   const auto boot = RunToEnd({wine_.string(), "wineboot"}, env_, Logs(), "wineboot", 180);
-  EXPECT_EQ(server, 0) << "wineserver -p";
   EXPECT_EQ(boot, 0) << "wineboot";
-  return server == 0 && boot == 0 && !UserName().empty();
+  return server && boot == 0 && !UserName().empty();
+}
+
+bool WinePrefix::Resume() {
+  const auto server = RunToEnd({wineserver_.string(), "-p"}, env_, Logs(), "wineserver-p", 30);
+  EXPECT_EQ(server, 0) << "wineserver -p";
+  return server == 0;
 }
 
 bool WinePrefix::Shutdown() {
   return RunToEnd({wineserver_.string(), "-k"}, env_, Logs(), "wineserver-k", 30).has_value();
+}
+
+namespace {
+
+// A name or string of user.reg without its quotes and escapes.
+std::string Unquoted(const std::string& text) {
+  std::string plain;
+  for (std::size_t i = 1; i + 1 < text.size(); ++i) {
+    if (text[i] == '\\' && i + 2 < text.size()) ++i;
+    plain += text[i];
+  }
+  return plain;
+}
+
+}  // namespace
+
+std::optional<std::map<std::string, std::string>> WinePrefix::UserKey(
+    const std::string& key) const {
+  // Key lines read [Software\\Microsoft\\...] followed by a time stamp; value lines "name"=value.
+  std::string header = "[";
+  for (char c : key) header += c == '\\' ? std::string("\\\\") : std::string(1, c);
+  header += "]";
+  std::ifstream file(Folder() / "user.reg");
+  std::optional<std::map<std::string, std::string>> values;
+  for (std::string line; std::getline(file, line);) {
+    if (!line.empty() && line.back() == '\r') line.pop_back();
+    if (line.starts_with("[")) {
+      if (values) break;
+      if (line == header || line.starts_with(header + " ")) values.emplace();
+    } else if (values && line.starts_with("\"")) {
+      const std::size_t equals = line.find("\"=");
+      if (equals == std::string::npos) continue;
+      const std::string name = Unquoted(line.substr(0, equals + 1));
+      const std::string value = line.substr(equals + 2);
+      (*values)[name] = value.starts_with("\"") ? Unquoted(value) : value;
+    }
+  }
+  return values;
 }
 
 std::string WinePrefix::UserName() const {

@@ -3,6 +3,7 @@
 #pragma once
 
 #include <filesystem>
+#include <map>
 #include <optional>
 #include <string>
 #include <vector>
@@ -31,10 +32,19 @@ class WinePrefix {
   WinePrefix(const WinePrefix&) = delete;
   WinePrefix& operator=(const WinePrefix&) = delete;
 
+  // Windows programs of the prefix show their windows on this X display; before Boot().
+  void UseDisplay(const std::string& display) { env_["DISPLAY"] = display; }
   // Starts Wine's services and makes the prefix; true when it is ready.
   bool Boot();
   // Ends every program of the prefix and Wine's server, which writes the registry files then.
   bool Shutdown();
+  // Starts Wine's server again after Shutdown(), without the start-up programs wineboot runs.
+  bool Resume();
+  // The values of a key of HKEY_CURRENT_USER (written as Windows does, Software\Microsoft\...), as
+  // user.reg had them at the last Shutdown(): strings unescaped, other types as written there
+  // ("dword:00000001").
+  // Nothing when the key is not there.
+  std::optional<std::map<std::string, std::string>> UserKey(const std::string& key) const;
 
   // The Windows user's name: the one folder in drive_c/users besides Public.
   std::string UserName() const;

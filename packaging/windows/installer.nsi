@@ -1,0 +1,139 @@
+; The Windows installer of Quillmarch Varo Server: a per-user installation without administrator
+; rights below %LOCALAPPDATA%\Programs, a Start-menu entry, an optional start at log-on and an
+; uninstaller listed under the installed apps. The user's systems (Documents\Quillmarch\...) and
+; settings (%APPDATA%\Quillmarch\...) are never touched.
+;
+; Made by scripts/package-windows:
+;   makensis -INPUTCHARSET UTF8 -DVERSION=1.15 -DFILE_VERSION=1.15.0.0 -DFILES=<folder>
+;            -DOUTFILE=<setup.exe> installer.nsi
+; FILES holds quillmarch-varo-server.exe, README.txt and LICENSE.txt. makensis works in this
+; script's folder, so FILES and OUTFILE are absolute paths.
+
+!ifndef VERSION | FILE_VERSION | FILES | OUTFILE
+  !error "VERSION, FILE_VERSION, FILES and OUTFILE must be defined"
+!endif
+
+Unicode true
+; A 64-bit installer, like the program (a 32-bit stub does not start on 64-bit-only Wine either).
+Target amd64-unicode
+SetCompressor /SOLID lzma
+RequestExecutionLevel user
+ManifestDPIAware true
+
+!define PRODUCT "Quillmarch Varo Server"
+!define PUBLISHER "Quillmarch"
+!define PROGRAM "quillmarch-varo-server.exe"
+!define UNINSTALL_KEY "Software\Microsoft\Windows\CurrentVersion\Uninstall\${PRODUCT}"
+!define RUN_KEY "Software\Microsoft\Windows\CurrentVersion\Run"
+; The program's single-instance mutex (its platform layer names it), held while it runs.
+!define INSTANCE_MUTEX "Quillmarch Varo server"
+
+Name "${PRODUCT}"
+OutFile "${OUTFILE}"
+InstallDir "$LOCALAPPDATA\Programs\${PRODUCT}"
+InstallDirRegKey HKCU "${UNINSTALL_KEY}" "InstallLocation"
+BrandingText "${PRODUCT} ${VERSION}"
+
+!include "MUI2.nsh"
+!include "LogicLib.nsh"
+!include "Sections.nsh"
+!include "FileFunc.nsh"
+
+!define MUI_ICON "../../src/shell/icons/quillmarch-varo-server.ico"
+!define MUI_UNICON "../../src/shell/icons/quillmarch-varo-server.ico"
+!define MUI_COMPONENTSPAGE_NODESC
+!define MUI_FINISHPAGE_RUN "$INSTDIR\${PROGRAM}"
+!define MUI_FINISHPAGE_NOAUTOCLOSE
+
+!insertmacro MUI_PAGE_COMPONENTS
+!insertmacro MUI_PAGE_DIRECTORY
+!insertmacro MUI_PAGE_INSTFILES
+!insertmacro MUI_PAGE_FINISH
+!insertmacro MUI_UNPAGE_CONFIRM
+!insertmacro MUI_UNPAGE_INSTFILES
+; Italian, the language of the program's own texts.
+!insertmacro MUI_LANGUAGE "Italian"
+
+VIProductVersion "${FILE_VERSION}"
+VIFileVersion "${FILE_VERSION}"
+VIAddVersionKey /LANG=${LANG_ITALIAN} "ProductName" "${PRODUCT}"
+VIAddVersionKey /LANG=${LANG_ITALIAN} "CompanyName" "${PUBLISHER}"
+VIAddVersionKey /LANG=${LANG_ITALIAN} "FileDescription" "Installazione di ${PRODUCT}"
+VIAddVersionKey /LANG=${LANG_ITALIAN} "FileVersion" "${FILE_VERSION}"
+VIAddVersionKey /LANG=${LANG_ITALIAN} "ProductVersion" "${VERSION}"
+VIAddVersionKey /LANG=${LANG_ITALIAN} "LegalCopyright" "MIT License"
+
+; Files of a running program would be left half replaced or half removed: while it runs, ask the
+; user to close it; a silent run stops at once instead (exit code 2), having changed nothing.
+!macro WaitUntilNotRunning un
+  Function ${un}WaitUntilNotRunning
+    retry:
+      System::Call 'kernel32::OpenMutexW(i 0x00100000, i 0, w "${INSTANCE_MUTEX}") p .r0'
+      ${If} $0 P<> 0
+        System::Call 'kernel32::CloseHandle(p r0)'
+        MessageBox MB_RETRYCANCEL|MB_ICONEXCLAMATION \
+          "${PRODUCT} è in esecuzione. Chiudilo e scegli Riprova, oppure Annulla." \
+          /SD IDCANCEL IDRETRY retry
+        Abort
+      ${EndIf}
+  FunctionEnd
+!macroend
+!insertmacro WaitUntilNotRunning ""
+!insertmacro WaitUntilNotRunning "un."
+
+Function .onInit
+  Call WaitUntilNotRunning
+FunctionEnd
+
+Function un.onInit
+  Call un.WaitUntilNotRunning
+FunctionEnd
+
+Section "${PRODUCT}" SecProgram
+  SectionIn RO
+  SetOutPath "$INSTDIR"
+  File "${FILES}/${PROGRAM}"
+  File "${FILES}/README.txt"
+  File "${FILES}/LICENSE.txt"
+  WriteUninstaller "$INSTDIR\uninstall.exe"
+  CreateShortcut "$SMPROGRAMS\${PRODUCT}.lnk" "$INSTDIR\${PROGRAM}" "" "$INSTDIR\${PROGRAM}" 0
+
+  ; Listed under the user's installed apps.
+  WriteRegStr HKCU "${UNINSTALL_KEY}" "DisplayName" "${PRODUCT}"
+  WriteRegStr HKCU "${UNINSTALL_KEY}" "DisplayVersion" "${VERSION}"
+  WriteRegStr HKCU "${UNINSTALL_KEY}" "Publisher" "${PUBLISHER}"
+  WriteRegStr HKCU "${UNINSTALL_KEY}" "DisplayIcon" "$INSTDIR\${PROGRAM},0"
+  WriteRegStr HKCU "${UNINSTALL_KEY}" "InstallLocation" "$INSTDIR"
+  WriteRegStr HKCU "${UNINSTALL_KEY}" "UninstallString" '"$INSTDIR\uninstall.exe"'
+  WriteRegStr HKCU "${UNINSTALL_KEY}" "QuietUninstallString" '"$INSTDIR\uninstall.exe" /S'
+  WriteRegDWORD HKCU "${UNINSTALL_KEY}" "NoModify" 1
+  WriteRegDWORD HKCU "${UNINSTALL_KEY}" "NoRepair" 1
+  ${GetSize} "$INSTDIR" "/S=0K" $0 $1 $2
+  WriteRegDWORD HKCU "${UNINSTALL_KEY}" "EstimatedSize" $0
+SectionEnd
+
+; Checked by default: the server is of use only while it runs, since the programs that ask it may
+; do so at any time, and it starts hidden in the notification area. A silent installation takes
+; the default.
+Section "Avvia all'accesso a Windows" SecLogOn
+  WriteRegStr HKCU "${RUN_KEY}" "${PRODUCT}" '"$INSTDIR\${PROGRAM}"'
+SectionEnd
+
+; An installation over an earlier one with the box cleared no longer starts it at log-on.
+Section "-ForgetLogOn"
+  ${IfNot} ${SectionIsSelected} ${SecLogOn}
+    DeleteRegValue HKCU "${RUN_KEY}" "${PRODUCT}"
+  ${EndIf}
+SectionEnd
+
+; Only what the installation made; a folder the user filled stays.
+Section "Uninstall"
+  Delete "$INSTDIR\${PROGRAM}"
+  Delete "$INSTDIR\README.txt"
+  Delete "$INSTDIR\LICENSE.txt"
+  Delete "$INSTDIR\uninstall.exe"
+  RMDir "$INSTDIR"
+  Delete "$SMPROGRAMS\${PRODUCT}.lnk"
+  DeleteRegValue HKCU "${RUN_KEY}" "${PRODUCT}"
+  DeleteRegKey HKCU "${UNINSTALL_KEY}"
+SectionEnd

@@ -1,0 +1,148 @@
+// The Windows installer under Wine: a silent installation for the user alone, the installed program
+// serving on a virtual desktop, and a silent uninstallation that leaves the user's systems and
+// settings alone. Runs when VARO_WINDOWS_INSTALLER names the setup .exe of scripts/package-windows
+// and Wine and the virtual desktop's programs are installed; skipped otherwise.
+#include <gtest/gtest.h>
+#include <signal.h>
+
+#include <chrono>
+#include <cstdlib>
+#include <filesystem>
+#include <map>
+#include <optional>
+#include <string>
+#include <thread>
+
+#include "ProgramFiles.h"
+#include "ShellTestSupport.h"
+#include "SystemFiles.h"
+#include "TempDir.h"
+#include "UdpPeer.h"
+#include "posix/ChildProcess.h"
+#include "posix/VirtualDesktop.h"
+#include "posix/WinePrefix.h"
+
+namespace varo::test {
+namespace {
+
+namespace fs = std::filesystem;
+using namespace std::chrono_literals;
+
+const std::string Product = "Quillmarch Varo Server";
+const std::string UninstallKey =
+    "Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\Quillmarch Varo Server";
+const std::string RunKey = "Software\\Microsoft\\Windows\\CurrentVersion\\Run";
+
+TEST(WindowsInstaller, InstallsForTheUserServesAndUninstallsLeavingSystemsAndSettings) {
+  const char* installer = std::getenv("VARO_WINDOWS_INSTALLER");
+  if (installer == nullptr || *installer == '\0') {
+    GTEST_SKIP() << "VARO_WINDOWS_INSTALLER names no Windows installer";
+  }
+  const auto wine = ProgramOnPath("wine");
+  const auto wineserver = ProgramOnPath("wineserver");
+  if (!wine || !wineserver) GTEST_SKIP() << "Wine is not installed";
+  if (const std::string missing = VirtualDesktop::Missing(); !missing.empty()) {
+    GTEST_SKIP() << "missing: " << missing;
+  }
+  ASSERT_TRUE(fs::is_regular_file(installer)) << installer;
+
+  // The desktop program needs a display; the prefix's programs all get this one.
+  TempDir root;
+  VirtualDesktop desktop(EnvironmentWithout({"DISPLAY", "WAYLAND_DISPLAY"}), root.Path());
+  ASSERT_TRUE(desktop.Start()) << desktop.Output();
+  WinePrefix prefix(root.Path() / "wine", *wine, *wineserver);
+  prefix.UseDisplay(desktop.Display());
+  ASSERT_TRUE(prefix.Boot()) << "the Wine prefix could not be made";
+  const auto run = [&](const std::vector<std::string>& command, const std::string& tag) {
+    return RunToEnd(command, prefix.Env(), prefix.Logs(), tag, 120);
+  };
+
+  // A system in Documents (a fresh prefix links it to HOME: made a folder of its own) and the
+  // settings with free ports, as the user has them before installing.
+  const fs::path user = prefix.UserFolder();
+  fs::remove(user / "Documents");
+  fs::create_directories(user / "Documents");
+  const fs::path system = TotocalcioFolderIn(user) / "Ruota.tcl.12";
+  WriteBytes(system, Columns(3, 0x01));
+  const std::uint16_t inPort = FreeUdpPort();
+  const std::uint16_t outPort = FreeUdpPort();
+  const fs::path settings = WritePorts(user / "AppData" / "Roaming", inPort, outPort);
+
+  const fs::path folder = user / "AppData/Local/Programs/Quillmarch Varo Server";
+  const fs::path program = folder / "quillmarch-varo-server.exe";
+  const fs::path shortcut =
+      user / "AppData/Roaming/Microsoft/Windows/Start Menu/Programs/Quillmarch Varo Server.lnk";
+  const std::string windowsFolder =
+      "C:\\users\\" + prefix.UserName() + "\\AppData\\Local\\Programs\\Quillmarch Varo Server";
+
+  // Installed for this user alone, listed under the installed apps, started at log-on (the
+  // default a silent installation takes).
+  ASSERT_EQ(run({wine->string(), installer, "/S"}, "setup"), 0);
+  for (const fs::path& file : {program, folder / "uninstall.exe", folder / "README.txt",
+                               folder / "LICENSE.txt", shortcut}) {
+    EXPECT_TRUE(fs::is_regular_file(file)) << file;
+  }
+  ASSERT_TRUE(prefix.Shutdown());  // Wine writes user.reg as it ends
+  auto listed = prefix.UserKey(UninstallKey);
+  ASSERT_TRUE(listed) << "no uninstall entry";
+  EXPECT_TRUE(listed->contains("EstimatedSize") &&
+              listed->at("EstimatedSize").starts_with("dword:") &&
+              listed->at("EstimatedSize") != "dword:00000000");
+  listed->erase("EstimatedSize");
+  const std::map<std::string, std::string> expected = {
+      {"DisplayName", Product},
+      {"DisplayVersion", VARO_VERSION},
+      {"Publisher", "Quillmarch"},
+      {"DisplayIcon", windowsFolder + "\\quillmarch-varo-server.exe,0"},
+      {"InstallLocation", windowsFolder},
+      {"UninstallString", "\"" + windowsFolder + "\\uninstall.exe\""},
+      {"QuietUninstallString", "\"" + windowsFolder + "\\uninstall.exe\" /S"},
+      {"NoModify", "dword:00000001"},
+      {"NoRepair", "dword:00000001"},
+  };
+  EXPECT_EQ(*listed, expected);
+  const auto logOn = prefix.UserKey(RunKey);
+  ASSERT_TRUE(logOn && logOn->contains(Product)) << "not started at log-on";
+  EXPECT_EQ(logOn->at(Product), "\"" + windowsFolder + "\\quillmarch-varo-server.exe\"");
+  ASSERT_TRUE(prefix.Resume());
+
+  // The installed program serves; Wine's first start of it may take a while.
+  auto served = std::make_unique<ChildProcess>(std::vector<std::string>{wine->string(), program},
+                                               prefix.Env(), prefix.Logs(), "program");
+  {
+    UdpPeer client;
+    UdpPeer replies(outPort);
+    std::optional<Bytes> reply;
+    const auto deadline = std::chrono::steady_clock::now() + 30s;
+    while (!reply && !served->WaitEnded(0) && std::chrono::steady_clock::now() < deadline) {
+      client.SendTo(inPort, UnknownPairRequest());
+      reply = replies.Receive(1000ms);
+    }
+    ASSERT_TRUE(reply) << "no reply within 30 s\n" << served->StandardError();
+    EXPECT_EQ(*reply, UnknownPairReply());
+  }
+
+  // A new installation while it runs stops before changing anything, and says so.
+  EXPECT_EQ(run({wine->string(), installer, "/S"}, "setup-while-running"), 2);
+  served->Signal(SIGKILL);
+  ASSERT_TRUE(served->WaitEnded(10));
+  served.reset();
+
+  // The uninstaller runs from a copy of itself and returns at once; its work follows.
+  EXPECT_EQ(run({wine->string(), (folder / "uninstall.exe").string(), "/S"}, "uninstall"), 0);
+  const auto deadline = std::chrono::steady_clock::now() + 30s;
+  while (fs::exists(folder) && std::chrono::steady_clock::now() < deadline) {
+    std::this_thread::sleep_for(100ms);
+  }
+  EXPECT_FALSE(fs::exists(folder)) << "the program's folder is still there after 30 s";
+  EXPECT_FALSE(fs::exists(shortcut));
+  EXPECT_EQ(FileBytes(system), Columns(3, 0x01));
+  EXPECT_NE(FileBytes(settings).find("InPort=" + std::to_string(inPort)), std::string::npos);
+  ASSERT_TRUE(prefix.Shutdown());
+  EXPECT_FALSE(prefix.UserKey(UninstallKey)) << "the uninstall entry is still there";
+  const auto logOnAfter = prefix.UserKey(RunKey);
+  EXPECT_FALSE(logOnAfter && logOnAfter->contains(Product)) << "still started at log-on";
+}
+
+}  // namespace
+}  // namespace varo::test
