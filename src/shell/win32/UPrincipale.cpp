@@ -1,0 +1,301 @@
+#include "shell/win32/UPrincipale.h"
+
+#include <commctrl.h>
+
+#include <exception>
+#include <utility>
+
+#include "platform/win32/WideText.h"
+#include "shell/DesktopTexts.h"
+#include "shell/win32/ResourceIds.h"
+#include "shell/win32/ShownText.h"
+
+namespace varo {
+
+namespace {
+
+constexpr wchar_t WindowClass[] = L"QuillmarchVaroServerMain";
+
+// Ids of the menu items and of the children.
+constexpr UINT_PTR Portainingresso1 = 1001;
+constexpr UINT_PTR Portadiuscita1 = 1002;
+constexpr int MemoLogId = 2001;
+constexpr int StatusBarId = 2002;
+constexpr UINT_PTR LogFlushTimer = 1;
+
+// MemoLog's size at 96 dots per inch, as on Linux.
+constexpr int ClientWidth = 549;
+constexpr int ClientHeight = 302;
+
+// The font of the system's own dialogs and messages; the stock GUI font if it cannot be had.
+HFONT MessageFont(bool& owned) {
+  NONCLIENTMETRICSW metrics{};
+  metrics.cbSize = sizeof metrics;
+  if (SystemParametersInfoW(SPI_GETNONCLIENTMETRICS, sizeof metrics, &metrics, 0)) {
+    if (const HFONT font = CreateFontIndirectW(&metrics.lfMessageFont)) {
+      owned = true;
+      return font;
+    }
+  }
+  owned = false;
+  return static_cast<HFONT>(GetStockObject(DEFAULT_GUI_FONT));
+}
+
+// The program's icon at the given size; the system's application icon until the program has one.
+HICON ProgramIcon(int sizeMetric) {
+  const int size = GetSystemMetrics(sizeMetric);
+  if (const HANDLE icon = LoadImageW(GetModuleHandleW(nullptr), MAKEINTRESOURCEW(VARO_ICON_ID),
+                                     IMAGE_ICON, size, size, LR_SHARED)) {
+    return static_cast<HICON>(icon);
+  }
+  return LoadIconW(nullptr, reinterpret_cast<LPCWSTR>(IDI_APPLICATION));
+}
+
+void RegisterWindowClass(HICON icon, HICON smallIcon, WNDPROC procedure) {
+  WNDCLASSEXW windowClass{};
+  windowClass.cbSize = sizeof windowClass;
+  if (GetClassInfoExW(GetModuleHandleW(nullptr), WindowClass, &windowClass)) return;
+  windowClass.cbSize = sizeof windowClass;
+  windowClass.lpfnWndProc = procedure;
+  windowClass.hInstance = GetModuleHandleW(nullptr);
+  windowClass.hIcon = icon;
+  windowClass.hIconSm = smallIcon;
+  windowClass.hCursor = LoadCursorW(nullptr, reinterpret_cast<LPCWSTR>(IDC_ARROW));
+  windowClass.hbrBackground = reinterpret_cast<HBRUSH>(COLOR_BTNFACE + 1);
+  windowClass.lpszClassName = WindowClass;
+  if (RegisterClassExW(&windowClass) == 0) win32::ThrowLastError("cannot register the window");
+}
+
+int WindowHeight(HWND window) {
+  RECT rect{};
+  GetWindowRect(window, &rect);
+  return rect.bottom - rect.top;
+}
+
+}  // namespace
+
+TFormPrincipale::TFormPrincipale(Win32UserDialogs& dialogs, DesktopPlaces places)
+    : dialogs_(dialogs),
+      programTitle_(places.ProgramTitle),
+      taskbarCreated_(RegisterWindowMessageW(L"TaskbarCreated")) {
+  INITCOMMONCONTROLSEX controls{sizeof controls, ICC_BAR_CLASSES};
+  InitCommonControlsEx(&controls);
+  font_ = MessageFont(ownsFont_);
+  icon_ = ProgramIcon(SM_CXICON);
+  smallIcon_ = ProgramIcon(SM_CXSMICON);
+  RegisterWindowClass(icon_, smallIcon_, WindowProcedure);
+
+  MainMenu1 = CreateMenu();
+  Porta = CreatePopupMenu();
+  AppendMenuW(Porta, MF_STRING, Portainingresso1, ShownText(texts::InputPortItem).c_str());
+  AppendMenuW(Porta, MF_STRING, Portadiuscita1, ShownText(texts::OutputPortItem).c_str());
+  AppendMenuW(MainMenu1, MF_POPUP, reinterpret_cast<UINT_PTR>(Porta),
+              ShownText(texts::SettingsMenu).c_str());
+
+  // Hidden: nothing is shown, and no taskbar entry, until the tray icon is double-clicked.
+  CreateWindowExW(0, WindowClass, ShownText(texts::ProductName).c_str(), WS_OVERLAPPEDWINDOW,
+                  CW_USEDEFAULT, CW_USEDEFAULT, CW_USEDEFAULT, CW_USEDEFAULT, nullptr, MainMenu1,
+                  GetModuleHandleW(nullptr), this);
+  if (window_ == nullptr) {
+    DestroyMenu(MainMenu1);
+    win32::ThrowLastError("cannot create the main window");
+  }
+
+  MemoLog = std::make_unique<LogView>(window_, MemoLogId, font_);
+  // One line below the log says whether requests can reach the server at all.
+  StatusBar = CreateWindowExW(0, STATUSCLASSNAMEW, L"", WS_CHILD | WS_VISIBLE, 0, 0, 0, 0, window_,
+                              reinterpret_cast<HMENU>(static_cast<INT_PTR>(StatusBarId)),
+                              GetModuleHandleW(nullptr), nullptr);
+  if (MemoLog->Handle() == nullptr || StatusBar == nullptr) {
+    win32::ThrowLastError("cannot create the main window's controls");
+  }
+  SendMessageW(StatusBar, WM_SETFONT, reinterpret_cast<WPARAM>(font_), FALSE);
+  SendMessageW(StatusBar, WM_SIZE, 0, 0);
+
+  // The log's client size scales with the screen's dots per inch, like the font.
+  const HDC screen = GetDC(nullptr);
+  const int dpi = GetDeviceCaps(screen, LOGPIXELSY);
+  ReleaseDC(nullptr, screen);
+  RECT frame{0, 0, MulDiv(ClientWidth, dpi, 96),
+             MulDiv(ClientHeight, dpi, 96) + WindowHeight(StatusBar)};
+  AdjustWindowRectEx(&frame, WS_OVERLAPPEDWINDOW, TRUE, 0);
+  SetWindowPos(window_, nullptr, 0, 0, frame.right - frame.left, frame.bottom - frame.top,
+               SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
+  Layout();
+
+  trayIcon_ = std::make_unique<TrayIcon>(window_, smallIcon_, ShownText(texts::ProductName));
+  dialogs_.SetOwner(window_);
+  handOver_.SetWindow(window_);
+  server_ = std::make_unique<DesktopServer>(handOver_, *this, dialogs_, std::move(places),
+                                            [this](const std::string& line) { ShowStatus(line); });
+}
+
+TFormPrincipale::~TFormPrincipale() {
+  if (server_) server_->Stop();
+  if (trayIcon_) trayIcon_->Remove();
+  handOver_.SetWindow(nullptr);
+  dialogs_.SetOwner(nullptr);
+  if (window_ != nullptr) DestroyWindow(window_);
+  if (ownsFont_) DeleteObject(font_);
+}
+
+void TFormPrincipale::FormCreate() {
+  server_->Start();
+  SetWindowTextW(window_, ShownText(texts::Caption).c_str());
+  AddTrayIcon();
+}
+
+void TFormPrincipale::AddTrayIcon() {
+  // A message box at start may have outlived a request to end.
+  if (closing_) return;
+  if (!trayIcon_->Add()) Present();
+}
+
+void TFormPrincipale::Present() {
+  if (!shownOnce_) {
+    shownOnce_ = true;
+    RECT frame{};
+    GetWindowRect(window_, &frame);
+    const RECT placed =
+        CentredOnWorkArea(window_, frame.right - frame.left, frame.bottom - frame.top);
+    SetWindowPos(window_, nullptr, placed.left, placed.top, 0, 0,
+                 SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
+  }
+  ShowWindow(window_, IsIconic(window_) ? SW_RESTORE : SW_SHOW);
+  SetForegroundWindow(window_);
+}
+
+void TFormPrincipale::FormClose() {
+  if (closing_) return;
+  closing_ = true;
+  server_->BeginClosing();
+  trayIcon_->Remove();
+  ShowWindow(window_, SW_HIDE);
+  // The input port is free before the message loop ends; the process may end right after.
+  server_->Stop();
+  PostQuitMessage(0);
+}
+
+void TFormPrincipale::Append(const std::string& line) {
+  // Hidden, nobody reads the view: the lines wait for the window to be shown.
+  if (log_.Add(line) && IsWindowVisible(window_)) {
+    SetTimer(window_, LogFlushTimer, LogFlushMilliseconds, nullptr);
+  }
+}
+
+void TFormPrincipale::FlushLog() {
+  KillTimer(window_, LogFlushTimer);
+  if (log_.Empty() || !MemoLog) return;
+  MemoLog->Show(log_.Take("\r\n"));
+}
+
+void TFormPrincipale::Layout() {
+  RECT client{};
+  GetClientRect(window_, &client);
+  SendMessageW(StatusBar, WM_SIZE, 0, 0);
+  const int logHeight = client.bottom - WindowHeight(StatusBar);
+  MoveWindow(MemoLog->Handle(), 0, 0, client.right, logHeight > 0 ? logHeight : 0, TRUE);
+}
+
+void TFormPrincipale::ShowStatus(const std::string& line) {
+  SendMessageW(StatusBar, SB_SETTEXTW, 0, reinterpret_cast<LPARAM>(ShownText(line).c_str()));
+}
+
+LRESULT CALLBACK TFormPrincipale::WindowProcedure(HWND window, UINT message, WPARAM wParam,
+                                                  LPARAM lParam) {
+  if (message == WM_NCCREATE) {
+    auto* form =
+        static_cast<TFormPrincipale*>(reinterpret_cast<CREATESTRUCTW*>(lParam)->lpCreateParams);
+    form->window_ = window;
+    SetWindowLongPtrW(window, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(form));
+  }
+  auto* form = reinterpret_cast<TFormPrincipale*>(GetWindowLongPtrW(window, GWLP_USERDATA));
+  if (form == nullptr) return DefWindowProcW(window, message, wParam, lParam);
+  if (message == WM_NCDESTROY) {
+    SetWindowLongPtrW(window, GWLP_USERDATA, 0);
+    form->window_ = nullptr;
+    form->handOver_.SetWindow(nullptr);
+    return DefWindowProcW(window, message, wParam, lParam);
+  }
+  // No exception may unwind through the system's frames: it is shown, and the program goes on.
+  try {
+    return form->HandleMessage(message, wParam, lParam);
+  } catch (const std::exception& error) {
+    try {
+      form->dialogs_.ShowMessage(form->programTitle_, error.what());
+    } catch (...) {
+    }
+  } catch (...) {
+    try {
+      form->dialogs_.ShowMessage(form->programTitle_, "Errore sconosciuto");
+    } catch (...) {
+    }
+  }
+  return 0;
+}
+
+LRESULT TFormPrincipale::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) {
+  // The notification area was rebuilt (the desktop shell restarted): the icon must come back,
+  // or the hidden window could never be reached again.
+  if (message == taskbarCreated_ && taskbarCreated_ != 0) {
+    AddTrayIcon();
+    return 0;
+  }
+  switch (message) {
+    case PostedHandOver::Message:
+      handOver_.ServePending();
+      return 0;
+    case TrayIcon::Message:
+      // Only a double-click does anything: the icon has no menu.
+      if (LOWORD(lParam) == WM_LBUTTONDBLCLK) Present();
+      return 0;
+    case WM_COMMAND:
+      if (LOWORD(wParam) == Portainingresso1) {
+        server_->AskInputPort();
+        return 0;
+      }
+      if (LOWORD(wParam) == Portadiuscita1) {
+        server_->AskOutputPort();
+        return 0;
+      }
+      break;
+    case WM_SHOWWINDOW:
+      if (wParam) FlushLog();
+      break;
+    case WM_TIMER:
+      if (wParam == LogFlushTimer) {
+        FlushLog();
+        return 0;
+      }
+      break;
+    case WM_SIZE:
+      if (MemoLog) Layout();
+      return 0;
+    case WM_SETFOCUS:
+      if (MemoLog) SetFocus(MemoLog->Handle());
+      return 0;
+    case WM_CTLCOLORSTATIC:
+      // A read-only edit would be grey; the log reads as text on the window colour.
+      if (MemoLog && reinterpret_cast<HWND>(lParam) == MemoLog->Handle()) {
+        const auto dc = reinterpret_cast<HDC>(wParam);
+        SetTextColor(dc, GetSysColor(COLOR_WINDOWTEXT));
+        SetBkColor(dc, GetSysColor(COLOR_WINDOW));
+        return reinterpret_cast<LRESULT>(GetSysColorBrush(COLOR_WINDOW));
+      }
+      break;
+    case WM_CLOSE:
+      FormClose();
+      return 0;
+    case WM_QUERYENDSESSION:
+      return TRUE;
+    case WM_ENDSESSION:
+      // The session ends: the process may be ended as soon as this returns.
+      if (wParam) FormClose();
+      return 0;
+    default:
+      break;
+  }
+  return DefWindowProcW(window_, message, wParam, lParam);
+}
+
+}  // namespace varo

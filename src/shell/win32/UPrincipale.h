@@ -1,0 +1,76 @@
+// The main window: MemoLog with the status line below it, the menu "Impostazioni", the tray icon,
+// and the DesktopServer it shows. Native and wide-character; built hidden.
+#pragma once
+
+#include <memory>
+#include <optional>
+#include <string>
+
+#include "handlers/ActivityLog.h"
+#include "platform/win32/Windows.h"
+#include "shell/DesktopServer.h"
+#include "shell/LogQueue.h"
+#include "shell/win32/LogView.h"
+#include "shell/win32/PostedHandOver.h"
+#include "shell/win32/TrayIcon.h"
+#include "shell/win32/Win32UserDialogs.h"
+
+namespace varo {
+
+class TFormPrincipale : public ActivityLog {
+ public:
+  // Builds the window hidden, with its menu, log and status line; throws when Windows cannot.
+  TFormPrincipale(Win32UserDialogs& dialogs, DesktopPlaces places);
+  // Stops the endpoint, then destroys the window, so no hand-over waits for a window gone.
+  ~TFormPrincipale() override;
+  TFormPrincipale(const TFormPrincipale&) = delete;
+  TFormPrincipale& operator=(const TFormPrincipale&) = delete;
+
+  // Starts serving, sets the caption and adds the tray icon; without a notification area the
+  // window is shown, since hidden it could be neither reached nor closed.
+  void FormCreate();
+  // Shows, restores and raises the window; centred on the work area the first time.
+  void Present();
+  // The end of the program, by closing the window or by the end of the session: the icon
+  // removed, the endpoint stopped, the message loop told to end.
+  void FormClose();
+
+  // Writes the line to standard output and queues it for MemoLog, which takes the queued lines a
+  // moment later while the window is visible, or at once when it is shown.
+  void Append(const std::string& line) override;
+  // Moves every queued line into MemoLog now.
+  void FlushLog();
+
+  HWND Handle() const { return window_; }
+  DesktopServer& Server() { return *server_; }
+
+ private:
+  static LRESULT CALLBACK WindowProcedure(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
+  LRESULT HandleMessage(UINT message, WPARAM wParam, LPARAM lParam);
+  // Gives MemoLog the client area above the status line.
+  void Layout();
+  void ShowStatus(const std::string& line);
+  void AddTrayIcon();
+
+  Win32UserDialogs& dialogs_;
+  const std::string programTitle_;
+  const UINT taskbarCreated_;
+  HWND window_ = nullptr;
+  HFONT font_ = nullptr;
+  bool ownsFont_ = false;
+  HICON icon_ = nullptr;
+  HICON smallIcon_ = nullptr;
+  HMENU MainMenu1 = nullptr;
+  HMENU Porta = nullptr;
+  HWND StatusBar = nullptr;
+  std::unique_ptr<LogView> MemoLog;
+  std::unique_ptr<TrayIcon> trayIcon_;
+  LogQueue log_;
+  bool shownOnce_ = false;
+  bool closing_ = false;
+  PostedHandOver handOver_;
+  // Declared after what it serves with (hand-over, log), so it is stopped before they go.
+  std::unique_ptr<DesktopServer> server_;
+};
+
+}  // namespace varo
