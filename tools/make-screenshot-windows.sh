@@ -1,0 +1,122 @@
+#!/usr/bin/env bash
+# Takes docs/screenshot-windows.png: the Windows server under Wine on a virtual desktop (Xvfb,
+# openbox, tint2 as the tray), its window opened by a double-click on the tray icon, with the log
+# lines of a few requests.
+# Usage: tools/make-screenshot-windows.sh [path of quillmarch-varo-server.exe] [output png]
+set -euo pipefail
+cd "$(dirname "$0")/.."
+program=$(realpath "${1:-build/windows/src/shell/quillmarch-varo-server.exe}")
+output=$(realpath -m "${2:-docs/screenshot-windows.png}")
+for tool in Xvfb openbox tint2 xdotool xwininfo import python3 wine wineserver; do
+  command -v "$tool" >/dev/null || { echo "missing: $tool" >&2; exit 1; }
+done
+
+work=$(mktemp -d)
+pids=()
+# A Wine prefix of its own, with a home that its user folders link to; no Mono or Gecko.
+export WINEPREFIX="$work/prefix" HOME="$work/home" WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
+mkdir -p "$WINEPREFIX" "$HOME"
+cleanup() {
+  # Every process started here is ended by its own id; Wine's server ends the prefix's programs.
+  wineserver -k </dev/null >/dev/null 2>&1 || true
+  for ((i = ${#pids[@]} - 1; i >= 0; i--)); do kill "${pids[i]}" 2>/dev/null || true; done
+  for pid in "${pids[@]}"; do wait "$pid" 2>/dev/null || true; done
+  rm -rf "$work"
+}
+trap cleanup EXIT
+
+# Waits up to $1 seconds for the command after it to succeed.
+wait_for() {
+  local seconds=$1
+  shift
+  for ((i = 0; i < seconds * 10; i++)); do
+    if "$@"; then return 0; fi
+    sleep 0.1
+  done
+  echo "timed out: $*" >&2
+  return 1
+}
+
+Xvfb -displayfd 3 -screen 0 1024x600x24 -nolisten tcp 3>"$work/display" 2>"$work/xvfb.err" &
+pids+=($!)
+wait_for 10 test -s "$work/display"
+export DISPLAY=":$(head -n1 "$work/display")"
+openbox >"$work/openbox.log" 2>&1 &
+pids+=($!)
+tint2 -c /etc/xdg/tint2/tint2rc >"$work/tint2.log" 2>&1 &
+pids+=($!)
+wait_for 10 grep -q "systray started" "$work/tint2.log"
+sleep 1
+
+# Wine's services first, away from any terminal, or the program waits for them.
+wineserver -p </dev/null >/dev/null 2>&1
+wine wineboot </dev/null >/dev/null 2>&1
+user=$(find "$WINEPREFIX/drive_c/users" -mindepth 1 -maxdepth 1 ! -name Public -printf '%f\n' | head -n1)
+profile="$WINEPREFIX/drive_c/users/$user"
+
+# Documents a folder of its own with two stored Totocalcio systems; the ports in the settings file.
+rm -f "$profile/Documents"
+archive="$profile/Documents/Quillmarch/Quillmarch Varo Server"
+mkdir -p "$archive/Totocalcio" "$archive/Totogol"
+read -r in_port out_port < <(python3 -c '
+import socket
+s = [socket.socket(socket.AF_INET, socket.SOCK_DGRAM) for _ in range(2)]
+for x in s: x.bind(("127.0.0.1", 0))
+print(*[x.getsockname()[1] for x in s])')
+python3 - "$archive/Totocalcio" <<'PY'
+import sys
+folder = sys.argv[1]
+# Columns of 14 sign bytes: 1 = "1", 2 = "X", 4 = "2"; a few doubles and triples.
+columns = [bytes([1, 2, 4, 3, 1, 1, 2, 4, 1, 2, 7, 1, 4, 2])] * 3
+open(folder + "/Domenica.tcl.101", "wb").write(b"".join(columns))
+open(folder + "/Sistema ridotto.tcl.102", "wb").write(bytes([1, 2, 4, 1, 2, 4, 1, 2, 4, 1, 2, 4, 1, 2]) * 70)
+PY
+settings="$profile/AppData/Roaming/Quillmarch/Quillmarch Varo Server"
+mkdir -p "$settings"
+printf '[Comunicazione]\r\nInPort=%s\r\nOutPort=%s\r\n' "$in_port" "$out_port" \
+  >"$settings/QuillmarchvaroServer.ini"
+
+wine "$program" </dev/null >"$work/program.out" 2>"$work/program.err" &
+pids+=($!)
+# The icon is Wine's explorer window docked in the panel; its other windows hang from the root.
+icon_docked() {
+  local window
+  for window in $(xdotool search --onlyvisible --classname 'explorer\.exe' 2>/dev/null); do
+    if ! xwininfo -children -id "$window" | grep -q 'Parent window id: .*(the root window)'; then
+      echo "$window" >"$work/icon"
+      return 0
+    fi
+  done
+  return 1
+}
+wait_for 60 icon_docked
+icon=$(head -n1 "$work/icon")
+eval "$(xdotool getwindowgeometry --shell "$icon")"
+xdotool mousemove $((X + WIDTH / 2)) $((Y + HEIGHT / 2)) click --repeat 2 --delay 80 1
+window_shown() { xdotool search --onlyvisible --name '^Quillmarch Varo Server 1\.15$' >"$work/window" 2>/dev/null; }
+wait_for 10 window_shown
+window=$(head -n1 "$work/window")
+xdotool mousemove 0 0  # no tip over the picture
+
+# A list of each game, the summary and first ticket of one system, and a delete of a missing code.
+python3 - "$in_port" "$out_port" <<'PY'
+import socket, struct, sys
+in_port, out_port = int(sys.argv[1]), int(sys.argv[2])
+replies = socket.socket(socket.AF_INET, socket.SOCK_DGRAM)
+replies.bind(("127.0.0.1", out_port))
+replies.settimeout(10)
+client = socket.socket(socket.AF_INET, socket.SOCK_DGRAM)
+def ask(command, sub, payload):
+    header = bytes(8) + struct.pack(">HH", len(payload), 0) + bytes(8) + struct.pack(">HB", command, sub)
+    client.sendto(header + payload, ("127.0.0.1", in_port))
+    replies.recv(9000)
+ask(510, 1, bytes([1, 0, 1, 0, 62]))       # list Totocalcio, positions 1 to 62
+ask(510, 1, bytes([2, 0, 1, 0, 62]))       # list Totogol
+ask(520, 1, bytes([0, 0, 0, 101]))         # summary of code 101
+ask(520, 2, bytes([0, 0, 0, 102, 0, 1]))   # ticket 1 of code 102
+ask(510, 2, bytes([1, 0, 0, 0, 99]))       # delete code 99, which does not exist
+PY
+sleep 1
+mkdir -p "$(dirname "$output")"
+import -frame -window "$window" "$output"
+echo "written: $output"
