@@ -1,14 +1,16 @@
 // The Windows desktop program under Wine on a virtual desktop (Xvfb, openbox, tint2 holding the
 // tray): hidden at start with its tray icon, serving; a real double-click on the icon shows the
 // window with the log; a second start ends at once; closing the window ends the program and frees
-// its port. The window's controls are read by a small Windows probe run in the same prefix. Runs
-// when VARO_WINDOWS_DESKTOP names the Windows build's quillmarch-varo-server.exe and Wine and the
+// its port; a port taken at start is shown and another one chosen from the menu. The window's
+// controls are read by a small Windows probe run in the same prefix. Runs when
+// VARO_WINDOWS_DESKTOP names the Windows build's quillmarch-varo-server.exe and Wine and the
 // virtual desktop's programs are installed; skipped otherwise.
 #include <gtest/gtest.h>
 
 #include <chrono>
 #include <cstdlib>
 #include <filesystem>
+#include <memory>
 #include <optional>
 #include <regex>
 #include <sstream>
@@ -47,23 +49,69 @@ std::size_t LineCount(const std::string& text) {
   return lines;
 }
 
-class WindowsDesktopRun {
- public:
-  WindowsDesktopRun(const WinePrefix& prefix, const std::string& display, fs::path program,
-                    fs::path probe)
-      : prefix_(prefix),
-        display_(display),
-        program_(std::move(program)),
-        probe_(std::move(probe)) {}
+// A fresh prefix on a fresh virtual desktop, an empty archive in Documents (a fresh prefix links
+// it to HOME: a folder of its own here) and free ports in the settings file.
+class WindowsDesktop : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    const char* program = std::getenv("VARO_WINDOWS_DESKTOP");
+    if (program == nullptr || *program == '\0') {
+      GTEST_SKIP() << "VARO_WINDOWS_DESKTOP names no Windows desktop program";
+    }
+    const auto wine = ProgramOnPath("wine");
+    const auto wineserver = ProgramOnPath("wineserver");
+    if (!wine || !wineserver) GTEST_SKIP() << "Wine is not installed";
+    if (const std::string missing = VirtualDesktop::Missing(); !missing.empty()) {
+      GTEST_SKIP() << "missing: " << missing;
+    }
+    program_ = program;
+    probe_ = ProbeBeside(program_);
+    ASSERT_TRUE(fs::is_regular_file(program_)) << program_;
+    ASSERT_TRUE(fs::is_regular_file(probe_)) << probe_;
+
+    desktop_ = std::make_unique<VirtualDesktop>(EnvironmentWithout({"DISPLAY", "WAYLAND_DISPLAY"}),
+                                                root_.Path());
+    ASSERT_TRUE(desktop_->Start()) << desktop_->Output();
+    prefix_ = std::make_unique<WinePrefix>(root_.Path() / "wine", *wine, *wineserver);
+    prefix_->UseDisplay(desktop_->Display());
+    ASSERT_TRUE(prefix_->Boot()) << "the Wine prefix could not be made";
+    user_ = prefix_->UserFolder();
+    fs::remove(user_ / "Documents");
+    MakeEmptyArchive(user_);
+  }
+
+  // Ends the program before the prefix and the display go.
+  void TearDown() override { Stop(program); }
+
+  fs::path WritePortsFile(int inPort, int outPort) {
+    return WritePorts(user_ / "AppData" / "Roaming", inPort, outPort);
+  }
+
+  std::unique_ptr<ChildProcess> Start(const std::string& tag) const {
+    return std::make_unique<ChildProcess>(
+        std::vector<std::string>{prefix_->Wine().string(), program_.string()}, prefix_->Env(),
+        prefix_->Logs(), tag);
+  }
+
+  // Waits for standard error to say text; what it said, "" after the seconds.
+  std::string WaitForError(const std::string& text, double seconds) {
+    return WaitFor(seconds, [&] {
+      const std::string err = program->StandardError();
+      return err.find(text) == std::string::npos ? "" : err;
+    });
+  }
+
+  std::string On(const std::string& command) const { return RunOn(desktop_->Display(), command); }
 
   // The text of the window's first control of the class, as the probe reads it; nothing when the
   // probe found no window or control.
   std::optional<std::string> ControlText(const std::string& windowClass) {
     const std::string tag = "probe" + std::to_string(++probes_);
-    const auto code = RunToEnd({prefix_.Wine().string(), probe_.string(), Caption, windowClass},
-                               prefix_.Env(), prefix_.Logs(), tag, 60);
+    const auto code = RunToEnd({prefix_->Wine().string(), probe_.string(), Caption, windowClass},
+                               prefix_->Env(), prefix_->Logs(), tag, 60);
+    EXPECT_EQ(code, 0) << "the probe: 2 no window, 3 no control, 4 no answer";
     if (code != 0) return std::nullopt;
-    return FileBytes(prefix_.Logs() / (tag + ".out"));
+    return FileBytes(prefix_->Logs() / (tag + ".out"));
   }
 
   // Wine's tray icons: X windows of its explorer docked in the panel, one line each with the
@@ -71,17 +119,17 @@ class WindowsDesktopRun {
   // hidden helpers) are children of the root window and left out.
   std::string TrayIcons() const {
     const std::regex placed(R"(Position: (-?\d+),(-?\d+)[^\n]*\n\s*Geometry: (\d+)x(\d+))");
-    std::istringstream found(
-        RunOn(display_, "xdotool search --onlyvisible --classname 'explorer\\.exe'"));
+    std::istringstream found(On("xdotool search --onlyvisible --classname 'explorer\\.exe'"));
     std::string icons;
     for (std::string id; std::getline(found, id);) {
-      const std::string family = RunOn(display_, "xwininfo -children -id " + id);
-      if (family.find("Parent window id:") == std::string::npos ||
-          family.find("(the root window)", family.find("Parent window id:")) != std::string::npos) {
+      const std::string family = On("xwininfo -children -id " + id);
+      const std::size_t parent = family.find("Parent window id:");
+      if (parent == std::string::npos ||
+          family.find("(the root window)", parent) != std::string::npos) {
         continue;
       }
-      const std::string geometry = RunOn(display_, "xdotool getwindowgeometry " + id);
       std::smatch match;
+      const std::string geometry = On("xdotool getwindowgeometry " + id);
       if (!std::regex_search(geometry, match, placed)) continue;
       icons += id + " " + std::to_string(std::stoi(match[1]) + std::stoi(match[3]) / 2) + " " +
                std::to_string(std::stoi(match[2]) + std::stoi(match[4]) / 2) + "\n";
@@ -89,72 +137,52 @@ class WindowsDesktopRun {
     return icons;
   }
 
-  std::string VisibleWindows() const {
-    return RunOn(display_, "xdotool search --onlyvisible --name " + CaptionPattern);
+  // Real double-clicks on the icon until the window shows; the window's id, "" when there was no
+  // icon or no window within ten seconds.
+  std::string ShowByDoubleClick() {
+    const auto deadline = std::chrono::steady_clock::now() + 10s;
+    std::string window;
+    while (window.empty() && std::chrono::steady_clock::now() < deadline) {
+      std::istringstream icon(FirstLine(WaitFor(10, [&] { return TrayIcons(); })));
+      std::string id;
+      int x = 0;
+      int y = 0;
+      if (!(icon >> id >> x >> y)) return "";
+      On("xdotool mousemove " + std::to_string(x) + " " + std::to_string(y) +
+         " click --repeat 2 --delay 80 1");
+      window = FirstLine(WaitFor(3, [&] { return VisibleWindows(); }));
+    }
+    return window;
   }
 
-  std::unique_ptr<ChildProcess> Start(const std::string& tag) const {
-    return std::make_unique<ChildProcess>(
-        std::vector<std::string>{prefix_.Wine().string(), program_.string()}, prefix_.Env(),
-        prefix_.Logs(), tag);
+  std::string VisibleWindows(const std::string& pattern = CaptionPattern) const {
+    return On("xdotool search --onlyvisible --name " + pattern);
   }
 
-  const fs::path& Program() const { return program_; }
+  std::unique_ptr<ChildProcess> program;
 
  private:
-  const WinePrefix& prefix_;
-  std::string display_;
+  TempDir root_;
+  std::unique_ptr<VirtualDesktop> desktop_;
+  std::unique_ptr<WinePrefix> prefix_;
   fs::path program_;
   fs::path probe_;
+  fs::path user_;
   int probes_ = 0;
 };
 
-TEST(WindowsDesktop, HiddenInTheTrayItServesShowsItsLogOnADoubleClickAndEndsWhenClosed) {
-  const char* desktopProgram = std::getenv("VARO_WINDOWS_DESKTOP");
-  if (desktopProgram == nullptr || *desktopProgram == '\0') {
-    GTEST_SKIP() << "VARO_WINDOWS_DESKTOP names no Windows desktop program";
-  }
-  const auto wine = ProgramOnPath("wine");
-  const auto wineserver = ProgramOnPath("wineserver");
-  if (!wine || !wineserver) GTEST_SKIP() << "Wine is not installed";
-  if (const std::string missing = VirtualDesktop::Missing(); !missing.empty()) {
-    GTEST_SKIP() << "missing: " << missing;
-  }
-  const fs::path probe = ProbeBeside(desktopProgram);
-  ASSERT_TRUE(fs::is_regular_file(desktopProgram)) << desktopProgram;
-  ASSERT_TRUE(fs::is_regular_file(probe)) << probe;
-
-  TempDir root;
-  VirtualDesktop desktop(EnvironmentWithout({"DISPLAY", "WAYLAND_DISPLAY"}), root.Path());
-  ASSERT_TRUE(desktop.Start()) << desktop.Output();
-  WinePrefix prefix(root.Path() / "wine", *wine, *wineserver);
-  prefix.UseDisplay(desktop.Display());
-  ASSERT_TRUE(prefix.Boot()) << "the Wine prefix could not be made";
-  WindowsDesktopRun run(prefix, desktop.Display(), desktopProgram, probe);
-
-  // An empty archive in Documents (a fresh prefix links it to HOME: a folder of its own here) and
-  // free ports in the settings file.
-  const fs::path user = prefix.UserFolder();
-  fs::remove(user / "Documents");
-  MakeEmptyArchive(user);
+TEST_F(WindowsDesktop, HiddenInTheTrayItServesShowsItsLogOnADoubleClickAndEndsWhenClosed) {
   const std::uint16_t inPort = FreeUdpPort();
   const std::uint16_t outPort = FreeUdpPort();
-  WritePorts(user / "AppData" / "Roaming", inPort, outPort);
-
-  auto program = run.Start("desktop");
-  const StopAll cleanup{{&program}};
-  const std::string started = WaitFor(60, [&] {
-    const std::string err = program->StandardError();
-    return err.find("listening on input port") == std::string::npos ? "" : err;
-  });
-  ASSERT_FALSE(started.empty()) << "not serving within 60 s\n" << program->StandardError();
+  WritePortsFile(inPort, outPort);
+  program = Start("desktop");
+  ASSERT_NE(WaitForError("listening on input port", 60), "") << "not serving within 60 s\n"
+                                                             << program->StandardError();
 
   // Hidden at start: its icon in the panel, no window on the screen, and nothing laid out in the
   // log view while nobody can see it.
-  const std::string icon = FirstLine(WaitFor(10, [&] { return run.TrayIcons(); }));
-  ASSERT_FALSE(icon.empty()) << "no tray icon\n" << program->StandardError();
-  EXPECT_EQ(run.VisibleWindows(), "");
-
+  ASSERT_NE(WaitFor(10, [&] { return TrayIcons(); }), "") << program->StandardError();
+  EXPECT_EQ(VisibleWindows(), "");
   UdpPeer client;
   UdpPeer replies(outPort);
   const auto exchange = [&] {
@@ -168,52 +196,100 @@ TEST(WindowsDesktop, HiddenInTheTrayItServesShowsItsLogOnADoubleClickAndEndsWhen
   const std::regex listLines(
       R"(Richiesta lista Totocalcio \[[^\]\r\n]+\]\r\nElenco inviato \(0\) \[[^\]\r\n]+\]\r\n)");
   EXPECT_TRUE(std::regex_match(program->StandardOutput(), listLines)) << program->StandardOutput();
-  EXPECT_EQ(run.ControlText("Edit"), "");
+  EXPECT_EQ(ControlText("Edit"), "");
 
-  // A real double-click on the icon shows the window, its log holding at once what standard
-  // output got (CR LF between lines, none after the last), and its status line.
-  std::istringstream centre(icon);
-  std::string id;
-  int x = 0;
-  int y = 0;
-  ASSERT_TRUE(centre >> id >> x >> y) << icon;
-  RunOn(desktop.Display(), "xdotool mousemove " + std::to_string(x) + " " + std::to_string(y) +
-                               " click --repeat 2 --delay 80 1");
-  const std::string window = FirstLine(WaitFor(10, [&] { return run.VisibleWindows(); }));
+  // A double-click on the icon shows the window, its log holding at once what standard output
+  // got (CR LF between lines, none after the last), and its status line.
+  const std::string window = ShowByDoubleClick();
   ASSERT_FALSE(window.empty()) << "a double-click on the icon showed no window";
   const auto shownLog = [&] {
-    std::string text = program->StandardOutput();
+    const std::string text = program->StandardOutput();
     return text.substr(0, text.size() - 2);
   };
-  EXPECT_EQ(run.ControlText("Edit"), shownLog());
-  EXPECT_EQ(run.ControlText("msctls_statusbar32"),
-            "In ascolto sulla porta " + std::to_string(inPort) + "; risposte alla porta " +
-                std::to_string(outPort));
+  EXPECT_EQ(ControlText("Edit"), shownLog());
+  EXPECT_EQ(ControlText("msctls_statusbar32"), "In ascolto sulla porta " + std::to_string(inPort) +
+                                                   "; risposte alla porta " +
+                                                   std::to_string(outPort));
 
   // While the window is visible, a request's lines reach the view a moment later.
   exchange();
   ASSERT_TRUE(program->WaitForOutputLines(4, 10));
   const std::string inView = WaitFor(10, [&] {
-    const auto text = run.ControlText("Edit");
+    const auto text = ControlText("Edit");
     return text && LineCount(*text) == 3 ? *text : "";
   });
   EXPECT_EQ(inView, shownLog());
 
   // A second start ends at once with 0, leaving one icon and one window.
-  EXPECT_EQ(RunToEnd({wine->string(), desktopProgram}, prefix.Env(), prefix.Logs(), "second", 60),
-            0);
-  EXPECT_NE(FileBytes(prefix.Logs() / "second.err").find("already running"), std::string::npos);
-  EXPECT_EQ(LineCount(run.TrayIcons()), 1u);
-  EXPECT_EQ(LineCount(run.VisibleWindows()), 1u);
+  const auto second = Start("second");
+  EXPECT_EQ(second->WaitExit(60), 0);
+  EXPECT_NE(second->StandardError().find("already running"), std::string::npos);
+  EXPECT_EQ(LineCount(TrayIcons()), 1u);
+  EXPECT_EQ(LineCount(VisibleWindows()), 1u);
 
   // Alt+F4 through the window manager, as a user closes it: the program ends with 0, its icon
   // goes, and its input port is free at once.
-  RunOn(desktop.Display(), "xdotool windowactivate --sync " + window);
-  RunOn(desktop.Display(), "xdotool key --clearmodifiers alt+F4");
+  On("xdotool windowactivate --sync " + window);
+  On("xdotool key --clearmodifiers alt+F4");
   EXPECT_EQ(program->WaitExit(10), 0) << program->StandardError();
   EXPECT_NO_THROW(UdpPeer{inPort}) << "the input port is still taken";
-  EXPECT_EQ(WaitFor(10, [&] { return run.TrayIcons().empty() ? "gone" : ""; }), "gone");
+  EXPECT_EQ(WaitFor(10, [&] { return TrayIcons().empty() ? "gone" : ""; }), "gone");
   EXPECT_EQ(LineCount(program->StandardOutput()), 4u);
+}
+
+TEST_F(WindowsDesktop, APortTakenAtStartIsShownAndAnotherIsChosenFromTheMenu) {
+  UdpPeer holder;
+  const std::uint16_t outPort = FreeUdpPort();
+  const fs::path settings = WritePortsFile(holder.Port(), outPort);
+  program = Start("desktop");
+
+  // The message names the cause, captioned with the program's title (its .exe's name by the
+  // title rule); start-up goes on once it is answered, with icon, caption and the cause below
+  // the log.
+  ASSERT_NE(WaitForError("Could not bind socket", 60), "") << program->StandardError();
+  EXPECT_NE(
+      program->StandardError().find(
+          "quillmarch-varo-server: Could not bind socket. Address and port are already in use."),
+      std::string::npos)
+      << program->StandardError();
+  const std::string box =
+      FirstLine(WaitFor(10, [&] { return VisibleWindows("'^quillmarch-varo-server$'"); }));
+  ASSERT_FALSE(box.empty()) << "no message box";
+  On("xdotool windowactivate --sync " + box);
+  On("xdotool key --clearmodifiers Return");
+  const std::string window = ShowByDoubleClick();
+  ASSERT_FALSE(window.empty()) << "no icon, or it showed no window, after the message";
+  EXPECT_EQ(ControlText("msctls_statusbar32"),
+            "Non in ascolto: porta " + std::to_string(holder.Port()) +
+                " in uso; risposte alla porta " + std::to_string(outPort));
+
+  // Impostazioni > Porta d'ingresso by keyboard: the dialog shows the stored port selected, so
+  // what is typed replaces it; Enter confirms.
+  const std::uint16_t inPort = FreeUdpPort();
+  On("xdotool windowactivate --sync " + window);
+  On("xdotool key --clearmodifiers F10 Down Return");
+  const std::string dialog =
+      FirstLine(WaitFor(10, [&] { return VisibleWindows("'^Impostazione della porta$'"); }));
+  ASSERT_FALSE(dialog.empty()) << "no port dialog";
+  On("xdotool windowactivate --sync " + dialog);
+  On("xdotool type --delay 50 " + std::to_string(inPort));
+  On("xdotool key --clearmodifiers Return");
+  ASSERT_NE(WaitForError("listening on input port " + std::to_string(inPort), 10), "")
+      << program->StandardError();
+
+  UdpPeer client;
+  UdpPeer replies(outPort);
+  client.SendTo(inPort, TotocalcioListRequest());
+  const auto reply = replies.Receive(10000ms);
+  ASSERT_TRUE(reply) << "no reply on the new port within 10 s";
+  EXPECT_EQ(*reply, EmptyTotocalcioListReply());
+  EXPECT_EQ(ControlText("msctls_statusbar32"), "In ascolto sulla porta " + std::to_string(inPort) +
+                                                   "; risposte alla porta " +
+                                                   std::to_string(outPort));
+  // Stored; the file keeps the line ends it was written with.
+  EXPECT_NE(FileBytes(settings).find("\nInPort=" + std::to_string(inPort) + "\n"),
+            std::string::npos)
+      << FileBytes(settings);
 }
 
 }  // namespace

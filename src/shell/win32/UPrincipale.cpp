@@ -140,9 +140,11 @@ TFormPrincipale::~TFormPrincipale() {
 }
 
 void TFormPrincipale::FormCreate() {
+  // The icon comes first, so it is there while a message of start-up is open. (Under Wine, an
+  // icon added just after a message box closed would at times take no clicks.)
+  AddTrayIcon();
   server_->Start();
   SetWindowTextW(window_, ShownText(texts::Caption).c_str());
-  AddTrayIcon();
 }
 
 void TFormPrincipale::AddTrayIcon() {

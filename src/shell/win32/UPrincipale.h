@@ -26,7 +26,7 @@ class TFormPrincipale : public ActivityLog {
   TFormPrincipale(const TFormPrincipale&) = delete;
   TFormPrincipale& operator=(const TFormPrincipale&) = delete;
 
-  // Starts serving, sets the caption and adds the tray icon; without a notification area the
+  // Adds the tray icon, starts serving and sets the caption; without a notification area the
   // window is shown, since hidden it could be neither reached nor closed.
   void FormCreate();
   // Shows, restores and raises the window; centred on the work area the first time.
