@@ -99,6 +99,13 @@ class DesktopServerTest : public ::testing::Test {
     return reply.has_value() && *reply == UnknownPairReply();
   }
 
+  // The settings file with its line ends as on Linux: a new file has CRLF on Windows.
+  std::string StoredSettings() const {
+    std::string text = FileBytes(settings_);
+    std::erase(text, '\r');
+    return text;
+  }
+
   std::string Status() const { return statusLines_.empty() ? "" : statusLines_.back(); }
 
   TempDir dir_;
@@ -161,7 +168,7 @@ TEST_F(DesktopServerTest, ConfirmingAnInputPortStoresItAndMovesTheEndpoint) {
   EXPECT_EQ(dialogs_.asked[0].Prompt, "Numero della porta d'ingresso");
   EXPECT_EQ(dialogs_.asked[0].Prefilled, std::to_string(oldPort));
   EXPECT_TRUE(dialogs_.messages.empty());
-  EXPECT_EQ(FileBytes(settings_), "[Comunicazione]\nInPort=" + std::to_string(newPort) +
+  EXPECT_EQ(StoredSettings(), "[Comunicazione]\nInPort=" + std::to_string(newPort) +
                                       "\nOutPort=" + std::to_string(replies_.Port()) + "\n");
   EXPECT_TRUE(Serves(newPort, replies_));
   EXPECT_FALSE(Serves(oldPort, replies_, 0.5));
@@ -179,14 +186,14 @@ TEST_F(DesktopServerTest, CancellingWritesTheShownValueBackAndPutsItInForce) {
   // The file was edited while the program runs; the dialog shows and, cancelled, applies it.
   std::ofstream(settings_, std::ios::trunc)
       << "[Comunicazione]\nInPort=" << inPort << "\nOutPort=" << laterReplies.Port() << "\n";
-  const std::string edited = FileBytes(settings_);
+  const std::string edited = StoredSettings();
   server.AskOutputPort();  // no answer scripted: cancelled
   ASSERT_EQ(dialogs_.asked.size(), 1u);
   EXPECT_EQ(dialogs_.asked[0].Prompt, "Numero della porta d'uscita");
   EXPECT_EQ(dialogs_.asked[0].Prefilled, std::to_string(laterReplies.Port()));
   EXPECT_EQ(server.OutputPort(), laterReplies.Port());
   EXPECT_TRUE(Status().ends_with("; risposte alla porta " + std::to_string(laterReplies.Port())));
-  EXPECT_EQ(FileBytes(settings_), edited);
+  EXPECT_EQ(StoredSettings(), edited);
   EXPECT_TRUE(Serves(inPort, laterReplies));
   EXPECT_FALSE(Receive(replies_, 0.3).has_value());
 
@@ -202,14 +209,14 @@ TEST_F(DesktopServerTest, CancellingWritesTheShownValueBackAndPutsItInForce) {
     server.AskOutputPort();
     EXPECT_EQ(server.OutputPort(), 7779) << entry;
   }
-  EXPECT_NE(FileBytes(settings_).find("\nOutPort=7779\n"), std::string::npos);
+  EXPECT_NE(StoredSettings().find("\nOutPort=7779\n"), std::string::npos);
   EXPECT_TRUE(dialogs_.messages.empty());
 }
 
 TEST_F(DesktopServerTest, ABadEntryShowsTheMessageAndChangesNothing) {
   const std::uint16_t inPort = FreeUdpPort();
   DesktopServer& server = Started(inPort, replies_.Port());
-  const std::string before = FileBytes(settings_);
+  const std::string before = StoredSettings();
 
   const std::vector<std::string> entries = {std::to_string(inPort) + " ", "abc", "", "2147483648"};
   for (const std::string& entry : entries) {
@@ -223,7 +230,7 @@ TEST_F(DesktopServerTest, ABadEntryShowsTheMessageAndChangesNothing) {
     EXPECT_EQ(message.Caption, Title);
     EXPECT_EQ(message.Text, PortMessage);
   }
-  EXPECT_EQ(FileBytes(settings_), before);
+  EXPECT_EQ(StoredSettings(), before);
   EXPECT_EQ(server.OutputPort(), replies_.Port());
   EXPECT_TRUE(Serves(inPort, replies_));
 
@@ -250,7 +257,7 @@ TEST_F(DesktopServerTest, AnInputPortThatCannotBeBoundIsStoredAndLeavesTheEndpoi
   EXPECT_FALSE(server.Endpoint().Active());
   EXPECT_EQ(Status(), "Non in ascolto: porta " + std::to_string(holder.Port()) +
                           " in uso; risposte alla porta " + std::to_string(replies_.Port()));
-  EXPECT_NE(FileBytes(settings_).find("InPort=" + std::to_string(holder.Port()) + "\n"),
+  EXPECT_NE(StoredSettings().find("InPort=" + std::to_string(holder.Port()) + "\n"),
             std::string::npos);
   EXPECT_FALSE(Serves(inPort, replies_, 0.5));
 
@@ -259,7 +266,7 @@ TEST_F(DesktopServerTest, AnInputPortThatCannotBeBoundIsStoredAndLeavesTheEndpoi
   server.AskInputPort();
   ASSERT_EQ(dialogs_.messages.size(), 2u);
   EXPECT_FALSE(server.Endpoint().Active());
-  EXPECT_NE(FileBytes(settings_).find("InPort=70000\n"), std::string::npos);
+  EXPECT_NE(StoredSettings().find("InPort=70000\n"), std::string::npos);
   EXPECT_TRUE(Status().starts_with("Non in ascolto: porta 70000 non valida")) << Status();
 
   // A listener thread that cannot start: the same message, still inactive, the port let go.
@@ -295,19 +302,19 @@ TEST_F(DesktopServerTest, DialogsShowTheDefaultsWhenTheFileIsGoneAndADialogCutSh
   ASSERT_EQ(dialogs_.asked.size(), 2u);
   EXPECT_EQ(dialogs_.asked[0].Prefilled, "7770");
   EXPECT_EQ(dialogs_.asked[1].Prefilled, "7000");
-  EXPECT_EQ(FileBytes(settings_),
+  EXPECT_EQ(StoredSettings(),
             "[Comunicazione]\nInPort=" + std::to_string(inPort) + "\nOutPort=7000\n");
   EXPECT_EQ(server.OutputPort(), 7000);
 
   // The program ends while the dialog is open: what it returns is neither stored nor applied.
-  const std::string before = FileBytes(settings_);
+  const std::string before = StoredSettings();
   dialogs_.closeWhileOpen = true;
   dialogs_.answers.push_back("abc");
   server.AskOutputPort();
   dialogs_.answers.push_back(std::to_string(replies_.Port()));
   server.AskOutputPort();
   EXPECT_TRUE(dialogs_.messages.empty());
-  EXPECT_EQ(FileBytes(settings_), before);
+  EXPECT_EQ(StoredSettings(), before);
   EXPECT_EQ(server.OutputPort(), 7000);
 }
 
