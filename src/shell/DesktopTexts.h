@@ -13,6 +13,8 @@ inline constexpr const char* PortDialogCaption = "Impostazione della porta";
 inline constexpr const char* InputPortPrompt = "Numero della porta d'ingresso";
 inline constexpr const char* OutputPortPrompt = "Numero della porta d'uscita";
 inline constexpr const char* InvalidPort = "Il numero della porta non valido";
+// Shown for an error that carries no text of its own.
+inline constexpr const char* UnknownError = "Errore sconosciuto";
 inline constexpr const char* OkButton = "OK";
 inline constexpr const char* CancelButton = "Cancel";
 // The port dialog's entry takes at most this many characters.

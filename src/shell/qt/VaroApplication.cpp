@@ -2,6 +2,7 @@
 
 #include <exception>
 
+#include "shell/DesktopTexts.h"
 #include "shell/qt/ShellPaths.h"
 
 namespace varo {
@@ -15,7 +16,7 @@ bool VaroApplication::notify(QObject* receiver, QEvent* event) {
   } catch (const std::exception& error) {
     ReportUnhandledError(dialogs_, error.what());
   } catch (...) {
-    ReportUnhandledError(dialogs_, "Errore sconosciuto");
+    ReportUnhandledError(dialogs_, texts::UnknownError);
   }
   return false;
 }

@@ -229,7 +229,7 @@ LRESULT CALLBACK TFormPrincipale::WindowProcedure(HWND window, UINT message, WPA
     }
   } catch (...) {
     try {
-      form->dialogs_.ShowMessage(form->programTitle_, "Errore sconosciuto");
+      form->dialogs_.ShowMessage(form->programTitle_, texts::UnknownError);
     } catch (...) {
     }
   }
