@@ -9,32 +9,13 @@
 #include <fstream>
 #include <sstream>
 
+#include "ShellTestSupport.h"
 #include "SystemFiles.h"
 #include "TempDir.h"
 #include "shell/qt/UPrincipale.h"
-#include "shell/UserDialogs.h"
 
 namespace varo::test {
 namespace {
-
-// Answers the port dialogs from a script and keeps every message.
-class ScriptedDialogs : public UserDialogs {
- public:
-  std::optional<std::string> AskText(const std::string&, const std::string&,
-                                     const std::string& prefilled) override {
-    shown.push_back(prefilled);
-    if (answers.empty()) return std::nullopt;
-    const std::string answer = answers.front();
-    answers.pop_front();
-    return answer;
-  }
-  void ShowMessage(const std::string&, const std::string& text) override {
-    messages.push_back(text);
-  }
-  std::deque<std::string> answers;
-  std::vector<std::string> shown;
-  std::vector<std::string> messages;
-};
 
 TEST(WindowSettings, ASettingsFolderThatIsAFileRunsOnDefaultsAndEverySaveReportsIt) {
   TempDir dir;
@@ -59,15 +40,15 @@ TEST(WindowSettings, ASettingsFolderThatIsAFileRunsOnDefaultsAndEverySaveReports
   dialogs.answers.push_back(std::string("7001"));
   window.Portadiuscita1Click();
   ASSERT_EQ(dialogs.messages.size(), atStart + 1);
-  EXPECT_EQ(dialogs.messages.back(), std::string("Il numero della porta non valido"));
-  EXPECT_EQ(dialogs.shown.back(), std::string("7000"));
+  EXPECT_EQ(dialogs.messages.back().Text, std::string("Il numero della porta non valido"));
+  EXPECT_EQ(dialogs.asked.back().Prefilled, std::string("7000"));
   EXPECT_EQ(window.OutputPort(), 7000);
 
   dialogs.answers.push_back(std::string("7771"));
   window.Portainingresso1Click();
   ASSERT_EQ(dialogs.messages.size(), atStart + 2);
-  EXPECT_EQ(dialogs.messages.back(), std::string("Il numero della porta non valido"));
-  EXPECT_EQ(dialogs.shown.back(), std::string("7770"));
+  EXPECT_EQ(dialogs.messages.back().Text, std::string("Il numero della porta non valido"));
+  EXPECT_EQ(dialogs.asked.back().Prefilled, std::string("7770"));
   // The write failed first, so the endpoint was not touched.
   EXPECT_EQ(window.Server().Endpoint().InputPort(), 7770);
   EXPECT_EQ(window.Server().Endpoint().Active(), active);

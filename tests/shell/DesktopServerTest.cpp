@@ -28,35 +28,6 @@ using std::chrono::milliseconds;
 const std::string PortMessage = "Il numero della porta non valido";
 const std::string Title = "Varo Title";
 
-class ScriptedDialogs : public UserDialogs {
- public:
-  struct Asked {
-    std::string Caption, Prompt, Prefilled;
-  };
-  struct Message {
-    std::string Caption, Text;
-  };
-
-  std::optional<std::string> AskText(const std::string& caption, const std::string& prompt,
-                                     const std::string& prefilled) override {
-    asked.push_back({caption, prompt, prefilled});
-    if (answers.empty()) return std::nullopt;
-    std::optional<std::string> answer = answers.front();
-    answers.pop_front();
-    if (closeWhileOpen) server->BeginClosing();
-    return answer;
-  }
-  void ShowMessage(const std::string& caption, const std::string& text) override {
-    messages.push_back({caption, text});
-  }
-
-  std::deque<std::optional<std::string>> answers;  // nothing stands for Cancel
-  std::vector<Asked> asked;
-  std::vector<Message> messages;
-  bool closeWhileOpen = false;
-  DesktopServer* server = nullptr;
-};
-
 class RecordingLog : public ActivityLog {
  public:
   void Append(const std::string& line) override { lines.push_back(line); }
@@ -77,7 +48,6 @@ class DesktopServerTest : public ::testing::Test {
     server_ = std::make_unique<DesktopServer>(
         handOver_, log_, dialogs_, places,
         [this](const std::string& line) { statusLines_.push_back(line); });
-    dialogs_.server = server_.get();
     server_->Start();
     return *server_;
   }
@@ -308,7 +278,7 @@ TEST_F(DesktopServerTest, DialogsShowTheDefaultsWhenTheFileIsGoneAndADialogCutSh
 
   // The program ends while the dialog is open: what it returns is neither stored nor applied.
   const std::string before = StoredSettings();
-  dialogs_.closeWhileOpen = true;
+  dialogs_.whileOpen = [this] { server_->BeginClosing(); };
   dialogs_.answers.push_back("abc");
   server.AskOutputPort();
   dialogs_.answers.push_back(std::to_string(replies_.Port()));

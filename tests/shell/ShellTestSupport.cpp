@@ -35,4 +35,19 @@ Bytes EmptyTotocalcioListReply() {
           0x43, 0x44, 0x45, 0x46, 0x47, 0x48, 0x01, 0xFE, 0x01, 0x03, 0x66, 0x01, 0x00};
 }
 
+std::optional<std::string> ScriptedDialogs::AskText(const std::string& caption,
+                                                    const std::string& prompt,
+                                                    const std::string& prefilled) {
+  asked.push_back({caption, prompt, prefilled});
+  if (whileOpen) whileOpen();
+  if (answers.empty()) return std::nullopt;
+  std::optional<std::string> answer = answers.front();
+  answers.pop_front();
+  return answer;
+}
+
+void ScriptedDialogs::ShowMessage(const std::string& caption, const std::string& text) {
+  messages.push_back({caption, text});
+}
+
 }  // namespace varo::test

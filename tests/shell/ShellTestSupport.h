@@ -1,7 +1,14 @@
 // What the shell's tests share: requests to the program and the replies it must send.
 #pragma once
 
+#include <deque>
+#include <functional>
+#include <optional>
+#include <string>
+#include <vector>
+
 #include "UdpPeer.h"
+#include "shell/UserDialogs.h"
 
 namespace varo::test {
 
@@ -16,5 +23,26 @@ Bytes TotocalcioListRequest();
 
 // Its reply for an empty Totocalcio folder: status 870, the game byte, a count of 0.
 Bytes EmptyTotocalcioListReply();
+
+// Answers the user's dialogs from a script and keeps what they asked and showed.
+class ScriptedDialogs : public UserDialogs {
+ public:
+  struct Asked {
+    std::string Caption, Prompt, Prefilled;
+  };
+  struct Message {
+    std::string Caption, Text;
+  };
+
+  // The next scripted answer, or Cancel when none is left; whileOpen runs first.
+  std::optional<std::string> AskText(const std::string& caption, const std::string& prompt,
+                                     const std::string& prefilled) override;
+  void ShowMessage(const std::string& caption, const std::string& text) override;
+
+  std::deque<std::optional<std::string>> answers;  // nothing stands for Cancel
+  std::vector<Asked> asked;
+  std::vector<Message> messages;
+  std::function<void()> whileOpen;  // what happens while a dialog is open
+};
 
 }  // namespace varo::test

@@ -40,32 +40,6 @@ const QString PortMessage = QStringLiteral("Il numero della porta non valido");
 // The title rule applied by hand to this test program's name.
 const std::string OwnTitle = "shell_window_tests";
 
-class ScriptedDialogs : public UserDialogs {
- public:
-  struct Asked {
-    std::string Caption, Prompt, Prefilled;
-  };
-  struct Message {
-    std::string Caption, Text;
-  };
-
-  std::optional<std::string> AskText(const std::string& caption, const std::string& prompt,
-                                     const std::string& prefilled) override {
-    asked.push_back({caption, prompt, prefilled});
-    if (answers.empty()) return std::nullopt;
-    std::optional<std::string> answer = answers.front();
-    answers.pop_front();
-    return answer;
-  }
-  void ShowMessage(const std::string& caption, const std::string& text) override {
-    messages.push_back({caption, text});
-  }
-
-  std::deque<std::optional<std::string>> answers;  // nothing stands for Cancel
-  std::vector<Asked> asked;
-  std::vector<Message> messages;
-};
-
 class ShellWindow : public ::testing::Test {
  protected:
   void SetUp() override {
