@@ -279,14 +279,14 @@ int Main(const std::filesystem::path& program) {
       echoLoop.Absorb(echoRound);
     }
     const double ratio = Median(ratios);
-    rows.push_back({std::string(expected.What) + " (folder of 2)",
-                    Format("%.0f req/s, p50 %.0f us, p99 %.0f us", loop.PerSecond(),
-                           Percentile(loop.Micros, 0.5), Percentile(loop.Micros, 0.99)),
-                    Format("echo floor alternating with it %.0f req/s, rounds %.0f to %.0f req/s",
-                           echoLoop.PerSecond(), *std::min_element(echoRates.begin(), echoRates.end()),
-                           *std::max_element(echoRates.begin(), echoRates.end())),
-                    ">= 0.6", ratio, ratio >= 0.6,
-                    *std::max_element(ratios.begin(), ratios.end())});
+    rows.push_back(
+        {std::string(expected.What) + " (folder of 2)",
+         Format("%.0f req/s, p50 %.0f us, p99 %.0f us", loop.PerSecond(),
+                Percentile(loop.Micros, 0.5), Percentile(loop.Micros, 0.99)),
+         Format("echo floor alternating with it %.0f req/s, rounds %.0f to %.0f req/s",
+                echoLoop.PerSecond(), *std::min_element(echoRates.begin(), echoRates.end()),
+                *std::max_element(echoRates.begin(), echoRates.end())),
+         ">= 0.6", ratio, ratio >= 0.6, *std::max_element(ratios.begin(), ratios.end())});
   }
 
   std::fprintf(stderr, "tickets ...\n");

@@ -23,10 +23,7 @@ constexpr std::int32_t DefaultOutPort = 7000;
 DesktopServer::DesktopServer(MainThreadHandOver& handOver, ActivityLog& log, UserDialogs& dialogs,
                              DesktopPlaces places,
                              std::function<void(const std::string&)> showStatus)
-    : log_(log),
-      dialogs_(dialogs),
-      places_(std::move(places)),
-      showStatus_(std::move(showStatus)) {
+    : log_(log), dialogs_(dialogs), places_(std::move(places)), showStatus_(std::move(showStatus)) {
   endpoint_ = std::make_unique<UDPServer>(handOver, [this](const ReceivedDatagram& d) {
     UDPServerUDPRead(state_, handlers_, d, *endpoint_);
   });
@@ -90,8 +87,8 @@ void DesktopServer::Stop() {
 void DesktopServer::PortDialog(const char* key, std::int32_t defaultValue, const char* prompt,
                                const std::function<void(std::int32_t)>& putInForce) {
   // The dialog shows what the file holds, which may differ from the value in force.
-  const std::string shown = std::to_string(
-      ReadProfileInteger(SettingsSection, key, defaultValue, places_.SettingsFile));
+  const std::string shown =
+      std::to_string(ReadProfileInteger(SettingsSection, key, defaultValue, places_.SettingsFile));
   const std::optional<std::string> entered =
       dialogs_.AskText(texts::PortDialogCaption, prompt, shown);
   // A dialog cut short by the program's end changes nothing.

@@ -17,8 +17,8 @@ inline constexpr int LogFlushMilliseconds = 100;
 
 // The lines a view takes at once.
 struct LogBatch {
-  std::string Text;                // the lines, joined by the separator asked for; no end after the last
-  std::size_t Lines = 0;           // how many lines Text holds
+  std::string Text;       // the lines, joined by the separator asked for; no end after the last
+  std::size_t Lines = 0;  // how many lines Text holds
   std::size_t OldestToDrop = 0;    // lines the view must lose at its top to keep LogLinesKept
   bool AfterEarlierLines = false;  // the view holds lines already: Text goes after a separator
 };

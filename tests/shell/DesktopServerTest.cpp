@@ -139,12 +139,11 @@ TEST_F(DesktopServerTest, ConfirmingAnInputPortStoresItAndMovesTheEndpoint) {
   EXPECT_EQ(dialogs_.asked[0].Prefilled, std::to_string(oldPort));
   EXPECT_TRUE(dialogs_.messages.empty());
   EXPECT_EQ(StoredSettings(), "[Comunicazione]\nInPort=" + std::to_string(newPort) +
-                                      "\nOutPort=" + std::to_string(replies_.Port()) + "\n");
+                                  "\nOutPort=" + std::to_string(replies_.Port()) + "\n");
   EXPECT_TRUE(Serves(newPort, replies_));
   EXPECT_FALSE(Serves(oldPort, replies_, 0.5));
   EXPECT_EQ(log_.notices.back(), "listening on input port " + std::to_string(newPort) +
-                                     ", replies to output port " +
-                                     std::to_string(replies_.Port()));
+                                     ", replies to output port " + std::to_string(replies_.Port()));
 }
 
 TEST_F(DesktopServerTest, CancellingWritesTheShownValueBackAndPutsItInForce) {
@@ -299,7 +298,11 @@ TEST(LogQueue, EveryLineGoesOutAtOnceAndTheViewGetsTheLatestTenThousandInBatches
   EXPECT_FALSE(queue.Add("a\nforged line"));
   batches.push_back(queue.Take("\r\n"));
   // U+2029, U+2028 and U+0085 break a line in a text view as surely as a line feed does.
-  EXPECT_TRUE(queue.Add("b\xE2\x80\xA9" "forged\xE2\x80\xA8" "line\xC2\x85" "too"));
+  EXPECT_TRUE(
+      queue.Add("b\xE2\x80\xA9"
+                "forged\xE2\x80\xA8"
+                "line\xC2\x85"
+                "too"));
   batches.push_back(queue.Take("\n"));
   for (int i = 1; i <= 10003; ++i) queue.Add("R" + std::to_string(i));
   batches.push_back(queue.Take("\n"));

@@ -28,8 +28,8 @@
 #include "ShellTestSupport.h"
 #include "SystemFiles.h"
 #include "TempDir.h"
-#include "shell/qt/UPrincipale.h"
 #include "shell/qt/QtUserDialogs.h"
+#include "shell/qt/UPrincipale.h"
 
 namespace varo::test {
 namespace {

@@ -75,7 +75,8 @@ std::optional<std::string> QtUserDialogs::AskText(const std::string& caption,
     WriteToStandardError(qCaption, qPrompt);
     return std::nullopt;
   }
-  const auto dialog = MakeEntryDialog(parent_, qCaption, qPrompt, QString::fromStdString(prefilled));
+  const auto dialog =
+      MakeEntryDialog(parent_, qCaption, qPrompt, QString::fromStdString(prefilled));
   CentreOnScreen(*dialog);
   if (dialog->exec() != QDialog::Accepted) return std::nullopt;
   return dialog->textValue().toStdString();

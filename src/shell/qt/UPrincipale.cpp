@@ -27,7 +27,8 @@ QString Text(const char* utf8) {
   return QString::fromUtf8(utf8);
 }
 
-// The settings file, the archive and the message title as the desktop's standard locations give them.
+// The settings file, the archive and the message title as the desktop's standard locations give
+// them.
 DesktopPlaces QtPlaces() {
   return DesktopPlaces{DocumentsFolderPath(), SettingsFilePath(), CurrentProgramTitle()};
 }
@@ -134,7 +135,8 @@ void TFormPrincipale::FlushLog() {
   if (log_.Empty()) return;
   const LogBatch batch = log_.Take("\n");
   // The view drops its oldest lines itself, past LogLinesKept.
-  MemoLog->appendPlainText(QString::fromUtf8(batch.Text.data(), static_cast<qsizetype>(batch.Text.size())));
+  MemoLog->appendPlainText(
+      QString::fromUtf8(batch.Text.data(), static_cast<qsizetype>(batch.Text.size())));
 }
 
 }  // namespace varo

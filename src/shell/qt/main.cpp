@@ -5,48 +5,31 @@
 #include <cstdio>
 #include <exception>
 #include <memory>
-#include <string_view>
+#include <optional>
+#include <string>
+#include <vector>
 
 #include "platform/InstanceLock.h"
 #include "platform/Signals.h"
 #include "platform/StandardStreams.h"
+#include "shell/CommandLine.h"
 #include "shell/qt/ApplicationIcon.h"
 #include "shell/qt/DisplayPlatform.h"
+#include "shell/qt/QtUserDialogs.h"
 #include "shell/qt/ShellPaths.h"
 #include "shell/qt/UPrincipale.h"
-#include "shell/qt/QtUserDialogs.h"
 #include "shell/qt/VaroApplication.h"
 
 namespace {
 
-constexpr const char* Usage =
-    "usage: quillmarch-varo-server [--help | --version]\n"
-    "\n"
-    "Serves the stored Totocalcio and Totogol systems below the Documents folder to the\n"
-    "programs that ask for them by UDP, as a single instance with a tray icon. A double-click\n"
-    "on the icon shows the log of requests served and the menu \"Impostazioni\" with the two\n"
-    "ports. Without a display it serves headless.\n"
-    "\n"
-    "Standard output carries one line per log entry; every other message goes to standard\n"
-    "error. SIGTERM and SIGINT end it like closing its window.\n"
-    "\n"
-    "Exit codes: 0 at a normal end, or when another instance already runs;\n"
-    "            1 when start-up fails, or when headless and the input port cannot be used.\n";
-
 // --help and --version answer and end; every other argument is left alone, Qt's own among them.
 bool AnsweredCommandLine(int argc, char** argv) {
-  for (int i = 1; i < argc; ++i) {
-    const std::string_view argument = argv[i];
-    if (argument == "--help") {
-      std::fputs(Usage, stdout);
-      return true;
-    }
-    if (argument == "--version") {
-      std::puts("quillmarch-varo-server " VARO_VERSION);
-      return true;
-    }
-  }
-  return false;
+  const std::optional<std::string> answer = varo::CommandLineAnswer(
+      std::vector<std::string>(argv + 1, argv + argc),
+      "\nWithout a display it serves headless; SIGTERM and SIGINT end it like\nclosing its window.",
+      ", or when headless and the input port\n            cannot be used");
+  if (answer) std::fputs(answer->c_str(), stdout);
+  return answer.has_value();
 }
 
 }  // namespace

@@ -4,10 +4,14 @@
 #include <cstdio>
 #include <exception>
 #include <memory>
-#include <string_view>
+#include <optional>
+#include <string>
+#include <vector>
 
 #include "platform/InstanceLock.h"
+#include "platform/win32/WideText.h"
 #include "platform/win32/Windows.h"
+#include "shell/CommandLine.h"
 #include "shell/win32/InheritedStreams.h"
 #include "shell/win32/UPrincipale.h"
 #include "shell/win32/Win32UserDialogs.h"
@@ -18,39 +22,20 @@
 
 namespace {
 
-constexpr const char* Usage =
-    "usage: quillmarch-varo-server [--help | --version]\n"
-    "\n"
-    "Serves the stored Totocalcio and Totogol systems below the Documents folder to the\n"
-    "programs that ask for them by UDP, as a single instance with a tray icon. A double-click\n"
-    "on the icon shows the log of requests served and the menu \"Impostazioni\" with the two\n"
-    "ports; closing the window ends the program.\n"
-    "\n"
-    "Standard output, when the program is given one, carries one line per log entry; every\n"
-    "other message goes to standard error.\n"
-    "\n"
-    "Exit codes: 0 at a normal end, or when another instance already runs;\n"
-    "            1 when start-up fails.\n";
-
 // --help and --version answer and end; every other argument is ignored.
 bool AnsweredCommandLine() {
   int count = 0;
-  LPWSTR* arguments = CommandLineToArgvW(GetCommandLineW(), &count);
-  if (arguments == nullptr) return false;
-  bool answered = false;
-  for (int i = 1; i < count && !answered; ++i) {
-    const std::wstring_view argument = arguments[i];
-    if (argument == L"--help") {
-      std::fputs(Usage, stdout);
-      answered = true;
-    } else if (argument == L"--version") {
-      std::puts("quillmarch-varo-server " VARO_VERSION);
-      answered = true;
-    }
+  LPWSTR* wide = CommandLineToArgvW(GetCommandLineW(), &count);
+  if (wide == nullptr) return false;
+  std::vector<std::string> arguments;
+  for (int i = 1; i < count; ++i) arguments.push_back(varo::win32::Narrow(wide[i]));
+  LocalFree(wide);
+  const std::optional<std::string> answer = varo::CommandLineAnswer(arguments, "", "");
+  if (answer) {
+    std::fputs(answer->c_str(), stdout);
+    std::fflush(stdout);
   }
-  LocalFree(arguments);
-  std::fflush(stdout);
-  return answered;
+  return answer.has_value();
 }
 
 }  // namespace
