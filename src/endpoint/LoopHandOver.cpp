@@ -1,26 +1,19 @@
 #include "LoopHandOver.h"
 
+#include <algorithm>
+
 namespace varo {
 
 void LoopHandOver::RunOnMainThread(const std::function<void()>& work) {
-  Job job{&work};
-  std::unique_lock lock(mutex_);
-  jobs_.push_back(&job);
-  queued_.notify_all();
-  done_.wait(lock, [&] { return job.Done; });
+  // A queued job wakes the loop like any other Wake; it cannot fail, so it is never repeated.
+  jobs_.RunAndWait(work, [this] {
+    Wake();
+    return true;
+  });
 }
 
 void LoopHandOver::ServePending() {
-  std::unique_lock lock(mutex_);
-  while (!jobs_.empty()) {
-    Job* job = jobs_.front();
-    jobs_.pop_front();
-    lock.unlock();
-    (*job->Work)();
-    lock.lock();
-    job->Done = true;
-    done_.notify_all();
-  }
+  jobs_.ServePending();
 }
 
 bool LoopHandOver::ServeUntil(const std::function<bool()>& stop,
@@ -35,8 +28,8 @@ bool LoopHandOver::ServeUntil(const std::function<bool()>& stop,
     const auto slice = std::min<std::chrono::steady_clock::duration>(deadline - now,
                                                                      std::chrono::milliseconds(10));
     std::unique_lock lock(mutex_);
-    queued_.wait_for(lock, slice, [&] { return !jobs_.empty() || woken_; });
-    woken_ = false;
+    woken_.wait_for(lock, slice, [&] { return wake_; });
+    wake_ = false;
   }
 }
 
@@ -46,8 +39,8 @@ void LoopHandOver::ServeFor(std::chrono::milliseconds duration) {
 
 void LoopHandOver::Wake() {
   std::lock_guard lock(mutex_);
-  woken_ = true;
-  queued_.notify_all();
+  wake_ = true;
+  woken_.notify_all();
 }
 
 }  // namespace varo

@@ -3,10 +3,10 @@
 
 #include <chrono>
 #include <condition_variable>
-#include <deque>
 #include <functional>
 #include <mutex>
 
+#include "HandOverJobs.h"
 #include "MainThreadHandOver.h"
 
 namespace varo {
@@ -23,19 +23,14 @@ class LoopHandOver : public MainThreadHandOver {
   // Main thread: serves hand-overs for the given time.
   void ServeFor(std::chrono::milliseconds duration);
 
-  // Any thread: makes a running ServeUntil look at its stop condition again.
+  // Any thread: makes a running ServeUntil look at its queue and stop condition again.
   void Wake();
 
  private:
-  struct Job {
-    const std::function<void()>* Work;
-    bool Done = false;
-  };
+  HandOverJobs jobs_;
   std::mutex mutex_;
-  std::condition_variable queued_;
-  std::condition_variable done_;
-  std::deque<Job*> jobs_;
-  bool woken_ = false;
+  std::condition_variable woken_;
+  bool wake_ = false;
 };
 
 }  // namespace varo

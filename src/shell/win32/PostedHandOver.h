@@ -4,11 +4,9 @@
 #pragma once
 
 #include <atomic>
-#include <condition_variable>
-#include <deque>
 #include <functional>
-#include <mutex>
 
+#include "endpoint/HandOverJobs.h"
 #include "endpoint/MainThreadHandOver.h"
 #include "platform/win32/Windows.h"
 
@@ -22,23 +20,18 @@ class PostedHandOver : public MainThreadHandOver {
   // Main thread: the window that receives Message from now on; nullptr once it is gone.
   void SetWindow(HWND window) { window_ = window; }
 
-  // Listener thread: queues work, posts Message and waits until the main thread has run it.
+  // Listener thread: queues work, posts Message (again while it cannot be posted) and waits
+  // until the main thread has run it.
   void RunOnMainThread(const std::function<void()>& work) override;
   // Main thread: runs every queued hand-over; a stale Message finds nothing to run.
   void ServePending() override;
 
  private:
-  struct Job {
-    const std::function<void()>* Work;
-    bool Done = false;
-  };
   // Whether the window took the message; a full or missing queue leaves the job queued.
   bool Post();
 
   std::atomic<HWND> window_{nullptr};
-  std::mutex mutex_;
-  std::condition_variable done_;
-  std::deque<Job*> jobs_;
+  HandOverJobs jobs_;
 };
 
 }  // namespace varo
