@@ -10,38 +10,8 @@ for tool in Xvfb openbox tint2 xdotool import python3; do
   command -v "$tool" >/dev/null || { echo "missing: $tool" >&2; exit 1; }
 done
 
-work=$(mktemp -d)
-pids=()
-cleanup() {
-  # Every process started here is ended by its own id.
-  for ((i = ${#pids[@]} - 1; i >= 0; i--)); do kill "${pids[i]}" 2>/dev/null || true; done
-  for pid in "${pids[@]}"; do wait "$pid" 2>/dev/null || true; done
-  rm -rf "$work"
-}
-trap cleanup EXIT
-
-# Waits up to $1 seconds for the command after it to succeed.
-wait_for() {
-  local seconds=$1
-  shift
-  for ((i = 0; i < seconds * 10; i++)); do
-    if "$@"; then return 0; fi
-    sleep 0.1
-  done
-  echo "timed out: $*" >&2
-  return 1
-}
-
-Xvfb -displayfd 3 -screen 0 1024x600x24 -nolisten tcp 3>"$work/display" 2>"$work/xvfb.err" &
-pids+=($!)
-wait_for 10 test -s "$work/display"
-export DISPLAY=":$(head -n1 "$work/display")"
-openbox >"$work/openbox.log" 2>&1 &
-pids+=($!)
-tint2 -c /etc/xdg/tint2/tint2rc >"$work/tint2.log" 2>&1 &
-pids+=($!)
-wait_for 10 grep -q "systray started" "$work/tint2.log"
-sleep 1
+source tools/virtual-desktop.sh
+start_virtual_desktop "$work"
 
 # A private home with two stored Totocalcio systems and the ports in the settings file.
 export HOME="$work/home" XDG_CONFIG_HOME="$work/config" XDG_RUNTIME_DIR="$work/run"
