@@ -62,32 +62,4 @@ icon_docked() {
 }
 wait_for 60 icon_docked
 icon=$(head -n1 "$work/icon")
-eval "$(xdotool getwindowgeometry --shell "$icon")"
-xdotool mousemove $((X + WIDTH / 2)) $((Y + HEIGHT / 2)) click --repeat 2 --delay 80 1
-window_shown() { xdotool search --onlyvisible --name '^Quillmarch Varo Server 1\.15$' >"$work/window" 2>/dev/null; }
-wait_for 10 window_shown
-window=$(head -n1 "$work/window")
-xdotool mousemove 0 0  # no tip over the picture
-
-# A list of each game, the summary and first ticket of one system, and a delete of a missing code.
-python3 - "$in_port" "$out_port" <<'PY'
-import socket, struct, sys
-in_port, out_port = int(sys.argv[1]), int(sys.argv[2])
-replies = socket.socket(socket.AF_INET, socket.SOCK_DGRAM)
-replies.bind(("127.0.0.1", out_port))
-replies.settimeout(10)
-client = socket.socket(socket.AF_INET, socket.SOCK_DGRAM)
-def ask(command, sub, payload):
-    header = bytes(8) + struct.pack(">HH", len(payload), 0) + bytes(8) + struct.pack(">HB", command, sub)
-    client.sendto(header + payload, ("127.0.0.1", in_port))
-    replies.recv(9000)
-ask(510, 1, bytes([1, 0, 1, 0, 62]))       # list Totocalcio, positions 1 to 62
-ask(510, 1, bytes([2, 0, 1, 0, 62]))       # list Totogol
-ask(520, 1, bytes([0, 0, 0, 101]))         # summary of code 101
-ask(520, 2, bytes([0, 0, 0, 102, 0, 1]))   # ticket 1 of code 102
-ask(510, 2, bytes([1, 0, 0, 0, 99]))       # delete code 99, which does not exist
-PY
-sleep 1
-mkdir -p "$(dirname "$output")"
-import -frame -window "$window" "$output"
-echo "written: $output"
+shoot_window "$icon" "$in_port" "$out_port" "$output"

@@ -47,3 +47,42 @@ start_virtual_desktop() {
   wait_for 10 grep -q "systray started" "$logs/tint2.log"
   sleep 1
 }
+
+# Whether the main window is on screen; its id goes to $work/window.
+window_shown() {
+  xdotool search --onlyvisible --name '^Quillmarch Varo Server 1\.15$' >"$work/window" 2>/dev/null
+}
+
+# Double-clicks the tray icon window $1, waits for the main window, sends a few requests to the
+# input port $2 with replies at the output port $3, and takes the window into the picture $4.
+shoot_window() {
+  local icon=$1 in_port=$2 out_port=$3 output=$4 window
+  eval "$(xdotool getwindowgeometry --shell "$icon")"
+  xdotool mousemove $((X + WIDTH / 2)) $((Y + HEIGHT / 2)) click --repeat 2 --delay 80 1
+  wait_for 10 window_shown
+  window=$(head -n1 "$work/window")
+  xdotool mousemove 0 0  # no tip over the picture
+
+  # A list of each game, the summary and first ticket of one system, and a delete of a missing code.
+  python3 - "$in_port" "$out_port" <<'PY'
+import socket, struct, sys
+in_port, out_port = int(sys.argv[1]), int(sys.argv[2])
+replies = socket.socket(socket.AF_INET, socket.SOCK_DGRAM)
+replies.bind(("127.0.0.1", out_port))
+replies.settimeout(10)
+client = socket.socket(socket.AF_INET, socket.SOCK_DGRAM)
+def ask(command, sub, payload):
+    header = bytes(8) + struct.pack(">HH", len(payload), 0) + bytes(8) + struct.pack(">HB", command, sub)
+    client.sendto(header + payload, ("127.0.0.1", in_port))
+    replies.recv(9000)
+ask(510, 1, bytes([1, 0, 1, 0, 62]))       # list Totocalcio, positions 1 to 62
+ask(510, 1, bytes([2, 0, 1, 0, 62]))       # list Totogol
+ask(520, 1, bytes([0, 0, 0, 101]))         # summary of code 101
+ask(520, 2, bytes([0, 0, 0, 102, 0, 1]))   # ticket 1 of code 102
+ask(510, 2, bytes([1, 0, 0, 0, 99]))       # delete code 99, which does not exist
+PY
+  sleep 1
+  mkdir -p "$(dirname "$output")"
+  import -frame -window "$window" "$output"
+  echo "written: $output"
+}
