@@ -27,21 +27,7 @@ profile="$WINEPREFIX/drive_c/users/$user"
 
 # Documents a folder of its own with two stored Totocalcio systems; the ports in the settings file.
 rm -f "$profile/Documents"
-archive="$profile/Documents/Quillmarch/Quillmarch Varo Server"
-mkdir -p "$archive/Totocalcio" "$archive/Totogol"
-read -r in_port out_port < <(python3 -c '
-import socket
-s = [socket.socket(socket.AF_INET, socket.SOCK_DGRAM) for _ in range(2)]
-for x in s: x.bind(("127.0.0.1", 0))
-print(*[x.getsockname()[1] for x in s])')
-python3 - "$archive/Totocalcio" <<'PY'
-import sys
-folder = sys.argv[1]
-# Columns of 14 sign bytes: 1 = "1", 2 = "X", 4 = "2"; a few doubles and triples.
-columns = [bytes([1, 2, 4, 3, 1, 1, 2, 4, 1, 2, 7, 1, 4, 2])] * 3
-open(folder + "/Domenica.tcl.101", "wb").write(b"".join(columns))
-open(folder + "/Sistema ridotto.tcl.102", "wb").write(bytes([1, 2, 4, 1, 2, 4, 1, 2, 4, 1, 2, 4, 1, 2]) * 70)
-PY
+make_archive "$profile/Documents"
 settings="$profile/AppData/Roaming/Quillmarch/Quillmarch Varo Server"
 mkdir -p "$settings"
 printf '[Comunicazione]\r\nInPort=%s\r\nOutPort=%s\r\n' "$in_port" "$out_port" \

@@ -17,21 +17,7 @@ start_virtual_desktop "$work"
 export HOME="$work/home" XDG_CONFIG_HOME="$work/config" XDG_RUNTIME_DIR="$work/run"
 unset WAYLAND_DISPLAY QT_QPA_PLATFORM
 mkdir -p "$XDG_RUNTIME_DIR" && chmod 700 "$XDG_RUNTIME_DIR"
-archive="$HOME/Documents/Quillmarch/Quillmarch Varo Server"
-mkdir -p "$archive/Totocalcio" "$archive/Totogol"
-read -r in_port out_port < <(python3 -c '
-import socket
-s = [socket.socket(socket.AF_INET, socket.SOCK_DGRAM) for _ in range(2)]
-for x in s: x.bind(("127.0.0.1", 0))
-print(*[x.getsockname()[1] for x in s])')
-python3 - "$archive/Totocalcio" <<'PY'
-import sys
-folder = sys.argv[1]
-# Columns of 14 sign bytes: 1 = "1", 2 = "X", 4 = "2"; a few doubles and triples.
-columns = [bytes([1, 2, 4, 3, 1, 1, 2, 4, 1, 2, 7, 1, 4, 2])] * 3
-open(folder + "/Domenica.tcl.101", "wb").write(b"".join(columns))
-open(folder + "/Sistema ridotto.tcl.102", "wb").write(bytes([1, 2, 4, 1, 2, 4, 1, 2, 4, 1, 2, 4, 1, 2]) * 70)
-PY
+make_archive "$HOME/Documents"
 settings="$XDG_CONFIG_HOME/Quillmarch/Quillmarch Varo Server"
 mkdir -p "$settings"
 printf '[Comunicazione]\nInPort=%s\nOutPort=%s\n' "$in_port" "$out_port" >"$settings/QuillmarchvaroServer.ini"

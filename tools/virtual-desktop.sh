@@ -48,6 +48,26 @@ start_virtual_desktop() {
   sleep 1
 }
 
+# Makes the game folders below the Documents folder $1 with two stored Totocalcio systems, and sets
+# in_port and out_port to two UDP ports that were free a moment ago.
+make_archive() {
+  local archive="$1/Quillmarch/Quillmarch Varo Server"
+  mkdir -p "$archive/Totocalcio" "$archive/Totogol"
+  read -r in_port out_port < <(python3 -c '
+import socket
+s = [socket.socket(socket.AF_INET, socket.SOCK_DGRAM) for _ in range(2)]
+for x in s: x.bind(("127.0.0.1", 0))
+print(*[x.getsockname()[1] for x in s])')
+  python3 - "$archive/Totocalcio" <<'PY'
+import sys
+folder = sys.argv[1]
+# Columns of 14 sign bytes: 1 = "1", 2 = "X", 4 = "2"; a few doubles and triples.
+columns = [bytes([1, 2, 4, 3, 1, 1, 2, 4, 1, 2, 7, 1, 4, 2])] * 3
+open(folder + "/Domenica.tcl.101", "wb").write(b"".join(columns))
+open(folder + "/Sistema ridotto.tcl.102", "wb").write(bytes([1, 2, 4, 1, 2, 4, 1, 2, 4, 1, 2, 4, 1, 2]) * 70)
+PY
+}
+
 # Whether the main window is on screen; its id goes to $work/window.
 window_shown() {
   xdotool search --onlyvisible --name '^Quillmarch Varo Server 1\.15$' >"$work/window" 2>/dev/null
