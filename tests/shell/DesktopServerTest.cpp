@@ -54,19 +54,13 @@ class DesktopServerTest : public ::testing::Test {
 
   // Waits for a reply while this thread serves the endpoint's hand-overs.
   std::optional<Bytes> Receive(UdpPeer& peer, double seconds) {
-    const auto deadline = std::chrono::steady_clock::now() + std::chrono::duration<double>(seconds);
-    while (std::chrono::steady_clock::now() < deadline) {
-      handOver_.ServeFor(milliseconds(5));
-      if (auto reply = peer.Receive(milliseconds(5))) return reply;
-    }
-    return std::nullopt;
+    return ReceiveServing(peer, seconds, [this] { handOver_.ServeFor(milliseconds(5)); });
   }
 
   // Whether a request to port is answered at replies within the time.
   bool Serves(std::uint16_t port, UdpPeer& replies, double seconds = 5.0) {
-    client_.SendTo(port, UnknownPairRequest());
-    const auto reply = Receive(replies, seconds);
-    return reply.has_value() && *reply == UnknownPairReply();
+    return AnswersUnknownPair(client_, port, replies, seconds,
+                              [this] { handOver_.ServeFor(milliseconds(5)); });
   }
 
   // The settings file with its line ends as on Linux: a new file has CRLF on Windows.

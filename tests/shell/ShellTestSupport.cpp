@@ -1,5 +1,7 @@
 #include "ShellTestSupport.h"
 
+#include <chrono>
+
 namespace varo::test {
 
 namespace {
@@ -33,6 +35,23 @@ Bytes EmptyTotocalcioListReply() {
   // The request header with DataLength 4 and ExtraLength 0, then 03 66 (870), 01, 00.
   return {0x31, 0x32, 0x33, 0x34, 0x35, 0x36, 0x37, 0x38, 0x00, 0x04, 0x00, 0x00, 0x41, 0x42,
           0x43, 0x44, 0x45, 0x46, 0x47, 0x48, 0x01, 0xFE, 0x01, 0x03, 0x66, 0x01, 0x00};
+}
+
+std::optional<Bytes> ReceiveServing(UdpPeer& peer, double seconds,
+                                    const std::function<void()>& serve) {
+  const auto deadline = std::chrono::steady_clock::now() + std::chrono::duration<double>(seconds);
+  while (std::chrono::steady_clock::now() < deadline) {
+    serve();
+    if (auto reply = peer.Receive(std::chrono::milliseconds(5))) return reply;
+  }
+  return std::nullopt;
+}
+
+bool AnswersUnknownPair(UdpPeer& client, std::uint16_t port, UdpPeer& replies, double seconds,
+                        const std::function<void()>& serve) {
+  client.SendTo(port, UnknownPairRequest());
+  const auto reply = ReceiveServing(replies, seconds, serve);
+  return reply.has_value() && *reply == UnknownPairReply();
 }
 
 std::optional<std::string> ScriptedDialogs::AskText(const std::string& caption,

@@ -24,6 +24,16 @@ Bytes TotocalcioListRequest();
 // Its reply for an empty Totocalcio folder: status 870, the game byte, a count of 0.
 Bytes EmptyTotocalcioListReply();
 
+// Waits up to the seconds for a datagram at peer, calling serve (which runs the program's
+// hand-overs for a few milliseconds) between looks.
+std::optional<Bytes> ReceiveServing(UdpPeer& peer, double seconds,
+                                    const std::function<void()>& serve);
+
+// Whether the unknown pair sent from client to port is answered at replies within the seconds,
+// serve running the program's hand-overs meanwhile.
+bool AnswersUnknownPair(UdpPeer& client, std::uint16_t port, UdpPeer& replies, double seconds,
+                        const std::function<void()>& serve);
+
 // Answers the user's dialogs from a script and keeps what they asked and showed.
 class ScriptedDialogs : public UserDialogs {
  public:

@@ -52,20 +52,15 @@ class ShellWindow : public ::testing::Test {
 
   // Waits for a reply while the event loop serves the endpoint's hand-overs.
   static std::optional<Bytes> Receive(UdpPeer& peer, double seconds) {
-    const auto deadline = std::chrono::steady_clock::now() + std::chrono::duration<double>(seconds);
-    while (std::chrono::steady_clock::now() < deadline) {
-      QCoreApplication::processEvents(QEventLoop::AllEvents, 5);
-      if (auto reply = peer.Receive(milliseconds(5))) return reply;
-    }
-    return std::nullopt;
+    return ReceiveServing(peer, seconds, ServeEvents);
   }
 
   // Whether a request to port is answered at replies within the time.
   bool Serves(std::uint16_t port, UdpPeer& replies, double seconds = 5.0) {
-    client_.SendTo(port, UnknownPairRequest());
-    const auto reply = Receive(replies, seconds);
-    return reply.has_value() && *reply == UnknownPairReply();
+    return AnswersUnknownPair(client_, port, replies, seconds, ServeEvents);
   }
+
+  static void ServeEvents() { QCoreApplication::processEvents(QEventLoop::AllEvents, 5); }
 
   TempDir dir_;
   std::filesystem::path config_;
