@@ -57,10 +57,10 @@ class DesktopServer {
   std::int32_t OutputPort() const { return state_.OutputPort; }
   const ArchiveFolders& Folders() const { return folders_; }
   UDPServer& Endpoint() { return *endpoint_; }
-  // Shows a message captioned with the program's title.
-  void ShowError(const std::string& text);
 
  private:
+  // Shows a message captioned with the program's title.
+  void ShowError(const std::string& text);
   void PortDialog(const char* key, std::int32_t defaultValue, const char* prompt,
                   const std::function<void(std::int32_t)>& putInForce);
   // Puts the status on the status line; ReportStatus also tells standard error.

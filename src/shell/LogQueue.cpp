@@ -26,7 +26,6 @@ LogBatch LogQueue::Take(const std::string& separator) {
   LogBatch batch;
   batch.Lines = pending_.size();
   if (batch.Lines == 0) return batch;
-  batch.AfterEarlierLines = inView_ > 0;
   const std::size_t total = inView_ + batch.Lines;
   // The queue never holds more than LogLinesKept, so only lines already in the view go.
   batch.OldestToDrop = total > LogLinesKept ? total - LogLinesKept : 0;

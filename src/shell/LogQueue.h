@@ -20,7 +20,6 @@ struct LogBatch {
   std::string Text;       // the lines, joined by the separator asked for; no end after the last
   std::size_t Lines = 0;  // how many lines Text holds
   std::size_t OldestToDrop = 0;    // lines the view must lose at its top to keep LogLinesKept
-  bool AfterEarlierLines = false;  // the view holds lines already: Text goes after a separator
 };
 
 class LogQueue {

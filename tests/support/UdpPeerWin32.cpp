@@ -1,10 +1,6 @@
 // The test peer's socket calls on Windows.
-#ifndef NOMINMAX
-#define NOMINMAX
-#endif
-#ifndef WIN32_LEAN_AND_MEAN
-#define WIN32_LEAN_AND_MEAN
-#endif
+// windows.h without its old winsock.h, then winsock2.h and the headers that build on it.
+#include "platform/win32/Windows.h"
 #include <winsock2.h>
 
 #include <ws2tcpip.h>

@@ -1,19 +1,13 @@
 // Windows: a Winsock 2 socket whose readiness sets an event, waited on together with a stop event.
-#ifndef NOMINMAX
-#define NOMINMAX
-#endif
-#ifndef WIN32_LEAN_AND_MEAN
-#define WIN32_LEAN_AND_MEAN
-#endif
 #include "platform/DatagramSocket.h"
 
-// In this order: winsock2.h before the headers that build on it.
+// windows.h without its old winsock.h, then winsock2.h and the headers that build on it.
+#include "platform/win32/Windows.h"
 #include <winsock2.h>
 
 #include <ws2tcpip.h>
 
 #include <mswsock.h>
-#include <windows.h>
 
 #include <cstring>
 
