@@ -17,6 +17,9 @@ set(CMAKE_FIND_ROOT_PATH_MODE_PACKAGE ONLY)
 set(CMAKE_EXE_LINKER_FLAGS_INIT "-static")
 
 find_program(VARO_WINE NAMES wine wine64)
+find_program(VARO_ENV NAMES env)
 if(VARO_WINE)
-  set(CMAKE_CROSSCOMPILING_EMULATOR ${VARO_WINE})
+  # Wine spells Unix file names in the C library's character set, which is ASCII without a UTF-8
+  # locale: every test that writes a name beyond ASCII would fail on a shell with no LANG.
+  set(CMAKE_CROSSCOMPILING_EMULATOR ${VARO_ENV} LC_ALL=C.UTF-8 ${VARO_WINE})
 endif()

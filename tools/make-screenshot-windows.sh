@@ -16,6 +16,8 @@ end_first() { wineserver -k </dev/null >/dev/null 2>&1 || true; }
 source tools/virtual-desktop.sh
 # A Wine prefix of its own, with a home that its user folders link to; no Mono or Gecko.
 export WINEPREFIX="$work/prefix" HOME="$work/home" WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
+# Wine spells Unix file names in the locale's character set: ASCII where no LANG is set.
+export LC_ALL=C.UTF-8
 mkdir -p "$WINEPREFIX" "$HOME"
 start_virtual_desktop "$work"
 

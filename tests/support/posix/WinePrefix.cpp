@@ -35,6 +35,8 @@ WinePrefix::WinePrefix(const fs::path& root, fs::path wine, fs::path wineserver)
   env_["WINEDEBUG"] = "-all";
   env_["WINEDLLOVERRIDES"] = "mscoree,mshtml=";  // no Mono or Gecko installers
   env_["HOME"] = (root_ / "home").string();      // a fresh prefix links its user folders here
+  // Wine spells Unix file names in the locale's character set, which is ASCII where no LANG is set.
+  env_["LC_ALL"] = "C.UTF-8";
 }
 
 WinePrefix::~WinePrefix() {
