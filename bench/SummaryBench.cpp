@@ -95,11 +95,11 @@ std::size_t KeptSummariesHeap(const std::filesystem::path& folder) {
     std::ofstream(paths.back(), std::ios::binary) << std::string(14, '\x01');
   }
   // The clock runs an hour ahead, so every file counts as settled and is kept.
-  varo::SummaryCache kept(varo::MaxKeptSummaries, [] {
-    varo::FileTime now = varo::FileClockNow();
-    now.Seconds += 3600;
-    return now;
-  });
+  varo::SummaryCache kept(varo::MaxKeptSummaries, {.FileClock = [] {
+                            varo::FileTime now = varo::FileClockNow();
+                            now.Seconds += 3600;
+                            return now;
+                          }});
   varo::SystemSummary summary{};
   const std::size_t before = mallinfo2().uordblks;
   for (const std::string& path : paths) varo::GetInfoTotocalcio(path, summary, kept);
@@ -113,7 +113,8 @@ std::size_t KeptSummariesHeap(const std::filesystem::path& folder) {
 }  // namespace
 
 int main() {
-  std::string pattern = (std::filesystem::temp_directory_path() / "varo-bench-XXXXXX").string();
+  // A tmpfs, where summaries are kept whatever volume holds the temporary folder.
+  std::string pattern = "/dev/shm/varo-bench-XXXXXX";
   if (mkdtemp(pattern.data()) == nullptr) return 1;
   const std::filesystem::path folder = pattern;
   const std::string path = (folder / "Bench.tcl.1").string();

@@ -21,22 +21,26 @@ std::size_t SummaryCache::KeyHash::operator()(const Key& key) const {
   return hash ^ key.Game;
 }
 
-SummaryCache::SummaryCache(std::size_t capacity, std::function<FileTime()> now, TotalsReader read)
-    : capacity_(capacity), now_(std::move(now)), read_(std::move(read)) {}
+SummaryCache::SummaryCache(std::size_t capacity, SummaryCacheSeams seams)
+    : capacity_(capacity), seams_(std::move(seams)) {}
 
 FileTotals SummaryCache::TotalsOf(const std::string& path, std::uint8_t gameKind) {
   // Taken before the file is opened and examined, so that a change after this moment cannot carry
   // the change time seen below.
-  const FileTime counted = now_();
+  const FileTime counted = seams_.FileClock();
+  const auto countedMonotonic = seams_.Monotonic();
   // Opened whatever is kept: the identity is that of the file open now, and a file that cannot be
   // opened fails as it would without kept totals.
   ReadOnlyFile file(path);
   const FileIdentity before = file.OpenedIdentity();
+  // Asked each time: the path may now lead to another volume.
+  const bool keepable = MayKeepReadingsOn(seams_.Volume(file));
   // A file linked into both folders has different totals in each game.
   const Key key{gameKind == GameTotocalcio ? GameTotocalcio : GameTotogol, before.Device,
                 before.FileNumber};
   if (const auto found = index_.find(key); found != index_.end()) {
-    if (found->second->Identity == before) {
+    if (keepable && found->second->Identity == before &&
+        countedMonotonic - found->second->Counted < KeptTotalsLife) {
       used_.splice(used_.begin(), used_, found->second);
       return {found->second->Totals, static_cast<std::time_t>(before.Modified.Seconds)};
     }
@@ -44,19 +48,22 @@ FileTotals SummaryCache::TotalsOf(const std::string& path, std::uint8_t gameKind
     index_.erase(found);
   }
 
-  const ColumnTotals totals = read_(file, gameKind);
+  const ColumnTotals totals = seams_.Read(file, gameKind);
   const FileIdentity after = file.Identity();
-  if (after == before && SettledBy(before.Changed, counted)) Keep(key, before, totals);
+  if (keepable && after == before && SettledBy(before.Changed, counted)) {
+    Keep(key, before, totals, countedMonotonic);
+  }
   return {totals, static_cast<std::time_t>(after.Modified.Seconds)};
 }
 
-void SummaryCache::Keep(const Key& key, const FileIdentity& identity, const ColumnTotals& totals) {
+void SummaryCache::Keep(const Key& key, const FileIdentity& identity, const ColumnTotals& totals,
+                        std::chrono::steady_clock::time_point counted) {
   if (capacity_ == 0) return;
   if (index_.size() >= capacity_) {
     index_.erase(used_.back().Slot);
     used_.pop_back();
   }
-  used_.push_front(Kept{key, identity, totals});
+  used_.push_front(Kept{key, identity, totals, counted});
   index_.emplace(key, used_.begin());
 }
 

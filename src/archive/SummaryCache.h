@@ -1,6 +1,7 @@
 // Column totals of system files kept between requests, for files that have not changed since.
 #pragma once
 
+#include <chrono>
 #include <cstddef>
 #include <cstdint>
 #include <ctime>
@@ -24,6 +25,20 @@ inline constexpr std::size_t MaxKeptSummaries = 100'000;
 // showing it; totals are kept only of a file whose change time is this much older than the count.
 inline constexpr std::int64_t SettledSeconds = 2;
 
+// Writes through a shared memory mapping may change a file without changing its times: kept totals
+// are counted afresh once they are this old, on a clock that no setting of the date moves.
+inline constexpr std::chrono::minutes KeptTotalsLife{5};
+
+// The clocks, the reading and the volume question a cache uses; tests replace them.
+struct SummaryCacheSeams {
+  std::function<FileTime()> FileClock = FileClockNow;
+  std::function<std::chrono::steady_clock::time_point()> Monotonic = std::chrono::steady_clock::now;
+  TotalsReader Read = ReadColumnTotals;
+  std::function<VolumeKind(const ReadOnlyFile&)> Volume = [](const ReadOnlyFile& file) {
+    return file.Volume();
+  };
+};
+
 // Totals of one file and the modification time of the file they were taken from.
 struct FileTotals {
   ColumnTotals Totals;
@@ -31,18 +46,16 @@ struct FileTotals {
 };
 
 // Keeps the totals by game and file, used only while the file's device, number, size,
-// modification and change times are all as they were. Not thread-safe: requests are handled one
-// at a time.
+// modification and change times are all as they were, for files on volumes whose times show every
+// change, and for at most KeptTotalsLife. Not thread-safe: requests are handled one at a time.
 class SummaryCache {
  public:
-  explicit SummaryCache(std::size_t capacity = MaxKeptSummaries,
-                        std::function<FileTime()> now = FileClockNow,
-                        TotalsReader read = ReadColumnTotals);
+  explicit SummaryCache(std::size_t capacity = MaxKeptSummaries, SummaryCacheSeams seams = {});
 
-  // Opens the file and gives its totals: the kept ones when the file is unchanged, else read
-  // whole, and kept when the file had settled before the count began and did not change during
-  // it. The least recently used totals leave when the capacity is reached. Throws, keeping
-  // nothing, when the file cannot be opened or read.
+  // Opens the file and gives its totals: the kept ones when the file is unchanged and they are
+  // young enough, else read whole, and kept when the volume allows it, the file had settled before
+  // the count began and did not change during it. The least recently used totals leave when the
+  // capacity is reached. Throws, keeping nothing, when the file cannot be opened or read.
   FileTotals TotalsOf(const std::string& path, std::uint8_t gameKind);
 
   // Number of files whose totals are kept.
@@ -62,13 +75,14 @@ class SummaryCache {
     Key Slot;
     FileIdentity Identity;
     ColumnTotals Totals;
+    std::chrono::steady_clock::time_point Counted;
   };
 
-  void Keep(const Key& key, const FileIdentity& identity, const ColumnTotals& totals);
+  void Keep(const Key& key, const FileIdentity& identity, const ColumnTotals& totals,
+            std::chrono::steady_clock::time_point counted);
 
   std::size_t capacity_;
-  std::function<FileTime()> now_;
-  TotalsReader read_;
+  SummaryCacheSeams seams_;
   std::list<Kept> used_;  // most recently used first
   std::unordered_map<Key, std::list<Kept>::iterator, KeyHash> index_;
 };

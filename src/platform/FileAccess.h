@@ -7,6 +7,8 @@
 #include <string>
 #include <vector>
 
+#include "platform/VolumeKind.h"
+
 namespace varo {
 
 // A moment on the clock the file system stamps its times with, at its full resolution.
@@ -56,6 +58,9 @@ class ReadOnlyFile {
 
   // Its identity as it was examined right after opening, without asking again.
   const FileIdentity& OpenedIdentity() const { return opened_; }
+
+  // The kind of volume the open file lies on, as far as its time stamps can be trusted.
+  VolumeKind Volume() const;
 
  private:
   std::intptr_t native_;  // the open descriptor on Linux, the open handle on Windows

@@ -53,13 +53,12 @@ const std::string RuotaColumns =
     test::ColumnOf({0x03, 0x01, 0x01, 0x01, 0x01, 0x01, 0x01, 0x01, 0x81, 0x01, 0x06});
 
 TEST(SummaryCache, KeepsTheTotalsOfAFileSettledTwoSecondsBeforeTheCount) {
-  test::TempDir temp;
+  test::TempDir temp(test::KeepingVolume());
   const auto ruota = temp.WriteFile("Ruota.tcl.12", RuotaColumns);
   test::SetModifiedDate(ruota, 2006, 3, 15);
   CountingReader counter;
   FileTime now{};
-  SummaryCache kept(
-      MaxKeptSummaries, [&] { return now; }, counter.Reader());
+  SummaryCache kept(MaxKeptSummaries, {.FileClock = [&] { return now; }, .Read = counter.Reader()});
 
   SystemSummary uncached{}, first{}, second{};
   GetInfoTotocalcio(ruota.string(), uncached);
@@ -95,14 +94,14 @@ TEST(SummaryCache, KeepsTheTotalsOfAFileSettledTwoSecondsBeforeTheCount) {
 
 TEST(SummaryCache, AFileRewrittenChangedInPermissionsOrReplacedIsReadAgain) {
   using namespace std::chrono_literals;
-  test::TempDir temp;
+  test::TempDir temp(test::KeepingVolume());
   const std::time_t modified = test::LocalNoon(2010, 6, 1);
   const auto path = temp.WriteFile("Sistema.tcl.4", test::Column(0x01));
   test::SetModified(path, modified);
   CountingReader counter;
   // Every state of the file counts as settled, so only a change of its identity reads it again.
-  SummaryCache kept(
-      MaxKeptSummaries, [&] { return Later(ChangeTimeOf(path), 3); }, counter.Reader());
+  SummaryCache kept(MaxKeptSummaries, {.FileClock = [&] { return Later(ChangeTimeOf(path), 3); },
+                                       .Read = counter.Reader()});
   SystemSummary summary{};
   auto totalCost = [&] {
     GetInfoTotocalcio(path.string(), summary, kept);
@@ -154,13 +153,13 @@ TEST(SummaryCache, AFileRewrittenChangedInPermissionsOrReplacedIsReadAgain) {
 }
 
 TEST(SummaryCache, KeepsAtMostItsCapacityAndTheLeastRecentlyUsedLeaveFirst) {
-  test::TempDir temp;
+  test::TempDir temp(test::KeepingVolume());
   const auto a = temp.WriteFile("A.tcl.1", test::Column(0x01)).string();
   const auto b = temp.WriteFile("B.tcl.2", test::Column(0x01)).string();
   const auto c = temp.WriteFile("C.tcl.3", test::Column(0x01)).string();
   CountingReader counter;
   SummaryCache kept(
-      2, [] { return Later(FileClockNow(), 3600); }, counter.Reader());
+      2, {.FileClock = [] { return Later(FileClockNow(), 3600); }, .Read = counter.Reader()});
   SystemSummary summary{};
   auto readsAfter = [&](const std::string& path) {
     GetInfoTotocalcio(path, summary, kept);
@@ -177,6 +176,51 @@ TEST(SummaryCache, KeepsAtMostItsCapacityAndTheLeastRecentlyUsedLeaveFirst) {
   EXPECT_EQ(readsAfter(c), 4);
   EXPECT_EQ(readsAfter(a), 5);
   EXPECT_EQ(kept.Size(), 2u);
+}
+
+TEST(SummaryCache, KeptTotalsLastFiveMinutesAndNothingIsKeptOnVolumesWhoseTimesMayNotShowAChange) {
+  using namespace std::chrono_literals;
+  test::TempDir temp(test::KeepingVolume());
+  const std::string path = temp.WriteFile("Sistema.tcl.4", test::Column(0x01)).string();
+  CountingReader counter;
+  std::chrono::steady_clock::time_point monotonic{};
+  VolumeKind volume = VolumeKind::Tmpfs;
+  SummaryCache kept(MaxKeptSummaries, {.FileClock = [] { return Later(FileClockNow(), 3600); },
+                                       .Monotonic = [&] { return monotonic; },
+                                       .Read = counter.Reader(),
+                                       .Volume = [&](const ReadOnlyFile&) { return volume; }});
+  SystemSummary summary{};
+  auto readsAfter = [&] {
+    GetInfoTotocalcio(path, summary, kept);
+    return counter.Reads;
+  };
+  // A write through a shared mapping may leave every time stamp as it was.
+  EXPECT_EQ(readsAfter(), 1);
+  monotonic += 5min - 1ns;
+  EXPECT_EQ(readsAfter(), 1);
+  monotonic += 1ns;
+  EXPECT_EQ(readsAfter(), 2);
+  EXPECT_EQ(readsAfter(), 2);
+
+  for (const VolumeKind refused : {VolumeKind::Network, VolumeKind::Fuse, VolumeKind::Fat,
+                                   VolumeKind::NoChangeTime, VolumeKind::Other}) {
+    volume = refused;
+    const int before = counter.Reads;
+    EXPECT_EQ(readsAfter(), before + 1) << static_cast<int>(refused);
+    EXPECT_EQ(readsAfter(), before + 2) << static_cast<int>(refused);
+    EXPECT_EQ(kept.Size(), 0u) << static_cast<int>(refused);
+  }
+  for (const VolumeKind local :
+       {VolumeKind::Ext, VolumeKind::Xfs, VolumeKind::Btrfs, VolumeKind::F2fs, VolumeKind::Zfs,
+        VolumeKind::Overlay, VolumeKind::Ntfs, VolumeKind::Refs}) {
+    volume = local;
+    const int before = counter.Reads;
+    EXPECT_EQ(readsAfter(), before + 1) << static_cast<int>(local);
+    EXPECT_EQ(readsAfter(), before + 1) << static_cast<int>(local);
+    // The same file on a volume that no longer vouches for its times is read afresh.
+    volume = VolumeKind::Network;
+    EXPECT_EQ(readsAfter(), before + 2) << static_cast<int>(local);
+  }
 }
 
 }  // namespace

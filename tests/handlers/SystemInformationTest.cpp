@@ -112,16 +112,17 @@ TEST_F(InformationTest, RequestedCodeMatchesAsA32BitPattern) {
 TEST_F(InformationTest, ListAndInformationShareTheKeptSummariesAndAnswerAsWithout) {
   int reads = 0;
   auto kept = std::make_shared<SummaryCache>(
-      MaxKeptSummaries,
-      [] {
-        FileTime now = FileClockNow();
-        now.Seconds += 3600;  // every system here counts as settled
-        return now;
-      },
-      [&reads](ReadOnlyFile& file, std::uint8_t gameKind) {
-        ++reads;
-        return ReadColumnTotals(file, gameKind);
-      });
+      MaxKeptSummaries, SummaryCacheSeams{.FileClock =
+                                              [] {
+                                                FileTime now = FileClockNow();
+                                                now.Seconds += 3600;  // every system is settled
+                                                return now;
+                                              },
+                                          .Read =
+                                              [&reads](ReadOnlyFile& file, std::uint8_t gameKind) {
+                                                ++reads;
+                                                return ReadColumnTotals(file, gameKind);
+                                              }});
   handlers = MakeHandlerTable(folders, log, kept);
   // Three columns of 4 combinations each, the first flagged with 2: total cost 700.
   const std::string path =

@@ -45,12 +45,13 @@ struct PipeLog : ActivityLog {
   LoopHandOver handOver;
   RequestState state;
   state.OutputPort = outputPort;
-  const HandlerTable handlers =
-      MakeHandlerTable(folders, log, std::make_shared<SummaryCache>(MaxKeptSummaries, [] {
-                         FileTime now = FileClockNow();
-                         now.Seconds += 3600;
-                         return now;
-                       }));
+  const HandlerTable handlers = MakeHandlerTable(
+      folders, log,
+      std::make_shared<SummaryCache>(MaxKeptSummaries, SummaryCacheSeams{.FileClock = [] {
+                                       FileTime now = FileClockNow();
+                                       now.Seconds += 3600;
+                                       return now;
+                                     }}));
   UDPServer server(
       handOver, [&](const ReceivedDatagram& d) { UDPServerUDPRead(state, handlers, d, server); });
   server.SetInputPort(inputPort);
@@ -76,7 +77,7 @@ std::vector<std::string> Bodies(const std::string& logged) {
 
 TEST(UnreadableSystem, FirstLineStaysAndNoReplyGoesOut) {
   if (::geteuid() != 0) GTEST_SKIP() << "needs root to run the server as another user";
-  TempDir documents;
+  TempDir documents(KeepingVolume());
   const ArchiveFolders folders = MakeArchiveFolders(documents.Path().string());
   std::filesystem::create_directories(folders.TotocalcioFolder);
   // The unprivileged user may enter and list the folders, and write nothing in them.

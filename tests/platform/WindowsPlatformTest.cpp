@@ -17,6 +17,7 @@
 #include "platform/IniProfile.h"
 #include "platform/InstanceLock.h"
 #include "platform/Paths.h"
+#include "platform/win32/VolumeAnswers.h"
 
 namespace varo {
 namespace {
@@ -177,6 +178,35 @@ TEST(WindowsInstanceLock, ASecondHolderOfTheNameIsRefusedUntilTheFirstLetsGo) {
   EXPECT_FALSE(third.HeldElsewhere());
   // A name no mutex can have counts as a first instance.
   EXPECT_FALSE(InstanceLock("Local\\no\\such\\namespace").HeldElsewhere());
+}
+
+TEST(WindowsVolumes, OnlyLocalNtfsAndRefsWithAChangeTimeKeepReadings) {
+  using win32::VolumeAnswers;
+  struct Case {
+    VolumeAnswers Answers;
+    VolumeKind Kind;
+  };
+  const Case cases[] = {
+      {{L"NTFS", false, false, false}, VolumeKind::Ntfs},
+      {{L"ntfs", false, false, false}, VolumeKind::Ntfs},
+      {{L"ReFS", false, false, false}, VolumeKind::Refs},
+      {{L"FAT32", false, false, false}, VolumeKind::Fat},
+      {{L"exFAT", false, false, false}, VolumeKind::Fat},
+      {{L"NTFS", false, false, true}, VolumeKind::NoChangeTime},
+      {{L"NTFS", true, false, false}, VolumeKind::Network},  // a redirector serves it
+      {{L"NTFS", false, true, false}, VolumeKind::Network},  // a mapped drive of a share
+      {{L"UDF", false, false, false}, VolumeKind::Other},
+      {{L"", false, false, false}, VolumeKind::Other},
+  };
+  for (const Case& c : cases) {
+    const VolumeKind kind = win32::VolumeKindOfAnswers(c.Answers);
+    EXPECT_EQ(kind, c.Kind) << std::string(c.Answers.FileSystem.begin(), c.Answers.FileSystem.end());
+    EXPECT_EQ(MayKeepReadingsOn(kind), c.Kind == VolumeKind::Ntfs || c.Kind == VolumeKind::Refs);
+  }
+  // Wine, like a local disk, answers NTFS without a redirector.
+  TempDir temp;
+  const auto path = temp.WriteFile("Sistema.tcl.1", "x");
+  EXPECT_EQ(ReadOnlyFile(test::Utf8(path)).Volume(), VolumeKind::Ntfs);
 }
 
 }  // namespace

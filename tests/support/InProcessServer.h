@@ -48,7 +48,8 @@ class InProcessServer : public ::testing::Test {
   // Byte 0 of the probe that tells an unanswered request from a slow one.
   static constexpr std::uint8_t ProbeTag = 0xEE;
 
-  TempDir documents;
+  // On a volume whose readings are kept, so that the kept summaries and listings are in play.
+  TempDir documents{KeepingVolume()};
   ArchiveFolders folders = MakeArchiveFolders(documents.Path().string());
   std::filesystem::path calcio = folders.TotocalcioFolder;
   std::filesystem::path gol = folders.TotogolFolder;

@@ -9,12 +9,13 @@
 
 namespace varo::test {
 
-TempDir::TempDir() {
+TempDir::TempDir() : TempDir(std::filesystem::temp_directory_path()) {}
+
+TempDir::TempDir(const std::filesystem::path& base) {
   static std::mutex pickMutex;
   static std::mt19937_64 pick(
       std::random_device{}() ^
       static_cast<std::uint64_t>(std::chrono::steady_clock::now().time_since_epoch().count()));
-  const std::filesystem::path base = std::filesystem::temp_directory_path();
   for (int attempt = 0; attempt < 100; ++attempt) {
     std::uint64_t number;
     {
@@ -44,6 +45,14 @@ std::filesystem::path TempDir::WriteFile(std::string_view relative, std::string_
   out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
   if (!out) throw std::runtime_error("cannot write " + file.string());
   return file;
+}
+
+std::filesystem::path KeepingVolume() {
+#ifdef _WIN32
+  return std::filesystem::temp_directory_path();
+#else
+  return "/dev/shm";  // a tmpfs on every Linux that runs systemd or udev
+#endif
 }
 
 std::string Utf8(const std::filesystem::path& path) {

@@ -10,6 +10,8 @@ namespace varo::test {
 class TempDir {
  public:
   TempDir();
+  // A folder below base instead of the system's temporary folder.
+  explicit TempDir(const std::filesystem::path& base);
   ~TempDir();
   TempDir(const TempDir&) = delete;
   TempDir& operator=(const TempDir&) = delete;
@@ -21,6 +23,11 @@ class TempDir {
  private:
   std::filesystem::path path_;
 };
+
+// A folder on a volume kind whose readings the server keeps (a tmpfs on Linux; under Wine every
+// volume reads as local NTFS), for tests that expect summaries or listings to be kept: the
+// system's temporary folder may lie on any kind.
+std::filesystem::path KeepingVolume();
 
 // A path as the program spells paths, UTF-8 on every system: a plain string() is in the ANSI code
 // page on Windows.
