@@ -81,13 +81,34 @@ VIAddVersionKey /LANG=${LANG_ITALIAN} "LegalCopyright" "MIT License"
 !insertmacro WaitUntilNotRunning ""
 !insertmacro WaitUntilNotRunning "un."
 
-Function .onInit
-  Call WaitUntilNotRunning
-FunctionEnd
-
 Function un.onInit
   Call un.WaitUntilNotRunning
 FunctionEnd
+
+; The folder of the installation this one replaces, from its uninstall entry; empty on a first one.
+Var EarlierFolder
+
+; An earlier installation in another folder is removed first, by its own uninstaller waited for in
+; place, or its copy would stay behind with an uninstaller that could undo this one's entries.
+Section "-RemoveEarlier"
+  ${If} $EarlierFolder == ""
+  ${OrIf} $EarlierFolder == $INSTDIR
+  ${OrIfNot} ${FileExists} "$EarlierFolder\uninstall.exe"
+    Return
+  ${EndIf}
+  DetailPrint "Rimozione dell'installazione precedente in $EarlierFolder"
+  ClearErrors
+  ExecWait '"$EarlierFolder\uninstall.exe" /S _?=$EarlierFolder' $0
+  ${If} ${Errors}
+  ${OrIf} $0 != 0
+    MessageBox MB_OK|MB_ICONSTOP \
+      "L'installazione precedente in $EarlierFolder non si è lasciata rimuovere." /SD IDOK
+    Abort
+  ${EndIf}
+  ; Run in place, the uninstaller could not delete itself nor its folder.
+  Delete "$EarlierFolder\uninstall.exe"
+  RMDir "$EarlierFolder"
+SectionEnd
 
 Section "${PRODUCT}" SecProgram
   SectionIn RO
@@ -113,8 +134,8 @@ Section "${PRODUCT}" SecProgram
 SectionEnd
 
 ; Checked by default: the server is of use only while it runs, since the programs that ask it may
-; do so at any time, and it starts hidden in the notification area. A silent installation takes
-; the default.
+; do so at any time, and it starts hidden in the notification area. Over an earlier installation
+; the earlier choice holds instead (see .onInit), for a silent installation too.
 Section "Avvia all'accesso a Windows" SecLogOn
   WriteRegStr HKCU "${RUN_KEY}" "${PRODUCT}" '"$INSTDIR\${PROGRAM}"'
 SectionEnd
@@ -126,14 +147,31 @@ Section "-ForgetLogOn"
   ${EndIf}
 SectionEnd
 
-; Only what the installation made; a folder the user filled stays.
+; Started after the sections, whose numbers it needs.
+Function .onInit
+  Call WaitUntilNotRunning
+  ReadRegStr $EarlierFolder HKCU "${UNINSTALL_KEY}" "InstallLocation"
+  ${If} $EarlierFolder != ""
+    ReadRegStr $0 HKCU "${RUN_KEY}" "${PRODUCT}"
+    ${If} $0 == ""
+      !insertmacro UnselectSection ${SecLogOn}
+    ${EndIf}
+  ${EndIf}
+FunctionEnd
+
+; Only what the installation made; a folder the user filled stays. The entries belong to the
+; installation their uninstall entry names (paths compare without regard to case): the uninstaller
+; of a copy left elsewhere takes nothing of it. The folder goes last, so its going marks the end.
 Section "Uninstall"
+  ReadRegStr $0 HKCU "${UNINSTALL_KEY}" "InstallLocation"
+  ${If} $0 == $INSTDIR
+    Delete "$SMPROGRAMS\${PRODUCT}.lnk"
+    DeleteRegValue HKCU "${RUN_KEY}" "${PRODUCT}"
+    DeleteRegKey HKCU "${UNINSTALL_KEY}"
+  ${EndIf}
   Delete "$INSTDIR\${PROGRAM}"
   Delete "$INSTDIR\README.txt"
   Delete "$INSTDIR\LICENSE.txt"
   Delete "$INSTDIR\uninstall.exe"
   RMDir "$INSTDIR"
-  Delete "$SMPROGRAMS\${PRODUCT}.lnk"
-  DeleteRegValue HKCU "${RUN_KEY}" "${PRODUCT}"
-  DeleteRegKey HKCU "${UNINSTALL_KEY}"
 SectionEnd

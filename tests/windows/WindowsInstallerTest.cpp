@@ -33,24 +33,40 @@ const std::string UninstallKey =
     "Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\Quillmarch Varo Server";
 const std::string RunKey = "Software\\Microsoft\\Windows\\CurrentVersion\\Run";
 
-TEST(WindowsInstaller, InstallsForTheUserServesAndUninstallsLeavingSystemsAndSettings) {
-  const char* installer = std::getenv("VARO_WINDOWS_INSTALLER");
-  if (installer == nullptr || *installer == '\0') {
-    GTEST_SKIP() << "VARO_WINDOWS_INSTALLER names no Windows installer";
+const std::string ShortcutInUserFolder =
+    "AppData/Roaming/Microsoft/Windows/Start Menu/Programs/Quillmarch Varo Server.lnk";
+
+class WindowsInstaller : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    const char* installer = std::getenv("VARO_WINDOWS_INSTALLER");
+    if (installer == nullptr || *installer == '\0') {
+      GTEST_SKIP() << "VARO_WINDOWS_INSTALLER names no Windows installer";
+    }
+    installer_ = installer;
+    wine_ = ProgramOnPath("wine");
+    wineserver_ = ProgramOnPath("wineserver");
+    if (!wine_ || !wineserver_) GTEST_SKIP() << "Wine is not installed";
+    ASSERT_TRUE(fs::is_regular_file(installer_)) << installer_;
   }
-  const auto wine = ProgramOnPath("wine");
-  const auto wineserver = ProgramOnPath("wineserver");
-  if (!wine || !wineserver) GTEST_SKIP() << "Wine is not installed";
+
+  std::string installer_;
+  std::optional<fs::path> wine_;
+  std::optional<fs::path> wineserver_;
+};
+
+TEST_F(WindowsInstaller, InstallsForTheUserServesAndUninstallsLeavingSystemsAndSettings) {
   if (const std::string missing = VirtualDesktop::Missing(); !missing.empty()) {
     GTEST_SKIP() << "missing: " << missing;
   }
-  ASSERT_TRUE(fs::is_regular_file(installer)) << installer;
+  const auto& wine = wine_;
+  const char* installer = installer_.c_str();
 
   // The desktop program needs a display; the prefix's programs all get this one.
   TempDir root;
   VirtualDesktop desktop(EnvironmentWithout({"DISPLAY", "WAYLAND_DISPLAY"}), root.Path());
   ASSERT_TRUE(desktop.Start()) << desktop.Output();
-  WinePrefix prefix(root.Path() / "wine", *wine, *wineserver);
+  WinePrefix prefix(root.Path() / "wine", *wine, *wineserver_);
   prefix.UseDisplay(desktop.Display());
   ASSERT_TRUE(prefix.Boot()) << "the Wine prefix could not be made";
   const auto run = [&](const std::vector<std::string>& command, const std::string& tag) {
@@ -70,14 +86,14 @@ TEST(WindowsInstaller, InstallsForTheUserServesAndUninstallsLeavingSystemsAndSet
 
   const fs::path folder = user / "AppData/Local/Programs/Quillmarch Varo Server";
   const fs::path program = folder / "quillmarch-varo-server.exe";
-  const fs::path shortcut =
-      user / "AppData/Roaming/Microsoft/Windows/Start Menu/Programs/Quillmarch Varo Server.lnk";
+  const fs::path shortcut = user / ShortcutInUserFolder;
   const std::string windowsFolder =
       "C:\\users\\" + prefix.UserName() + "\\AppData\\Local\\Programs\\Quillmarch Varo Server";
 
   // Installed for this user alone, listed under the installed apps, started at log-on (the
-  // default a silent installation takes).
+  // default a silent installation takes, and an upgrade over it keeps).
   ASSERT_EQ(run({wine->string(), installer, "/S"}, "setup"), 0);
+  ASSERT_EQ(run({wine->string(), installer, "/S"}, "setup-again"), 0);
   for (const fs::path& file : {program, folder / "uninstall.exe", folder / "README.txt",
                                folder / "LICENSE.txt", shortcut}) {
     EXPECT_TRUE(fs::is_regular_file(file)) << file;
@@ -142,6 +158,66 @@ TEST(WindowsInstaller, InstallsForTheUserServesAndUninstallsLeavingSystemsAndSet
   EXPECT_FALSE(prefix.UserKey(UninstallKey)) << "the uninstall entry is still there";
   const auto logOnAfter = prefix.UserKey(RunKey);
   EXPECT_FALSE(logOnAfter && logOnAfter->contains(Product)) << "still started at log-on";
+}
+
+// An installation into another folder takes the earlier one's place: no copy of it is left whose
+// uninstaller could undo the new one, and a start at log-on the user turned off stays off.
+TEST_F(WindowsInstaller, UpgradesIntoAnotherFolderLeavingNoCopyAndKeepingTheLogOnChoice) {
+  TempDir root;
+  WinePrefix prefix(root.Path() / "wine", *wine_, *wineserver_);
+  ASSERT_TRUE(prefix.Boot()) << "the Wine prefix could not be made";
+  const auto run = [&](std::vector<std::string> command, const std::string& tag) {
+    command.insert(command.begin(), wine_->string());
+    return RunToEnd(command, prefix.Env(), prefix.Logs(), tag, 120);
+  };
+  const std::string earlierWindows =
+      "C:\\users\\" + prefix.UserName() + "\\AppData\\Local\\Programs\\Quillmarch Varo Server";
+  const std::string laterWindows = "C:\\Altro\\Varo";
+  const fs::path earlier = prefix.UserFolder() / "AppData/Local/Programs/Quillmarch Varo Server";
+  const fs::path later = prefix.Folder() / "drive_c/Altro/Varo";
+  const fs::path shortcut = prefix.UserFolder() / ShortcutInUserFolder;
+
+  ASSERT_EQ(run({installer_, "/S"}, "setup"), 0);
+  ASSERT_EQ(run({"reg", "delete", "HKCU\\" + RunKey, "/v", Product, "/f"}, "log-on-off"), 0);
+  ASSERT_EQ(run({installer_, "/S", "/D=" + laterWindows}, "upgrade"), 0);
+  EXPECT_FALSE(fs::exists(earlier / "quillmarch-varo-server.exe"));
+  EXPECT_FALSE(fs::exists(earlier / "uninstall.exe"));
+  ASSERT_TRUE(prefix.Shutdown());
+  const auto listed = prefix.UserKey(UninstallKey);
+  ASSERT_TRUE(listed && listed->contains("InstallLocation")) << "no uninstall entry";
+  EXPECT_EQ(listed->at("InstallLocation"), laterWindows);
+  const auto logOn = prefix.UserKey(RunKey);
+  EXPECT_FALSE(logOn && logOn->contains(Product)) << "started at log-on again";
+
+  // An uninstaller left in the earlier folder (where none is, a copy of the new one, as a copy
+  // left there would be) takes nothing of the new installation; the new one's own, its folder
+  // spelled in another case, takes it all. Each runs from a copy of itself; its folder goes last.
+  if (!fs::exists(earlier / "uninstall.exe")) {
+    fs::create_directories(earlier);
+    fs::copy_file(later / "uninstall.exe", earlier / "uninstall.exe");
+  }
+  const struct {
+    std::string uninstaller;
+    fs::path folder;
+    bool takesTheInstallation;
+  } uninstallers[] = {
+      {earlierWindows + "\\uninstall.exe", earlier, false},
+      {"c:\\ALTRO\\varo\\uninstall.exe", later, true},
+  };
+  for (const auto& [uninstaller, folder, takesTheInstallation] : uninstallers) {
+    SCOPED_TRACE(uninstaller);
+    ASSERT_TRUE(prefix.Resume());
+    EXPECT_EQ(run({uninstaller, "/S"}, takesTheInstallation ? "uninstall" : "uninstall-copy"), 0);
+    const auto deadline = std::chrono::steady_clock::now() + 30s;
+    while (fs::exists(folder) && std::chrono::steady_clock::now() < deadline) {
+      std::this_thread::sleep_for(100ms);
+    }
+    EXPECT_FALSE(fs::exists(folder)) << "its folder is still there after 30 s";
+    ASSERT_TRUE(prefix.Shutdown());
+    EXPECT_EQ(prefix.UserKey(UninstallKey).has_value(), !takesTheInstallation);
+    EXPECT_EQ(fs::exists(shortcut), !takesTheInstallation);
+    EXPECT_EQ(fs::exists(later / "quillmarch-varo-server.exe"), !takesTheInstallation);
+  }
 }
 
 }  // namespace
