@@ -3,6 +3,7 @@
 
 #include "archive/ArchiveFolders.h"
 #include "archive/ColumnRecord.h"
+#include "archive/KeptArchive.h"
 #include "archive/SummaryCache.h"
 #include "archive/SystemCode.h"
 #include "archive/SystemFileActions.h"

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 
+#include "archive/SystemCode.h"
 #include "platform/FileAccess.h"
 
 namespace varo {
@@ -58,15 +59,31 @@ bool ListsBefore(std::string_view a, std::string_view b) {
   return CompareBytes(a, b, [](char c) { return static_cast<unsigned char>(c); }) < 0;
 }
 
+std::vector<std::string> SystemFilesAmong(std::vector<std::string> names, std::uint8_t gameKind) {
+  const std::string_view mask = GameMask(gameKind);
+  std::erase_if(names, [mask](const std::string& name) {
+    return name.starts_with('.') || !MatchesMask(name, mask);
+  });
+  return names;
+}
+
+void SortInArchiveOrder(std::vector<std::string>& names) {
+  std::sort(names.begin(), names.end(),
+            [](const std::string& a, const std::string& b) { return ListsBefore(a, b); });
+}
+
+const std::string* FirstWithCode(const std::vector<std::string>& names, std::int32_t code) {
+  const std::string* first = nullptr;
+  for (const std::string& name : names) {
+    if (GetCodice(name) == code && (first == nullptr || ListsBefore(name, *first))) first = &name;
+  }
+  return first;
+}
+
 Listing ListSystemFiles(const ArchiveFolders& folders, std::uint8_t gameKind) {
   Listing listing{GameFolder(folders, gameKind), {}};
-  const std::string_view mask = GameMask(gameKind);
-  for (std::string& name : RegularFileNames(listing.Folder)) {
-    if (name.starts_with('.') || !MatchesMask(name, mask)) continue;
-    listing.Names.push_back(std::move(name));
-  }
-  std::sort(listing.Names.begin(), listing.Names.end(),
-            [](const std::string& a, const std::string& b) { return ListsBefore(a, b); });
+  listing.Names = SystemFilesAmong(RegularFileNames(listing.Folder), gameKind);
+  SortInArchiveOrder(listing.Names);
   return listing;
 }
 

@@ -7,28 +7,20 @@
 namespace varo {
 
 HandlerTable MakeHandlerTable(const ArchiveFolders& folders, ActivityLog& log) {
-  return MakeHandlerTable(folders, log, std::make_shared<SummaryCache>());
+  return MakeHandlerTable(std::make_shared<KeptArchive>(folders), log);
 }
 
-HandlerTable MakeHandlerTable(const ArchiveFolders& folders, ActivityLog& log,
-                              std::shared_ptr<SummaryCache> kept) {
-  using Handler = void (*)(RequestState&, const ArchiveFolders&, ActivityLog&);
-  using SummaryHandler =
-      void (*)(RequestState&, const ArchiveFolders&, ActivityLog&, SummaryCache&);
-  const auto bind = [&folders, &log](Handler handler) -> RequestHandler {
-    return [&folders, &log, handler](RequestState& state) { handler(state, folders, log); };
-  };
-  const auto bindKept = [&folders, &log, &kept](SummaryHandler handler) -> RequestHandler {
-    return [&folders, &log, kept, handler](RequestState& state) {
-      handler(state, folders, log, *kept);
-    };
+HandlerTable MakeHandlerTable(std::shared_ptr<KeptArchive> archive, ActivityLog& log) {
+  using Handler = void (*)(RequestState&, KeptArchive&, ActivityLog&);
+  const auto bind = [&archive, &log](Handler handler) -> RequestHandler {
+    return [archive, &log, handler](RequestState& state) { handler(state, *archive, log); };
   };
   return HandlerTable{
-      .RichiestaLista = bindKept(RichiestaLista),
+      .RichiestaLista = bind(RichiestaLista),
       .RichiestaCancellazione = bind(RichiestaCancellazione),
-      .RichiestaInfoTotocalcio = bindKept(RichiestaInfoTotocalcio),
+      .RichiestaInfoTotocalcio = bind(RichiestaInfoTotocalcio),
       .RichiestaBigliettoTotocalcio = bind(RichiestaBigliettoTotocalcio),
-      .RichiestaInfoTotogol = bindKept(RichiestaInfoTotogol),
+      .RichiestaInfoTotogol = bind(RichiestaInfoTotogol),
       .RichiestaBigliettoTotogol = bind(RichiestaBigliettoTotogol),
   };
 }

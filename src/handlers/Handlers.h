@@ -4,18 +4,17 @@
 #include <memory>
 
 #include "archive/ArchiveFolders.h"
-#include "archive/SummaryCache.h"
+#include "archive/KeptArchive.h"
 #include "endpoint/RequestDispatch.h"
 #include "handlers/ActivityLog.h"
 
 namespace varo {
 
-// A table whose slots run the six handlers on the given folders and log; both must outlive it. The
-// table owns the summaries its list and information handlers keep.
+// A table whose slots run the six handlers on the given folders and log; the log must outlive it.
+// The table owns what is kept of the archive between requests.
 HandlerTable MakeHandlerTable(const ArchiveFolders& folders, ActivityLog& log);
 
-// The same with the given kept summaries, which the table shares.
-HandlerTable MakeHandlerTable(const ArchiveFolders& folders, ActivityLog& log,
-                              std::shared_ptr<SummaryCache> kept);
+// The same on the given archive, which the table shares.
+HandlerTable MakeHandlerTable(std::shared_ptr<KeptArchive> archive, ActivityLog& log);
 
 }  // namespace varo

@@ -42,12 +42,11 @@ void WriteListEntry(PayloadArea& reply, std::size_t offset, const Listing& listi
 
 }  // namespace
 
-void RichiestaLista(RequestState& state, const ArchiveFolders& folders, ActivityLog& log,
-                    SummaryCache& kept) {
+void RichiestaLista(RequestState& state, KeptArchive& archive, ActivityLog& log) {
   const std::uint8_t gameKind = state.RequestPayload[0];
   const std::size_t first = WordAt(state.RequestPayload, 1);
   const std::size_t last = WordAt(state.RequestPayload, 3);
-  const Listing listing = ListSystemFiles(folders, gameKind);
+  const Listing& listing = archive.List(gameKind);
   AppendStamped(
       log, gameKind == GameTotocalcio ? "Richiesta lista Totocalcio" : "Richiesta lista Totogol");
 
@@ -62,7 +61,7 @@ void RichiestaLista(RequestState& state, const ArchiveFolders& folders, Activity
   for (std::size_t position = std::max<std::size_t>(first, 1);
        position <= std::min(last, count) && n < MaxListEntries; ++position) {
     WriteListEntry(reply, ListHeadSize + ListEntrySize * n, listing, listing.Names[position - 1],
-                   gameKind, kept);
+                   gameKind, archive.Summaries());
     ++n;
   }
   PutWord(reply, 0, n >= 1 ? StatusOk : StatusNotFound);
@@ -73,10 +72,10 @@ void RichiestaLista(RequestState& state, const ArchiveFolders& folders, Activity
   state.Reply.DataLength = static_cast<std::uint16_t>(ListHeadSize + ListEntrySize * n);
 }
 
-void RichiestaCancellazione(RequestState& state, const ArchiveFolders& folders, ActivityLog& log) {
+void RichiestaCancellazione(RequestState& state, KeptArchive& archive, ActivityLog& log) {
   const std::uint8_t gameKind = state.RequestPayload[0];
   const auto code = static_cast<std::int32_t>(LongAt(state.RequestPayload, 1));
-  const std::string path = Code2Filename(folders, code, gameKind);
+  const std::string path = archive.Code2Filename(code, gameKind);
   AppendStamped(log, "Richiesta cancellazione " + Printable(path));
 
   if (!path.empty()) {

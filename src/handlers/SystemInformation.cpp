@@ -20,16 +20,16 @@ struct InformationGame {
   void (*ToWire)(SystemSummary&);
 };
 
-void AnswerInformation(RequestState& state, const ArchiveFolders& folders, ActivityLog& log,
-                       SummaryCache& kept, const InformationGame& game) {
+void AnswerInformation(RequestState& state, KeptArchive& archive, ActivityLog& log,
+                       const InformationGame& game) {
   const auto code = static_cast<std::int32_t>(LongAt(state.RequestPayload, 0));
-  const std::string path = Code2Filename(folders, code, game.GameKind);
+  const std::string path = archive.Code2Filename(code, game.GameKind);
   SystemSummary summary;
   std::memset(&summary, 0, sizeof summary);
   AppendStamped(log, "Richiesta informazioni " + Printable(FileNameOf(path)));
 
   if (!path.empty()) {
-    game.GetInfo(path, summary, kept);
+    game.GetInfo(path, summary, archive.Summaries());
     AppendStamped(log, "Informazioni inviate");
   } else {
     summary.Status = StatusNotFound;
@@ -44,15 +44,12 @@ void AnswerInformation(RequestState& state, const ArchiveFolders& folders, Activ
 
 }  // namespace
 
-void RichiestaInfoTotocalcio(RequestState& state, const ArchiveFolders& folders, ActivityLog& log,
-                             SummaryCache& kept) {
-  AnswerInformation(state, folders, log, kept,
-                    {GameTotocalcio, GetInfoTotocalcio, swapinfototocalcio});
+void RichiestaInfoTotocalcio(RequestState& state, KeptArchive& archive, ActivityLog& log) {
+  AnswerInformation(state, archive, log, {GameTotocalcio, GetInfoTotocalcio, swapinfototocalcio});
 }
 
-void RichiestaInfoTotogol(RequestState& state, const ArchiveFolders& folders, ActivityLog& log,
-                          SummaryCache& kept) {
-  AnswerInformation(state, folders, log, kept, {GameTotogol, GetInfoTotogol, swapinfototogol});
+void RichiestaInfoTotogol(RequestState& state, KeptArchive& archive, ActivityLog& log) {
+  AnswerInformation(state, archive, log, {GameTotogol, GetInfoTotogol, swapinfototogol});
 }
 
 }  // namespace varo

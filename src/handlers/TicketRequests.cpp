@@ -39,11 +39,11 @@ void WritePackedColumn(PayloadArea& reply, std::size_t offset, const ColumnRecor
   }
 }
 
-void AnswerTicket(RequestState& state, const ArchiveFolders& folders, ActivityLog& log,
+void AnswerTicket(RequestState& state, KeptArchive& archive, ActivityLog& log,
                   const TicketGame& game) {
   const std::uint16_t ticket = WordAt(state.RequestPayload, 4);
   const auto code = static_cast<std::int32_t>(LongAt(state.RequestPayload, 0));
-  const std::string path = Code2Filename(folders, code, game.GameKind);
+  const std::string path = archive.Code2Filename(code, game.GameKind);
   PayloadArea& reply = state.ReplyPayload;
   PutWord(reply, 0, StatusNotFound);
   AppendStamped(log, "Richiesta biglietto N. " + std::to_string(ticket) + " del sistema " +
@@ -69,14 +69,12 @@ void AnswerTicket(RequestState& state, const ArchiveFolders& folders, ActivityLo
 
 }  // namespace
 
-void RichiestaBigliettoTotocalcio(RequestState& state, const ArchiveFolders& folders,
-                                  ActivityLog& log) {
-  AnswerTicket(state, folders, log, {GameTotocalcio, TotocalcioFlagByte, 3});
+void RichiestaBigliettoTotocalcio(RequestState& state, KeptArchive& archive, ActivityLog& log) {
+  AnswerTicket(state, archive, log, {GameTotocalcio, TotocalcioFlagByte, 3});
 }
 
-void RichiestaBigliettoTotogol(RequestState& state, const ArchiveFolders& folders,
-                               ActivityLog& log) {
-  AnswerTicket(state, folders, log, {GameTotogol, TotogolFlagByte, 4});
+void RichiestaBigliettoTotogol(RequestState& state, KeptArchive& archive, ActivityLog& log) {
+  AnswerTicket(state, archive, log, {GameTotogol, TotogolFlagByte, 4});
 }
 
 }  // namespace varo

@@ -111,19 +111,19 @@ TEST_F(InformationTest, RequestedCodeMatchesAsA32BitPattern) {
 
 TEST_F(InformationTest, ListAndInformationShareTheKeptSummariesAndAnswerAsWithout) {
   int reads = 0;
-  auto kept = std::make_shared<SummaryCache>(
-      MaxKeptSummaries, SummaryCacheSeams{.FileClock =
-                                              [] {
-                                                FileTime now = FileClockNow();
-                                                now.Seconds += 3600;  // every system is settled
-                                                return now;
-                                              },
-                                          .Read =
-                                              [&reads](ReadOnlyFile& file, std::uint8_t gameKind) {
-                                                ++reads;
-                                                return ReadColumnTotals(file, gameKind);
-                                              }});
-  handlers = MakeHandlerTable(folders, log, kept);
+  auto kept = std::make_shared<KeptArchive>(
+      folders, SummaryCacheSeams{.FileClock =
+                                     [] {
+                                       FileTime now = FileClockNow();
+                                       now.Seconds += 3600;  // every system is settled
+                                       return now;
+                                     },
+                                 .Read =
+                                     [&reads](ReadOnlyFile& file, std::uint8_t gameKind) {
+                                       ++reads;
+                                       return ReadColumnTotals(file, gameKind);
+                                     }});
+  handlers = MakeHandlerTable(kept, log);
   // Three columns of 4 combinations each, the first flagged with 2: total cost 700.
   const std::string path =
       WriteSystem(1, "Ruota.tcl.12",

@@ -46,12 +46,13 @@ struct PipeLog : ActivityLog {
   RequestState state;
   state.OutputPort = outputPort;
   const HandlerTable handlers = MakeHandlerTable(
-      folders, log,
-      std::make_shared<SummaryCache>(MaxKeptSummaries, SummaryCacheSeams{.FileClock = [] {
-                                       FileTime now = FileClockNow();
-                                       now.Seconds += 3600;
-                                       return now;
-                                     }}));
+      std::make_shared<KeptArchive>(folders, SummaryCacheSeams{.FileClock =
+                                                                   [] {
+                                                                     FileTime now = FileClockNow();
+                                                                     now.Seconds += 3600;
+                                                                     return now;
+                                                                   }}),
+      log);
   UDPServer server(
       handOver, [&](const ReceivedDatagram& d) { UDPServerUDPRead(state, handlers, d, server); });
   server.SetInputPort(inputPort);

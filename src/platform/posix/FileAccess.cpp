@@ -10,6 +10,8 @@
 #include <memory>
 #include <system_error>
 
+#include "platform/posix/FolderNames.h"
+
 namespace varo {
 
 namespace {
@@ -25,15 +27,6 @@ int Fd(std::intptr_t native) {
 struct DirCloser {
   void operator()(DIR* dir) const { closedir(dir); }
 };
-
-bool IsRegularEntry(DIR* dir, const dirent& entry) {
-  if (entry.d_type == DT_REG) return true;
-  if (entry.d_type != DT_UNKNOWN) return false;
-  // Some file systems do not fill in the type; ask without following a link.
-  struct stat status;
-  if (fstatat(dirfd(dir), entry.d_name, &status, AT_SYMLINK_NOFOLLOW) != 0) return false;
-  return S_ISREG(status.st_mode);
-}
 
 FileTime FileTimeOf(const timespec& time) {
   return FileTime{static_cast<std::int64_t>(time.tv_sec), static_cast<std::uint32_t>(time.tv_nsec)};
@@ -117,17 +110,7 @@ FileIdentity ReadOnlyFile::Identity() const {
 std::vector<std::string> RegularFileNames(const std::string& folder) {
   std::unique_ptr<DIR, DirCloser> dir(opendir(folder.c_str()));
   if (!dir) ThrowErrno(errno, "cannot list " + folder);
-  std::vector<std::string> names;
-  for (;;) {
-    errno = 0;
-    const dirent* entry = readdir(dir.get());
-    if (entry == nullptr) {
-      if (errno != 0) ThrowErrno(errno, "cannot list " + folder);
-      break;
-    }
-    if (IsRegularEntry(dir.get(), *entry)) names.emplace_back(entry->d_name);
-  }
-  return names;
+  return RegularFileNamesIn(dir.get(), folder);
 }
 
 void RemoveFile(const std::string& path) {

@@ -5,6 +5,7 @@
 #include <string>
 
 #include "platform/VolumeKind.h"
+#include "platform/win32/Windows.h"
 
 namespace varo::win32 {
 
@@ -18,5 +19,9 @@ struct VolumeAnswers {
 
 // The kind of volume those answers describe.
 VolumeKind VolumeKindOfAnswers(const VolumeAnswers& answers);
+
+// The kind of volume of an open file or folder, asked of the system; path names it for the root's
+// drive type. VolumeKind::Other when it cannot be told.
+VolumeKind VolumeKindOfHandle(HANDLE handle, const std::string& path);
 
 }  // namespace varo::win32

@@ -5,7 +5,6 @@
 #include "platform/FileAccess.h"
 #include "platform/win32/VolumeAnswers.h"
 #include "platform/win32/WideText.h"
-#include "platform/win32/Windows.h"
 
 namespace varo {
 
@@ -62,14 +61,18 @@ VolumeAnswers AskVolume(HANDLE handle, const std::string& path) {
 
 }  // namespace
 
-}  // namespace win32
-
-VolumeKind ReadOnlyFile::Volume() const {
+VolumeKind VolumeKindOfHandle(HANDLE handle, const std::string& path) {
   try {
-    return win32::VolumeKindOfAnswers(win32::AskVolume(reinterpret_cast<HANDLE>(native_), path_));
+    return VolumeKindOfAnswers(AskVolume(handle, path));
   } catch (const std::exception&) {
     return VolumeKind::Other;  // a path that cannot be spelt for the question vouches for nothing
   }
+}
+
+}  // namespace win32
+
+VolumeKind ReadOnlyFile::Volume() const {
+  return win32::VolumeKindOfHandle(reinterpret_cast<HANDLE>(native_), path_);
 }
 
 }  // namespace varo

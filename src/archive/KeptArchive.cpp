@@ -1,0 +1,90 @@
+#include "KeptArchive.h"
+
+#include <algorithm>
+#include <utility>
+
+#include "archive/SystemCode.h"
+#include "platform/Paths.h"
+
+namespace varo {
+
+KeptArchive::KeptArchive(ArchiveFolders folders, SummaryCacheSeams summarySeams)
+    : folders_(std::move(folders)), summaries_(MaxKeptSummaries, std::move(summarySeams)) {
+  for (std::uint8_t game : {GameTotocalcio, GameTotogol}) {
+    SlotOf(game).Kept.Folder = GameFolder(folders_, game);
+  }
+}
+
+void KeptArchive::TakeChanges() {
+  const FolderChanges changes = watcher_.Poll();
+  for (Slot& slot : slots_) {
+    if (!slot.Watch) continue;
+    if (changes.All || std::find(changes.Watches.begin(), changes.Watches.end(), *slot.Watch) !=
+                           changes.Watches.end()) {
+      Forget(slot);
+    }
+  }
+}
+
+bool KeptArchive::Current(const Slot& slot) const {
+  // Renaming a parent and making a new folder in its place moves nothing the watch sees.
+  return slot.Watch && FolderIdentityOf(slot.Kept.Folder) == slot.Identity;
+}
+
+void KeptArchive::Forget(Slot& slot) {
+  if (slot.Watch) watcher_.Release(*slot.Watch);
+  slot.Watch.reset();
+  slot.Kept.Names = {};
+  slot.Codes = {};
+}
+
+std::vector<std::string> KeptArchive::ReadFolder(Slot& slot, std::uint8_t gameKind) {
+  Forget(slot);
+  FolderReading reading = watcher_.Read(slot.Kept.Folder);
+  ++readings_;
+  std::vector<std::string> names = SystemFilesAmong(std::move(reading.Names), gameKind);
+  if (!reading.Watch) return names;
+  slot.Watch = reading.Watch;
+  slot.Identity = reading.Identity;
+  Keep(slot, std::move(names));
+  return {};
+}
+
+void KeptArchive::Keep(Slot& slot, std::vector<std::string> names) {
+  SortInArchiveOrder(names);
+  slot.Codes.resize(names.size());
+  std::transform(names.begin(), names.end(), slot.Codes.begin(),
+                 [](const std::string& name) { return GetCodice(name); });
+  slot.Kept.Names = std::move(names);
+  slot.Kept.Names.shrink_to_fit();
+}
+
+const Listing& KeptArchive::List(std::uint8_t gameKind) {
+  TakeChanges();
+  Slot& slot = SlotOf(gameKind);
+  if (Current(slot)) return slot.Kept;
+  std::vector<std::string> names = ReadFolder(slot, gameKind);
+  if (slot.Watch) return slot.Kept;
+  SortInArchiveOrder(names);
+  fresh_ = Listing{slot.Kept.Folder, std::move(names)};
+  return fresh_;
+}
+
+std::string KeptArchive::Code2Filename(std::int32_t code, std::uint8_t gameKind) {
+  TakeChanges();
+  Slot& slot = SlotOf(gameKind);
+  if (!Current(slot)) {
+    // Not kept: the first in archive order is found in one pass, without sorting the folder.
+    const std::vector<std::string> names = ReadFolder(slot, gameKind);
+    if (!slot.Watch) {
+      const std::string* found = FirstWithCode(names, code);
+      return found != nullptr ? JoinPath(slot.Kept.Folder, *found) : std::string();
+    }
+  }
+  const auto found = std::find(slot.Codes.begin(), slot.Codes.end(), code);
+  if (found == slot.Codes.end()) return {};
+  return JoinPath(slot.Kept.Folder,
+                  slot.Kept.Names[static_cast<std::size_t>(found - slot.Codes.begin())]);
+}
+
+}  // namespace varo
