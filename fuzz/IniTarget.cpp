@@ -1,6 +1,6 @@
 // Fuzz target: a settings text, then one key written and read back; every other line must stay,
-// and both texts read as a plain model of the format says. The input is "section\0key\0value\0"
-// followed by the file's text.
+// and both texts read as a plain model of the format says. The value read is also taken as the
+// networks that may ask. The input is "section\0key\0value\0" followed by the file's text.
 #include <algorithm>
 #include <cstddef>
 #include <cstdint>
@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "Invariant.h"
+#include "endpoint/AccessRule.h"
 #include "platform/IniText.h"
 
 namespace {
@@ -178,6 +179,17 @@ std::optional<std::string> ModelValue(std::string_view text, std::string_view se
   return std::nullopt;
 }
 
+// Whatever the operator wrote, the rule read is sound: networks without host bits, and the default
+// whole when an entry could not be read.
+void CheckAccessSetting(std::string_view value) {
+  const varo::AccessSetting setting = varo::ReadAccessSetting(value);
+  if (!setting.Problem.empty()) FUZZ_REQUIRE(setting.Rule == varo::LocalNetworksRule());
+  for (const varo::IPv4Network& network : setting.Rule.Networks) {
+    FUZZ_REQUIRE((network.Address & ~network.Mask) == 0);
+  }
+  FUZZ_REQUIRE(!varo::DescribeAccessRule(setting.Rule).empty());
+}
+
 // Cuts the next "\0"-ended field from the front of the input.
 std::optional<std::string_view> NextField(std::string_view& input) {
   const std::size_t end = input.find('\0');
@@ -197,7 +209,9 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   if (!section || !key || !value) return 0;
   const std::string_view text = input;
 
-  FUZZ_REQUIRE(varo::FindProfileValue(text, *section, *key) == ModelValue(text, *section, *key));
+  const std::optional<std::string> found = varo::FindProfileValue(text, *section, *key);
+  FUZZ_REQUIRE(found == ModelValue(text, *section, *key));
+  CheckAccessSetting(found ? std::string_view(*found) : *value);
   std::string written;
   try {
     written = varo::SetProfileValue(text, *section, *key, *value);

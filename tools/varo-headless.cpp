@@ -13,6 +13,7 @@
 #include <system_error>
 
 #include "archive/ArchiveFolders.h"
+#include "endpoint/AccessGate.h"
 #include "endpoint/LoopHandOver.h"
 #include "endpoint/RequestDispatch.h"
 #include "endpoint/UDPServer.h"
@@ -79,8 +80,19 @@ int main(int argc, char** argv) {
   RequestState state;
   state.OutputPort = outPort;
   UDPServer* endpoint = nullptr;
+  // Who may ask, as the desktop program reads it.
+  AccessGate gate;
+  const AccessSetting access =
+      ReadAccessSetting(GetPrivateProfileString("Accesso", "Reti", "", settings));
+  gate.SetRule(access.Rule);
+  if (!access.Problem.empty()) {
+    std::cerr << "varo-headless: [Accesso] Reti: cannot read the entry \"" << access.Problem
+              << "\"; answering local networks only" << std::endl;
+  }
   UDPServer server(handOver, [&](const ReceivedDatagram& d) {
-    UDPServerUDPRead(state, handlers, d, *endpoint);
+    if (gate.Admit(d, [](const std::string& line) { std::cerr << line << std::endl; })) {
+      UDPServerUDPRead(state, handlers, d, *endpoint);
+    }
   });
   endpoint = &server;
   server.SetInputPort(inPort);

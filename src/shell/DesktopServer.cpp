@@ -17,6 +17,8 @@ constexpr const char* InPortKey = "InPort";
 constexpr const char* OutPortKey = "OutPort";
 constexpr std::int32_t DefaultInPort = 7770;
 constexpr std::int32_t DefaultOutPort = 7000;
+constexpr const char* AccessSection = "Accesso";
+constexpr const char* NetworksKey = "Reti";
 
 }  // namespace
 
@@ -24,9 +26,8 @@ DesktopServer::DesktopServer(MainThreadHandOver& handOver, ActivityLog& log, Use
                              DesktopPlaces places,
                              std::function<void(const std::string&)> showStatus)
     : log_(log), dialogs_(dialogs), places_(std::move(places)), showStatus_(std::move(showStatus)) {
-  endpoint_ = std::make_unique<UDPServer>(handOver, [this](const ReceivedDatagram& d) {
-    UDPServerUDPRead(state_, handlers_, d, *endpoint_);
-  });
+  endpoint_ =
+      std::make_unique<UDPServer>(handOver, [this](const ReceivedDatagram& d) { Serve(d); });
 }
 
 DesktopServer::~DesktopServer() {
@@ -42,6 +43,7 @@ void DesktopServer::Start() {
       ReadProfileInteger(SettingsSection, OutPortKey, DefaultOutPort, places_.SettingsFile);
   endpoint_->SetInputPort(
       ReadProfileInteger(SettingsSection, InPortKey, DefaultInPort, places_.SettingsFile));
+  ReadAccess();
   ListenerStatus status = ListeningOn(endpoint_->InputPort(), state_.OutputPort);
   try {
     endpoint_->Activate();
@@ -51,10 +53,29 @@ void DesktopServer::Start() {
     ShowError(error.what());
   }
   ShowStatus(status);
-  for (const std::string& line :
-       StartReport(std::string(texts::ProductName) + " " VARO_VERSION, status, folders_)) {
+  for (const std::string& line : StartReport(std::string(texts::ProductName) + " " VARO_VERSION,
+                                             status, DescribeAccessRule(gate_.Rule()), folders_)) {
     log_.Notice(line);
   }
+}
+
+void DesktopServer::ReadAccess() {
+  const AccessSetting setting = ReadAccessSetting(
+      GetPrivateProfileString(AccessSection, NetworksKey, "", places_.SettingsFile));
+  gate_.SetRule(setting.Rule);
+  accessProblem_ = setting.Problem;
+  if (!accessProblem_.empty()) log_.Notice(AccessProblemReport(accessProblem_));
+  for (const std::string& entry : setting.Ignored) {
+    log_.Notice("[Accesso] Reti: " + entry + " ignored: this server answers IPv4 only");
+  }
+}
+
+void DesktopServer::Serve(const ReceivedDatagram& datagram) {
+  if (gate_.Admit(datagram, [this](const std::string& line) { log_.Notice(line); })) {
+    UDPServerUDPRead(state_, handlers_, datagram, *endpoint_);
+    return;
+  }
+  ShowStatus(status_);  // the count of refused requests
 }
 
 void DesktopServer::AskInputPort() {
@@ -99,6 +120,8 @@ void DesktopServer::PortDialog(const char* key, std::int32_t defaultValue, const
     const std::optional<std::int32_t> port = ParseInteger(result);
     if (!port) throw std::invalid_argument("not an integer");
     WritePrivateProfileString(SettingsSection, key, std::to_string(*port), places_.SettingsFile);
+    // Who may ask is read again too: changing a port is how the settings are taken up anew.
+    ReadAccess();
     putInForce(*port);
   } catch (const std::exception&) {
     ShowError(texts::InvalidPort);
@@ -111,12 +134,14 @@ void DesktopServer::ShowError(const std::string& text) {
 
 void DesktopServer::ShowStatus(const ListenerStatus& status) {
   status_ = status;
-  if (showStatus_) showStatus_(StatusLine(status));
+  status_.Refused = gate_.Refused();
+  status_.AccessProblem = accessProblem_;
+  if (showStatus_) showStatus_(StatusLine(status_));
 }
 
 void DesktopServer::ReportStatus(const ListenerStatus& status) {
   ShowStatus(status);
-  log_.Notice(StatusReport(status));
+  log_.Notice(StatusReport(status_));
 }
 
 }  // namespace varo

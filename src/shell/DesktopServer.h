@@ -9,6 +9,7 @@
 #include <string>
 
 #include "archive/ArchiveFolders.h"
+#include "endpoint/AccessGate.h"
 #include "endpoint/MainThreadHandOver.h"
 #include "endpoint/RequestDispatch.h"
 #include "endpoint/RequestState.h"
@@ -63,6 +64,11 @@ class DesktopServer {
   void ShowError(const std::string& text);
   void PortDialog(const char* key, std::int32_t defaultValue, const char* prompt,
                   const std::function<void(std::int32_t)>& putInForce);
+  // Reads who may ask from the settings file and puts it in force, telling standard error of an
+  // entry that cannot be read or is ignored.
+  void ReadAccess();
+  // Serves a datagram whose source the access rule admits.
+  void Serve(const ReceivedDatagram& datagram);
   // Puts the status on the status line; ReportStatus also tells standard error.
   void ShowStatus(const ListenerStatus& status);
   void ReportStatus(const ListenerStatus& status);
@@ -75,6 +81,8 @@ class DesktopServer {
   RequestState state_;
   ArchiveFolders folders_;
   HandlerTable handlers_;
+  AccessGate gate_;
+  std::string accessProblem_;
   bool closing_ = false;
   // Declared after what it serves with (request state, handlers), so it is stopped before they go,
   // also when the constructor fails half-way.

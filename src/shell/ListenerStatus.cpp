@@ -18,19 +18,24 @@ std::string FolderLine(const char* game, const std::string& folder) {
 }  // namespace
 
 ListenerStatus ListeningOn(std::int32_t inputPort, std::int32_t outputPort) {
-  return ListenerStatus{inputPort, outputPort, std::nullopt, ""};
+  return ListenerStatus{inputPort, outputPort, std::nullopt, "", 0, ""};
 }
 
 ListenerStatus NotListening(std::int32_t inputPort, std::int32_t outputPort,
                             const std::exception& error) {
-  ListenerStatus status{inputPort, outputPort, BindFailure::Other, error.what()};
+  ListenerStatus status{inputPort, outputPort, BindFailure::Other, error.what(), 0, ""};
   if (const auto* bind = dynamic_cast<const BindError*>(&error)) status.Failure = bind->Why();
   return status;
 }
 
 std::string StatusLine(const ListenerStatus& status) {
   const std::string in = std::to_string(status.InputPort);
-  const std::string replies = "; risposte alla porta " + std::to_string(status.OutputPort);
+  std::string replies = "; risposte alla porta " + std::to_string(status.OutputPort);
+  if (!status.AccessProblem.empty()) {
+    replies +=
+        "; [Accesso] Reti: voce \"" + status.AccessProblem + "\" non valida, solo reti locali";
+  }
+  if (status.Refused > 0) replies += "; richieste rifiutate: " + std::to_string(status.Refused);
   if (status.Listening()) return "In ascolto sulla porta " + in + replies;
   switch (*status.Failure) {
     case BindFailure::InUse:
@@ -63,9 +68,14 @@ std::string StatusReport(const ListenerStatus& status) {
 }
 
 std::vector<std::string> StartReport(const std::string& version, const ListenerStatus& status,
-                                     const ArchiveFolders& folders) {
-  return {version, StatusReport(status), FolderLine("Totocalcio", folders.TotocalcioFolder),
+                                     const std::string& whoMayAsk, const ArchiveFolders& folders) {
+  return {version, StatusReport(status), "answering requests from " + whoMayAsk,
+          FolderLine("Totocalcio", folders.TotocalcioFolder),
           FolderLine("Totogol", folders.TotogolFolder)};
+}
+
+std::string AccessProblemReport(const std::string& entry) {
+  return "[Accesso] Reti: cannot read the entry \"" + entry + "\"; answering local networks only";
 }
 
 }  // namespace varo

@@ -18,6 +18,8 @@ struct ListenerStatus {
   std::int32_t OutputPort = 0;
   std::optional<BindFailure> Failure;  // nothing while listening
   std::string FailureText;             // the error's own words, for BindFailure::Other
+  std::uint64_t Refused = 0;           // requests refused by the access rule since the start
+  std::string AccessProblem;           // the [Accesso] Reti entry that could not be read
 
   bool Listening() const { return !Failure.has_value(); }
 };
@@ -35,9 +37,12 @@ std::string StatusLine(const ListenerStatus& status);
 // The same for standard error: one line naming the ports and, when not listening, the cause.
 std::string StatusReport(const ListenerStatus& status);
 
-// The lines standard error gets at start: the version, the ports, both game folders, and
-// "missing" before the path of a folder that does not exist.
+// The lines standard error gets at start: the version, the ports, who may ask, both game folders,
+// and "missing" before the path of a folder that does not exist.
 std::vector<std::string> StartReport(const std::string& version, const ListenerStatus& status,
-                                     const ArchiveFolders& folders);
+                                     const std::string& whoMayAsk, const ArchiveFolders& folders);
+
+// The line standard error gets about an [Accesso] Reti entry that could not be read.
+std::string AccessProblemReport(const std::string& entry);
 
 }  // namespace varo

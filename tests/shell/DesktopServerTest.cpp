@@ -92,9 +92,10 @@ TEST_F(DesktopServerTest, StartsOnTheStoredPortsAndReportsWhereItServesFrom) {
   EXPECT_EQ(Status(), "In ascolto sulla porta " + std::to_string(inPort) + replies);
   const auto totocalcio = ArchiveBelow(dir_.Path() / "home") / "Totocalcio";
   EXPECT_EQ(server.Folders().TotocalcioFolder, totocalcio.string());
-  ASSERT_EQ(log_.notices.size(), 4u);
+  ASSERT_EQ(log_.notices.size(), 5u);
   EXPECT_EQ(log_.notices[0], "Quillmarch Varo Server 1.15");
-  EXPECT_EQ(log_.notices[2], "Totocalcio systems: " + totocalcio.string());
+  EXPECT_EQ(log_.notices[2], "answering requests from local networks only");
+  EXPECT_EQ(log_.notices[3], "Totocalcio systems: " + totocalcio.string());
   EXPECT_TRUE(Serves(inPort, replies_));
 
   // Requests reach the handlers, which log.
@@ -114,8 +115,34 @@ TEST_F(DesktopServerTest, ATakenInputPortAtStartIsShownAndStartUpGoesOn) {
   EXPECT_FALSE(server.Endpoint().Active());
   EXPECT_EQ(Status(), "Non in ascolto: porta " + std::to_string(holder.Port()) +
                           " in uso; risposte alla porta " + std::to_string(replies_.Port()));
-  ASSERT_EQ(log_.notices.size(), 4u);
+  ASSERT_EQ(log_.notices.size(), 5u);
   EXPECT_TRUE(log_.notices[1].starts_with("not listening: input port ")) << log_.notices[1];
+}
+
+TEST_F(DesktopServerTest, WhoMayAskIsReadAtStartAndAfterAPortChangeAndABadEntryIsShown) {
+  const std::uint16_t inPort = FreeUdpPort();
+  settings_ = WritePorts(dir_.Path() / "config", inPort, replies_.Port());
+  std::ofstream(settings_, std::ios::app) << "[Accesso]\nReti = 203.0.113.0/24, FD00::/8\n";
+  Started();
+  EXPECT_EQ(log_.notices[0], "[Accesso] Reti: FD00::/8 ignored: this server answers IPv4 only");
+  EXPECT_EQ(log_.notices[3], "answering requests from loopback, 203.0.113.0/24");
+  EXPECT_TRUE(Serves(inPort, replies_));  // loopback is always served
+
+  // Taken up again when a port is changed: a bad entry keeps the default and is shown.
+  std::ofstream(settings_, std::ios::app) << "[accesso]\n";
+  std::string text = FileBytes(settings_);
+  text.replace(text.find("203.0.113.0/24"), 14, "203.0.113.0/40");
+  WriteBytes(settings_, text);
+  const std::uint16_t movedTo = FreeUdpPort();
+  dialogs_.answers.push_back(std::to_string(movedTo));
+  server_->AskInputPort();
+  EXPECT_EQ(Status(), "In ascolto sulla porta " + std::to_string(movedTo) +
+                          "; risposte alla porta " + std::to_string(replies_.Port()) +
+                          "; [Accesso] Reti: voce \"203.0.113.0/40\" non valida, solo reti locali");
+  EXPECT_EQ(
+      log_.notices[log_.notices.size() - 2],
+      "[Accesso] Reti: cannot read the entry \"203.0.113.0/40\"; answering local networks only");
+  EXPECT_TRUE(Serves(movedTo, replies_));
 }
 
 TEST_F(DesktopServerTest, ConfirmingAnInputPortStoresItAndMovesTheEndpoint) {

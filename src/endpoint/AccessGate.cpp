@@ -1,0 +1,13 @@
+#include "AccessGate.h"
+
+namespace varo {
+
+bool AccessGate::Admit(const ReceivedDatagram& datagram,
+                       const std::function<void(const std::string&)>& notice) {
+  if (MayAsk(rule_, datagram.SenderAddress)) return true;
+  const auto line = refused_.Refuse(datagram.SenderAddress, RefusedSources::Clock::now());
+  if (line && notice) notice(*line);
+  return false;
+}
+
+}  // namespace varo

@@ -1,0 +1,34 @@
+// The access rule in force at the endpoint: a request from a source it does not serve is dropped
+// before dispatch, like a malformed one (no handler, no log line, no reply), and counted.
+#pragma once
+
+#include <cstdint>
+#include <functional>
+#include <string>
+
+#include "endpoint/AccessRule.h"
+#include "endpoint/ReceivedDatagram.h"
+#include "endpoint/RefusedSources.h"
+
+namespace varo {
+
+class AccessGate {
+ public:
+  // Puts a rule in force; the refusals counted so far stay.
+  void SetRule(AccessRule rule) { rule_ = std::move(rule); }
+  const AccessRule& Rule() const { return rule_; }
+
+  // Whether the datagram may be served; a refused one is counted, and notice gets the line for
+  // standard error when one is due.
+  bool Admit(const ReceivedDatagram& datagram,
+             const std::function<void(const std::string&)>& notice);
+
+  // Requests refused since the start.
+  std::uint64_t Refused() const { return refused_.Count(); }
+
+ private:
+  AccessRule rule_ = LocalNetworksRule();
+  RefusedSources refused_;
+};
+
+}  // namespace varo
