@@ -39,11 +39,14 @@ TEST(DatagramSocket, ReceiveTellsSenderAndDestinationAndDropsWhatDoesNotFitWhole
   ASSERT_NE(socket.BoundPort(), 0);
   // Every 127/8 address is this host: the destination differs from the sender's address.
   UdpPeer peer;
+  peer.SendTo(socket.BoundPort(), Bytes{}, "127.0.0.3");  // empty, and no wake-up for that
   peer.SendTo(socket.BoundPort(), Bytes(9, 0xAB), "127.0.0.3");
   peer.SendTo(socket.BoundPort(), Bytes{1, 2, 3, 4, 5, 6, 7, 8}, "127.0.0.3");
 
   std::array<std::uint8_t, 8> buffer{};
   DatagramInfo info;
+  ASSERT_EQ(ReceiveWithin(socket, buffer, info), ReceiveOutcome::Datagram);
+  EXPECT_EQ(info.Length, 0u);
   EXPECT_EQ(ReceiveWithin(socket, buffer, info), ReceiveOutcome::Dropped);
   ASSERT_EQ(ReceiveWithin(socket, buffer, info), ReceiveOutcome::Datagram);
   EXPECT_EQ(info.Length, 8u);

@@ -1,13 +1,12 @@
-// Linux: a UDP socket polled together with the read end of a pipe, the wake-up.
+// Linux: a UDP socket received from in blocking calls; the wake-up shuts its receiving side down.
 #include "platform/DatagramSocket.h"
 
 #include <arpa/inet.h>
-#include <fcntl.h>
 #include <netinet/in.h>
-#include <poll.h>
 #include <sys/socket.h>
 #include <unistd.h>
 
+#include <atomic>
 #include <cerrno>
 #include <cstring>
 
@@ -15,8 +14,7 @@ namespace varo {
 
 struct DatagramSocket::Handles {
   int Socket = -1;
-  int WakeRead = -1;
-  int WakeWrite = -1;
+  std::atomic<bool> Woken{false};
 };
 
 DatagramSocket::DatagramSocket() = default;
@@ -37,10 +35,8 @@ std::optional<BindFailure> DatagramSocket::Open(std::int32_t port) {
   // No SO_REUSEADDR: a port another socket holds fails to bind. IP_PKTINFO tells each datagram's
   // destination address.
   const int on = 1;
-  int wake[2];
   if (setsockopt(fd, IPPROTO_IP, IP_PKTINFO, &on, sizeof on) != 0 ||
-      bind(fd, reinterpret_cast<sockaddr*>(&address), sizeof address) != 0 ||
-      pipe2(wake, O_CLOEXEC | O_NONBLOCK) != 0) {
+      bind(fd, reinterpret_cast<sockaddr*>(&address), sizeof address) != 0) {
     const int cause = errno;
     close(fd);
     return cause == EADDRINUSE ? BindFailure::InUse
@@ -51,17 +47,13 @@ std::optional<BindFailure> DatagramSocket::Open(std::int32_t port) {
   socklen_t boundLength = sizeof bound;
   getsockname(fd, reinterpret_cast<sockaddr*>(&bound), &boundLength);
   boundPort_ = ntohs(bound.sin_port);
-  handles_ = std::make_unique<Handles>(Handles{fd, wake[0], wake[1]});
+  handles_ = std::make_unique<Handles>();
+  handles_->Socket = fd;
   return std::nullopt;
 }
 
 ReceiveOutcome DatagramSocket::Receive(std::span<std::uint8_t> buffer, DatagramInfo& info) {
-  // Closing a socket does not wake a receive blocked on it here; the pipe does.
-  pollfd waits[2] = {{handles_->Socket, POLLIN, 0}, {handles_->WakeRead, POLLIN, 0}};
-  if (poll(waits, 2, -1) < 0) return ReceiveOutcome::Dropped;
-  if (waits[1].revents & POLLIN) return ReceiveOutcome::Woken;
-  if (!(waits[0].revents & POLLIN)) return ReceiveOutcome::Dropped;
-
+  if (handles_->Woken) return ReceiveOutcome::Woken;
   sockaddr_in from{};
   iovec data{buffer.data(), buffer.size()};
   alignas(cmsghdr) unsigned char control[CMSG_SPACE(sizeof(in_pktinfo))];
@@ -73,7 +65,10 @@ ReceiveOutcome DatagramSocket::Receive(std::span<std::uint8_t> buffer, DatagramI
   message.msg_control = control;
   message.msg_controllen = sizeof control;
   // MSG_TRUNC makes the kernel report the datagram's real length, so an oversized one is seen.
-  const ssize_t received = recvmsg(handles_->Socket, &message, MSG_TRUNC | MSG_DONTWAIT);
+  // One call a datagram: no wait on anything else first.
+  const ssize_t received = recvmsg(handles_->Socket, &message, MSG_TRUNC);
+  // A receive the wake-up ended returns like an empty datagram would: the flag tells them apart.
+  if (handles_->Woken) return ReceiveOutcome::Woken;
   if (received < 0 || static_cast<std::size_t>(received) > buffer.size()) {
     return ReceiveOutcome::Dropped;
   }
@@ -92,9 +87,11 @@ ReceiveOutcome DatagramSocket::Receive(std::span<std::uint8_t> buffer, DatagramI
 }
 
 void DatagramSocket::Wake() {
-  // The byte is never read: the pipe stays readable, so every later wait ends too.
-  const char wake = 1;
-  [[maybe_unused]] const ssize_t ignored = write(handles_->WakeWrite, &wake, 1);
+  // Closing a socket does not wake a receive blocked on it here. Shutting its receiving side down
+  // does (the call reports ENOTCONN on an unconnected socket, and wakes it all the same), and every
+  // later receive returns at once; sending stays possible.
+  handles_->Woken = true;
+  shutdown(handles_->Socket, SHUT_RD);
 }
 
 void DatagramSocket::SendTo(std::uint32_t address, std::uint16_t port,
@@ -111,8 +108,6 @@ void DatagramSocket::SendTo(std::uint32_t address, std::uint16_t port,
 void DatagramSocket::Close() {
   if (!handles_) return;
   close(handles_->Socket);
-  close(handles_->WakeRead);
-  close(handles_->WakeWrite);
   handles_.reset();
   boundPort_ = 0;
 }
