@@ -137,6 +137,47 @@ TEST_F(ClientEndToEnd, LongListsArriveInPagesUpToTheLastPosition) {
             "(modulo 256)\n");
 }
 
+TEST_F(ClientEndToEnd, AnEmptyGameIsAnAnswerAndPositionsPastTheEndAreNot) {
+  struct Case {
+    std::vector<std::string> args;
+    int exitCode;
+    std::string out;
+    std::string err;
+  };
+  auto check = [this](const std::vector<Case>& cases) {
+    for (const Case& c : cases) {
+      const ClientRun run = Client(c.args);
+      EXPECT_EQ(run.ExitCode, c.exitCode) << c.args.back();
+      EXPECT_EQ(run.Out, c.out) << c.args.back();
+      EXPECT_EQ(run.Err, c.err) << c.args.back();
+    }
+  };
+  // 5 to 9 does not cover position 1, which is asked for apart.
+  check({{{"list", "totogol"}, 0, "Totogol: no systems stored\n", ""},
+         {{"list", "totogol", "5", "9"}, 0, "Totogol: no systems stored\n", ""},
+         {{"--json", "list", "totogol"},
+          0,
+          "{\"game\": \"Totogol\", \"status\": 870, \"folder_count_mod_256\": 0, "
+          "\"systems\": []}\n",
+          ""}});
+
+  // 256 systems count 0 modulo 256, as none do.
+  for (int i = 0; i < 256; ++i) {
+    System(folders.TotogolFolder, "S" + std::to_string(1000 + i) + ".gcl." + std::to_string(i),
+           Columns(1, 0x01));
+  }
+  check({{{"list", "totogol", "257", "300"},
+          1,
+          "",
+          "no Totogol systems at positions 257 to 300; the server counts 0 systems in the "
+          "folder (modulo 256)\n"},
+         {{"list", "totogol", "1", "0"},
+          1,
+          "",
+          "no Totogol systems at positions 1 to 0; the server counts 0 systems in the folder "
+          "(modulo 256)\n"}});
+}
+
 TEST_F(ClientEndToEnd, InfoShowsEverySummaryFieldAndNotFoundEndsWithOne) {
   System(folders.TotocalcioFolder, "Tripla.tcl.65000", Columns(1, 0x07));
   ClientRun run = Client({"info", "totocalcio", "65000"});
@@ -175,7 +216,7 @@ TEST_F(ClientEndToEnd, InfoShowsEverySummaryFieldAndNotFoundEndsWithOne) {
 
   run = Client({"--json", "info", "totocalcio", "3"});
   EXPECT_EQ(run.ExitCode, 1);
-  EXPECT_NE(run.Out.find("\"status\": 870"), std::string::npos) << run.Out;
+  EXPECT_EQ(run.Out, "{\"game\": \"Totocalcio\", \"status\": 870, \"found\": false}\n");
 }
 
 TEST_F(ClientEndToEnd, TicketShowsSignsPerMatchAndSideFlag) {
@@ -217,12 +258,28 @@ TEST_F(ClientEndToEnd, DeleteRemovesTheSystemOnceThenFindsNothing) {
   EXPECT_NE(run.Err.find("no Totocalcio system with code 41"), std::string::npos) << run.Err;
 }
 
-TEST_F(ClientEndToEnd, NoAnswerEndsWithTwoWithinTheTimeout) {
+TEST_F(ClientEndToEnd, AClosedPortEndsAtOnceAndASilentOneAfterTheTimeout) {
+  // Nothing bound at the input port: the ICMP "port unreachable" ends the client with 4, long
+  // before its 20 s; were it waited out, Client's wait of ten seconds would end it and fail.
   server.Deactivate();
+  ClientRun run = Client({"--timeout", "20", "list", "totocalcio"});
+  EXPECT_EQ(run.ExitCode, 4);
+  EXPECT_EQ(run.Err,
+            "quillmarch-varo-client: 127.0.0.1 answered that nothing listens on its UDP "
+            "port " +
+                std::to_string(inputPort) +
+                " (is the server running there, and "
+                "is " +
+                std::to_string(inputPort) + " its input port?)\n");
+
+  // A port that is bound but never answers: exit 2 once the timeout has passed.
+  test::UdpPeer silent;
   const auto start = std::chrono::steady_clock::now();
-  const ClientRun run = Client({"--timeout", "0.3", "info", "totocalcio", "1"});
+  run = Client({"--port", std::to_string(silent.Port()), "--reply-port", std::to_string(replyPort),
+                "--timeout", "0.3", "info", "totocalcio", "1"},
+               false);
   EXPECT_EQ(run.ExitCode, 2);
-  EXPECT_NE(run.Err.find("no answer from 127.0.0.1:" + std::to_string(inputPort)),
+  EXPECT_NE(run.Err.find("no answer from 127.0.0.1:" + std::to_string(silent.Port())),
             std::string::npos)
       << run.Err;
   EXPECT_LT(std::chrono::steady_clock::now() - start, 5s);

@@ -337,6 +337,47 @@ TEST(ClientOutput, ListShowsCostsInEuroAsTheSummaryDoes) {
             "\"total_cost_cents\": null, \"total_cost_cents_bytes\": \"00 01 FF FF\"}]}\n");
 }
 
+TEST(ClientOutput, JsonSaysWhetherFoundAndLeavesOutFieldsTheReplyDoesNotFill) {
+  const B missingSummary = Cat({ReplyHeader(61, {2, 0x12, 3}), {0x03, 0x66}, B(59, 0)});
+  B foundSummary = missingSummary;
+  foundSummary[23] = 0, foundSummary[24] = 1, foundSummary[23 + 5] = 9;  // status 1, code 9
+  const B ticketHeader = ReplyHeader(9, {2, 8, 2});
+  struct Case {
+    std::string json;
+    std::string expected;  // the whole object with its line end, or only its start
+  } cases[] = {
+      {SummaryJson(ParseSummaryReply(missingSummary, 9), Game::Totogol),
+       "{\"game\": \"Totogol\", \"status\": 870, \"found\": false}\n"},
+      {SummaryJson(ParseSummaryReply(foundSummary, 9), Game::Totogol),
+       "{\"game\": \"Totogol\", \"status\": 1, \"found\": true, \"code\": 9, \"name\":"},
+      // No system: code and ticket number come back 0.
+      {TicketJson(ParseTicketReply(Cat({ticketHeader, {0x03, 0x66, 0, 0, 0, 0, 0, 0, 0}}),
+                                   Game::Totocalcio, 12),
+                  Game::Totocalcio),
+       "{\"game\": \"Totocalcio\", \"status\": 870, \"found\": false}\n"},
+      // The system without ticket 3 echoes its code and the number.
+      {TicketJson(ParseTicketReply(Cat({ticketHeader, {0x03, 0x66, 0, 0, 0, 12, 0, 3, 0}}),
+                                   Game::Totocalcio, 12),
+                  Game::Totocalcio),
+       "{\"game\": \"Totocalcio\", \"status\": 870, \"found\": false, \"code\": 12, "
+       "\"ticket\": 3}\n"},
+      {TicketJson(ParseTicketReply(Cat({ReplyHeader(16, {2, 8, 2}),
+                                        {0, 1, 0, 0, 0, 12, 0, 3, 1},
+                                        {0, 0x00, 0x01, 0, 0, 0, 0}}),
+                                   Game::Totocalcio, 12),
+                  Game::Totocalcio),
+       "{\"game\": \"Totocalcio\", \"status\": 1, \"found\": true, \"code\": 12, "
+       "\"ticket\": 3, \"columns\": [{\"side\": false, \"signs\": [\"1\","},
+  };
+  for (const Case& c : cases) {
+    if (c.expected.back() == '\n') {
+      EXPECT_EQ(c.json, c.expected);
+    } else {
+      EXPECT_EQ(c.json.substr(0, c.expected.size()), c.expected) << c.json;
+    }
+  }
+}
+
 TEST(ClientOutput, CountsAgreeInNumberWithTheirNouns) {
   const B one = Cat({ReplyHeader(36, {0x01, 0xFE, 0x01}),
                      {0x00, 0x01, 0x02, 0x01},

@@ -106,12 +106,19 @@ TEST(ClientOptions, BadCommandLinesAreUsageErrors) {
   }
 }
 
-TEST(ClientOptions, HelpNamesTheExitCodes) {
+TEST(ClientOptions, HelpFitsOneScreenAndNamesEveryExitCode) {
   const std::string help = UsageText();
-  for (const char* needle :
-       {"--reply-port", "--timeout", "--json", "64", "not found", "within the timeout",
-        "euro cents", "unsigned 32-bit", "host is unknown", "UDP socket", "reply port could not",
-        "sending the request", "receiving", "reply was unreadable"}) {
+  std::size_t lines = 0;
+  for (std::size_t start = 0; start < help.size(); ++lines) {
+    const std::size_t end = help.find('\n', start);
+    ASSERT_NE(end, std::string::npos) << "the last line has no end";
+    EXPECT_LE(end - start, 80u) << help.substr(start, end - start);
+    start = end + 1;
+  }
+  EXPECT_LE(lines, 24u);
+  for (const char* needle : {"--host", "--port", "--reply-port", "--timeout", "--json", "0 done",
+                             "1 not found", "2 no answer within the timeout", "3 unknown host",
+                             "4 nothing listens", "64 bad usage", "quillmarch-varo-client(1)"}) {
     EXPECT_NE(help.find(needle), std::string::npos) << needle;
   }
 }

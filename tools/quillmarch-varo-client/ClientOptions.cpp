@@ -183,47 +183,29 @@ ClientOptions ParseClientOptions(const std::vector<std::string>& args) {
 }
 
 std::string UsageText() {
+  // One screen of at most 80 columns; the manual page, quillmarch-varo-client(1), says the rest.
   return R"text(usage: quillmarch-varo-client [OPTIONS] [--] REQUEST
-
 Asks a Quillmarch Varo Server for its stored Totocalcio and Totogol systems.
 
-Requests:
-  list GAME [FIRST [LAST]]  the stored systems at positions FIRST to LAST of the game's listing
-                            (default: all of them, fetched 62 at a time)
+Requests (GAME is totocalcio or totogol; CODE ends the system's file name):
+  list GAME [FIRST [LAST]]  systems at positions FIRST to LAST (default: all)
   info GAME CODE            every field of the summary of one system
-  ticket GAME CODE N        the columns of ticket N (1-based, 64 columns each) of one system
+  ticket GAME CODE N        the columns of ticket N (from 1) of one system
   delete GAME CODE          deletes one stored system
-  GAME is totocalcio or totogol; CODE is the number at the end of the system's file name.
-
 Options:
   --host ADDRESS      the server's IPv4 address or name (default 127.0.0.1)
   --port N            the server's input port (default 7770)
-  --reply-port N      the port this client listens on for the answer; the server always answers
-                      to its configured output port (default 7000)
-  --timeout SECONDS   how long to wait for each answer, from 0.001 to 3600 (default 2), written
-                      as decimal digits with an optional fraction such as 0.5
+  --reply-port N      where answers come: the server's output port (7000)
+  --timeout SECONDS   wait for each answer, 0.001 to 3600 (default 2)
   --json              print one JSON object instead of a table
-  --help              this text
+  -h, --help          this text
   --version           the program's name and version
-  --                  ends the options: every later argument is part of the request
-
-Costs are in euro cents as the server counts them (50 per combination), with euro beside them
-in tables. Costs and combination
-counts are unsigned 32-bit values that wrap past 4294967295, as the server's sums do. A number
-the server's reply format can write two ways is shown with the reading chosen and "(or ...)" for
-the other, unless something settles it: for a code, the code asked for or the listed file name;
-for a count, a value below 65535 is taken over the one just under 2^32 with the same bytes.
-In JSON the other reading is given as KEY_or.
-
-Exit codes:
-  0   done
-  1   the server answered "not found" (no such system, no system in the range, empty ticket)
-  2   no answer within the timeout (server down, wrong ports, or the request failed in the server)
-  3   the host is unknown, no UDP socket could be made, the reply port could not be opened (in use,
-      or below 1024 without the right to use it), sending the request or waiting for or receiving
-      the answer failed, or the reply was unreadable (a length or status no answer of the server
-      has, as when the server does not serve the request)
-  64  bad usage, or a value the request format cannot carry
+Costs are in euro cents (50 a combination). Numbers that read two ways, JSON
+and the exit codes in full: see the manual page, quillmarch-varo-client(1).
+Exit codes: 0 done; 1 not found (no such system or ticket, or nothing at those
+  positions in a game that has systems); 2 no answer within the timeout;
+  3 unknown host, socket or reply port failed, or an unreadable reply;
+  4 nothing listens on the server's port; 64 bad usage
 )text";
 }
 

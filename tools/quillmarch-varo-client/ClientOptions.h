@@ -16,6 +16,8 @@ inline constexpr int ExitNotFound = 1;  // the server answered StatusNotFound
 inline constexpr int ExitNoAnswer = 2;  // nothing answered within the timeout
 // Unknown host, no socket, reply port not bindable, send/wait/receive failed, unreadable reply.
 inline constexpr int ExitFailure = 3;
+// The server's host reported that nothing listens on the server's port (ICMP port unreachable).
+inline constexpr int ExitPortClosed = 4;
 inline constexpr int ExitUsage = 64;  // bad command line or a value no request can carry
 
 enum class Action { Help, Version, List, Info, Ticket, Delete };

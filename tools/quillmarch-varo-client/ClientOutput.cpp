@@ -79,6 +79,12 @@ std::string StatusName(std::uint16_t status) {
   return status == StatusOk ? "found" : "not found";
 }
 
+// The start of an information or ticket object: game, status and whether it was found.
+std::string JsonHead(Game game, std::uint16_t status) {
+  return "{\"game\": " + JsonQuote(GameName(game)) + ", \"status\": " + std::to_string(status) +
+         ", \"found\": " + (status == StatusOk ? "true" : "false");
+}
+
 }  // namespace
 
 std::string FormatNumber(const ReplyNumber& number) {
@@ -139,6 +145,10 @@ std::string NoSystemsText(Game game, std::uint32_t first, std::uint32_t last,
   return std::string("no ") + GameName(game) + where + "; " + FolderCount(folderCountMod256) + "\n";
 }
 
+std::string NothingStoredText(Game game) {
+  return std::string(GameName(game)) + ": no systems stored\n";
+}
+
 std::string ListJson(const ListReply& list, Game game) {
   std::ostringstream out;
   out << "{\"game\": " << JsonQuote(GameName(game)) << ", \"status\": " << list.Status
@@ -178,9 +188,11 @@ std::string SummaryTable(const SummaryReply& s, Game game) {
 }
 
 std::string SummaryJson(const SummaryReply& s, Game game) {
+  // A missing system's reply is zero-filled: nothing in it describes a system.
+  if (s.Status != StatusOk) return JsonHead(game, s.Status) + "}\n";
   std::ostringstream out;
-  out << "{\"game\": " << JsonQuote(GameName(game)) << ", \"status\": " << s.Status << ", "
-      << JsonNumber("code", s.Code) << ", \"name\": " << JsonQuote(WireNameToUtf8(s.Name))
+  out << JsonHead(game, s.Status) << ", " << JsonNumber("code", s.Code)
+      << ", \"name\": " << JsonQuote(WireNameToUtf8(s.Name))
       << ", \"date\": " << JsonQuote(Date(s.Year, s.Month, s.Day)) << ", \"tickets\": " << s.Tickets
       << ", " << JsonNumber("main_combinations", s.MainCombinations) << ", "
       << JsonNumber("side_combinations", s.SideCombinations) << ", "
@@ -211,8 +223,11 @@ std::string TicketTable(const TicketReply& t, Game game) {
 
 std::string TicketJson(const TicketReply& t, Game game) {
   std::ostringstream out;
-  out << "{\"game\": " << JsonQuote(GameName(game)) << ", \"status\": " << t.Status << ", "
-      << JsonNumber("code", t.Code) << ", \"ticket\": " << t.Ticket << ", \"columns\": [";
+  out << JsonHead(game, t.Status);
+  // A found system echoes the ticket number; a missing one leaves code and number 0.
+  if (t.Ticket != 0) out << ", " << JsonNumber("code", t.Code) << ", \"ticket\": " << t.Ticket;
+  if (t.Status != StatusOk) return out.str() + "}\n";
+  out << ", \"columns\": [";
   for (std::size_t j = 0; j < t.Columns.size(); ++j) {
     out << (j ? ", " : "") << "{\"side\": " << (t.Columns[j].SideFlag ? "true" : "false")
         << ", \"signs\": [";

@@ -27,12 +27,18 @@ std::string ListJson(const ListReply& list, Game game);
 std::string NoSystemsText(Game game, std::uint32_t first, std::uint32_t last,
                           std::uint8_t folderCountMod256);
 
+// What an empty game says: "Totogol: no systems stored".
+std::string NothingStoredText(Game game);
+
 // Every field of a summary, one per line.
 std::string SummaryTable(const SummaryReply& summary, Game game);
+// "found" beside the status; a missing system's zero-filled fields are left out.
 std::string SummaryJson(const SummaryReply& summary, Game game);
 
 // One row per column: its side flag and the signs of its fourteen matches.
 std::string TicketTable(const TicketReply& ticket, Game game);
+// "found" beside the status; a missing ticket leaves its columns out, and code and number too
+// when the system itself is missing.
 std::string TicketJson(const TicketReply& ticket, Game game);
 
 // The outcome of a delete request.

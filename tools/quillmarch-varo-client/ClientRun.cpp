@@ -48,6 +48,16 @@ class Session {
   std::mt19937 random_;
 };
 
+// Whether an empty list means that the game has no system at all. The folder count is modulo 256,
+// so only an empty position 1 settles it; it is asked for when the list did not cover it.
+bool NothingStored(Session& session, const ClientOptions& o, std::uint32_t first,
+                   const ListReply& list) {
+  if (!list.Entries.empty() || list.FolderCountMod256 != 0) return false;
+  if (first == 1 && o.Last >= 1) return true;
+  return ParseListReply(session.Exchange(BuildListRequest(o.Which, 1, 1, session.NewTag())), 1)
+      .Entries.empty();
+}
+
 int List(Session& session, const ClientOptions& o, std::ostream& out, std::ostream& err) {
   const std::uint32_t first = std::max<std::uint32_t>(o.First, 1);
   ListReply all;
@@ -63,7 +73,12 @@ int List(Session& session, const ClientOptions& o, std::ostream& out, std::ostre
     a = b + 1;
   }
   all.Status = all.Entries.empty() ? StatusNotFound : StatusOk;
+  const bool nothingStored = NothingStored(session, o, first, all);
   if (o.Json) out << ListJson(all, o.Which);
+  if (nothingStored) {
+    if (!o.Json) out << NothingStoredText(o.Which);
+    return ExitDone;
+  }
   if (all.Entries.empty()) {
     err << NoSystemsText(o.Which, first, o.Last, all.FolderCountMod256);
     return ExitNotFound;
@@ -174,6 +189,10 @@ int RunClient(const ClientOptions& o, std::ostream& out, std::ostream& err) {
         << o.TimeoutSeconds << " s (is the server running, does it answer to port " << o.ReplyPort
         << ", and could it read the system?)\n";
     return ExitNoAnswer;
+  } catch (const PortClosed&) {
+    err << "quillmarch-varo-client: " << o.Host << " answered that nothing listens on its UDP port "
+        << o.Port << " (is the server running there, and is " << o.Port << " its input port?)\n";
+    return ExitPortClosed;
   } catch (const SocketFailure& e) {
     err << "quillmarch-varo-client: " << e.what() << "\n";
     return ExitFailure;

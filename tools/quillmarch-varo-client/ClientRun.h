@@ -8,7 +8,8 @@
 namespace varo::client {
 
 // Runs the request of the options, prints the result to out and problems to err, and returns
-// the exit code (ExitDone, ExitNotFound, ExitNoAnswer, ExitFailure or ExitUsage).
+// the exit code (ExitDone, ExitNotFound, ExitNoAnswer, ExitFailure, ExitPortClosed or
+// ExitUsage).
 int RunClient(const ClientOptions& options, std::ostream& out, std::ostream& err);
 
 }  // namespace varo::client

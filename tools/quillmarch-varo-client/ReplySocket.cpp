@@ -1,6 +1,7 @@
 #include "ReplySocket.h"
 
 #include <arpa/inet.h>
+#include <linux/errqueue.h>
 #include <netdb.h>
 #include <netinet/in.h>
 #include <poll.h>
@@ -38,6 +39,12 @@ ReplySocket::ReplySocket(const std::string& host, std::uint16_t serverPort, std:
     : serverAddress_(Resolve(host)), serverPort_(serverPort) {
   fd_ = socket(AF_INET, SOCK_DGRAM | SOCK_CLOEXEC, 0);
   if (fd_ < 0) throw SocketFailure(std::string("cannot open a UDP socket: ") + strerror(errno));
+  // ICMP errors for the requests are queued on this socket, which sends them, so that a closed
+  // server port is reported at once. The socket stays unconnected: a server with several addresses
+  // may answer from another one than the request went to. Without the option the client still
+  // works and waits out the timeout instead.
+  const int on = 1;
+  setsockopt(fd_, IPPROTO_IP, IP_RECVERR, &on, sizeof on);
   sockaddr_in local{};
   local.sin_family = AF_INET;
   local.sin_addr.s_addr = htonl(INADDR_ANY);
@@ -80,12 +87,18 @@ std::optional<Datagram> ReplySocket::Exchange(const Datagram& request,
     if (ready < 0)
       throw SocketFailure(std::string("cannot wait for the answer: ") + strerror(errno));
     if (ready == 0) return std::nullopt;
+    if (p.revents & POLLERR) {
+      if (ServerPortReportedClosed()) {
+        throw PortClosed("nothing listens on the server's port");
+      }
+      if (!(p.revents & POLLIN)) continue;
+    }
     sockaddr_in from{};
     socklen_t length = sizeof from;
     const ssize_t got =
         recvfrom(fd_, buffer.data(), buffer.size(), 0, reinterpret_cast<sockaddr*>(&from), &length);
     if (got < 0) {
-      // An ICMP "port unreachable" for an earlier send shows up here; keep waiting.
+      // A queued ICMP error shows up here too; the error queue, read above, tells what it was.
       if (errno == EINTR || errno == ECONNREFUSED || errno == EAGAIN) continue;
       throw SocketFailure(std::string("cannot receive the answer: ") + strerror(errno));
     }
@@ -93,6 +106,46 @@ std::optional<Datagram> ReplySocket::Exchange(const Datagram& request,
     if (ntohs(from.sin_port) != serverPort_) continue;
     Datagram reply(buffer.begin(), buffer.begin() + got);
     if (answers(reply)) return reply;
+  }
+}
+
+bool ReplySocket::ServerPortReportedClosed() {
+  bool closed = false;
+  // The queue holds at most what the socket's receive buffer takes; each call dequeues one error.
+  for (;;) {
+    sockaddr_in destination{};
+    char start[64];  // the start of the datagram the error is about, not looked at
+    alignas(cmsghdr) char control[512];
+    iovec part{start, sizeof start};
+    msghdr message{};
+    message.msg_name = &destination;
+    message.msg_namelen = sizeof destination;
+    message.msg_iov = &part;
+    message.msg_iovlen = 1;
+    message.msg_control = control;
+    message.msg_controllen = sizeof control;
+    if (recvmsg(fd_, &message, MSG_ERRQUEUE | MSG_DONTWAIT) < 0) {
+      if (errno == EINTR) continue;
+      // Empty. Reading SO_ERROR clears a pending error that came without a queued one, which
+      // would otherwise wake every wait at once.
+      int pending = 0;
+      socklen_t length = sizeof pending;
+      getsockopt(fd_, SOL_SOCKET, SO_ERROR, &pending, &length);
+      return closed;
+    }
+    // msg_name is where the failed datagram went: an error about another address or port, or
+    // one not from ICMP, says nothing about the server.
+    const bool aboutServer =
+        message.msg_namelen >= sizeof destination && destination.sin_family == AF_INET &&
+        destination.sin_addr.s_addr == serverAddress_ && ntohs(destination.sin_port) == serverPort_;
+    for (cmsghdr* c = CMSG_FIRSTHDR(&message); c != nullptr; c = CMSG_NXTHDR(&message, c)) {
+      if (c->cmsg_level != IPPROTO_IP || c->cmsg_type != IP_RECVERR) continue;
+      sock_extended_err error{};
+      std::memcpy(&error, CMSG_DATA(c), sizeof error);
+      if (aboutServer && error.ee_origin == SO_EE_ORIGIN_ICMP && error.ee_errno == ECONNREFUSED) {
+        closed = true;
+      }
+    }
   }
 }
 
