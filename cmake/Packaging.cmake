@@ -11,21 +11,31 @@ set(VARO_PACKAGE_DOC_DIR "${CMAKE_INSTALL_DATADIR}/doc/${VARO_PACKAGE_NAME}")
 set(VARO_PACKAGING_SOURCE "${PROJECT_SOURCE_DIR}/packaging")
 set(VARO_PACKAGING_BINARY "${PROJECT_BINARY_DIR}/packaging")
 
-# The unit and the autostart entry start the program by its installed path, which is known only
-# when installing: `cmake --install --prefix` and CPack both install under another prefix than
-# the one configured.
+# The unit, the autostart entry and the desktop entry start the program by its installed path,
+# and the server's manual page names the installed files, all known only when installing:
+# `cmake --install --prefix` and CPack both install under another prefix than the one configured.
+find_program(VARO_GZIP gzip REQUIRED)
+if(TARGET quillmarch-varo-server)
+  set(varo_desktop_entry "${PROJECT_SOURCE_DIR}/src/shell/qt/quillmarch-varo-server.desktop.in")
+else()
+  set(varo_desktop_entry "")
+endif()
 install(CODE "
   set(VARO_BINDIR [[${CMAKE_INSTALL_BINDIR}]])
   set(VARO_UNIT_DIR [[${VARO_SYSTEMD_USER_UNIT_DIR}]])
   set(VARO_AUTOSTART_DIR [[${VARO_AUTOSTART_DIR}]])
+  set(VARO_APPLICATIONS_DIR [[${CMAKE_INSTALL_DATADIR}/applications]])
+  set(VARO_MAN1_DIR [[${CMAKE_INSTALL_MANDIR}/man1]])
+  set(VARO_DESKTOP_ENTRY [[${varo_desktop_entry}]])
+  set(VARO_SERVER_PAGE [[${PROJECT_SOURCE_DIR}/docs/man/quillmarch-varo-server.1]])
+  set(VARO_GZIP [[${VARO_GZIP}]])
   set(VARO_PACKAGING_SOURCE [[${VARO_PACKAGING_SOURCE}]])
   set(VARO_PACKAGING_BINARY [[${VARO_PACKAGING_BINARY}]])
   include([[${CMAKE_CURRENT_LIST_DIR}/InstallLaunchers.cmake]])
 ")
 
 # Manual pages and the Debian changelog are installed compressed, reproducibly (no name or time
-# stamp in the gzip header).
-find_program(VARO_GZIP gzip REQUIRED)
+# stamp in the gzip header); the server's page when installing, the others here.
 # varo_gzip_file(SOURCE OUTPUT): OUTPUT is SOURCE compressed, and its name ends in .gz.
 function(varo_gzip_file source output)
   string(REGEX REPLACE "[.]gz$" "" plain "${output}")
@@ -38,7 +48,7 @@ function(varo_gzip_file source output)
 endfunction()
 
 set(varo_compressed)
-foreach(page quillmarch-varo-server.1 quillmarch-varo-client.1)
+foreach(page quillmarch-varo-client.1)
   varo_gzip_file("${PROJECT_SOURCE_DIR}/docs/man/${page}" "${VARO_PACKAGING_BINARY}/${page}.gz")
   list(APPEND varo_compressed "${VARO_PACKAGING_BINARY}/${page}.gz")
   install(FILES "${VARO_PACKAGING_BINARY}/${page}.gz" DESTINATION "${CMAKE_INSTALL_MANDIR}/man1")

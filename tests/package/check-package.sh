@@ -100,9 +100,11 @@ for entry in "$autostart" "/usr/share/applications/$name.desktop"; do
     fail "no desktop entry at $entry"
   fi
 done
-if [ -f "$autostart" ] && ! grep -qx 'Exec=/usr/bin/quillmarch-varo-server' "$autostart"; then
-  fail "$autostart starts no installed program"
-fi
+for entry in "$autostart" "/usr/share/applications/$name.desktop"; do
+  if [ -f "$entry" ] && ! grep -qx 'Exec=/usr/bin/quillmarch-varo-server' "$entry"; then
+    fail "$entry starts no installed program"
+  fi
+done
 
 for program in quillmarch-varo-server quillmarch-varo-client; do
   page=/usr/share/man/man1/$program.1.gz
@@ -110,10 +112,15 @@ for program in quillmarch-varo-server quillmarch-varo-client; do
     rendered=$(MANWIDTH=80 man -l "$page" 2>"$work/man") || fail "man cannot show $page"
     [ ! -s "$work/man" ] || fail "man warns about $page: $(cat "$work/man")"
     grep -q "^ *$program" <<<"$rendered" || fail "$page does not name $program"
+    ! grep -q '@[A-Z_]*@' <<<"$rendered" || fail "$page keeps words the install fills in"
   else
     fail "no manual page at $page"
   fi
 done
+# The server's page names the files of this install by their installed paths.
+grep -q "/usr/lib/systemd/user/$name.service" <<<"$(MANWIDTH=200 man -l \
+  "/usr/share/man/man1/quillmarch-varo-server.1.gz" 2>/dev/null)" ||
+  fail "the server's manual page does not name the installed unit"
 
 doc=/usr/share/doc/$name
 grep -qx 'License: Expat' "$doc/copyright" 2>/dev/null || fail "no MIT licence in $doc/copyright"
