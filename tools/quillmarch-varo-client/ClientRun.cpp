@@ -187,7 +187,7 @@ int RunClient(const ClientOptions& o, std::ostream& out, std::ostream& err) {
   } catch (const NoAnswer&) {
     err << "quillmarch-varo-client: no answer from " << o.Host << ":" << o.Port << " within "
         << o.TimeoutSeconds << " s (is the server running, does it answer to port " << o.ReplyPort
-        << ", and could it read the system?)\n";
+        << ", does its [Accesso] Reti setting admit this host, and could it read the system?)\n";
     return ExitNoAnswer;
   } catch (const PortClosed&) {
     err << "quillmarch-varo-client: " << o.Host << " answered that nothing listens on its UDP port "
