@@ -1,7 +1,6 @@
 #include "LogLine.h"
 
-#include <cstdio>
-
+#include "platform/StandardStreams.h"
 #include "platform/TimeStamp.h"
 
 namespace varo {
@@ -31,9 +30,7 @@ std::string Printable(std::string_view nameOrPath) {
 }
 
 void ActivityLog::Notice(const std::string& line) {
-  const std::string text = line + "\n";
-  std::fwrite(text.data(), 1, text.size(), stderr);
-  std::fflush(stderr);
+  WriteErrorLine(Severity::Notice, line);
 }
 
 void AppendStamped(ActivityLog& log, const std::string& text) {

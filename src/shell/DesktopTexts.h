@@ -13,6 +13,9 @@ inline constexpr const char* PortDialogCaption = "Impostazione della porta";
 inline constexpr const char* InputPortPrompt = "Numero della porta d'ingresso";
 inline constexpr const char* OutputPortPrompt = "Numero della porta d'uscita";
 inline constexpr const char* InvalidPort = "Il numero della porta non valido";
+// The tray icon's menu: show the window, end the program.
+inline constexpr const char* ShowItem = "Mostra";
+inline constexpr const char* QuitItem = "Esci";
 // Shown for an error that carries no text of its own.
 inline constexpr const char* UnknownError = "Errore sconosciuto";
 inline constexpr const char* OkButton = "OK";

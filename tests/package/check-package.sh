@@ -25,7 +25,7 @@ package_version=$(dpkg-deb -f "$deb" Version)
 [[ "$package_version" == "$version"-* ]] ||
   fail "package version $package_version is not a revision of $version"
 depends=$(dpkg-deb -f "$deb" Depends)
-[[ "$depends" == *libqt6widgets6* && "$depends" == *libc6* ]] ||
+[[ "$depends" == *libqt6widgets6* && "$depends" == *libc6* && "$depends" == *libsystemd0* ]] ||
   fail "Depends does not name the libraries the programs link: '$depends'"
 
 # Folders 0755, programs 0755, every other file 0644, all owned by root.
@@ -81,6 +81,7 @@ if [ -f "$unit" ]; then
   grep -qx 'ExecStart=/usr/bin/quillmarch-varo-server' "$unit" || fail "$unit starts no installed program"
   grep -qx 'Environment=QT_QPA_PLATFORM=offscreen' "$unit" || fail "$unit may be handed a display"
   grep -qx 'Restart=on-failure' "$unit" || fail "$unit does not restart on failure"
+  grep -qx 'Type=notify' "$unit" || fail "$unit does not wait for the program to be ready"
   if command -v systemd-analyze >/dev/null; then
     mkdir -p "$work/runtime"
     XDG_RUNTIME_DIR="$work/runtime" systemd-analyze --user verify "$unit" >"$work/verify" 2>&1 ||

@@ -2,84 +2,120 @@
 
 #include <gtest/gtest.h>
 #include <signal.h>
+#include <sys/socket.h>
+#include <sys/un.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <cstddef>
 #include <cstdlib>
+#include <cstring>
+#include <optional>
 
-#include "TempDir.h"
+#include "posix/OtherUser.h"
 
 namespace varo {
 namespace {
 
-using test::TempDir;
+// A name of this test process alone, in the abstract namespace of its private network.
+std::string TestName() {
+  return "quillmarch-varo-test-" + std::to_string(::getpid());
+}
 
-// Exit code of a child that tries the lock: 1 when another process holds it, 0 when it got it.
-int TryInChild(const std::string& path) {
+// Exit code of a child that tries the lock: 1 when another process of this user holds it, 2 when
+// another user's process holds it, 0 when it got it.
+int TryInChild(const std::string& name) {
   const pid_t child = ::fork();
   if (child == 0) {
-    InstanceLock lock(path);
-    ::_exit(lock.HeldElsewhere() ? 1 : 0);
+    InstanceLock lock(name);
+    ::_exit(lock.HeldElsewhere() ? 1 : !lock.TakenBy().empty() ? 2 : 0);
   }
   int status = 0;
   ::waitpid(child, &status, 0);
   return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
 }
 
-TEST(InstanceLock, ASecondHolderIsRefusedUntilTheFirstLetsGo) {
-  TempDir dir;
-  const std::string path = (dir.Path() / "Quillmarch Varo server.lock").string();
-  {
-    InstanceLock first(path);
-    ASSERT_FALSE(first.HeldElsewhere());
-    EXPECT_EQ(TryInChild(path), 1);
-    first.Release();
-    EXPECT_EQ(TryInChild(path), 0);
-  }
-  EXPECT_EQ(TryInChild(path), 0);
-}
-
-TEST(InstanceLock, TheLockDiesWithItsHolder) {
-  TempDir dir;
-  const std::string path = (dir.Path() / "lock").string();
+// A child holding the name until killed: through the guard itself, as user 65534 when asNobody;
+// or by a bare bind that never listens. Returns its id once the name is taken.
+pid_t HoldInChild(const std::string& name, bool asNobody, bool listens) {
   int ready[2];
-  ASSERT_EQ(::pipe(ready), 0);
+  if (::pipe(ready) != 0) return -1;
   const pid_t holder = ::fork();
   if (holder == 0) {
-    InstanceLock lock(path);
-    const char byte = lock.HeldElsewhere() ? 'n' : 'y';
+    ::close(ready[0]);
+    if (asNobody && !test::BecomeNobody()) ::_exit(3);
+    char byte = 'n';
+    std::optional<InstanceLock> lock;
+    if (listens) {
+      lock.emplace(name);
+      if (lock->TakenBy().empty() && !lock->HeldElsewhere()) byte = 'y';
+    } else {
+      sockaddr_un address{};
+      address.sun_family = AF_UNIX;
+      std::memcpy(address.sun_path + 1, name.data(), name.size());
+      const int fd = ::socket(AF_UNIX, SOCK_STREAM, 0);
+      const auto length = static_cast<socklen_t>(offsetof(sockaddr_un, sun_path) + 1 + name.size());
+      if (::bind(fd, reinterpret_cast<sockaddr*>(&address), length) == 0) byte = 'y';
+    }
     [[maybe_unused]] auto written = ::write(ready[1], &byte, 1);
     ::pause();
     ::_exit(0);
   }
   ::close(ready[1]);
   char byte = 0;
-  ASSERT_EQ(::read(ready[0], &byte, 1), 1);
+  const bool taken = ::read(ready[0], &byte, 1) == 1 && byte == 'y';
   ::close(ready[0]);
-  ASSERT_EQ(byte, 'y');
-  EXPECT_EQ(TryInChild(path), 1);
-  ::kill(holder, SIGKILL);
-  ::waitpid(holder, nullptr, 0);
-  EXPECT_EQ(TryInChild(path), 0);
+  if (!taken) {
+    ::kill(holder, SIGKILL);
+    ::waitpid(holder, nullptr, 0);
+    return -1;
+  }
+  return holder;
 }
 
-TEST(InstanceLock, ALockFileThatCannotBeCreatedCountsAsFirst) {
-  TempDir dir;
-  InstanceLock lock((dir.Path() / "missing-folder" / "lock").string());
-  EXPECT_FALSE(lock.HeldElsewhere());
-}
-
-TEST(InstanceLock, PathPrefersTheRuntimeFolder) {
-  const char* saved = std::getenv("XDG_RUNTIME_DIR");
-  const std::string restore = saved ? saved : "";
+TEST(InstanceLock, TheNameIsTheUsersWhateverTheEnvironment) {
+  const std::string expected = "quillmarch-varo-server-" + std::to_string(::getuid());
+  EXPECT_EQ(InstanceLockPath("/cfg/Q"), expected);
   ::setenv("XDG_RUNTIME_DIR", "/run/user/4242", 1);
-  EXPECT_EQ(InstanceLockPath("/cfg/Quillmarch/Quillmarch Varo Server"),
-            "/run/user/4242/Quillmarch Varo server.lock");
-  ::setenv("XDG_RUNTIME_DIR", "", 1);
-  EXPECT_EQ(InstanceLockPath("/cfg/Q"), "/cfg/Q/Quillmarch Varo server.lock");
-  ::unsetenv("XDG_RUNTIME_DIR");
-  EXPECT_EQ(InstanceLockPath("/cfg/Q"), "/cfg/Q/Quillmarch Varo server.lock");
-  if (saved) ::setenv("XDG_RUNTIME_DIR", restore.c_str(), 1);
+  ::setenv("HOME", "/elsewhere", 1);
+  EXPECT_EQ(InstanceLockPath("/other/settings"), expected);
+}
+
+TEST(InstanceLock, ASecondHolderIsRefusedUntilTheFirstLetsGo) {
+  const std::string name = TestName();
+  {
+    InstanceLock first(name);
+    ASSERT_FALSE(first.HeldElsewhere());
+    ASSERT_EQ(first.TakenBy(), "");
+    EXPECT_EQ(TryInChild(name), 1);
+    first.Release();
+    EXPECT_EQ(TryInChild(name), 0);
+  }
+  EXPECT_EQ(TryInChild(name), 0);
+}
+
+TEST(InstanceLock, WhoHoldsTheNameDecides) {
+  struct Case {
+    const char* what;
+    bool asNobody, listens;
+    int whileHeld;  // TryInChild's answer while the holder lives
+  };
+  for (const Case& c :
+       {Case{"this user's instance", false, true, 1}, Case{"another user's process", true, true, 2},
+        Case{"a socket that never listens", false, false, 2}}) {
+    const std::string name = TestName();
+    const pid_t holder = HoldInChild(name, c.asNobody, c.listens);
+    ASSERT_GT(holder, 0) << c.what;
+    EXPECT_EQ(TryInChild(name), c.whileHeld) << c.what;
+    if (c.asNobody) {
+      InstanceLock squatted(name);
+      EXPECT_EQ(squatted.TakenBy(), "a process of user 65534");
+    }
+    // The kernel lets the name go with its holder, however it ends.
+    ::kill(holder, SIGKILL);
+    ::waitpid(holder, nullptr, 0);
+    EXPECT_EQ(TryInChild(name), 0) << c.what;
+  }
 }
 
 }  // namespace

@@ -1,9 +1,17 @@
 // The real program as a process on the offscreen platform: settings, single instance, serving,
-// and its end by signal.
+// its end by signal, and what a service manager hears of it.
 #include <gtest/gtest.h>
+#include <poll.h>
 #include <signal.h>
+#include <sys/socket.h>
+#include <sys/stat.h>
+#include <sys/un.h>
+#include <sys/wait.h>
+#include <unistd.h>
 
+#include <algorithm>
 #include <chrono>
+#include <cstring>
 #include <filesystem>
 #include <fstream>
 #include <regex>
@@ -15,6 +23,7 @@
 #include "TempDir.h"
 #include "platform/InstanceLock.h"
 #include "posix/ChildProcess.h"
+#include "posix/OtherUser.h"
 
 namespace varo::test {
 namespace {
@@ -53,8 +62,8 @@ class ShellProcess : public ::testing::Test {
 };
 
 TEST_F(ShellProcess, ASecondInstanceEndsAtOnceAfterMakingTheSettingsFolder) {
-  // This test holds the lock, so the program is the second instance and binds nothing.
-  InstanceLock first((runtime_ / "Quillmarch Varo server.lock").string());
+  // This test holds the user's guard, so the program is the second instance and binds nothing.
+  InstanceLock first(InstanceLockPath(""));
   ASSERT_FALSE(first.HeldElsewhere());
   auto second = Start("second");
   EXPECT_EQ(second->WaitExit(5.0), 0);
@@ -66,7 +75,7 @@ TEST_F(ShellProcess, ASecondInstanceEndsAtOnceAfterMakingTheSettingsFolder) {
 }
 
 TEST_F(ShellProcess, HelpAndVersionAnswerAndEndBeforeAnythingElse) {
-  for (const char* argument : {"--version", "--help"}) {
+  for (const char* argument : {"--version", "--help", "-h"}) {
     ChildProcess asked({VARO_SERVER_PROGRAM, "-platform", "offscreen", argument}, env_, dir_.Path(),
                        argument);
     EXPECT_EQ(asked.WaitExit(5.0), 0) << argument;
@@ -84,7 +93,10 @@ TEST_F(ShellProcess, StartUpTellsVersionPortsAndFoldersAndDeletionsTellWhoAsked)
   std::ofstream(base / "Totocalcio" / "s.tcl.7") << std::string(14, '\x01');
   const std::uint16_t inPort = FreeUdpPort();
   WritePorts(config_, inPort, replies_.Port());
-  auto server = Start("report");
+  // Qt's own arguments pass silently; an unknown option is named once and the start goes on.
+  auto server = std::make_unique<ChildProcess>(
+      std::vector<std::string>{VARO_SERVER_PROGRAM, "-platform", "offscreen", "--port", "7771"},
+      env_, dir_.Path(), "report");
   ASSERT_TRUE(Ask(inPort, 10.0).has_value()) << server->StandardError();
 
   // Command 510 (01 FE), SubCommand 2, DataLength 5; payload: game 1, code 7 (00 00 00 07).
@@ -97,11 +109,14 @@ TEST_F(ShellProcess, StartUpTellsVersionPortsAndFoldersAndDeletionsTellWhoAsked)
   EXPECT_EQ(server->WaitExit(2.0), 0) << server->StandardError();
 
   // Exactly these lines: a headless start draws no warnings of the toolkit either.
-  const std::string expected = "Quillmarch Varo Server 1.15\nlistening on input port " +
-                               std::to_string(inPort) + ", replies to output port " +
-                               std::to_string(replies_.Port()) +
-                               "\nTotocalcio systems: " + (base / "Totocalcio").string() +
-                               "\nTotogol systems: missing " + (base / "Totogol").string() + "\n";
+  const std::string expected =
+      "quillmarch-varo-server: ignoring the unknown option \"--port\" (see --help)\n"
+      "Quillmarch Varo Server 1.15\nlistening on input port " +
+      std::to_string(inPort) + ", replies to output port " + std::to_string(replies_.Port()) +
+      "\nanswering requests from local networks only"
+      "\nTotocalcio systems: " +
+      (base / "Totocalcio").string() + "\nTotogol systems: missing " + (base / "Totogol").string() +
+      "\n";
   const std::string err = server->StandardError();
   ASSERT_TRUE(err.starts_with(expected)) << err;
   EXPECT_TRUE(std::regex_match(
@@ -124,16 +139,30 @@ TEST_F(ShellProcess, ServesTheStoredPortsOnceAndEndsCleanlyOnTerm) {
   EXPECT_EQ(*reply, UnknownPairReply());
   EXPECT_EQ(replies_.LastSourcePort(), inPort);  // the reply leaves from the input port
 
-  // A second start ends at once and the first keeps serving.
-  auto second = Start("second");
-  EXPECT_EQ(second->WaitExit(5.0), 0);
+  // A second start ends at once and the first keeps serving, whatever its runtime folder and home.
+  const Environment first = env_;
+  std::vector<std::unique_ptr<ChildProcess>> seconds;
+  for (const char* variant : {"same", "no runtime folder", "other runtime folder and home"}) {
+    env_ = first;
+    if (std::string(variant) != "same") env_.erase("XDG_RUNTIME_DIR");
+    if (std::string(variant) == "other runtime folder and home") {
+      env_["XDG_RUNTIME_DIR"] = (dir_.Path() / "home").string();
+      env_["HOME"] = dir_.Path().string();
+    }
+    seconds.push_back(Start(std::string("second-") + std::to_string(seconds.size())));
+    EXPECT_EQ(seconds.back()->WaitExit(5.0), 0) << variant;
+    EXPECT_EQ(seconds.back()->StandardError(),
+              "quillmarch-varo-server: an instance is already running for this user\n")
+        << variant;
+  }
+  env_ = first;
   EXPECT_EQ(Ask(inPort, 5.0), UnknownPairReply());
 
   server->Signal(SIGTERM);
   EXPECT_EQ(server->WaitExit(2.0), 0) << server->StandardError();
   // No handler logged, so standard output stayed empty; the settings were not rewritten.
   EXPECT_EQ(server->StandardOutput(), "") << server->StandardOutput();
-  EXPECT_EQ(second->StandardOutput(), "");
+  EXPECT_EQ(seconds[0]->StandardOutput(), "");
   EXPECT_EQ(FileBytes(settings), before);
 
   // The port and the lock were let go together: a start right after serves on the same port.
@@ -171,8 +200,6 @@ TEST_F(ShellProcess, WithStandardOutputClosedTheLogGoesNowhereElse) {
   EXPECT_EQ(replies_.Receive(milliseconds(5000)), EmptyTotocalcioListReply());
   server->Signal(SIGTERM);
   EXPECT_EQ(server->WaitExit(2.0), 0) << server->StandardError();
-  // The lock file would have taken descriptor 1 and received every log line.
-  EXPECT_EQ(FileBytes(runtime_ / "Quillmarch Varo server.lock"), "");
   EXPECT_EQ(server->StandardError().find("Richiesta"), std::string::npos);
 }
 
@@ -215,6 +242,96 @@ TEST_F(ShellProcess, AHeadlessStartWhoseInputPortIsTakenEndsWithOneAndSaysWhy) {
             std::string::npos)
       << err;
   EXPECT_EQ(server->StandardOutput(), "");
+}
+
+TEST_F(ShellProcess, AnotherUserHoldingTheGuardsNameIsWarnedAboutAndTheServerStarts) {
+  const std::string name = InstanceLockPath("");
+  int ready[2];
+  ASSERT_EQ(::pipe(ready), 0);
+  const pid_t squatter = ::fork();
+  if (squatter == 0) {
+    ::close(ready[0]);
+    if (!BecomeNobody()) ::_exit(3);
+    InstanceLock lock(name);  // user 65534 binds this user's name
+    const char byte = lock.HeldElsewhere() || !lock.TakenBy().empty() ? 'n' : 'y';
+    [[maybe_unused]] auto written = ::write(ready[1], &byte, 1);
+    ::pause();
+    ::_exit(0);
+  }
+  ::close(ready[1]);
+  char byte = 0;
+  const bool holding = ::read(ready[0], &byte, 1) == 1 && byte == 'y';
+  ::close(ready[0]);
+  const std::uint16_t inPort = FreeUdpPort();
+  WritePorts(config_, inPort, replies_.Port());
+  auto server = holding ? Start("squatted") : nullptr;
+  const auto reply = holding ? Ask(inPort, 10.0) : std::nullopt;
+  ::kill(squatter, SIGKILL);
+  ::waitpid(squatter, nullptr, 0);
+  ASSERT_TRUE(holding);
+  EXPECT_EQ(reply, UnknownPairReply()) << server->StandardError();
+  EXPECT_TRUE(server->StandardError().starts_with(
+      "quillmarch-varo-server: the single-instance name " + name +
+      " is held by a process of user 65534; starting without the single-instance guard\n"))
+      << server->StandardError();
+}
+
+// Under systemd: readiness only once the input port is bound, and the journal's priority prefixes
+// only when standard error is the stream JOURNAL_STREAM names.
+TEST_F(ShellProcess, TheServiceManagerHearsOfReadinessAndTheJournalGetsPriorities) {
+  struct Case {
+    const char* what;
+    bool portTaken;
+    bool journalIsStandardError;  // else JOURNAL_STREAM names another file
+  };
+  for (const Case& c : {Case{"port free, another file", false, false},
+                        Case{"port taken, the journal", true, true}}) {
+    const std::string tag = c.portTaken ? "taken" : "free";
+    // systemd's side: a datagram socket whose path NOTIFY_SOCKET names.
+    const auto socketPath = dir_.Path() / (tag + ".notify");
+    const int notify = ::socket(AF_UNIX, SOCK_DGRAM | SOCK_CLOEXEC, 0);
+    sockaddr_un address{};
+    address.sun_family = AF_UNIX;
+    std::strncpy(address.sun_path, socketPath.c_str(), sizeof address.sun_path - 1);
+    ASSERT_EQ(::bind(notify, reinterpret_cast<sockaddr*>(&address), sizeof address), 0);
+    // The stream the child's standard error will be: its file exists before and keeps its inode.
+    const auto journal = dir_.Path() / (tag + (c.journalIsStandardError ? ".err" : ".other"));
+    std::ofstream{journal};
+    struct stat named {};
+    ASSERT_EQ(::stat(journal.c_str(), &named), 0);
+    env_["NOTIFY_SOCKET"] = socketPath.string();
+    env_["JOURNAL_STREAM"] = std::to_string(named.st_dev) + ":" + std::to_string(named.st_ino);
+
+    UdpPeer holder;
+    const std::uint16_t inPort = c.portTaken ? holder.Port() : FreeUdpPort();
+    WritePorts(config_, inPort, replies_.Port());
+    auto server = Start(tag);
+    pollfd ready{notify, POLLIN, 0};
+    std::string message(64, '\0');
+    if (::poll(&ready, 1, c.portTaken ? 0 : 10000) == 1) {
+      message.resize(static_cast<std::size_t>(
+          std::max<ssize_t>(0, ::recv(notify, message.data(), message.size(), MSG_DONTWAIT))));
+    } else {
+      message.clear();
+    }
+    if (c.portTaken) {
+      EXPECT_EQ(server->WaitExit(10.0), 1) << server->StandardError();
+      EXPECT_EQ(::recv(notify, message.data(), message.size(), MSG_DONTWAIT), -1) << c.what;
+      const std::string err = server->StandardError();
+      EXPECT_TRUE(err.starts_with("<3>quillmarch-varo-server: Could not bind socket.")) << err;
+      EXPECT_NE(err.find("\n<5>Quillmarch Varo Server 1.15\n<5>"), std::string::npos) << err;
+      EXPECT_NE(err.find("\n<3>quillmarch-varo-server: ends,"), std::string::npos) << err;
+    } else {
+      ASSERT_EQ(message, "READY=1") << server->StandardError();
+      // Ready means bound: the port is taken by the time the message arrives.
+      EXPECT_THROW(UdpPeer{inPort}, std::runtime_error);
+      server->Signal(SIGTERM);
+      EXPECT_EQ(server->WaitExit(5.0), 0);
+      EXPECT_TRUE(server->StandardError().starts_with("Quillmarch Varo Server 1.15\n"))
+          << server->StandardError();
+    }
+    ::close(notify);
+  }
 }
 
 }  // namespace

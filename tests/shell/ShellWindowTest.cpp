@@ -20,6 +20,7 @@
 #include <deque>
 #include <filesystem>
 #include <fstream>
+#include <functional>
 #include <system_error>
 #include <thread>
 #include <vector>
@@ -91,17 +92,30 @@ TEST_F(ShellWindow, StartsServingHiddenWithItsCaptionAndTrayIcon) {
   EXPECT_TRUE(Serves(inPort, replies_));
   EXPECT_TRUE(dialogs_.messages.empty());
 
-  window.TrayEvent(QSystemTrayIcon::Trigger);
+  // The context request opens the icon's menu, not the window.
+  ASSERT_EQ(window.TrayIcon->contextMenu(), window.TrayMenu);
+  QStringList items;
+  for (const QAction* action : window.TrayMenu->actions()) items << action->text();
+  EXPECT_EQ(items, QStringList({"Mostra", "Esci"}));
   window.TrayEvent(QSystemTrayIcon::Context);
   EXPECT_FALSE(window.isVisible());
-  window.TrayEvent(QSystemTrayIcon::DoubleClick);
-  EXPECT_TRUE(window.isVisible());
+  // A double-click, the single activation of D-Bus notification areas, and "Mostra" show it.
+  for (const auto& show :
+       std::vector<std::function<void()>>{[&] { window.TrayEvent(QSystemTrayIcon::Trigger); },
+                                          [&] { window.TrayEvent(QSystemTrayIcon::DoubleClick); },
+                                          [&] { window.Mostra1->trigger(); }}) {
+    window.hide();
+    show();
+    EXPECT_TRUE(window.isVisible());
+  }
   EXPECT_EQ(window.centralWidget()->size(), QSize(549, 302));
   const QPoint offset =
       window.geometry().center() - QGuiApplication::primaryScreen()->availableGeometry().center();
   EXPECT_LE(offset.manhattanLength(), 2) << "not centred on the screen";
 
-  window.close();
+  // "Esci" ends the program as closing the window does.
+  window.Esci1->trigger();
+  EXPECT_FALSE(window.isVisible());
   EXPECT_FALSE(window.TrayIconAdded());
 }
 

@@ -8,8 +8,9 @@
 #include <QScreen>
 #include <QStyle>
 #include <algorithm>
-#include <cstdio>
+#include <string_view>
 
+#include "platform/StandardStreams.h"
 #include "shell/DesktopTexts.h"
 
 namespace varo {
@@ -19,10 +20,10 @@ namespace {
 // Room a title bar takes beside its caption: the icon and the buttons.
 constexpr int TitleBarAllowance = 140;
 
-void WriteToStandardError(const QString& caption, const QString& text) {
-  const QByteArray line = (caption + ": " + text + "\n").toLocal8Bit();
-  std::fwrite(line.constData(), 1, static_cast<std::size_t>(line.size()), stderr);
-  std::fflush(stderr);
+void WriteToStandardError(Severity severity, const QString& caption, const QString& text) {
+  const QByteArray line = (caption + ": " + text).toLocal8Bit();
+  WriteErrorLine(severity,
+                 std::string_view(line.constData(), static_cast<std::size_t>(line.size())));
 }
 
 void CentreOnScreen(QWidget& dialog) {
@@ -72,7 +73,8 @@ std::optional<std::string> QtUserDialogs::AskText(const std::string& caption,
   const QString qCaption = QString::fromStdString(caption);
   const QString qPrompt = QString::fromStdString(prompt);
   if (IsOffscreen()) {
-    WriteToStandardError(qCaption, qPrompt);
+    // A question nobody could answer: the program goes on as if it had been closed.
+    WriteToStandardError(Severity::Warning, qCaption, qPrompt);
     return std::nullopt;
   }
   const auto dialog =
@@ -85,7 +87,7 @@ std::optional<std::string> QtUserDialogs::AskText(const std::string& caption,
 void QtUserDialogs::ShowMessage(const std::string& caption, const std::string& text) {
   const QString qCaption = QString::fromStdString(caption);
   const QString qText = QString::fromStdString(text);
-  WriteToStandardError(qCaption, qText);
+  WriteToStandardError(Severity::Error, qCaption, qText);
   if (IsOffscreen()) return;
   const auto box = MakeMessageBox(parent_, qCaption, qText);
   CentreOnScreen(*box);

@@ -12,6 +12,7 @@
 #include <QShowEvent>
 #include <QStatusBar>
 #include <QStyle>
+#include "platform/ServiceReadiness.h"
 #include "shell/DesktopTexts.h"
 #include "shell/qt/ApplicationIcon.h"
 #include "shell/qt/ShellPaths.h"
@@ -63,9 +64,15 @@ TFormPrincipale::TFormPrincipale(UserDialogs& dialogs) {
   resize(ClientWidth,
          ClientHeight + MainMenu1->sizeHint().height() + statusBar()->sizeHint().height());
 
-  server_ = std::make_unique<DesktopServer>(
-      handOver_, *this, dialogs, QtPlaces(),
-      [this](const std::string& line) { StatusLabel->setText(QString::fromStdString(line)); });
+  // The icon's menu, for notification areas whose icons take no double-click.
+  TrayMenu = new QMenu(this);
+  Mostra1 = TrayMenu->addAction(Text(texts::ShowItem));
+  Esci1 = TrayMenu->addAction(Text(texts::QuitItem));
+  connect(Mostra1, &QAction::triggered, this, [this] { Present(); });
+  connect(Esci1, &QAction::triggered, this, [this] { close(); });
+
+  server_ = std::make_unique<DesktopServer>(handOver_, *this, dialogs, QtPlaces(),
+                                            [this](const std::string& line) { ShowStatus(line); });
   FormCreate();
 }
 
@@ -79,6 +86,7 @@ void TFormPrincipale::FormCreate() {
 
   TrayIcon = new QSystemTrayIcon(ApplicationIcon(), this);
   TrayIcon->setToolTip(Text(texts::ProductName));
+  TrayIcon->setContextMenu(TrayMenu);
   connect(TrayIcon, &QSystemTrayIcon::activated, this,
           [this](QSystemTrayIcon::ActivationReason reason) { TrayEvent(reason); });
   // Nobody sees a notification area without a display; asking for one only brings warnings.
@@ -88,7 +96,16 @@ void TFormPrincipale::FormCreate() {
 }
 
 void TFormPrincipale::TrayEvent(QSystemTrayIcon::ActivationReason reason) {
-  if (reason == QSystemTrayIcon::DoubleClick) Present();
+  if (reason == QSystemTrayIcon::DoubleClick || reason == QSystemTrayIcon::Trigger) Present();
+}
+
+void TFormPrincipale::ShowStatus(const std::string& line) {
+  StatusLabel->setText(QString::fromStdString(line));
+  // Never while the input port is not bound: a start whose port is taken is no ready service.
+  if (!readyReported_ && server_ && server_->Status().Listening()) {
+    readyReported_ = true;
+    NotifyServiceReady();
+  }
 }
 
 void TFormPrincipale::Present() {

@@ -34,7 +34,8 @@ class TFormPrincipale : public QMainWindow, public ActivityLog {
 
   // Starts serving (DesktopServer::Start), then the tray icon and the caption.
   void FormCreate();
-  // Shows the window on a double-click of the tray icon; other activations do nothing.
+  // Shows the window on an activation of the tray icon: a double-click, or the single activation
+  // that D-Bus notification areas send. The context request opens the icon's menu, nothing more.
   void TrayEvent(QSystemTrayIcon::ActivationReason reason);
   // Shows, restores and raises the window; centred the first time.
   void Present();
@@ -64,6 +65,10 @@ class TFormPrincipale : public QMainWindow, public ActivityLog {
   QAction* Portainingresso1 = nullptr;
   QAction* Portadiuscita1 = nullptr;
   QSystemTrayIcon* TrayIcon = nullptr;
+  // The tray icon's menu: "Mostra" shows the window, "Esci" closes it, ending the program.
+  QMenu* TrayMenu = nullptr;
+  QAction* Mostra1 = nullptr;
+  QAction* Esci1 = nullptr;
 
  protected:
   void closeEvent(QCloseEvent* event) override;
@@ -72,10 +77,14 @@ class TFormPrincipale : public QMainWindow, public ActivityLog {
  private:
   // Removes the tray icon as the window closes; closing the main window ends the program.
   void FormClose(QCloseEvent* event);
+  // Puts a new status on the status line; the first time the endpoint listens, the service
+  // manager that may have started the program hears that it is ready.
+  void ShowStatus(const std::string& line);
 
   LogQueue log_;
   QTimer logFlush_;
   bool shownOnce_ = false;
+  bool readyReported_ = false;
   QtHandOver handOver_;
   // Declared last: its endpoint is stopped before the hand-over and the log it serves with go.
   std::unique_ptr<DesktopServer> server_;

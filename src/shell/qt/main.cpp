@@ -22,7 +22,8 @@
 
 namespace {
 
-// --help and --version answer and end; every other argument is left alone, Qt's own among them.
+// --help (-h) and --version answer and end; every other argument is left alone, Qt's own among
+// them.
 bool AnsweredCommandLine(int argc, char** argv) {
   const std::optional<std::string> answer = varo::CommandLineAnswer(
       std::vector<std::string>(argv + 1, argv + argc),
@@ -43,14 +44,23 @@ int main(int argc, char** argv) {
 
   // Before anything else, and so also in a second instance.
   if (!varo::EnsureSettingsFolder()) {
-    std::fprintf(stderr, "cannot create the settings folder %s; saving a port will fail\n",
-                 varo::SettingsFolderPath().c_str());
+    varo::WriteErrorLine(varo::Severity::Warning, "cannot create the settings folder " +
+                                                      varo::SettingsFolderPath() +
+                                                      "; saving a port will fail");
   }
 
   varo::InstanceLock lock(varo::InstanceLockPath(varo::SettingsFolderPath()));
   if (lock.HeldElsewhere()) {
-    std::fputs("quillmarch-varo-server: an instance is already running for this user\n", stderr);
+    varo::WriteErrorLine(varo::Severity::Notice,
+                         "quillmarch-varo-server: an instance is already running for this user");
     return 0;
+  }
+  if (!lock.TakenBy().empty()) {
+    // Another user cannot keep this one from serving; a second instance would then go unnoticed.
+    varo::WriteErrorLine(varo::Severity::Warning,
+                         "quillmarch-varo-server: the single-instance name " +
+                             varo::InstanceLockPath(varo::SettingsFolderPath()) + " is held by " +
+                             lock.TakenBy() + "; starting without the single-instance guard");
   }
 
   // Caught from here on; the byte waits in the pipe until the event loop below takes it.
@@ -58,12 +68,19 @@ int main(int argc, char** argv) {
   try {
     stopPipe = varo::InstallStopSignalPipe();
   } catch (const std::exception& error) {
-    std::fprintf(stderr, "%s; SIGTERM and SIGINT end the program abruptly\n", error.what());
+    varo::WriteErrorLine(
+        varo::Severity::Warning,
+        std::string(error.what()) + "; SIGTERM and SIGINT end the program abruptly");
   }
 
   varo::ChooseDisplayPlatform();
   varo::QtUserDialogs dialogs;
   varo::VaroApplication app(argc, argv, dialogs);
+  // Qt has taken its own arguments out of argv by now; what starts with "-" is nobody's.
+  for (const std::string& warning :
+       varo::UnknownOptionWarnings(std::vector<std::string>(argv + 1, argv + argc))) {
+    varo::WriteErrorLine(varo::Severity::Warning, warning);
+  }
   // Only closing the main window ends the program, never the close of a message box.
   QApplication::setQuitOnLastWindowClosed(false);
   QApplication::setWindowIcon(varo::ApplicationIcon());
@@ -102,10 +119,10 @@ int main(int argc, char** argv) {
   // Headless nobody can choose another port, and a server that listens on nothing while it looks
   // alive would mislead whoever started it.
   if (varo::IsOffscreen() && !window->Server().Endpoint().Active()) {
-    std::fprintf(stderr,
-                 "quillmarch-varo-server: ends, since without a display no other input "
-                 "port can be chosen: %s\n",
-                 varo::StatusReport(window->Status()).c_str());
+    varo::WriteErrorLine(varo::Severity::Error,
+                         "quillmarch-varo-server: ends, since without a display no other input "
+                         "port can be chosen: " +
+                             varo::StatusReport(window->Status()));
     window->Server().Stop();
     lock.Release();
     dialogs.SetParent(nullptr);
