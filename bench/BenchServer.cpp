@@ -116,6 +116,14 @@ std::string BenchServer::Stop() {
   return outcome;
 }
 
+std::string BenchServer::Errors() const {
+  std::ifstream errors(home_ / "server.err", std::ios::binary);
+  std::string text(2000, '\0');
+  errors.read(text.data(), static_cast<std::streamsize>(text.size()));
+  text.resize(static_cast<std::size_t>(errors.gcount()));
+  return text;
+}
+
 long BenchServer::PeakResidentKiB() const {
   return StatusKiB("VmHWM:");
 }

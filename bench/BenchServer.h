@@ -28,6 +28,8 @@ class BenchServer {
   // Ends it with SIGTERM, or SIGKILL after five seconds; returns its exit status text.
   std::string Stop();
   bool Running() const { return pid_ > 0; }
+  // What the program wrote to standard error so far, at most its first 2,000 bytes.
+  std::string Errors() const;
 
   // The server's peak resident memory in KiB (VmHWM), or -1 when it cannot be read.
   long PeakResidentKiB() const;

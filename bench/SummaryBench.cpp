@@ -3,7 +3,8 @@
 // Writes a file of 3^14 columns to a temporary folder, then times, warm, several rounds of
 // (a) read() in 64 KiB blocks and (b) GetInfoTotocalcio, and prints the best processor time of
 // each and their ratio. The goal is a summary that costs at most twice the raw read. Then prints
-// the heap that the kept summaries of 10,000 systems take.
+// the heap that the kept summaries of 10,000 systems take, and the heap of a kept listing of a
+// folder of 10,000 systems.
 
 #include <fcntl.h>
 #include <malloc.h>
@@ -21,6 +22,7 @@
 #include <vector>
 
 #include "archive/ColumnSums.h"
+#include "archive/KeptArchive.h"
 #include "archive/SummaryCache.h"
 #include "archive/SystemSummary.h"
 
@@ -110,6 +112,27 @@ std::size_t KeptSummariesHeap(const std::filesystem::path& folder) {
   return after - before;
 }
 
+// Heap bytes held by a kept listing of a Totogol folder of KeptSystems systems below folder.
+std::size_t KeptListingHeap(const std::filesystem::path& folder) {
+  const std::filesystem::path totocalcio = folder / "Totocalcio", totogol = folder / "Totogol";
+  std::filesystem::create_directories(totocalcio);
+  std::filesystem::create_directories(totogol);
+  for (int i = 0; i < KeptSystems; ++i) {
+    char name[40];
+    std::snprintf(name, sizeof name, "Sistema%05d.gcl.%d", i, 10'000 + i);
+    std::ofstream(totogol / name, std::ios::binary) << std::string(14, '\x01');
+  }
+  varo::KeptArchive archive({totocalcio.string(), totogol.string()});
+  const std::size_t before = mallinfo2().uordblks;
+  const std::size_t listed = archive.List(varo::GameTotogol).Names.size();
+  const std::size_t after = mallinfo2().uordblks;
+  archive.List(varo::GameTotogol);
+  if (listed != static_cast<std::size_t>(KeptSystems) || archive.FolderReadings() != 1) {
+    throw std::runtime_error("the listing of the folder was not kept");
+  }
+  return after - before;
+}
+
 }  // namespace
 
 int main() {
@@ -148,6 +171,9 @@ int main() {
     const std::size_t heap = KeptSummariesHeap(folder);
     std::printf("kept summaries of %d systems: %zu bytes of heap, %zu per system\n", KeptSystems,
                 heap, heap / KeptSystems);
+    const std::size_t listing = KeptListingHeap(folder / "archive");
+    std::printf("kept listing of a folder of %d systems: %zu bytes of heap, %zu per name\n",
+                KeptSystems, listing, listing / KeptSystems);
   } catch (const std::exception& error) {
     std::fprintf(stderr, "%s\n", error.what());
     status = 1;
