@@ -1,5 +1,5 @@
 // The archive on Windows: the attribute rules of the listing, files other programs hold or protect,
-// and names the clients' code page cannot spell.
+// names the clients' code page cannot spell, and names a plain Win32 path would change.
 #include "platform/win32/Windows.h"
 
 #include <gmock/gmock.h>
@@ -17,6 +17,8 @@
 #include "archive/SystemSummary.h"
 #include "archive/WireName.h"
 #include "platform/Paths.h"
+#include "platform/win32/LongPath.h"
+#include "platform/win32/WideText.h"
 
 namespace varo {
 namespace {
@@ -51,6 +53,21 @@ class WindowsArchive : public ::testing::Test {
       EXPECT_TRUE(SetFileAttributesW(Wide(path).c_str(), attributes)) << name;
     }
     return path;
+  }
+
+  // Writes a Totocalcio system by its exact name, which a plain path would shorten or take as a
+  // device; false where the system cannot make it.
+  bool WriteExactly(const std::string& name, const std::string& bytes) {
+    const std::wstring exact = L"\\\\?\\" +
+                               std::filesystem::absolute(Wide(folders.TotocalcioFolder)).wstring() +
+                               L"\\" + Wide(name).wstring();
+    HANDLE file = CreateFileW(exact.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW,
+                              FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (file == INVALID_HANDLE_VALUE) return false;
+    DWORD written = 0;
+    WriteFile(file, bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr);
+    CloseHandle(file);
+    return written == bytes.size();
   }
 
   bool Exists(const std::string& path) const { return std::filesystem::exists(Wide(path)); }
@@ -128,6 +145,64 @@ TEST_F(WindowsArchive, ANameOutsideTheCodePageGoesOutWithAQuestionMarkAndIsStill
   EXPECT_EQ(summary.Tickets, 1);
   DeleteSystemFile(Found(5));
   EXPECT_FALSE(Exists(path));
+}
+
+TEST(WindowsWideText, ANameWithAnUnpairedSurrogateDoesNotSurviveUtf8) {
+  const struct {
+    const char* What;
+    std::wstring Name;
+    bool Survives;
+  } cases[] = {
+      {"ASCII", L"plain.tcl.1", true},
+      {"beyond ASCII", L"Citt\u00E0 \u03A9.tcl.2", true},
+      {"a surrogate pair", L"\xD83D\xDE00.tcl.3", true},
+      {"a lone high surrogate", L"\xD83D.tcl.4", false},
+      {"a lone low surrogate", L"x\xDE00.tcl.5", false},
+      {"a reversed pair", L"\xDE00\xD83D.tcl.6", false},
+  };
+  for (const auto& [what, name, survives] : cases) {
+    EXPECT_EQ(win32::RoundTripsThroughUtf8(name), survives) << what;
+  }
+}
+
+TEST(WindowsLongPaths, OnlyTheFolderIsNormalisedAndTheWholeGetsTheLocalOrShareForm) {
+  const struct {
+    std::string Path;
+    std::wstring Expected;
+  } cases[] = {
+      {"C:/a/b/../.\\x.tcl.", L"\\\\?\\C:\\a\\x.tcl."},
+      {"C:\\a\\NUL.tcl.1", L"\\\\?\\C:\\a\\NUL.tcl.1"},
+      {"\\\\server\\share\\c06.gcl.7 ", L"\\\\?\\UNC\\server\\share\\c06.gcl.7 "},
+      {"\\\\?\\C:\\a\\..\\x.tcl.", L"\\\\?\\C:\\a\\..\\x.tcl."},
+  };
+  for (const auto& [path, expected] : cases) EXPECT_EQ(win32::LongPathOf(path), expected) << path;
+}
+
+TEST_F(WindowsArchive, ANameEndingInADotOrNamedLikeADeviceIsTheFileReadAndDeleted) {
+  // "x.tcl" has no ".tcl." and is never listed: it must not stand in for "x.tcl.". A ticket holds
+  // up to 64 columns, so 1, 65 and 129 columns make 1, 2 and 3 tickets.
+  const auto columns = [](int count) { return std::string(count * OneColumn.size(), '\x01'); };
+  ASSERT_TRUE(WriteExactly("x.tcl", columns(129)));
+  if (!WriteExactly("x.tcl.", columns(1)) || !WriteExactly("NUL.tcl.1", columns(65))) {
+    GTEST_SKIP() << "this system makes no file named \"x.tcl.\" or \"NUL.tcl.1\"";
+  }
+  EXPECT_THAT(Listed(), ElementsAre("NUL.tcl.1", "x.tcl."));
+  const struct {
+    std::int32_t Code;
+    std::string Name;
+    int Tickets;
+  } systems[] = {{-1, "x.tcl.", 1}, {1, "NUL.tcl.1", 2}};
+  for (const auto& [code, name, tickets] : systems) {
+    const std::string path = Found(code);
+    ASSERT_EQ(path, JoinPath(folders.TotocalcioFolder, name));
+    SystemSummary summary{};
+    GetInfoTotocalcio(path, summary);
+    EXPECT_EQ(summary.Tickets, tickets) << name;
+    EXPECT_NO_THROW(SystemFileDate(path)) << name;
+    DeleteSystemFile(path);
+  }
+  EXPECT_THAT(Listed(), ElementsAre());
+  EXPECT_TRUE(Exists(JoinPath(folders.TotocalcioFolder, "x.tcl")));
 }
 
 }  // namespace

@@ -66,8 +66,9 @@ TEST(WindowsFiles, ReadingSharesTheFileAndRefusesAnythingButADiskFile) {
   EXPECT_EQ(ErrorOf([&] { ReadOnlyFile f(JoinPath(folder, "none\\missing")); }),
             ERROR_PATH_NOT_FOUND);
   EXPECT_NE(ErrorOf([&] { ReadOnlyFile f(folder); }), 0);
-  // A device name opens the device, whatever folder it stands in.
-  EXPECT_EQ(ErrorOf([&] { ReadOnlyFile f(JoinPath(folder, "NUL")); }), ERROR_BAD_FILE_TYPE);
+  // A device is refused once open; a device's name in a folder names a file there.
+  EXPECT_EQ(ErrorOf([&] { ReadOnlyFile f("\\\\.\\NUL"); }), ERROR_BAD_FILE_TYPE);
+  EXPECT_EQ(ErrorOf([&] { ReadOnlyFile f(JoinPath(folder, "NUL")); }), ERROR_FILE_NOT_FOUND);
 
   EXPECT_EQ(ErrorOf([&] { RegularFileNames(JoinPath(folder, "none")); }), ERROR_PATH_NOT_FOUND);
   EXPECT_NE(ErrorOf([&] { RegularFileNames(readOnly.string()); }), 0);

@@ -72,6 +72,9 @@ struct Server {
 
 // Both game folders with the same systems: a name outside ASCII, the Totocalcio and Totogol
 // column formats, several tickets, one system deleted by a raw request and one by the client.
+// Names that plain Windows paths would change (a final "." or " ", a device's name) come from
+// shares and archive tools; "x.tcl", never listed, must not stand in for "x.tcl." (whose code,
+// -1, no request can ask for: the lists show it).
 void WriteSystems(const fs::path& home) {
   const fs::path totocalcio = test::TotocalcioFolderIn(home);
   const fs::path totogol = test::TotogolFolderIn(home);
@@ -82,6 +85,10 @@ void WriteSystems(const fs::path& home) {
       {totocalcio / "Ruota.tcl.12", test::Columns(70, 0x03) + flagged},
       {totocalcio / "Alfa.tcl.7", test::Columns(1, 0x01)},
       {totocalcio / "Citt\xC3\xA0.tcl.3", test::Columns(2, 0x07)},
+      {totocalcio / "x.tcl.", test::Columns(2, 0x01)},
+      {totocalcio / "x.tcl", test::Columns(5, 0x03)},
+      {totocalcio / "NUL.tcl.1", test::Columns(3, 0x01)},
+      {totogol / "c06.gcl.7 ", test::Columns(4, 0x01)},
       {totogol / "Quaterne.gcl.9", std::string(13, '\x0F') + '\x01'},
       {totogol / "Gol.gcl.5", test::Column(0x8B, {{13, 0x06}}) + test::Columns(64, 0x02)},
       {totogol / "via.gcl.4", test::Columns(3, 0x01)},
@@ -158,6 +165,9 @@ TEST(WindowsServerEndToEnd, AnswersTheLinuxClientByteForByteAsTheLinuxServerDoes
         {"information on Totogol 9", Request(530, 3, {0, 0, 0, 9}, 5)},
         {"ticket 2 of Totocalcio 12", Request(520, 2, {0, 0, 0, 12, 0, 2}, 6)},
         {"ticket 1 of Totogol 5", Request(530, 4, {0, 0, 0, 5, 0, 1}, 7)},
+        {"information on NUL.tcl.1", Request(520, 1, {0, 0, 0, 1}, 10)},
+        {"ticket 1 of NUL.tcl.1", Request(520, 2, {0, 0, 0, 1, 0, 1}, 11)},
+        {"deletion of NUL.tcl.1", Request(510, 2, {1, 0, 0, 0, 1}, 12)},
         {"deletion of Totocalcio 7", Request(510, 2, {1, 0, 0, 0, 7}, 8)},
         {"list of Totocalcio after it", Request(510, 1, {1, 0, 1, 0, 9}, 9)},
     };
@@ -169,8 +179,12 @@ TEST(WindowsServerEndToEnd, AnswersTheLinuxClientByteForByteAsTheLinuxServerDoes
       ASSERT_TRUE(reply) << "the Windows server did not answer the " << what;
       EXPECT_EQ(*reply, *expected) << what;
     }
-    EXPECT_FALSE(fs::exists(test::TotocalcioFolderIn(onWindows.Home) / "Alfa.tcl.7"));
-    EXPECT_FALSE(fs::exists(test::TotocalcioFolderIn(onLinux.Home) / "Alfa.tcl.7"));
+    for (const Server* server : {&onWindows, &onLinux}) {
+      const fs::path totocalcio = test::TotocalcioFolderIn(server->Home);
+      EXPECT_FALSE(fs::exists(totocalcio / "Alfa.tcl.7"));
+      EXPECT_FALSE(fs::exists(totocalcio / "NUL.tcl.1"));
+      EXPECT_TRUE(fs::exists(totocalcio / "x.tcl"));
+    }
   }
 
   // The client, as a user runs it, prints the same for both.

@@ -4,15 +4,17 @@
 #include <limits>
 
 #include "platform/Paths.h"
+#include "platform/win32/LongPath.h"
 #include "platform/win32/WideText.h"
 #include "platform/win32/Windows.h"
 
 namespace varo {
 
+using win32::LongPathOf;
 using win32::Narrow;
+using win32::RoundTripsThroughUtf8;
 using win32::ThrowError;
 using win32::ThrowLastError;
-using win32::Widen;
 
 namespace {
 
@@ -98,9 +100,10 @@ FileTime FileClockNow() {
 ReadOnlyFile::ReadOnlyFile(const std::string& path) : native_(0), path_(path), opened_{} {
   // Full sharing: another program may rename or delete a system while it is read. A link or a
   // junction is opened as itself, and refused below, so swapping one in reaches nothing.
-  const HANDLE handle = CreateFileW(
-      Widen(path).c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
-      nullptr, OPEN_EXISTING, FILE_FLAG_OPEN_REPARSE_POINT | FILE_FLAG_SEQUENTIAL_SCAN, nullptr);
+  const HANDLE handle =
+      CreateFileW(LongPathOf(path).c_str(), GENERIC_READ,
+                  FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr, OPEN_EXISTING,
+                  FILE_FLAG_OPEN_REPARSE_POINT | FILE_FLAG_SEQUENTIAL_SCAN, nullptr);
   if (handle == INVALID_HANDLE_VALUE) ThrowLastError("cannot open " + path);
   try {
     if (GetFileType(handle) != FILE_TYPE_DISK) {
@@ -163,7 +166,7 @@ std::vector<std::string> RegularFileNames(const std::string& folder) {
   // match the short 8.3 names.
   WIN32_FIND_DATAW entry{};
   const HANDLE first =
-      FindFirstFileExW(Widen(JoinPath(folder, "*")).c_str(), FindExInfoBasic, &entry,
+      FindFirstFileExW(LongPathOf(JoinPath(folder, "*")).c_str(), FindExInfoBasic, &entry,
                        FindExSearchNameMatch, nullptr, FIND_FIRST_EX_LARGE_FETCH);
   if (first == INVALID_HANDLE_VALUE) {
     const DWORD error = GetLastError();
@@ -173,7 +176,10 @@ std::vector<std::string> RegularFileNames(const std::string& folder) {
   FindHandle search(first);
   std::vector<std::string> names;
   do {
-    if ((entry.dwFileAttributes & NotListed) == 0) names.push_back(Narrow(entry.cFileName));
+    // A name UTF-8 cannot spell could be neither opened nor deleted by the name listed.
+    if ((entry.dwFileAttributes & NotListed) == 0 && RoundTripsThroughUtf8(entry.cFileName)) {
+      names.push_back(Narrow(entry.cFileName));
+    }
   } while (FindNextFileW(search.Get(), &entry));
   const DWORD error = GetLastError();
   if (error != ERROR_NO_MORE_FILES) ThrowError(error, "cannot list " + folder);
@@ -181,7 +187,7 @@ std::vector<std::string> RegularFileNames(const std::string& folder) {
 }
 
 void RemoveFile(const std::string& path) {
-  if (DeleteFileW(Widen(path).c_str())) return;
+  if (DeleteFileW(LongPathOf(path).c_str())) return;
   const DWORD error = GetLastError();
   // Gone already, or its folder is: either way nothing is left to delete.
   if (error == ERROR_FILE_NOT_FOUND || error == ERROR_PATH_NOT_FOUND) return;
@@ -191,7 +197,7 @@ void RemoveFile(const std::string& path) {
 std::time_t ModificationTimeOf(const std::string& path) {
   // Reads the entry itself; a link is not followed.
   WIN32_FILE_ATTRIBUTE_DATA data{};
-  if (!GetFileAttributesExW(Widen(path).c_str(), GetFileExInfoStandard, &data)) {
+  if (!GetFileAttributesExW(LongPathOf(path).c_str(), GetFileExInfoStandard, &data)) {
     ThrowLastError("cannot examine " + path);
   }
   return SecondsOfTicks(TicksOf(data.ftLastWriteTime));

@@ -6,15 +6,16 @@
 #include <system_error>
 
 #include "platform/Paths.h"
+#include "platform/win32/LongPath.h"
 #include "platform/win32/WideText.h"
 #include "platform/win32/Windows.h"
 
 namespace varo {
 
+using win32::LongPathOf;
 using win32::Narrow;
 using win32::ThrowError;
 using win32::ThrowLastError;
-using win32::Widen;
 
 namespace {
 
@@ -82,7 +83,7 @@ void RemoveAbandonedTemporaries(const std::string& target) {
   const std::string prefix = TemporaryPrefixOf(target);
   const std::string suffix = ".tmp";
   WIN32_FIND_DATAW entry{};
-  const HANDLE search = FindFirstFileExW(Widen(folder + "*").c_str(), FindExInfoBasic, &entry,
+  const HANDLE search = FindFirstFileExW(LongPathOf(folder + "*").c_str(), FindExInfoBasic, &entry,
                                          FindExSearchNameMatch, nullptr, 0);
   if (search == INVALID_HANDLE_VALUE) return;
   do {
@@ -98,7 +99,7 @@ void RemoveAbandonedTemporaries(const std::string& target) {
       continue;
     }
     if (writer != GetCurrentProcessId() && ProcessHasEnded(writer)) {
-      DeleteFileW(Widen(folder + name).c_str());
+      DeleteFileW(LongPathOf(folder + name).c_str());
     }
   } while (FindNextFileW(search, &entry));
   FindClose(search);
@@ -130,7 +131,7 @@ std::string_view NewFileLineEnd() {
 }
 
 std::optional<std::string> ReadWholeFile(const std::string& path) {
-  Handle file(CreateFileW(Widen(path).c_str(), GENERIC_READ, ShareAll, nullptr, OPEN_EXISTING,
+  Handle file(CreateFileW(LongPathOf(path).c_str(), GENERIC_READ, ShareAll, nullptr, OPEN_EXISTING,
                           FILE_ATTRIBUTE_NORMAL, nullptr));
   if (!file.IsOpen()) {
     const DWORD error = GetLastError();
@@ -151,7 +152,7 @@ std::optional<std::string> ReadWholeFile(const std::string& path) {
 }
 
 std::string WriteTargetOf(const std::string& path) {
-  const std::wstring wide = Widen(path);
+  const std::wstring wide = LongPathOf(path);
   const DWORD attributes = GetFileAttributesW(wide.c_str());
   if (attributes == INVALID_FILE_ATTRIBUTES || (attributes & FILE_ATTRIBUTE_REPARSE_POINT) == 0) {
     return path;
@@ -180,7 +181,7 @@ std::string WriteTargetOf(const std::string& path) {
 
 void ReplaceFile(const std::string& path, const std::string& bytes) {
   const std::string target = WriteTargetOf(path);
-  const std::wstring wideTarget = Widen(target);
+  const std::wstring wideTarget = LongPathOf(target);
   // The rename would go around the file's read-only attribute and its access list, so ask the
   // system whether this process may write the file, as it is now, by opening it for writing
   // without truncating it. The attributes to keep are taken from that same open file. A file that
@@ -205,7 +206,7 @@ void ReplaceFile(const std::string& path, const std::string& bytes) {
   }
 
   const std::string temporary = TemporaryNameFor(target);
-  const std::wstring wideTemporary = Widen(temporary);
+  const std::wstring wideTemporary = LongPathOf(temporary);
   Handle file(CreateFileW(wideTemporary.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW,
                           FILE_ATTRIBUTE_NORMAL, nullptr));
   if (!file.IsOpen()) ThrowLastError("cannot create " + temporary);

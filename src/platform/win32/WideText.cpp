@@ -32,6 +32,14 @@ std::string Narrow(std::wstring_view utf16) {
   return text;
 }
 
+bool RoundTripsThroughUtf8(std::wstring_view utf16) {
+  try {
+    return Widen(Narrow(utf16)) == utf16;
+  } catch (const std::system_error&) {  // a converter that kept the surrogate's bits
+    return false;
+  }
+}
+
 void ThrowError(unsigned long error, const std::string& what) {
   throw std::system_error(static_cast<int>(error), std::system_category(), what);
 }

@@ -14,6 +14,10 @@ std::wstring Widen(std::string_view utf8);
 // UTF-16 to UTF-8 (an unpaired surrogate becomes U+FFFD).
 std::string Narrow(std::wstring_view utf16);
 
+// Whether a UTF-16 text comes back unchanged from UTF-8: false for an unpaired surrogate, which a
+// file name may hold but UTF-8 cannot.
+bool RoundTripsThroughUtf8(std::wstring_view utf16);
+
 // Throws std::system_error with the Windows error code and what failed.
 [[noreturn]] void ThrowError(unsigned long error, const std::string& what);
 
