@@ -17,7 +17,12 @@ std::vector<ColumnRecord> ReadTicketColumns(const std::string& path, std::uint16
   std::array<std::uint8_t, ColumnsPerTicket * ColumnRecordSize> bytes{};
   const std::uint64_t offset =
       static_cast<std::uint64_t>(ticket - 1) * ColumnsPerTicket * ColumnRecordSize;
-  const std::size_t got = file.ReadFullyAt(offset, bytes.data(), bytes.size());
+  // No more than the file held when opened: the last ticket then takes one read, not a second
+  // one that only finds the end.
+  const std::uint64_t size = file.OpenedIdentity().Size;
+  const auto want = static_cast<std::size_t>(
+      offset < size ? std::min<std::uint64_t>(bytes.size(), size - offset) : 0);
+  const std::size_t got = want > 0 ? file.ReadFullyAt(offset, bytes.data(), want) : 0;
   CompleteLastRecord(bytes.data(), got);
   columns.resize(ColumnsIn(got));
   for (std::size_t i = 0; i < columns.size(); ++i) {

@@ -16,14 +16,16 @@ namespace varo {
 
 namespace {
 
-std::int32_t TotalCostOf(const std::string& path, std::uint8_t gameKind, SummaryCache& kept) {
+// The system's summary: its date and total cost go into the list entry, both of the one file
+// opened and examined.
+SystemSummary SummaryOf(const std::string& path, std::uint8_t gameKind, SummaryCache& kept) {
   SystemSummary summary{};
   if (gameKind == GameTotocalcio) {
     GetInfoTotocalcio(path, summary, kept);
   } else {
     GetInfoTotogol(path, summary, kept);
   }
-  return summary.TotalCost;
+  return summary;
 }
 
 void WriteListEntry(PayloadArea& reply, std::size_t offset, const Listing& listing,
@@ -32,12 +34,11 @@ void WriteListEntry(PayloadArea& reply, std::size_t offset, const Listing& listi
   const auto wireName = WireName(name);
   std::copy(wireName.begin(), wireName.end(),
             reply.begin() + static_cast<std::ptrdiff_t>(offset + 4));
-  const std::string path = JoinPath(listing.Folder, name);
-  const FileDate date = SystemFileDate(path);
-  PutWord(reply, offset + 24, date.Year);
-  reply[offset + 26] = date.Month;
-  reply[offset + 27] = date.Day;
-  PutLong(reply, offset + 28, TotalCostOf(path, gameKind, kept));
+  const SystemSummary summary = SummaryOf(JoinPath(listing.Folder, name), gameKind, kept);
+  PutWord(reply, offset + 24, summary.Year);
+  reply[offset + 26] = summary.Month;
+  reply[offset + 27] = summary.Day;
+  PutLong(reply, offset + 28, summary.TotalCost);
 }
 
 }  // namespace
