@@ -1,12 +1,14 @@
 // The Windows desktop program under Wine on a virtual desktop (Xvfb, openbox, tint2 holding the
 // tray): hidden at start with its tray icon, serving; a real double-click on the icon shows the
 // window with the log; a second start ends at once; closing the window ends the program and frees
-// its port; a port taken at start is shown and another one chosen from the menu. The window's
-// controls are read by a small Windows probe run in the same prefix. Runs when
-// VARO_WINDOWS_DESKTOP names the Windows build's quillmarch-varo-server.exe and Wine and the
+// its port; a port taken at start is shown and another one chosen from the menu; the icon's own
+// menu shows the window and ends the program; the window follows a monitor's scale. The window's
+// controls are read, and told of the scale, by a small Windows probe run in the same prefix. Runs
+// when VARO_WINDOWS_DESKTOP names the Windows build's quillmarch-varo-server.exe and Wine and the
 // virtual desktop's programs are installed; skipped otherwise.
 #include <gtest/gtest.h>
 
+#include <array>
 #include <chrono>
 #include <cstdlib>
 #include <filesystem>
@@ -15,6 +17,7 @@
 #include <regex>
 #include <sstream>
 #include <string>
+#include <vector>
 
 #include "ProgramFiles.h"
 #include "ShellTestSupport.h"
@@ -103,22 +106,37 @@ class WindowsDesktop : public ::testing::Test {
 
   std::string On(const std::string& command) const { return RunOn(desktop_->Display(), command); }
 
-  // The text of the window's first control of the class, as the probe reads it; nothing when the
-  // probe found no window or control.
-  std::optional<std::string> ControlText(const std::string& windowClass) {
+  // What the probe printed for the window with these arguments after its caption; nothing when
+  // it found no window or control.
+  std::optional<std::string> Probe(const std::vector<std::string>& arguments) {
     const std::string tag = "probe" + std::to_string(++probes_);
-    const auto code = RunToEnd({prefix_->Wine().string(), probe_.string(), Caption, windowClass},
-                               prefix_->Env(), prefix_->Logs(), tag, 60);
-    EXPECT_EQ(code, 0) << "the probe: 2 no window, 3 no control, 4 no answer";
+    std::vector<std::string> command{prefix_->Wine().string(), probe_.string(), Caption};
+    command.insert(command.end(), arguments.begin(), arguments.end());
+    const auto code = RunToEnd(command, prefix_->Env(), prefix_->Logs(), tag, 60);
+    EXPECT_EQ(code, 0) << "the probe: 2 no window, 3 no control, 4 no answer, 5 no memory";
     if (code != 0) return std::nullopt;
     return FileBytes(prefix_->Logs() / (tag + ".out"));
+  }
+
+  // The text of the window's first control of the class, as the probe reads it.
+  std::optional<std::string> ControlText(const std::string& windowClass) {
+    return Probe({windowClass});
+  }
+
+  // An X window's left, top, width and height; nothing when there is no such window.
+  std::optional<std::array<int, 4>> PlaceOf(const std::string& id) const {
+    const std::regex placed(R"(Position: (-?\d+),(-?\d+)[^\n]*\n\s*Geometry: (\d+)x(\d+))");
+    std::smatch match;
+    const std::string geometry = On("xdotool getwindowgeometry " + id);
+    if (id.empty() || !std::regex_search(geometry, match, placed)) return std::nullopt;
+    return std::array<int, 4>{std::stoi(match[1]), std::stoi(match[2]), std::stoi(match[3]),
+                              std::stoi(match[4])};
   }
 
   // Wine's tray icons: X windows of its explorer docked in the panel, one line each with the
   // window's id and its centre's x and y. Explorer's windows that are not docked (the icon's tip,
   // hidden helpers) are children of the root window and left out.
   std::string TrayIcons() const {
-    const std::regex placed(R"(Position: (-?\d+),(-?\d+)[^\n]*\n\s*Geometry: (\d+)x(\d+))");
     std::istringstream found(On("xdotool search --onlyvisible --classname 'explorer\\.exe'"));
     std::string icons;
     for (std::string id; std::getline(found, id);) {
@@ -128,13 +146,49 @@ class WindowsDesktop : public ::testing::Test {
           family.find("(the root window)", parent) != std::string::npos) {
         continue;
       }
-      std::smatch match;
-      const std::string geometry = On("xdotool getwindowgeometry " + id);
-      if (!std::regex_search(geometry, match, placed)) continue;
-      icons += id + " " + std::to_string(std::stoi(match[1]) + std::stoi(match[3]) / 2) + " " +
-               std::to_string(std::stoi(match[2]) + std::stoi(match[4]) / 2) + "\n";
+      if (const auto place = PlaceOf(id)) {
+        const auto [left, top, width, height] = *place;
+        icons += id + " " + std::to_string(left + width / 2) + " " +
+                 std::to_string(top + height / 2) + "\n";
+      }
     }
     return icons;
+  }
+
+  // A real click on the centre of the tray icon, with xdotool's arguments of click; false when
+  // no icon came within ten seconds.
+  bool ClickTrayIcon(const std::string& click) {
+    std::istringstream icon(FirstLine(WaitFor(10, [&] { return TrayIcons(); })));
+    std::string id;
+    int x = 0;
+    int y = 0;
+    if (!(icon >> id >> x >> y)) return false;
+    On("xdotool mousemove " + std::to_string(x) + " " + std::to_string(y) + " click " + click);
+    return true;
+  }
+
+  // Real right-clicks on the icon until its menu shows, then a click on the item at position
+  // (0 "Mostra", 1 "Esci", of equal height); false when no menu came within ten seconds. The menu
+  // is the program's visible window without a name.
+  bool ChooseFromTrayMenu(int position) {
+    const auto deadline = std::chrono::steady_clock::now() + 10s;
+    while (std::chrono::steady_clock::now() < deadline) {
+      if (!ClickTrayIcon("3")) return false;
+      const auto menu = PlaceOf(WaitFor(3, [&] {
+        std::istringstream found(
+            On("xdotool search --onlyvisible --classname '^quillmarch-varo-server\\.exe$'"));
+        for (std::string id; std::getline(found, id);) {
+          if (FirstLine(On("xdotool getwindowname " + id)).empty()) return id;
+        }
+        return std::string();
+      }));
+      if (!menu) continue;
+      const auto [left, top, width, height] = *menu;
+      On("xdotool mousemove " + std::to_string(left + width / 2) + " " +
+         std::to_string(top + height * (2 * position + 1) / 4) + " click 1");
+      return true;
+    }
+    return false;
   }
 
   // Real double-clicks on the icon until the window shows; the window's id, "" when there was no
@@ -143,13 +197,7 @@ class WindowsDesktop : public ::testing::Test {
     const auto deadline = std::chrono::steady_clock::now() + 10s;
     std::string window;
     while (window.empty() && std::chrono::steady_clock::now() < deadline) {
-      std::istringstream icon(FirstLine(WaitFor(10, [&] { return TrayIcons(); })));
-      std::string id;
-      int x = 0;
-      int y = 0;
-      if (!(icon >> id >> x >> y)) return "";
-      On("xdotool mousemove " + std::to_string(x) + " " + std::to_string(y) +
-         " click --repeat 2 --delay 80 1");
+      if (!ClickTrayIcon("--repeat 2 --delay 80 1")) return "";
       window = FirstLine(WaitFor(3, [&] { return VisibleWindows(); }));
     }
     return window;
@@ -290,6 +338,45 @@ TEST_F(WindowsDesktop, APortTakenAtStartIsShownAndAnotherIsChosenFromTheMenu) {
   EXPECT_NE(FileBytes(settings).find("\nInPort=" + std::to_string(inPort) + "\n"),
             std::string::npos)
       << FileBytes(settings);
+}
+
+TEST_F(WindowsDesktop, TheTrayMenuShowsTheWindowThatFollowsAMonitorsScaleAndEndsTheProgram) {
+  const std::uint16_t inPort = FreeUdpPort();
+  const std::uint16_t outPort = FreeUdpPort();
+  WritePortsFile(inPort, outPort);
+  program = Start("desktop");
+  ASSERT_NE(WaitForError("listening on input port", 60), "") << program->StandardError();
+  // Two lines for the log, whose line height tells its font.
+  UdpPeer client;
+  UdpPeer replies(outPort);
+  client.SendTo(inPort, TotocalcioListRequest());
+  ASSERT_TRUE(replies.Receive(10000ms)) << "no reply within 10 s";
+  ASSERT_TRUE(program->WaitForOutputLines(2, 10));
+
+  // "Mostra" shows the window with its log, as a double-click does.
+  ASSERT_TRUE(ChooseFromTrayMenu(0)) << "a right-click on the icon showed no menu";
+  ASSERT_NE(WaitFor(10, [&] { return VisibleWindows(); }), "") << "\"Mostra\" showed no window";
+  const std::string output = program->StandardOutput();
+  EXPECT_EQ(ControlText("Edit"), output.substr(0, output.size() - 2));
+
+  // Moved to a monitor at 144 dots per inch (from Wine's 96): the window takes the rectangle
+  // Windows suggests, and the log's lines and the status line grow with the font.
+  const auto moved = Probe({"--dpi", "144", "40", "30", "864", "542"});
+  ASSERT_TRUE(moved);
+  std::array<int, 8> printed{};
+  std::istringstream numbers(*moved);
+  for (int& number : printed) numbers >> number;
+  const auto [lineBefore, lineAfter, statusBefore, statusAfter, left, top, right, bottom] = printed;
+  EXPECT_GT(lineBefore, 0) << *moved;
+  EXPECT_GT(lineAfter, lineBefore) << *moved;
+  EXPECT_GT(statusAfter, statusBefore) << *moved;
+  EXPECT_EQ((std::array{left, top, right, bottom}), (std::array{40, 30, 864, 542})) << *moved;
+
+  // "Esci", from a menu opened again, ends the program as closing the window does.
+  ASSERT_TRUE(ChooseFromTrayMenu(1)) << "the menu did not open a second time";
+  EXPECT_EQ(program->WaitExit(10), 0) << program->StandardError();
+  EXPECT_NO_THROW(UdpPeer{inPort}) << "the input port is still taken";
+  EXPECT_EQ(WaitFor(10, [&] { return TrayIcons().empty() ? "gone" : ""; }), "gone");
 }
 
 }  // namespace

@@ -9,7 +9,9 @@ TrayIcon::TrayIcon(HWND owner, HICON icon, const std::wstring& tip) {
   data_.cbSize = sizeof data_;
   data_.hWnd = owner;
   data_.uID = 1;
-  data_.uFlags = NIF_MESSAGE | NIF_ICON | NIF_TIP;
+  // With version 4 the tip is shown only when asked for.
+  data_.uFlags = NIF_MESSAGE | NIF_ICON | NIF_TIP | NIF_SHOWTIP;
+  data_.uVersion = NOTIFYICON_VERSION_4;
   data_.uCallbackMessage = Message;
   data_.hIcon = icon;
   const std::size_t length = std::min(tip.size(), std::size(data_.szTip) - 1);
@@ -26,7 +28,37 @@ bool TrayIcon::Add() {
   // An icon the area still holds counts as added.
   shown_ =
       Shell_NotifyIconW(NIM_ADD, &data_) != FALSE || Shell_NotifyIconW(NIM_MODIFY, &data_) != FALSE;
+  // Asked of every new icon, since a rebuilt notification area forgets it: without it a right-click
+  // would bring no WM_CONTEXTMENU and a click no NIN_SELECT.
+  if (shown_) Shell_NotifyIconW(NIM_SETVERSION, &data_);
   return shown_;
+}
+
+TrayIcon::Request TrayIcon::RequestOf(LPARAM lParam) {
+  switch (LOWORD(lParam)) {
+    case NIN_SELECT:
+    case NIN_KEYSELECT:
+    case WM_LBUTTONDBLCLK:
+      return Request::Show;
+    case WM_CONTEXTMENU:
+      return Request::Menu;
+    default:
+      return Request::None;
+  }
+}
+
+UINT TrayIcon::ChooseFromMenu(HMENU menu, WPARAM wParam) const {
+  const int x = static_cast<short>(LOWORD(wParam));
+  const int y = static_cast<short>(HIWORD(wParam));
+  // Without the foreground the menu would not close on a click elsewhere; the message posted
+  // after lets it open again at the next right-click.
+  SetForegroundWindow(data_.hWnd);
+  const UINT alignment = GetSystemMetrics(SM_MENUDROPALIGNMENT) ? TPM_RIGHTALIGN : TPM_LEFTALIGN;
+  const UINT chosen = static_cast<UINT>(TrackPopupMenu(
+      menu, alignment | TPM_BOTTOMALIGN | TPM_RIGHTBUTTON | TPM_RETURNCMD | TPM_NONOTIFY, x, y, 0,
+      data_.hWnd, nullptr));
+  PostMessageW(data_.hWnd, WM_NULL, 0, 0);
+  return chosen;
 }
 
 void TrayIcon::Remove() {

@@ -1,5 +1,6 @@
-// The program's icon in the notification area, with its tip; events come to the owning window
-// as Message, the mouse event in lParam.
+// The program's icon in the notification area, with its tip and its menu; events come to the
+// owning window as Message, read the NOTIFYICON_VERSION_4 way: the event in LOWORD(lParam), the
+// point it happened at in wParam.
 #pragma once
 
 #include <string>
@@ -15,6 +16,12 @@ class TrayIcon {
  public:
   static constexpr UINT Message = WM_APP + 2;
 
+  // What an event of the icon asks of the program.
+  enum class Request { None, Show, Menu };
+  // The request of an event's lParam: a click, a double-click or the keyboard's choice shows the
+  // window; a right-click or the menu key asks for the menu.
+  static Request RequestOf(LPARAM lParam);
+
   // Describes the icon; nothing is shown before Add.
   TrayIcon(HWND owner, HICON icon, const std::wstring& tip);
   // Removes the icon if it is shown.
@@ -28,6 +35,9 @@ class TrayIcon {
   void Remove();
   // Whether the icon was added and not removed since.
   bool Shown() const { return shown_; }
+  // Opens menu at the point of the event's wParam and waits for a choice; the chosen item's id,
+  // 0 when the menu was dismissed.
+  UINT ChooseFromMenu(HMENU menu, WPARAM wParam) const;
 
  private:
   NOTIFYICONDATAW data_{};

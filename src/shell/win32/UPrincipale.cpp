@@ -19,6 +19,8 @@ constexpr wchar_t WindowClass[] = L"QuillmarchVaroServerMain";
 // Ids of the menu items and of the children.
 constexpr UINT_PTR Portainingresso1 = 1001;
 constexpr UINT_PTR Portadiuscita1 = 1002;
+constexpr UINT_PTR Mostra1 = 1003;
+constexpr UINT_PTR Esci1 = 1004;
 constexpr int MemoLogId = 2001;
 constexpr int StatusBarId = 2002;
 constexpr UINT_PTR LogFlushTimer = 1;
@@ -27,18 +29,34 @@ constexpr UINT_PTR LogFlushTimer = 1;
 constexpr int ClientWidth = 549;
 constexpr int ClientHeight = 302;
 
-// The font of the system's own dialogs and messages; the stock GUI font if it cannot be had.
-HFONT MessageFont(bool& owned) {
+// The dots per inch the system's metrics are given in.
+int SystemDpi() {
+  const HDC screen = GetDC(nullptr);
+  const int dpi = GetDeviceCaps(screen, LOGPIXELSY);
+  ReleaseDC(nullptr, screen);
+  return dpi > 0 ? dpi : 96;
+}
+
+// The font of the system's own dialogs and messages (the stock GUI font's if it cannot be had),
+// scaled to the monitor's dots per inch.
+HFONT MessageFont(int dpi, bool& owned) {
+  const HGDIOBJ stock = GetStockObject(DEFAULT_GUI_FONT);
   NONCLIENTMETRICSW metrics{};
   metrics.cbSize = sizeof metrics;
+  LOGFONTW font{};
   if (SystemParametersInfoW(SPI_GETNONCLIENTMETRICS, sizeof metrics, &metrics, 0)) {
-    if (const HFONT font = CreateFontIndirectW(&metrics.lfMessageFont)) {
-      owned = true;
-      return font;
-    }
+    font = metrics.lfMessageFont;
+  } else if (GetObjectW(stock, sizeof font, &font) == 0) {
+    owned = false;
+    return static_cast<HFONT>(stock);
+  }
+  font.lfHeight = MulDiv(font.lfHeight, dpi, SystemDpi());
+  if (const HFONT made = CreateFontIndirectW(&font)) {
+    owned = true;
+    return made;
   }
   owned = false;
-  return static_cast<HFONT>(GetStockObject(DEFAULT_GUI_FONT));
+  return static_cast<HFONT>(stock);
 }
 
 // The program's icon at the given size; the system's application icon until the program has one.
@@ -80,7 +98,9 @@ TFormPrincipale::TFormPrincipale(Win32UserDialogs& dialogs, DesktopPlaces places
       taskbarCreated_(RegisterWindowMessageW(L"TaskbarCreated")) {
   INITCOMMONCONTROLSEX controls{sizeof controls, ICC_BAR_CLASSES};
   InitCommonControlsEx(&controls);
-  font_ = MessageFont(ownsFont_);
+  // The window starts on the monitor whose scale the system's metrics have.
+  const int dpi = SystemDpi();
+  font_ = MessageFont(dpi, ownsFont_);
   icon_ = ProgramIcon(SM_CXICON);
   smallIcon_ = ProgramIcon(SM_CXSMICON);
   RegisterWindowClass(icon_, smallIcon_, WindowProcedure);
@@ -91,13 +111,19 @@ TFormPrincipale::TFormPrincipale(Win32UserDialogs& dialogs, DesktopPlaces places
   AppendMenuW(Porta, MF_STRING, Portadiuscita1, ShownText(texts::OutputPortItem).c_str());
   AppendMenuW(MainMenu1, MF_POPUP, reinterpret_cast<UINT_PTR>(Porta),
               ShownText(texts::SettingsMenu).c_str());
+  // The tray icon's menu; "Mostra" in bold, as what a double-click does.
+  PopupMenu1 = CreatePopupMenu();
+  AppendMenuW(PopupMenu1, MF_STRING, Mostra1, ShownText(texts::ShowItem).c_str());
+  AppendMenuW(PopupMenu1, MF_STRING, Esci1, ShownText(texts::QuitItem).c_str());
+  SetMenuDefaultItem(PopupMenu1, Mostra1, FALSE);
 
-  // Hidden: nothing is shown, and no taskbar entry, until the tray icon is double-clicked.
+  // Hidden: nothing is shown, and no taskbar entry, until the tray icon asks for the window.
   CreateWindowExW(0, WindowClass, ShownText(texts::ProductName).c_str(), WS_OVERLAPPEDWINDOW,
                   CW_USEDEFAULT, CW_USEDEFAULT, CW_USEDEFAULT, CW_USEDEFAULT, nullptr, MainMenu1,
                   GetModuleHandleW(nullptr), this);
   if (window_ == nullptr) {
     DestroyMenu(MainMenu1);
+    DestroyMenu(PopupMenu1);
     win32::ThrowLastError("cannot create the main window");
   }
 
@@ -113,9 +139,6 @@ TFormPrincipale::TFormPrincipale(Win32UserDialogs& dialogs, DesktopPlaces places
   SendMessageW(StatusBar, WM_SIZE, 0, 0);
 
   // The log's client size scales with the screen's dots per inch, like the font.
-  const HDC screen = GetDC(nullptr);
-  const int dpi = GetDeviceCaps(screen, LOGPIXELSY);
-  ReleaseDC(nullptr, screen);
   RECT frame{0, 0, MulDiv(ClientWidth, dpi, 96),
              MulDiv(ClientHeight, dpi, 96) + WindowHeight(StatusBar)};
   AdjustWindowRectEx(&frame, WS_OVERLAPPEDWINDOW, TRUE, 0);
@@ -136,6 +159,7 @@ TFormPrincipale::~TFormPrincipale() {
   handOver_.SetWindow(nullptr);
   dialogs_.SetOwner(nullptr);
   if (window_ != nullptr) DestroyWindow(window_);
+  DestroyMenu(PopupMenu1);
   if (ownsFont_) DeleteObject(font_);
 }
 
@@ -199,6 +223,35 @@ void TFormPrincipale::Layout() {
   MoveWindow(MemoLog->Handle(), 0, 0, client.right, logHeight > 0 ? logHeight : 0, TRUE);
 }
 
+void TFormPrincipale::FollowDpi(UINT dpi, const RECT& suggested) {
+  bool owned = false;
+  const HFONT font = MessageFont(static_cast<int>(dpi), owned);
+  SendMessageW(MemoLog->Handle(), WM_SETFONT, reinterpret_cast<WPARAM>(font), TRUE);
+  SendMessageW(StatusBar, WM_SETFONT, reinterpret_cast<WPARAM>(font), TRUE);
+  // The controls hold the new font now; the old one may go.
+  if (ownsFont_) DeleteObject(font_);
+  font_ = font;
+  ownsFont_ = owned;
+  SetWindowPos(window_, nullptr, suggested.left, suggested.top, suggested.right - suggested.left,
+               suggested.bottom - suggested.top, SWP_NOZORDER | SWP_NOACTIVATE);
+  // The status line's height follows its font, even where the window's size stayed.
+  Layout();
+}
+
+void TFormPrincipale::ShowTrayMenu(WPARAM anchor) {
+  if (closing_) return;
+  switch (trayIcon_->ChooseFromMenu(PopupMenu1, anchor)) {
+    case Mostra1:
+      Present();
+      break;
+    case Esci1:
+      FormClose();
+      break;
+    default:
+      break;
+  }
+}
+
 void TFormPrincipale::ShowStatus(const std::string& line) {
   SendMessageW(StatusBar, SB_SETTEXTW, 0, reinterpret_cast<LPARAM>(ShownText(line).c_str()));
 }
@@ -248,8 +301,16 @@ LRESULT TFormPrincipale::HandleMessage(UINT message, WPARAM wParam, LPARAM lPara
       handOver_.ServePending();
       return 0;
     case TrayIcon::Message:
-      // Only a double-click does anything: the icon has no menu.
-      if (LOWORD(lParam) == WM_LBUTTONDBLCLK) Present();
+      switch (TrayIcon::RequestOf(lParam)) {
+        case TrayIcon::Request::Show:
+          Present();
+          break;
+        case TrayIcon::Request::Menu:
+          ShowTrayMenu(wParam);
+          break;
+        case TrayIcon::Request::None:
+          break;
+      }
       return 0;
     case WM_COMMAND:
       if (LOWORD(wParam) == Portainingresso1) {
@@ -272,6 +333,9 @@ LRESULT TFormPrincipale::HandleMessage(UINT message, WPARAM wParam, LPARAM lPara
       break;
     case WM_SIZE:
       if (MemoLog) Layout();
+      return 0;
+    case WM_DPICHANGED:
+      if (MemoLog) FollowDpi(HIWORD(wParam), *reinterpret_cast<const RECT*>(lParam));
       return 0;
     case WM_SETFOCUS:
       if (MemoLog) SetFocus(MemoLog->Handle());

@@ -1,5 +1,5 @@
-// The main window: MemoLog with the status line below it, the menu "Impostazioni", the tray icon,
-// and the DesktopServer it shows. Native and wide-character; built hidden.
+// The main window: MemoLog with the status line below it, the menu "Impostazioni", the tray icon
+// with its menu, and the DesktopServer it shows. Native and wide-character; built hidden.
 #pragma once
 
 #include <memory>
@@ -49,6 +49,11 @@ class TFormPrincipale : public ActivityLog {
   LRESULT HandleMessage(UINT message, WPARAM wParam, LPARAM lParam);
   // Gives MemoLog the client area above the status line.
   void Layout();
+  // The window moved to a monitor of another scale: the rectangle Windows suggests for it there,
+  // and the font made again for the new dots per inch.
+  void FollowDpi(UINT dpi, const RECT& suggested);
+  // The tray icon's menu at the point of the event, and what was chosen from it done.
+  void ShowTrayMenu(WPARAM anchor);
   void ShowStatus(const std::string& line);
   void AddTrayIcon();
 
@@ -62,6 +67,7 @@ class TFormPrincipale : public ActivityLog {
   HICON smallIcon_ = nullptr;
   HMENU MainMenu1 = nullptr;
   HMENU Porta = nullptr;
+  HMENU PopupMenu1 = nullptr;
   HWND StatusBar = nullptr;
   std::unique_ptr<LogView> MemoLog;
   std::unique_ptr<TrayIcon> trayIcon_;
