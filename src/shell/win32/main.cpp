@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "platform/InstanceLock.h"
+#include "platform/StandardStreams.h"
 #include "platform/win32/WideText.h"
 #include "platform/win32/Windows.h"
 #include "shell/CommandLine.h"
@@ -22,7 +23,8 @@
 
 namespace {
 
-// --help and --version answer and end; every other argument is ignored.
+// --help (also -h) and --version answer and end; every other argument is ignored, one that
+// starts with "-" with a warning naming it (this program has no toolkit arguments of its own).
 bool AnsweredCommandLine() {
   int count = 0;
   LPWSTR* wide = CommandLineToArgvW(GetCommandLineW(), &count);
@@ -34,8 +36,12 @@ bool AnsweredCommandLine() {
   if (answer) {
     std::fputs(answer->c_str(), stdout);
     std::fflush(stdout);
+    return true;
   }
-  return answer.has_value();
+  for (const std::string& warning : varo::UnknownOptionWarnings(arguments)) {
+    varo::WriteErrorLine(varo::Severity::Warning, warning);
+  }
+  return false;
 }
 
 }  // namespace
