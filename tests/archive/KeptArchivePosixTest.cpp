@@ -1,5 +1,5 @@
-// Kept listings where only Linux can make the case: notifications lost to a full queue, and a FUSE
-// volume, whose listings are never kept.
+// Kept listings and summaries where only Linux can make the case: notifications lost to a full
+// queue, and a FUSE volume, where nothing is kept.
 #include <fcntl.h>
 #include <unistd.h>
 
@@ -11,6 +11,7 @@
 
 #include "ArchiveTestFiles.h"
 #include "archive/KeptArchive.h"
+#include "archive/SystemSummary.h"
 #include "posix/FuseMount.h"
 
 namespace varo {
@@ -48,7 +49,7 @@ TEST(KeptArchivePosix, NotificationsLostToAFullQueueThrowEveryListingAway) {
   EXPECT_EQ(archive.Code2Filename(2, 1), folders.TotocalcioFolder + "/b.tcl.2");
 }
 
-TEST(KeptArchivePosix, AFolderOnAFuseVolumeIsReadForEveryRequest) {
+TEST(KeptArchivePosix, NothingIsKeptOnAFuseVolume) {
   test::TempDir disk;
   const fs::path source = disk.Path() / "source";
   const fs::path mounted = disk.Path() / "mounted";
@@ -59,12 +60,26 @@ TEST(KeptArchivePosix, AFolderOnAFuseVolumeIsReadForEveryRequest) {
   if (!fuse.Refused().empty()) GTEST_SKIP() << fuse.Refused();
 
   Touch(fs::path(real.TotocalcioFolder) / "a.tcl.1");
-  KeptArchive archive(MakeArchiveFolders(mounted.string()));
+  int summaryReads = 0;
+  KeptArchive archive(MakeArchiveFolders(mounted.string()),
+                      {.FileClock =
+                           [] {
+                             return FileTime{FileClockNow().Seconds + 3600, 0};
+                           },
+                       .Read =
+                           [&](ReadOnlyFile& file, std::uint8_t game) {
+                             ++summaryReads;
+                             return ReadColumnTotals(file, game);
+                           }});
   EXPECT_EQ(archive.List(1).Names.size(), 1u);
   Touch(fs::path(real.TotocalcioFolder) / "b.tcl.2");
   EXPECT_EQ(archive.List(1).Names.size(), 2u);
-  EXPECT_NE(archive.Code2Filename(2, 1), "");
+  const std::string path = archive.Code2Filename(2, 1);
   EXPECT_EQ(archive.FolderReadings(), 3u);
+  // A summary counted twice, however settled the file.
+  archive.Summaries().TotalsOf(path, 1);
+  archive.Summaries().TotalsOf(path, 1);
+  EXPECT_EQ(summaryReads, 2);
 }
 
 }  // namespace
