@@ -1,7 +1,9 @@
 #include "SystemFileActions.h"
 
 #include <limits>
+#include <optional>
 #include <stdexcept>
+#include <utility>
 
 #include "platform/FileAccess.h"
 
@@ -16,12 +18,18 @@ FileDate SystemFileDate(const std::string& path) {
 }
 
 FileDate FileDateOf(std::time_t modified) {
+  // Asked for every summary served; the dates of one system are all of the one time.
+  thread_local std::optional<std::pair<std::time_t, FileDate>> last;
+  if (last && last->first == modified) return last->second;
   const CalendarDate date = LocalDateOf(modified);
   if (date.Year < 0 || date.Year > std::numeric_limits<std::uint16_t>::max()) {
     throw std::range_error("file date outside the years 0 to 65535");
   }
-  return FileDate{static_cast<std::uint16_t>(date.Year), static_cast<std::uint8_t>(date.Month),
-                  static_cast<std::uint8_t>(date.Day)};
+  const FileDate fileDate{static_cast<std::uint16_t>(date.Year),
+                          static_cast<std::uint8_t>(date.Month),
+                          static_cast<std::uint8_t>(date.Day)};
+  last.emplace(modified, fileDate);
+  return fileDate;
 }
 
 }  // namespace varo

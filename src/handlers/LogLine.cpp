@@ -1,11 +1,21 @@
 #include "LogLine.h"
 
+#include <algorithm>
+
 #include "platform/StandardStreams.h"
 #include "platform/TimeStamp.h"
 
 namespace varo {
 
 std::string Printable(std::string_view nameOrPath) {
+  // Every line passes here on its way out, and nearly every one has nothing to replace.
+  const auto needsLook = [](char c) {
+    const auto byte = static_cast<unsigned char>(c);
+    return byte < 0x20 || byte == 0x7F || byte == 0xC2 || byte == 0xE2;
+  };
+  if (std::none_of(nameOrPath.begin(), nameOrPath.end(), needsLook)) {
+    return std::string(nameOrPath);
+  }
   std::string shown;
   shown.reserve(nameOrPath.size());
   for (std::size_t i = 0; i < nameOrPath.size(); ++i) {

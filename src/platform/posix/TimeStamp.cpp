@@ -6,13 +6,19 @@ namespace varo {
 
 std::string LocalTimeOfDay() {
   const std::time_t now = std::time(nullptr);
+  // Every log line asks, and the stamp changes once a second: it is made once a second.
+  thread_local std::time_t madeFor = -1;
+  thread_local std::string made;
+  if (now == madeFor) return made;
   std::tm local{};
   if (localtime_r(&now, &local) == nullptr) return "??:??:??";
   char text[128];
   std::size_t length = std::strftime(text, sizeof text, "%X", &local);
   // A locale whose time format comes out empty would leave the stamp blank; fall back to 24 hours.
   if (length == 0) length = std::strftime(text, sizeof text, "%H:%M:%S", &local);
-  return std::string(text, length);
+  made.assign(text, length);
+  madeFor = now;
+  return made;
 }
 
 std::string LocalDateAndTime() {
