@@ -7,7 +7,6 @@
 #include <cerrno>
 #include <cstdio>
 #include <cstdlib>
-#include <string>
 
 namespace varo {
 
@@ -52,15 +51,6 @@ std::string_view ErrorLinePrefix(Severity severity) {
       break;
   }
   return "<5>";
-}
-
-void WriteErrorLine(Severity severity, std::string_view line) {
-  // One write per line, so lines of two threads never interleave.
-  std::string text(ErrorLinePrefix(severity));
-  text.append(line);
-  text.push_back('\n');
-  std::fwrite(text.data(), 1, text.size(), stderr);
-  std::fflush(stderr);
 }
 
 }  // namespace varo

@@ -1,8 +1,5 @@
 #include "platform/StandardStreams.h"
 
-#include <cstdio>
-#include <string>
-
 namespace varo {
 
 void EnsureStandardStreams() {
@@ -13,14 +10,6 @@ void EnsureStandardStreams() {
 
 std::string_view ErrorLinePrefix(Severity) {
   return {};  // no journal reads Windows' standard error
-}
-
-void WriteErrorLine(Severity severity, std::string_view line) {
-  std::string text(ErrorLinePrefix(severity));
-  text.append(line);
-  text.push_back('\n');
-  std::fwrite(text.data(), 1, text.size(), stderr);
-  std::fflush(stderr);
 }
 
 }  // namespace varo
