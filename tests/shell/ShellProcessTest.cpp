@@ -23,6 +23,7 @@
 #include "TempDir.h"
 #include "platform/InstanceLock.h"
 #include "posix/ChildProcess.h"
+#include "posix/NameHolder.h"
 #include "posix/OtherUser.h"
 
 namespace varo::test {
@@ -246,28 +247,14 @@ TEST_F(ShellProcess, AHeadlessStartWhoseInputPortIsTakenEndsWithOneAndSaysWhy) {
 
 TEST_F(ShellProcess, AnotherUserHoldingTheGuardsNameIsWarnedAboutAndTheServerStarts) {
   const std::string name = InstanceLockPath("");
-  int ready[2];
-  ASSERT_EQ(::pipe(ready), 0);
-  const pid_t squatter = ::fork();
-  if (squatter == 0) {
-    ::close(ready[0]);
-    if (!BecomeNobody()) ::_exit(3);
-    InstanceLock lock(name);  // user 65534 binds this user's name
-    const char byte = lock.HeldElsewhere() || !lock.TakenBy().empty() ? 'n' : 'y';
-    [[maybe_unused]] auto written = ::write(ready[1], &byte, 1);
-    ::pause();
-    ::_exit(0);
-  }
-  ::close(ready[1]);
-  char byte = 0;
-  const bool holding = ::read(ready[0], &byte, 1) == 1 && byte == 'y';
-  ::close(ready[0]);
+  // User 65534 binds this user's name.
+  const pid_t squatter = HoldNameInChild(name, NameHolder::GuardAsNobody);
+  const bool holding = squatter > 0;
   const std::uint16_t inPort = FreeUdpPort();
   WritePorts(config_, inPort, replies_.Port());
   auto server = holding ? Start("squatted") : nullptr;
   const auto reply = holding ? Ask(inPort, 10.0) : std::nullopt;
-  ::kill(squatter, SIGKILL);
-  ::waitpid(squatter, nullptr, 0);
+  if (holding) EndHolder(squatter);
   ASSERT_TRUE(holding);
   EXPECT_EQ(reply, UnknownPairReply()) << server->StandardError();
   EXPECT_TRUE(server->StandardError().starts_with(
