@@ -14,4 +14,12 @@ std::string DocumentsFolder();
 // $XDG_CONFIG_HOME, else $HOME/.config. Windows: the known folder RoamingAppData.
 std::string RoamingAppDataFolder();
 
+// The folder of the program's event log and crash reports, which the user keeps: Linux
+// $XDG_STATE_HOME/Quillmarch/Quillmarch Varo Server, else $HOME/.local/state/...; Windows
+// LocalAppData\Quillmarch\Quillmarch Varo Server. Empty when the system names no base folder.
+std::string EventLogFolder();
+
+// The event log's file name inside EventLogFolder().
+inline constexpr const char* EventLogName = "eventi.log";
+
 }  // namespace varo

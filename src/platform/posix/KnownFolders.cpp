@@ -3,6 +3,8 @@
 
 #include <cstdlib>
 
+#include "platform/Paths.h"
+
 namespace varo {
 
 namespace {
@@ -22,6 +24,12 @@ std::string DocumentsFolder() {
 
 std::string RoamingAppDataFolder() {
   return VariableOrBelowHome("XDG_CONFIG_HOME", ".config");
+}
+
+std::string EventLogFolder() {
+  const std::string state = VariableOrBelowHome("XDG_STATE_HOME", ".local/state");
+  if (state.empty()) return "";
+  return JoinPath(JoinPath(state, "Quillmarch"), "Quillmarch Varo Server");
 }
 
 }  // namespace varo

@@ -1,6 +1,7 @@
 // Windows: the known folders of the shell, converted from UTF-16 to UTF-8.
 #include "platform/KnownFolders.h"
 
+#include "platform/Paths.h"
 #include "platform/win32/WideText.h"
 #include "platform/win32/Windows.h"
 
@@ -29,6 +30,13 @@ std::string DocumentsFolder() {
 
 std::string RoamingAppDataFolder() {
   return KnownFolder(FOLDERID_RoamingAppData);
+}
+
+std::string EventLogFolder() {
+  // Local, not roaming: the log tells of this computer's server.
+  const std::string local = KnownFolder(FOLDERID_LocalAppData);
+  if (local.empty()) return "";
+  return JoinPath(JoinPath(local, "Quillmarch"), "Quillmarch Varo Server");
 }
 
 }  // namespace varo
