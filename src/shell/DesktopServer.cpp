@@ -1,5 +1,6 @@
 #include "shell/DesktopServer.h"
 
+#include <algorithm>
 #include <stdexcept>
 #include <utility>
 
@@ -128,6 +129,20 @@ void DesktopServer::PortDialog(const char* key, std::int32_t defaultValue, const
   }
 }
 
+void DesktopServer::SetNote(const std::string& key, const std::string& text) {
+  const auto found = std::find_if(notes_.begin(), notes_.end(),
+                                  [&key](const auto& note) { return note.first == key; });
+  if (found == notes_.end()) {
+    if (text.empty()) return;
+    notes_.emplace_back(key, text);
+  } else if (text.empty()) {
+    notes_.erase(found);
+  } else {
+    found->second = text;
+  }
+  ShowStatus(status_);
+}
+
 void DesktopServer::ShowError(const std::string& text) {
   dialogs_.ShowMessage(places_.ProgramTitle, text);
 }
@@ -136,6 +151,8 @@ void DesktopServer::ShowStatus(const ListenerStatus& status) {
   status_ = status;
   status_.Refused = gate_.Refused();
   status_.AccessProblem = accessProblem_;
+  status_.Notes.clear();
+  for (const auto& note : notes_) status_.Notes.push_back(note.second);
   if (showStatus_) showStatus_(StatusLine(status_));
 }
 

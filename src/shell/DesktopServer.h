@@ -7,6 +7,8 @@
 #include <functional>
 #include <memory>
 #include <string>
+#include <utility>
+#include <vector>
 
 #include "archive/ArchiveFolders.h"
 #include "endpoint/AccessGate.h"
@@ -47,6 +49,9 @@ class DesktopServer {
   void AskInputPort();
   // The output-port dialog: stores the port and sends later replies to it.
   void AskOutputPort();
+  // Puts a note under key on the status line, replacing the key's earlier one; an empty text takes
+  // it away. Notes say, in Italian, what else the user should know (a log that cannot be written).
+  void SetNote(const std::string& key, const std::string& text);
   // The program is ending: a dialog that returns from now on changes nothing.
   void BeginClosing() { closing_ = true; }
   // Stops the endpoint; its input port is free when this returns.
@@ -83,6 +88,7 @@ class DesktopServer {
   HandlerTable handlers_;
   AccessGate gate_;
   std::string accessProblem_;
+  std::vector<std::pair<std::string, std::string>> notes_;  // key and text, in the order first set
   bool closing_ = false;
   // Declared after what it serves with (request state, handlers), so it is stopped before they go,
   // also when the constructor fails half-way.

@@ -18,12 +18,12 @@ std::string FolderLine(const char* game, const std::string& folder) {
 }  // namespace
 
 ListenerStatus ListeningOn(std::int32_t inputPort, std::int32_t outputPort) {
-  return ListenerStatus{inputPort, outputPort, std::nullopt, "", 0, ""};
+  return ListenerStatus{inputPort, outputPort, std::nullopt, "", 0, "", {}};
 }
 
 ListenerStatus NotListening(std::int32_t inputPort, std::int32_t outputPort,
                             const std::exception& error) {
-  ListenerStatus status{inputPort, outputPort, BindFailure::Other, error.what(), 0, ""};
+  ListenerStatus status{inputPort, outputPort, BindFailure::Other, error.what(), 0, "", {}};
   if (const auto* bind = dynamic_cast<const BindError*>(&error)) status.Failure = bind->Why();
   return status;
 }
@@ -36,6 +36,7 @@ std::string StatusLine(const ListenerStatus& status) {
         "; [Accesso] Reti: voce \"" + status.AccessProblem + "\" non valida, solo reti locali";
   }
   if (status.Refused > 0) replies += "; richieste rifiutate: " + std::to_string(status.Refused);
+  for (const std::string& note : status.Notes) replies += "; " + note;
   if (status.Listening()) return "In ascolto sulla porta " + in + replies;
   switch (*status.Failure) {
     case BindFailure::InUse:

@@ -20,6 +20,7 @@ struct ListenerStatus {
   std::string FailureText;             // the error's own words, for BindFailure::Other
   std::uint64_t Refused = 0;           // requests refused by the access rule since the start
   std::string AccessProblem;           // the [Accesso] Reti entry that could not be read
+  std::vector<std::string> Notes;      // what else keeps requests from being served, in Italian
 
   bool Listening() const { return !Failure.has_value(); }
 };
