@@ -25,7 +25,7 @@ package_version=$(dpkg-deb -f "$deb" Version)
 [[ "$package_version" == "$version"-* ]] ||
   fail "package version $package_version is not a revision of $version"
 depends=$(dpkg-deb -f "$deb" Depends)
-[[ "$depends" == *libqt6widgets6* && "$depends" == *libc6* && "$depends" == *libsystemd0* ]] ||
+[[ "$depends" == *libqt6widgets6* && "$depends" == *libc6* ]] ||
   fail "Depends does not name the libraries the programs link: '$depends'"
 
 # Folders 0755, programs 0755, every other file 0644, all owned by root.
