@@ -1,12 +1,21 @@
 #include "platform/InstanceLock.h"
 
 #include <gtest/gtest.h>
+#include <poll.h>
+#include <sys/socket.h>
+#include <sys/un.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <cstddef>
+#include <cstring>
+#include <functional>
+#include <future>
 #include <string>
+#include <vector>
 
 #include "posix/NameHolder.h"
+#include "posix/OtherUser.h"
 
 namespace varo {
 namespace {
@@ -59,6 +68,86 @@ TEST(InstanceLock, WhoHoldsTheNameDecides) {
     test::EndHolder(holder);
     EXPECT_EQ(TryInChild(name), 0) << c.what;
   }
+}
+
+// A start knocking at the holder by hand: connected, the bytes sent, left open.
+int Knock(const std::string& name, const std::string& bytes) {
+  sockaddr_un address{};
+  address.sun_family = AF_UNIX;
+  std::memcpy(address.sun_path + 1, name.data(), name.size());
+  const int fd = ::socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0);
+  const auto length = static_cast<socklen_t>(offsetof(sockaddr_un, sun_path) + 1 + name.size());
+  if (::connect(fd, reinterpret_cast<sockaddr*>(&address), length) != 0) return -1;
+  if (!bytes.empty()) {
+    [[maybe_unused]] auto sent = ::send(fd, bytes.data(), bytes.size(), MSG_NOSIGNAL);
+  }
+  return fd;
+}
+
+// What the holder answered a knock, up to the connection's end (bounded to five seconds).
+std::string AnswerTo(int fd) {
+  const timeval limit{5, 0};
+  ::setsockopt(fd, SOL_SOCKET, SO_RCVTIMEO, &limit, sizeof limit);
+  std::string answer;
+  char buffer[64];
+  ssize_t got = 0;
+  while ((got = ::recv(fd, buffer, sizeof buffer, 0)) > 0) answer.append(buffer, got);
+  ::close(fd);
+  return answer;
+}
+
+// Whether a knock waits at the holder within five seconds.
+bool KnockWaits(const InstanceLock& holder) {
+  pollfd watched{holder.KnockHandle(), POLLIN, 0};
+  return ::poll(&watched, 1, 5000) == 1;
+}
+
+TEST(InstanceLock, TheHolderAnswersEveryKnockAndShowsItsWindowOnlyWhenThisUserAsks) {
+  const std::string name = TestName();
+  InstanceLock holder(name);
+  ASSERT_GE(holder.KnockHandle(), 0);
+  const std::string thisUser = std::to_string(::getuid()) + "\n";
+  struct Case {
+    const char* what;
+    std::vector<std::string> knocks;  // sent by starts knocking together, each left open
+    bool showAsked;
+  };
+  for (const Case& c : {
+           Case{"a start that says nothing", {""}, false},
+           Case{"a start asking for the window", {"show\n"}, true},
+           Case{"a silent start, then one asking", {"", "show\n"}, true},
+           Case{"a request without its line's end", {"show"}, false},
+           Case{"a long line of something else", {std::string(5000, 'x') + "\n"}, false},
+           Case{"another word", {"mostra\n"}, false},
+       }) {
+    std::vector<int> peers;
+    for (const std::string& bytes : c.knocks) peers.push_back(Knock(name, bytes));
+    ASSERT_TRUE(KnockWaits(holder)) << c.what;
+    EXPECT_EQ(holder.AnswerKnocks(), c.showAsked) << c.what;
+    // Every one answered with the holder's user id and let go, however little it said.
+    for (const int peer : peers) EXPECT_EQ(AnswerTo(peer), thisUser) << c.what;
+  }
+
+  // Another user's request is answered and never read.
+  const pid_t other = ::fork();
+  if (other == 0) {
+    if (!test::BecomeNobody()) ::_exit(3);
+    ::_exit(AnswerTo(Knock(name, "show\n")) == thisUser ? 0 : 4);
+  }
+  ASSERT_TRUE(KnockWaits(holder));
+  EXPECT_FALSE(holder.AnswerKnocks());
+  int status = 0;
+  ::waitpid(other, &status, 0);
+  EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << status;
+
+  // A later start asking through the guard hears that its request was taken.
+  auto later = std::async(std::launch::async, [&name] {
+    InstanceLock second(name, true);
+    return second.HeldElsewhere() && second.ShowConfirmed();
+  });
+  ASSERT_TRUE(KnockWaits(holder));
+  EXPECT_TRUE(holder.AnswerKnocks());
+  EXPECT_TRUE(later.get());
 }
 
 }  // namespace

@@ -1,6 +1,8 @@
 #include "platform/InstanceLock.h"
 
+#include <poll.h>
 #include <sys/socket.h>
+#include <sys/time.h>
 #include <sys/un.h>
 #include <unistd.h>
 
@@ -8,7 +10,9 @@
 #include <cerrno>
 #include <chrono>
 #include <cstddef>
+#include <cstdint>
 #include <cstring>
+#include <string>
 #include <thread>
 
 namespace varo {
@@ -29,26 +33,94 @@ socklen_t AbstractAddress(const std::string& name, sockaddr_un& address) {
   return static_cast<socklen_t>(offsetof(sockaddr_un, sun_path) + 1 + length);
 }
 
+// What a later start asked to be shown sends on the guard's connection, and the longest request
+// line the holder reads.
+constexpr char ShowRequest[] = "show\n";
+constexpr std::size_t LongestRequest = 64;
+// How long a start waits for a holder whose queue is full to make room, and for its answer.
+constexpr int HolderPatienceSeconds = 2;
+// How long, in all, one round of answers waits for this user's starts to say what they want; the
+// main loop goes on after it whatever they do.
+constexpr auto RequestPatience = std::chrono::milliseconds(250);
+// Connections answered in one round at most, so a flood of them cannot keep the main loop.
+constexpr int KnocksPerRound = 64;
+
 enum class Holder { Gone, ThisUser, OtherUser, Silent };
 
+// Bounds the blocking calls on fd (connect and send, recv) to the seconds.
+void BoundWaits(int fd, int seconds) {
+  const timeval limit{seconds, 0};
+  ::setsockopt(fd, SOL_SOCKET, SO_SNDTIMEO, &limit, sizeof limit);
+  ::setsockopt(fd, SOL_SOCKET, SO_RCVTIMEO, &limit, sizeof limit);
+}
+
+// Sends the request to show the window to the holder on fd and reads its answer up to the end;
+// true when an answer came.
+bool AskToShow(int fd) {
+  if (::send(fd, ShowRequest, sizeof ShowRequest - 1, MSG_NOSIGNAL) !=
+      static_cast<ssize_t>(sizeof ShowRequest - 1)) {
+    return false;
+  }
+  std::string answer;
+  char buffer[32];
+  while (answer.size() < LongestRequest) {
+    const ssize_t got = ::recv(fd, buffer, sizeof buffer, 0);
+    if (got < 0 && errno == EINTR) continue;
+    if (got <= 0) break;
+    answer.append(buffer, static_cast<std::size_t>(got));
+  }
+  return answer.find('\n') != std::string::npos;
+}
+
 // Who holds the name, by the credentials the holder's listening socket carries; otherUid gets
-// the holder's user id.
-Holder AskHolder(const sockaddr_un& address, socklen_t length, uid_t& otherUid) {
-  const int fd = ::socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC | SOCK_NONBLOCK, 0);
+// the holder's user id. A holder whose queue is full gets a moment to make room.
+Holder AskHolder(const sockaddr_un& address, socklen_t length, uid_t& otherUid, bool askToShow,
+                 bool& showConfirmed) {
+  const int fd = ::socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0);
   if (fd < 0) return Holder::Silent;
+  BoundWaits(fd, HolderPatienceSeconds);
   Holder holder = Holder::Silent;
-  if (::connect(fd, reinterpret_cast<const sockaddr*>(&address), length) == 0) {
+  int connected = -1;
+  do {
+    connected = ::connect(fd, reinterpret_cast<const sockaddr*>(&address), length);
+  } while (connected != 0 && errno == EINTR);
+  if (connected == 0) {
     ucred peer{};
     socklen_t size = sizeof peer;
     if (::getsockopt(fd, SOL_SOCKET, SO_PEERCRED, &peer, &size) == 0) {
       otherUid = peer.uid;
       holder = peer.uid == ::getuid() ? Holder::ThisUser : Holder::OtherUser;
+      // Only this user's own instance is asked anything.
+      if (holder == Holder::ThisUser && askToShow) showConfirmed = AskToShow(fd);
     }
   } else if (errno == ECONNREFUSED) {
     holder = Holder::Gone;  // bound but not listening yet, or let go in between
   }
   ::close(fd);
   return holder;
+}
+
+// Reads from a peer of this user, whose socket does not block, what it sends up to its line's
+// end, its own end or the deadline; true when that is the request to show the window.
+bool ReadsShowRequest(int peer, std::chrono::steady_clock::time_point deadline) {
+  std::string request;
+  char buffer[LongestRequest];
+  while (request.size() < LongestRequest && request.find('\n') == std::string::npos) {
+    // Past the deadline what has already come is still read, without waiting.
+    const auto left = std::max<std::int64_t>(
+        0, std::chrono::duration_cast<std::chrono::milliseconds>(
+               deadline - std::chrono::steady_clock::now())
+               .count());
+    pollfd watched{peer, POLLIN, 0};
+    const int ready = ::poll(&watched, 1, static_cast<int>(left));
+    if (ready < 0 && errno == EINTR) continue;
+    if (ready <= 0) break;
+    const ssize_t got = ::recv(peer, buffer, LongestRequest - request.size(), 0);
+    if (got < 0 && (errno == EINTR || errno == EAGAIN)) continue;
+    if (got <= 0) break;
+    request.append(buffer, static_cast<std::size_t>(got));
+  }
+  return request == ShowRequest;
 }
 
 }  // namespace
@@ -58,12 +130,13 @@ std::string InstanceLockPath(const std::string& /*settingsFolder*/) {
   return "quillmarch-varo-server-" + std::to_string(::getuid());
 }
 
-InstanceLock::InstanceLock(const std::string& lockName) {
+InstanceLock::InstanceLock(const std::string& lockName, bool askToShow) {
   sockaddr_un address;
   const socklen_t length = AbstractAddress(lockName, address);
   for (int attempt = 0; attempt < RefusedTries; ++attempt) {
-    // Close-on-exec, so that no child process keeps the name taken after this one ends.
-    const int fd = ::socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0);
+    // Close-on-exec, so that no child process keeps the name taken after this one ends; not
+    // blocking, so that answering later starts never holds the main loop.
+    const int fd = ::socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC | SOCK_NONBLOCK, 0);
     if (fd < 0) return;  // no guard can be set up: run as the first instance
     if (::bind(fd, reinterpret_cast<const sockaddr*>(&address), length) == 0) {
       // Listening lets a later start connect and read this process's user id.
@@ -79,7 +152,7 @@ InstanceLock::InstanceLock(const std::string& lockName) {
     if (bindError != EADDRINUSE) return;
 
     uid_t holderUid = 0;
-    switch (AskHolder(address, length, holderUid)) {
+    switch (AskHolder(address, length, holderUid, askToShow, showConfirmed_)) {
       case Holder::ThisUser:
         heldElsewhere_ = true;
         return;
@@ -105,6 +178,35 @@ void InstanceLock::Release() {
   if (native_ < 0) return;
   ::close(static_cast<int>(native_));  // the only descriptor gone, the name is free
   native_ = -1;
+}
+
+int InstanceLock::KnockHandle() const {
+  return static_cast<int>(native_);
+}
+
+bool InstanceLock::AnswerKnocks() {
+  if (native_ < 0) return false;
+  const int listening = static_cast<int>(native_);
+  const std::string answer = std::to_string(::getuid()) + "\n";
+  const auto deadline = std::chrono::steady_clock::now() + RequestPatience;
+  bool showAsked = false;
+  for (int round = 0; round < KnocksPerRound; ++round) {
+    const int peer = ::accept4(listening, nullptr, nullptr, SOCK_NONBLOCK | SOCK_CLOEXEC);
+    if (peer < 0) {
+      if (errno == EINTR || errno == ECONNABORTED) continue;
+      break;  // none left, or none can be taken now: the next round tries again
+    }
+    ucred credentials{};
+    socklen_t size = sizeof credentials;
+    // Another user's start learns who holds the name, and nothing it sends is read.
+    if (::getsockopt(peer, SOL_SOCKET, SO_PEERCRED, &credentials, &size) == 0 &&
+        credentials.uid == ::getuid() && ReadsShowRequest(peer, deadline)) {
+      showAsked = true;
+    }
+    ::send(peer, answer.data(), answer.size(), MSG_NOSIGNAL | MSG_DONTWAIT);
+    ::close(peer);
+  }
+  return showAsked;
 }
 
 }  // namespace varo

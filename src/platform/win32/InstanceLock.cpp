@@ -10,7 +10,7 @@ std::string InstanceLockPath(const std::string&) {
   return "Quillmarch Varo server";
 }
 
-InstanceLock::InstanceLock(const std::string& lockName) {
+InstanceLock::InstanceLock(const std::string& lockName, bool /*askToShow*/) {
   std::wstring name;
   try {
     name = win32::Widen(lockName);
@@ -36,6 +36,15 @@ void InstanceLock::Release() {
   if (native_ == -1) return;
   CloseHandle(reinterpret_cast<HANDLE>(native_));  // the last handle gone, the name is free
   native_ = -1;
+}
+
+// A mutex takes no knocks: a later start asks the running instance's window instead.
+int InstanceLock::KnockHandle() const {
+  return -1;
+}
+
+bool InstanceLock::AnswerKnocks() {
+  return false;
 }
 
 }  // namespace varo
