@@ -2,6 +2,7 @@
 // one way the program writes a line to standard error.
 #pragma once
 
+#include <functional>
 #include <string_view>
 
 namespace varo {
@@ -16,6 +17,11 @@ void EnsureStandardStreams();
 // Writes line and a line end to standard error and flushes it. When standard error is the
 // systemd journal (Linux), the line starts with the journal's priority prefix for severity.
 void WriteErrorLine(Severity severity, std::string_view line);
+
+// From now on WriteErrorLine also hands every line (without the journal's prefix) to copy, or to
+// nobody when copy is empty. What copy itself writes with WriteErrorLine reaches standard error
+// only.
+void CopyErrorLines(std::function<void(std::string_view)> copy);
 
 // The prefix WriteErrorLine puts before a line of severity: "<3>", "<4>" or "<5>" when standard
 // error is the journal, "" otherwise.

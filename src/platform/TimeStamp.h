@@ -11,4 +11,18 @@ std::string LocalTimeOfDay();
 // The current local date and time as YYYY-MM-DD HH:MM:SS, the same in every locale.
 std::string LocalDateAndTime();
 
+// A local date and time with its distance from UTC.
+struct LocalClock {
+  int Year;
+  int Month;  // 1 to 12
+  int Day;    // 1 to 31
+  int Hour;
+  int Minute;
+  int Second;
+  int OffsetMinutes;  // local time less UTC: 60 in Rome in winter, -300 in New York
+};
+
+// The current local date and time with the offset in force at this moment.
+LocalClock LocalClockNow();
+
 }  // namespace varo

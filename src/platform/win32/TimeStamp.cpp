@@ -1,5 +1,6 @@
 #include "platform/TimeStamp.h"
 
+#include <cstdint>
 #include <cstdio>
 
 #include "platform/win32/WideText.h"
@@ -28,6 +29,30 @@ std::string LocalDateAndTime() {
   std::snprintf(text, sizeof text, "%04u-%02u-%02u %02u:%02u:%02u", now.wYear, now.wMonth, now.wDay,
                 now.wHour, now.wMinute, now.wSecond);
   return text;
+}
+
+namespace {
+
+std::int64_t Ticks(const SYSTEMTIME& time) {
+  FILETIME file{};
+  SystemTimeToFileTime(&time, &file);
+  return (static_cast<std::int64_t>(file.dwHighDateTime) << 32) | file.dwLowDateTime;
+}
+
+}  // namespace
+
+LocalClock LocalClockNow() {
+  SYSTEMTIME utc;
+  GetSystemTime(&utc);
+  SYSTEMTIME local = utc;
+  // The rules of the zone in force for this very moment, summer time included.
+  if (!SystemTimeToTzSpecificLocalTime(nullptr, &utc, &local)) local = utc;
+  // 100-nanosecond ticks; zones lie whole minutes from UTC.
+  const std::int64_t difference = Ticks(local) - Ticks(utc);
+  const int offset = static_cast<int>((difference + (difference < 0 ? -300000000 : 300000000)) /
+                                      600000000);
+  return LocalClock{local.wYear, local.wMonth,  local.wDay, local.wHour,
+                    local.wMinute, local.wSecond, offset};
 }
 
 }  // namespace varo

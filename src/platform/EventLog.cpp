@@ -1,0 +1,141 @@
+#include "platform/EventLog.h"
+
+#include <cstdio>
+#include <cstdlib>
+#include <exception>
+#include <optional>
+#include <system_error>
+#include <utility>
+
+#include "platform/AppendedFile.h"
+#include "platform/FileReplace.h"
+#include "platform/KnownFolders.h"
+#include "platform/Paths.h"
+#include "platform/StandardStreams.h"
+
+namespace varo {
+
+std::string EventLogLine(const LocalClock& clock, std::string_view text) {
+  const int offset = std::abs(clock.OffsetMinutes);
+  char stamp[40];
+  std::snprintf(stamp, sizeof stamp, "%04d-%02d-%02dT%02d:%02d:%02d%c%02d:%02d ", clock.Year,
+                clock.Month, clock.Day, clock.Hour, clock.Minute, clock.Second,
+                clock.OffsetMinutes < 0 ? '-' : '+', offset / 60, offset % 60);
+  std::string line(stamp);
+  line.reserve(line.size() + text.size());
+  for (std::size_t i = 0; i < text.size(); ++i) {
+    const unsigned char c = static_cast<unsigned char>(text[i]);
+    // A line break inside a name or a message would start what reads as another event.
+    if (c == '\r' && i + 1 < text.size() && text[i + 1] == '\n') continue;
+    line.push_back(c < 0x20 || c == 0x7F ? ' ' : static_cast<char>(c));
+  }
+  return line;
+}
+
+bool StartsNewGeneration(std::uint64_t size, std::uint64_t lineSize) {
+  return size > 0 && size + lineSize > EventLogGenerationBytes;
+}
+
+std::string OlderGenerationOf(const std::string& path) {
+  constexpr std::string_view extension = ".log";
+  if (!path.ends_with(extension)) return path + ".1";
+  return path.substr(0, path.size() - extension.size()) + ".1.log";
+}
+
+EventLog::EventLog(std::string folder)
+    : folder_(std::move(folder)), path_(folder_.empty() ? "" : JoinPath(folder_, EventLogName)) {}
+
+void EventLog::Write(std::string_view text) {
+  std::string line = EventLogLine(LocalClockNow(), text);
+  line.append(NewFileLineEnd());
+  std::string warning;
+  std::string recovered;
+  std::string problem;
+  std::function<void(const std::string&)> tell;  // set when the problem changed
+  {
+    const std::lock_guard<std::mutex> lock(mutex_);
+    std::string bytes = line;
+    if (unwritten_ > 0) {
+      // The gap is told where it is, so a missing deletion never goes unnoticed.
+      bytes = EventLogLine(LocalClockNow(), std::to_string(unwritten_) +
+                                                " earlier events could not be written here") +
+              std::string(NewFileLineEnd()) + line;
+    }
+    std::string now;
+    try {
+      const std::string passOnFailure = Append(bytes);
+      if (!passOnFailure.empty()) {
+        now = "registro eventi oltre 1 MiB, non rinominabile: " + path_;
+        if (now != problem_) {
+          warning = "cannot rename the event log to " + OlderGenerationOf(path_) + ": " +
+                    passOnFailure + "; it grows past 1 MiB until it can be renamed";
+        }
+      }
+      if (unwritten_ > 0) {
+        recovered = "the event log " + path_ + " is written again; " + std::to_string(unwritten_) +
+                    " events in between reached standard error only";
+      }
+      unwritten_ = 0;
+    } catch (const std::exception& error) {
+      ++unwritten_;
+      now = "registro eventi non scrivibile: " + (path_.empty() ? std::string("nessuna cartella")
+                                                                 : path_);
+      if (now != problem_) {
+        warning = "cannot write the event log: " + std::string(error.what()) +
+                  "; events reach standard error only until it can be written again";
+      }
+    }
+    if (now != problem_) {
+      problem_ = now;
+      problem = now;
+      tell = changed_;
+    }
+  }
+  // Standard error only: these lines are about the log itself.
+  if (!warning.empty()) WriteErrorLine(Severity::Warning, warning);
+  if (!recovered.empty()) WriteErrorLine(Severity::Notice, recovered);
+  if (tell) tell(problem);
+}
+
+std::string EventLog::Append(const std::string& bytes) {
+  if (folder_.empty()) {
+    throw std::system_error(std::make_error_code(std::errc::no_such_file_or_directory),
+                            "the system names no folder for it");
+  }
+  std::string passOnFailure;
+  const std::optional<std::uint64_t> size = SizeOfFile(path_);
+  if (size && StartsNewGeneration(*size, bytes.size())) {
+    try {
+      RenameReplacing(path_, OlderGenerationOf(path_));
+    } catch (const std::system_error& error) {
+      // Nothing is lost for it: the line still goes into the file, which grows on.
+      passOnFailure = error.what();
+    }
+  }
+  if (!size) MakeFolders(folder_);  // made when first needed, and again if it went
+  AppendToFile(path_, bytes);
+  return passOnFailure;
+}
+
+std::string EventLog::Prepare() {
+  const std::lock_guard<std::mutex> lock(mutex_);
+  if (folder_.empty()) {
+    throw std::system_error(std::make_error_code(std::errc::no_such_file_or_directory),
+                            "the system names no folder for the event log");
+  }
+  MakeFolders(folder_);
+  AppendToFile(path_, "");
+  return path_;
+}
+
+void EventLog::OnProblemChanged(std::function<void(const std::string&)> changed) {
+  std::string problem;
+  {
+    const std::lock_guard<std::mutex> lock(mutex_);
+    changed_ = changed;
+    problem = problem_;
+  }
+  if (!problem.empty() && changed) changed(problem);
+}
+
+}  // namespace varo

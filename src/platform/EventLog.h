@@ -1,0 +1,66 @@
+// The event log the user keeps: every standard-error line, one a line, with its local date, time
+// and UTC offset, appended to eventi.log, which passes on to eventi.1.log past 1 MiB.
+#pragma once
+
+#include <cstdint>
+#include <functional>
+#include <mutex>
+#include <string>
+#include <string_view>
+
+#include "platform/TimeStamp.h"
+
+namespace varo {
+
+// The size past which the log passes on to its older generation; with one older generation kept,
+// the two files hold at most twice this.
+inline constexpr std::uint64_t EventLogGenerationBytes = 1024 * 1024;
+
+// One event's line without its line end: "2026-12-08T10:15:02+01:00 text" (ISO 8601), the text's
+// line breaks and other control characters made spaces, so one event stays one line.
+std::string EventLogLine(const LocalClock& clock, std::string_view text);
+
+// Whether a log of size bytes passes on to its older generation before a line of lineSize bytes is
+// appended: when the line would take it past EventLogGenerationBytes, unless it is empty.
+bool StartsNewGeneration(std::uint64_t size, std::uint64_t lineSize);
+
+// The older generation beside a log file: "eventi.log" becomes "eventi.1.log".
+std::string OlderGenerationOf(const std::string& path);
+
+class EventLog {
+ public:
+  // The log eventi.log in folder (empty when the system names none); nothing is made before the
+  // first event.
+  explicit EventLog(std::string folder);
+  EventLog(const EventLog&) = delete;
+  EventLog& operator=(const EventLog&) = delete;
+
+  // Appends text as one event of this moment, making the folder when missing. A log that cannot be
+  // written tells standard error once, not at every event, and the next event tries again;
+  // nothing is thrown.
+  void Write(std::string_view text);
+
+  // Makes the folder and the file (empty when new) exist, so a viewer can open it; returns its
+  // path. Throws std::system_error.
+  std::string Prepare();
+
+  const std::string& Path() const { return path_; }
+
+  // Calls changed, on the thread that wrote the event, with the user's words (Italian) for why the
+  // log cannot be kept as it should, "" once it can again; at once if there is such a problem now.
+  void OnProblemChanged(std::function<void(const std::string&)> changed);
+
+ private:
+  // Appends bytes, passing the file on first when due; returns why passing it on failed, or "".
+  // Throws std::system_error when the bytes are not written.
+  std::string Append(const std::string& bytes);
+
+  const std::string folder_;
+  const std::string path_;
+  std::mutex mutex_;
+  std::string problem_;          // the user's words for what is wrong, "" while all is well
+  std::uint64_t unwritten_ = 0;  // events lost to the file since it last took one
+  std::function<void(const std::string&)> changed_;
+};
+
+}  // namespace varo
