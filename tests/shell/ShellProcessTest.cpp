@@ -11,6 +11,7 @@
 
 #include <algorithm>
 #include <chrono>
+#include <cstddef>
 #include <cstring>
 #include <filesystem>
 #include <fstream>
@@ -94,9 +95,11 @@ TEST_F(ShellProcess, StartUpTellsVersionPortsAndFoldersAndDeletionsTellWhoAsked)
   std::ofstream(base / "Totocalcio" / "s.tcl.7") << std::string(14, '\x01');
   const std::uint16_t inPort = FreeUdpPort();
   WritePorts(config_, inPort, replies_.Port());
-  // Qt's own arguments pass silently; an unknown option is named once and the start goes on.
+  // Qt's own arguments and --mostra pass silently; an unknown option is named once and the start
+  // goes on.
   auto server = std::make_unique<ChildProcess>(
-      std::vector<std::string>{VARO_SERVER_PROGRAM, "-platform", "offscreen", "--port", "7771"},
+      std::vector<std::string>{VARO_SERVER_PROGRAM, "-platform", "offscreen", "--mostra", "--port",
+                               "7771"},
       env_, dir_.Path(), "report");
   ASSERT_TRUE(Ask(inPort, 10.0).has_value()) << server->StandardError();
 
@@ -216,6 +219,46 @@ TEST_F(ShellProcess, AKilledInstanceDoesNotBlockTheNextStart) {
   EXPECT_EQ(Ask(inPort, 10.0), UnknownPairReply()) << next->StandardError();
   next->Signal(SIGTERM);
   EXPECT_EQ(next->WaitExit(2.0), 0);
+}
+
+TEST_F(ShellProcess, StartsBeyondTheGuardsQueueAllFindTheRunningInstance) {
+  // Listen queues of this test's network hold two waiting connections: without answers the guard
+  // would be full after two starts.
+  const char* const limit = "/proc/sys/net/core/somaxconn";
+  std::string before;
+  std::getline(std::ifstream(limit), before);
+  std::ofstream(limit) << 1;
+  struct Restore {
+    const char* path;
+    std::string value;
+    ~Restore() { std::ofstream(path) << value; }
+  } restore{limit, before};
+
+  const std::uint16_t inPort = FreeUdpPort();
+  WritePorts(config_, inPort, replies_.Port());
+  auto server = Start("first");
+  ASSERT_TRUE(Ask(inPort, 10.0).has_value()) << server->StandardError();
+
+  // A knock of this user that says nothing and stays holds up nobody.
+  const std::string name = InstanceLockPath("");
+  sockaddr_un address{};
+  address.sun_family = AF_UNIX;
+  std::memcpy(address.sun_path + 1, name.data(), name.size());
+  const int silent = ::socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0);
+  ASSERT_EQ(::connect(silent, reinterpret_cast<sockaddr*>(&address),
+                      static_cast<socklen_t>(offsetof(sockaddr_un, sun_path) + 1 + name.size())),
+            0);
+  for (int start = 0; start < 6; ++start) {
+    auto second = Start("second-" + std::to_string(start));
+    EXPECT_EQ(second->WaitExit(5.0), 0) << start;
+    EXPECT_EQ(second->StandardError(),
+              "quillmarch-varo-server: an instance is already running for this user\n")
+        << start;
+  }
+  ::close(silent);
+  EXPECT_EQ(Ask(inPort, 5.0), UnknownPairReply());
+  server->Signal(SIGTERM);
+  EXPECT_EQ(server->WaitExit(2.0), 0) << server->StandardError();
 }
 
 TEST_F(ShellProcess, ADisplayThatCannotBeReachedFallsBackToServingHeadless) {

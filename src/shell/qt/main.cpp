@@ -1,6 +1,7 @@
 // Entry of the program: settings folder, single instance, the hidden main window and its loop.
 #include <QSocketNotifier>
 #include <QSystemTrayIcon>
+#include <QTimer>
 #include <clocale>
 #include <cstdio>
 #include <exception>
@@ -13,6 +14,7 @@
 #include "platform/Signals.h"
 #include "platform/StandardStreams.h"
 #include "shell/CommandLine.h"
+#include "shell/NotificationAreaWait.h"
 #include "shell/qt/ApplicationIcon.h"
 #include "shell/qt/DisplayPlatform.h"
 #include "shell/qt/QtUserDialogs.h"
@@ -49,7 +51,9 @@ int main(int argc, char** argv) {
                                                       "; saving a port will fail");
   }
 
-  varo::InstanceLock lock(varo::InstanceLockPath(varo::SettingsFolderPath()));
+  // The menu's launcher asks for the window: this one's, or the running instance's.
+  const bool showWindow = varo::AsksToShowWindow(std::vector<std::string>(argv + 1, argv + argc));
+  varo::InstanceLock lock(varo::InstanceLockPath(varo::SettingsFolderPath()), showWindow);
   if (lock.HeldElsewhere()) {
     varo::WriteErrorLine(varo::Severity::Notice,
                          "quillmarch-varo-server: an instance is already running for this user");
@@ -130,11 +134,38 @@ int main(int argc, char** argv) {
     return 1;
   }
 
+  // Later starts are answered as they come, so none finds the guard's queue full; one of this user
+  // may ask for the window.
+  std::unique_ptr<QSocketNotifier> knocks;
+  if (lock.KnockHandle() >= 0) {
+    knocks = std::make_unique<QSocketNotifier>(lock.KnockHandle(), QSocketNotifier::Read);
+    QObject::connect(knocks.get(), &QSocketNotifier::activated, &app, [&lock, &window] {
+      // Headless there is no window to show.
+      if (lock.AnswerKnocks() && window && !varo::IsOffscreen()) window->Present();
+    });
+  }
+
+  // Without a notification area a hidden window could be neither reached nor closed; at log-in
+  // one may come a few seconds after the program, so it is waited for before the window shows.
+  QTimer notificationAreaWatch;
+  varo::NotificationAreaWait notificationAreaWait;
   if (!stopRequested) {
-    // Without a notification area a hidden window could be neither reached nor closed.
-    if (!varo::IsOffscreen() && !QSystemTrayIcon::isSystemTrayAvailable()) window->Present();
+    if (showWindow && !varo::IsOffscreen()) window->Present();
+    if (!varo::IsOffscreen() && !QSystemTrayIcon::isSystemTrayAvailable()) {
+      notificationAreaWatch.setInterval(varo::NotificationAreaWait::CheckEvery);
+      QObject::connect(&notificationAreaWatch, &QTimer::timeout, &app, [&] {
+        if (QSystemTrayIcon::isSystemTrayAvailable()) {
+          notificationAreaWatch.stop();
+        } else if (!notificationAreaWait.KeepWaiting()) {
+          notificationAreaWatch.stop();
+          window->Present();
+        }
+      });
+      notificationAreaWatch.start();
+    }
     QApplication::exec();
   }
+  knocks.reset();
 
   // The port is free before the lock goes, so a new instance started at once can bind it.
   window->Server().Stop();
