@@ -101,9 +101,11 @@ for entry in "$autostart" "/usr/share/applications/$name.desktop"; do
     fail "no desktop entry at $entry"
   fi
 done
-for entry in "$autostart" "/usr/share/applications/$name.desktop"; do
-  if [ -f "$entry" ] && ! grep -qx 'Exec=/usr/bin/quillmarch-varo-server' "$entry"; then
-    fail "$entry starts no installed program"
+# Started from the menu the program shows its window; at log-in it stays in the tray.
+for entry in "$autostart=" "/usr/share/applications/$name.desktop= --mostra"; do
+  if [ -f "${entry%%=*}" ] &&
+    ! grep -qx "Exec=/usr/bin/quillmarch-varo-server${entry#*=}" "${entry%%=*}"; then
+    fail "${entry%%=*} does not start the installed program as Exec=...${entry#*=}"
   fi
 done
 

@@ -93,5 +93,80 @@ TEST(ShellDesktop, TheTrayIconShowsTheWindowAndClosingItEndsTheProgram) {
   EXPECT_EQ(program->StandardOutput(), "");
 }
 
+// The program's visible main window on the display, "" when none is shown.
+std::string VisibleWindow(const std::string& display) {
+  return FirstLine(
+      RunOn(display, "xdotool search --onlyvisible --name '^Quillmarch Varo Server 1\\.15$'"));
+}
+
+// Its icon in the panel, waited for up to ten seconds; "" when none came.
+std::string TrayIconOn(const std::string& display) {
+  return FirstLine(WaitFor(10.0, [&] {
+    return RunOn(display, "xdotool search --onlyvisible --class quillmarch-varo-server");
+  }));
+}
+
+TEST(ShellDesktop, AStartFromTheMenuShowsTheHiddenRunningInstancesWindowAndEnds) {
+  if (const std::string missing = VirtualDesktop::Missing(); !missing.empty()) {
+    GTEST_SKIP() << "missing: " << missing;
+  }
+  TempDir dir;
+  auto env = ProgramEnvironment(dir.Path());
+  VirtualDesktop desktop(env, dir.Path());
+  ASSERT_TRUE(desktop.Start()) << desktop.Output();
+  const std::string display = desktop.Display();
+  env["DISPLAY"] = display;
+  WritePorts(dir.Path() / "config", FreeUdpPort(), FreeUdpPort());
+
+  std::unique_ptr<ChildProcess> program;
+  const StopAll cleanup{{&program}};
+  program = std::make_unique<ChildProcess>(std::vector<std::string>{VARO_SERVER_PROGRAM}, env,
+                                           dir.Path(), "program");
+  ASSERT_NE(TrayIconOn(display), "") << program->StandardError();
+  ASSERT_EQ(VisibleWindow(display), "");
+
+  ChildProcess fromMenu({VARO_SERVER_PROGRAM, "--mostra"}, env, dir.Path(), "menu");
+  EXPECT_EQ(fromMenu.WaitExit(5.0), 0) << fromMenu.StandardError();
+  EXPECT_EQ(fromMenu.StandardError(),
+            "quillmarch-varo-server: an instance is already running for this user\n");
+  EXPECT_NE(WaitFor(10.0, [&] { return VisibleWindow(display); }), "")
+      << "the running instance showed no window";
+
+  program->Signal(SIGTERM);
+  EXPECT_EQ(program->WaitExit(5.0), 0) << program->StandardError();
+}
+
+TEST(ShellDesktop, AtLogInAPanelThatComesLateTakesTheIconAndTheWindowStaysHidden) {
+  if (const std::string missing = VirtualDesktop::Missing(); !missing.empty()) {
+    GTEST_SKIP() << "missing: " << missing;
+  }
+  TempDir dir;
+  auto env = ProgramEnvironment(dir.Path());
+  VirtualDesktop desktop(env, dir.Path());
+  ASSERT_TRUE(desktop.Start(false)) << desktop.Output();
+  const std::string display = desktop.Display();
+  env["DISPLAY"] = display;
+  WritePorts(dir.Path() / "config", FreeUdpPort(), FreeUdpPort());
+
+  std::unique_ptr<ChildProcess> program;
+  const StopAll cleanup{{&program}};
+  program = std::make_unique<ChildProcess>(std::vector<std::string>{VARO_SERVER_PROGRAM}, env,
+                                           dir.Path(), "program");
+  // Serving, so its start-up is over: with no notification area it would have shown the window.
+  ASSERT_TRUE(WaitFor(10.0, [&] {
+                return program->StandardError().find("Totogol systems") == std::string::npos
+                           ? ""
+                           : "started";
+              }) == "started")
+      << program->StandardError();
+  std::this_thread::sleep_for(milliseconds(1000));
+  ASSERT_TRUE(desktop.StartPanel()) << desktop.Output();
+
+  EXPECT_NE(TrayIconOn(display), "") << program->StandardError();
+  EXPECT_EQ(VisibleWindow(display), "");
+  program->Signal(SIGTERM);
+  EXPECT_EQ(program->WaitExit(5.0), 0) << program->StandardError();
+}
+
 }  // namespace
 }  // namespace varo::test

@@ -82,13 +82,20 @@ VirtualDesktop::~VirtualDesktop() {
   Stop(xserver_);
 }
 
-bool VirtualDesktop::Start() {
+bool VirtualDesktop::Start(bool withPanel) {
   const std::string display = StartXvfb(FindProgram("Xvfb"), env_, folder_, xserver_);
   if (display.empty()) return false;
   Environment env = env_;
   env["DISPLAY"] = display;
   manager_ = std::make_unique<ChildProcess>(std::vector<std::string>{FindProgram("openbox")}, env,
                                             folder_, "openbox");
+  display_ = display;
+  return !withPanel || StartPanel();
+}
+
+bool VirtualDesktop::StartPanel() {
+  Environment env = env_;
+  env["DISPLAY"] = display_;
   panel_ = std::make_unique<ChildProcess>(
       std::vector<std::string>{FindProgram("tint2"), "-c", "/etc/xdg/tint2/tint2rc"}, env, folder_,
       "tint2");
@@ -99,7 +106,6 @@ bool VirtualDesktop::Start() {
   if (trayReady.empty()) return false;
   // The panel claims the tray's selection just after it says so.
   std::this_thread::sleep_for(std::chrono::milliseconds(1000));
-  display_ = display;
   return true;
 }
 

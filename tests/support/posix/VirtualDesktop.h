@@ -52,10 +52,13 @@ class VirtualDesktop {
   VirtualDesktop(const VirtualDesktop&) = delete;
   VirtualDesktop& operator=(const VirtualDesktop&) = delete;
 
-  // Starts the display, the window manager and the panel, and waits (at most ten seconds each)
-  // for the display and for the panel's notification area; true when both came.
-  bool Start();
-  // The display's name, as DISPLAY takes it; "" before Start() succeeds.
+  // Starts the display, the window manager and the panel (unless withPanel is false), and waits
+  // (at most ten seconds each) for the display and for the panel's notification area; true when
+  // both came.
+  bool Start(bool withPanel = true);
+  // Starts the panel on the running display, as Start does, for a desktop whose panel comes late.
+  bool StartPanel();
+  // The display's name, as DISPLAY takes it, once the display has started; "" before.
   const std::string& Display() const { return display_; }
   // What the three programs wrote, for a failure's message.
   std::string Output() const;
