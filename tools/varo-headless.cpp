@@ -23,6 +23,7 @@
 #include "platform/InstanceLock.h"
 #include "platform/KnownFolders.h"
 #include "platform/Paths.h"
+#include "platform/StandardStreams.h"
 #include "platform/StopRequests.h"
 
 namespace {
@@ -86,11 +87,15 @@ int main(int argc, char** argv) {
       ReadAccessSetting(GetPrivateProfileString("Accesso", "Reti", "", settings));
   gate.SetRule(access.Rule);
   if (!access.Problem.empty()) {
-    std::cerr << "varo-headless: [Accesso] Reti: cannot read the entry \"" << access.Problem
-              << "\"; answering local networks only" << std::endl;
+    WriteErrorLine(Severity::Warning, "varo-headless: [Accesso] Reti: cannot read the entry \"" +
+                                          access.Problem + "\"; answering local networks only");
   }
+  if (!access.EverySourceEntry.empty()) {
+    WriteErrorLine(Severity::Warning, EverySourceWarning(access.EverySourceEntry));
+  }
+  const auto notice = [](const std::string& line) { WriteErrorLine(Severity::Notice, line); };
   UDPServer server(handOver, [&](const ReceivedDatagram& d) {
-    if (gate.Admit(d, [](const std::string& line) { std::cerr << line << std::endl; })) {
+    if (gate.Admit(d, notice)) {
       UDPServerUDPRead(state, handlers, d, *endpoint);
     }
   });
@@ -106,9 +111,11 @@ int main(int argc, char** argv) {
             << server.InputPort() << ", replies to " << state.OutputPort << std::endl;
   while (!StopRequested()) {
     handOver.ServeUntil([] { return StopRequested(); }, std::chrono::milliseconds(500));
+    gate.TellUncounted(notice);
   }
   // The port is free before the instance lock goes, so a new instance can bind it at once.
   server.Deactivate();
+  gate.TellUncounted(notice, true);
   lock.Release();
   StopCompleted();
   return 0;

@@ -10,4 +10,10 @@ bool AccessGate::Admit(const ReceivedDatagram& datagram,
   return false;
 }
 
+void AccessGate::TellUncounted(const std::function<void(const std::string&)>& notice,
+                               bool ending) {
+  const auto line = refused_.Flush(RefusedSources::Clock::now(), ending);
+  if (line && notice) notice(*line);
+}
+
 }  // namespace varo

@@ -23,6 +23,11 @@ class AccessGate {
   bool Admit(const ReceivedDatagram& datagram,
              const std::function<void(const std::string&)>& notice);
 
+  // Gives notice the line counting refused requests not named yet, once one is due; a program
+  // calls it every RefusalCountCheck, so no refusal waits for a further one to be told, and once
+  // more when it stops serving (ending), so none goes untold.
+  void TellUncounted(const std::function<void(const std::string&)>& notice, bool ending = false);
+
   // Requests refused since the start.
   std::uint64_t Refused() const { return refused_.Count(); }
 

@@ -68,6 +68,21 @@ std::optional<IPv4Network> Network(std::string_view entry) {
   return IPv4Network{*address & mask, mask};
 }
 
+// The entry as a message may show it: a control character (C0, DEL, or C1 in UTF-8) would break
+// or forge a line, so each is one "?".
+std::string Shown(std::string_view entry) {
+  std::string shown;
+  for (std::size_t i = 0; i < entry.size(); ++i) {
+    const auto byte = static_cast<unsigned char>(entry[i]);
+    const bool c1 = byte == 0xC2 && i + 1 < entry.size() &&
+                    static_cast<unsigned char>(entry[i + 1]) >= 0x80 &&
+                    static_cast<unsigned char>(entry[i + 1]) <= 0x9F;
+    if (c1) ++i;
+    shown.push_back(byte < 0x20 || byte == 0x7F || c1 ? '?' : entry[i]);
+  }
+  return shown;
+}
+
 int LengthOf(std::uint32_t mask) {
   int length = 0;
   while (length < 32 && (mask & (0x80000000u >> length)) != 0) ++length;
@@ -103,7 +118,7 @@ bool MayAsk(const AccessRule& rule, std::uint32_t sourceNetworkOrder) {
 }
 
 AccessSetting ReadAccessSetting(std::string_view value) {
-  AccessSetting setting{LocalNetworksRule(), {}, {}};
+  AccessSetting setting{LocalNetworksRule(), {}, {}, {}};
   value = Trimmed(value);
   if (value.empty() || SameWord(value, "locali")) return setting;
   if (SameWord(value, "tutte")) {
@@ -111,28 +126,40 @@ AccessSetting ReadAccessSetting(std::string_view value) {
     return setting;
   }
   AccessRule listed;
+  bool anyEntry = false;
   while (true) {
     const std::size_t comma = value.find(',');
     const std::string_view entry = Trimmed(value.substr(0, comma));
+    anyEntry = anyEntry || !entry.empty();
     if (entry.empty()) {
       // Nothing between two commas, or after the last: no network named, none to refuse.
     } else if (SameWord(entry, "locali")) {
       const AccessRule local = LocalNetworksRule();
       listed.Networks.insert(listed.Networks.end(), local.Networks.begin(), local.Networks.end());
     } else if (entry.find(':') != std::string_view::npos) {
-      setting.Ignored.emplace_back(entry);
+      setting.Ignored.push_back(Shown(entry));
     } else if (const auto network = Network(entry)) {
       listed.Networks.push_back(*network);
+      if (network->Mask == 0 && setting.EverySourceEntry.empty()) {
+        setting.EverySourceEntry = std::string(entry);
+      }
     } else {
-      setting.Problem = std::string(entry);
+      setting.Problem = Shown(entry);
       setting.Ignored.clear();
+      setting.EverySourceEntry.clear();
       return setting;
     }
     if (comma == std::string_view::npos) break;
     value.remove_prefix(comma + 1);
   }
-  setting.Rule = std::move(listed);
+  // Only commas and blanks name no entry at all: as an empty value, the default.
+  if (anyEntry) setting.Rule = std::move(listed);
   return setting;
+}
+
+std::string EverySourceWarning(const std::string& entry) {
+  return "[Accesso] Reti: the entry \"" + entry +
+         "\" serves every source: any host that reaches this port may ask, and delete systems";
 }
 
 std::string DescribeAccessRule(const AccessRule& rule) {

@@ -35,13 +35,18 @@ struct AccessSetting {
   AccessRule Rule;
   std::string Problem;               // the entry that could not be read; the default is in force
   std::vector<std::string> Ignored;  // IPv6 entries, which an IPv4 server cannot match
+  std::string EverySourceEntry;      // an entry such as 0.0.0.0/0, which serves every source
 };
 
-// Reads the setting's value: "locali" (also empty), "tutte", or networks in CIDR form separated by
-// commas, which replace the default ("locali" among them stands for the default ranges; a bare
-// address is a /32; host bits are dropped). Blanks around entries and the case of the words do
-// not matter. One entry that cannot be read keeps the default whole.
+// Reads the setting's value: "locali" (also empty, or only commas and blanks), "tutte", or
+// networks in CIDR form separated by commas, which replace the default ("locali" among them stands
+// for the default ranges; a bare address is a /32; host bits are dropped). Blanks around entries
+// and the case of the words do not matter. One entry that cannot be read keeps the default whole.
+// Entries named back have each control character as "?", so they can be shown as they are.
 AccessSetting ReadAccessSetting(std::string_view value);
+
+// The warning standard error gets about an entry that serves every source without saying "tutte".
+std::string EverySourceWarning(const std::string& entry);
 
 // The rule in words, for the start-up report: "local networks only", "every source", or the
 // networks served.

@@ -9,7 +9,10 @@ namespace varo {
 std::optional<std::string> RefusedSources::Refuse(std::uint32_t source, Clock::time_point now) {
   ++count_;
   if (const auto found = named_.find(source); found != named_.end()) {
-    if (now - found->second < RefusalNoticeInterval) return std::nullopt;
+    if (now - found->second < RefusalNoticeInterval) {
+      ++untold_;
+      return std::nullopt;
+    }
     found->second = now;
   } else {
     if (named_.size() >= MostNamedSources) {
@@ -18,18 +21,24 @@ std::optional<std::string> RefusedSources::Refuse(std::uint32_t source, Clock::t
           named_, [now](const auto& entry) { return now - entry.second >= RefusalNoticeInterval; });
     }
     if (named_.size() >= MostNamedSources) {
-      ++unnamed_;
-      if (unnamedTold_ && now - *unnamedTold_ < RefusalNoticeInterval) return std::nullopt;
-      unnamedTold_ = now;
-      const std::uint64_t told = unnamed_;
-      unnamed_ = 0;
-      return "refused " + std::to_string(told) + " more request" + (told == 1 ? "" : "s") +
-             " from sources not named here: not a local network; see [Accesso] Reti";
+      ++untold_;
+      return std::nullopt;
     }
     named_.emplace(source, now);
   }
   return "refused a request from " + DottedQuad(source) +
          ": not a local network; see [Accesso] Reti";
+}
+
+std::optional<std::string> RefusedSources::Flush(Clock::time_point now, bool ending) {
+  if (untold_ == 0) return std::nullopt;
+  if (!ending && counted_ && now - *counted_ < RefusalNoticeInterval) return std::nullopt;
+  counted_ = now;
+  const std::uint64_t told = untold_;
+  untold_ = 0;
+  return "refused " + std::to_string(told) + " more request" + (told == 1 ? "" : "s") +
+         " from sources named in the last minute or not named: not a local network; see "
+         "[Accesso] Reti";
 }
 
 }  // namespace varo

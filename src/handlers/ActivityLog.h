@@ -12,6 +12,8 @@ class ActivityLog {
   virtual void Append(const std::string& line) = 0;
   // Tells the operator, beside the log: standard error, never the log's own lines.
   virtual void Notice(const std::string& line);
+  // Warns the operator of something to put right, beside the log: standard error, as a warning.
+  virtual void Warning(const std::string& line);
 };
 
 }  // namespace varo

@@ -28,14 +28,20 @@ TEST(AccessRule, TheSettingAsWrittenGivesTheRuleDescribedOrKeepsTheDefaultNaming
     const char* Described;
     const char* Problem;
     std::vector<std::string> Ignored;
+    const char* EverySource = "";
   };
   const Case cases[] = {
       {"", "local networks only", "", {}},
+      {" , ,\t,", "local networks only", "", {}},
       {"  LOCALI ", "local networks only", "", {}},
       {"Tutte", "every source", "", {}},
       {"192.168.1.0/24, 203.0.113.7/32", "loopback, 192.168.1.0/24, 203.0.113.7/32", "", {}},
       {"203.0.113.7 ,10.1.2.3/8", "loopback, 203.0.113.7/32, 10.0.0.0/8", "", {}},
-      {"0.0.0.0/0", "loopback, 0.0.0.0/0", "", {}},
+      {"0.0.0.0/0", "loopback, 0.0.0.0/0", "", {}, "0.0.0.0/0"},
+      {"10.0.0.0/8, 1.2.3.4/0", "loopback, 10.0.0.0/8, 0.0.0.0/0", "", {}, "1.2.3.4/0"},
+      {"0.0.0.0/0, 1.2.3.4\r5", "local networks only", "1.2.3.4?5", {}},
+      {"\x01x\x7F\xC2\x85\xC3\xA8", "local networks only", "?x??\xC3\xA8", {}},
+      {"fe80::1\x1B", "loopback", "", {"fe80::1?"}},
       {"locali, 203.0.113.0/24",
        "loopback, 10.0.0.0/8, 172.16.0.0/12, 192.168.0.0/16, 100.64.0.0/10, 169.254.0.0/16, "
        "203.0.113.0/24",
@@ -56,6 +62,7 @@ TEST(AccessRule, TheSettingAsWrittenGivesTheRuleDescribedOrKeepsTheDefaultNaming
     EXPECT_EQ(DescribeAccessRule(setting.Rule), c.Described) << c.Value;
     EXPECT_EQ(setting.Problem, c.Problem) << c.Value;
     EXPECT_EQ(setting.Ignored, c.Ignored) << c.Value;
+    EXPECT_EQ(setting.EverySourceEntry, c.EverySource) << c.Value;
   }
 }
 
@@ -83,33 +90,44 @@ TEST(AccessRule, EachRuleServesItsSourcesAndLoopbackAlways) {
   }
 }
 
-TEST(RefusedSources, EachSourceIsNamedOnceAMinuteAndBeyondAThousandOneLineCountsTheRest) {
+TEST(RefusedSources, EachSourceIsNamedOnceAMinuteAndEveryOtherRefusalIsCountedWithinAMinute) {
   using namespace std::chrono_literals;
+  const std::string why = ": not a local network; see [Accesso] Reti";
+  const std::string counted = " from sources named in the last minute or not named" + why;
   RefusedSources refused;
   const auto start = RefusedSources::Clock::time_point{} + 1h;
   EXPECT_EQ(refused.Refuse(Source(203, 0, 113, 7), start),
-            "refused a request from 203.0.113.7: not a local network; see [Accesso] Reti");
+            "refused a request from 203.0.113.7" + why);
   EXPECT_EQ(refused.Refuse(Source(203, 0, 113, 7), start + 59s), std::nullopt);
+  EXPECT_EQ(refused.Flush(start + 59s), "refused 1 more request" + counted);
   EXPECT_NE(refused.Refuse(Source(203, 0, 113, 7), start + 60s), std::nullopt);
+  EXPECT_EQ(refused.Flush(start + 61s), std::nullopt);  // nothing left to tell
 
-  // A thousand sources are remembered; a request from one more is counted, in one line a minute.
+  // 5,000 sources in one second: a thousand are named, the rest counted at the next check, with
+  // no further refusal needed to tell them.
   RefusedSources flooded;
   const auto flood = start;
   int named = 0;
-  for (unsigned i = 0; i < MostNamedSources; ++i) {
-    if (flooded.Refuse(Source(198, 51, i / 256, i % 256), flood)) ++named;
+  for (unsigned i = 0; i < 5000; ++i) {
+    if (flooded.Refuse(Source(198, 51, i / 256, i % 256), flood + i * 200us)) ++named;
   }
   EXPECT_EQ(named, 1000);
-  EXPECT_EQ(flooded.Refuse(Source(198, 51, 3, 1), flood), std::nullopt);  // named before
-  EXPECT_EQ(flooded.Refuse(Source(8, 8, 8, 8), flood + 30s),
-            "refused 1 more request from sources not named here: not a local network; see "
-            "[Accesso] Reti");
-  EXPECT_EQ(flooded.Refuse(Source(8, 8, 4, 4), flood + 59s), std::nullopt);
+  EXPECT_EQ(flooded.Flush(flood + 1s), "refused 4000 more requests" + counted);
+  // One counting line a minute: what comes after one waits for the minute to end.
+  EXPECT_EQ(flooded.Refuse(Source(8, 8, 8, 8), flood + 2s), std::nullopt);
+  EXPECT_EQ(flooded.Refuse(Source(198, 51, 3, 1), flood + 2s), std::nullopt);  // named before
+  EXPECT_EQ(flooded.Flush(flood + 60s), std::nullopt);
+  EXPECT_EQ(flooded.Flush(flood + 61s), "refused 2 more requests" + counted);
+  // Ending, what is left is told at once.
+  EXPECT_EQ(refused.Refuse(Source(203, 0, 113, 7), start + 62s), std::nullopt);
+  EXPECT_EQ(refused.Flush(start + 62s), std::nullopt);
+  EXPECT_EQ(refused.Flush(start + 62s, true), "refused 1 more request" + counted);
   // A minute after they were named, remembered sources make room for new ones.
-  EXPECT_EQ(flooded.Refuse(Source(8, 8, 4, 4), flood + 60s),
-            "refused a request from 8.8.4.4: not a local network; see [Accesso] Reti");
-  EXPECT_EQ(refused.Count(), 3u);
-  EXPECT_EQ(flooded.Count(), MostNamedSources + 4);
+  EXPECT_EQ(flooded.Refuse(Source(8, 8, 4, 4), flood + 61s),
+            "refused a request from 8.8.4.4" + why);
+  // The count equals what the lines told: 1,000 + 4,000 + 2 + 1.
+  EXPECT_EQ(flooded.Count(), 5003u);
+  EXPECT_EQ(refused.Count(), 4u);
 }
 
 }  // namespace
