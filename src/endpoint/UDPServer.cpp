@@ -26,6 +26,25 @@ UDPServer::~UDPServer() {
 void UDPServer::Activate() {
   if (Active()) return;
   if (const auto failure = socket_.Open(inputPort_)) throw BindError(*failure);
+  StartListener();
+}
+
+void UDPServer::MoveTo(std::int32_t port, const std::function<void()>& beforeSwitch) {
+  if (Active() && port == inputPort_) {
+    beforeSwitch();
+    return;
+  }
+  // Bound before the old port is let go: a port that cannot be had leaves the server serving.
+  DatagramSocket fresh;
+  if (const auto failure = fresh.Open(port)) throw BindError(*failure);
+  beforeSwitch();
+  Deactivate();
+  inputPort_ = port;
+  socket_.Swap(fresh);
+  StartListener();
+}
+
+void UDPServer::StartListener() {
   // Port 0 binds a port the system picks; the listener compares with the one actually bound.
   const std::uint16_t boundPort = socket_.BoundPort();
   stopping_ = false;

@@ -17,13 +17,16 @@ namespace varo {
 // The text of every failure to bind the input port.
 inline constexpr const char* BindErrorText =
     "Could not bind socket. Address and port are already in use.";
+// The text when no socket could be made at all: that is no port in use.
+inline constexpr const char* SocketErrorText = "Could not create socket. No descriptors are left.";
 
 // Why the input port could not be bound (BindFailure) is kept; the text stays the same whatever
-// the cause.
+// the port's fault, and differs only when no socket could be made.
 class BindError : public std::runtime_error {
  public:
   explicit BindError(BindFailure why = BindFailure::Other)
-      : std::runtime_error(BindErrorText), why_(why) {}
+      : std::runtime_error(why == BindFailure::NoResources ? SocketErrorText : BindErrorText),
+        why_(why) {}
   BindFailure Why() const { return why_; }
 
  private:
@@ -50,6 +53,11 @@ class UDPServer : public ReplySender {
   // Binds the any-address at the input port and starts the listener. Throws BindError, or
   // std::system_error when the thread cannot be created; a failure leaves it inactive, all closed.
   void Activate();
+  // Moves the endpoint to port: binds it first, then runs beforeSwitch (which may throw), then lets
+  // the old socket go and listens on the new one. A failure to bind (BindError) or of beforeSwitch
+  // leaves the endpoint as it was; std::system_error when the new listener cannot start leaves it
+  // inactive. On the port it already listens on, only beforeSwitch runs.
+  void MoveTo(std::int32_t port, const std::function<void()>& beforeSwitch);
   // Stops the listener and closes the socket; serves pending hand-overs while it waits.
   void Deactivate();
   bool Active() const { return socket_.IsOpen(); }
@@ -61,6 +69,8 @@ class UDPServer : public ReplySender {
                  std::span<const std::uint8_t> reply) override;
 
  private:
+  // Starts the listener on the open socket; closes it when no thread can be made.
+  void StartListener();
   void Listen(std::uint16_t boundPort);
 
   MainThreadHandOver& handOver_;

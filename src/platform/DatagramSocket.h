@@ -7,6 +7,7 @@
 #include <memory>
 #include <optional>
 #include <span>
+#include <utility>
 
 namespace varo {
 
@@ -15,8 +16,14 @@ inline bool IsPortNumber(std::int32_t port) {
   return port >= 0 && port <= 65535;
 }
 
-// Why a port could not be bound.
-enum class BindFailure { InUse, NotPermitted, InvalidPort, Other };
+// Whether a port may be chosen by the user: 0 would bind a port the system picks, which no client
+// could find, and replies sent to it go nowhere.
+inline bool IsUsablePort(std::int32_t port) {
+  return port >= 1 && port <= 65535;
+}
+
+// Why a port could not be bound; NoResources: no socket could be made at all (no descriptors).
+enum class BindFailure { InUse, NotPermitted, InvalidPort, NoResources, Other };
 
 // What a wait for a datagram ended with.
 enum class ReceiveOutcome {
@@ -43,6 +50,11 @@ class DatagramSocket {
   // wake-up. Nothing on success; otherwise why not, with everything closed again.
   std::optional<BindFailure> Open(std::int32_t port);
   bool IsOpen() const { return handles_ != nullptr; }
+  // Exchanges the sockets of the two, so one may be bound before the other is let go.
+  void Swap(DatagramSocket& other) noexcept {
+    handles_.swap(other.handles_);
+    std::swap(boundPort_, other.boundPort_);
+  }
   // The port actually bound.
   std::uint16_t BoundPort() const { return boundPort_; }
 

@@ -30,13 +30,17 @@ void WritePrivateProfileString(std::string_view section, std::string_view key,
   ReplaceFile(target, SetProfileValue(old, section, key, value, NewFileLineEnd()));
 }
 
-std::int32_t ReadProfileInteger(std::string_view section, std::string_view key,
-                                std::int32_t defaultValue, const std::string& filePath) {
-  std::string text = GetPrivateProfileString(section, key, "", filePath);
+std::optional<std::int32_t> ParseProfileInteger(std::string text) {
   if (text.size() >= 3 && (text.starts_with("0x") || text.starts_with("0X"))) {
     text.replace(0, 2, "$");
   }
-  return ParseInteger(text).value_or(defaultValue);
+  return ParseInteger(text);
+}
+
+std::int32_t ReadProfileInteger(std::string_view section, std::string_view key,
+                                std::int32_t defaultValue, const std::string& filePath) {
+  return ParseProfileInteger(GetPrivateProfileString(section, key, "", filePath))
+      .value_or(defaultValue);
 }
 
 }  // namespace varo

@@ -2,6 +2,7 @@
 #pragma once
 
 #include <cstdint>
+#include <optional>
 #include <string>
 #include <string_view>
 
@@ -16,6 +17,10 @@ std::string GetPrivateProfileString(std::string_view section, std::string_view k
 // byte; the file is replaced atomically. Throws on failure, leaving the old file whole.
 void WritePrivateProfileString(std::string_view section, std::string_view key,
                                std::string_view value, const std::string& filePath);
+
+// A settings value read as an integer ("0x" at the start of a text of three or more characters
+// stands for "$"); nothing when it is not one.
+std::optional<std::int32_t> ParseProfileInteger(std::string text);
 
 // The value of key read as an integer ("0x" at the start of a text of three or more characters
 // stands for "$"), or defaultValue when it is missing or not an integer.

@@ -1,5 +1,5 @@
-// Whether the endpoint listens, and why not, as the window's status line and standard error tell
-// it. Free of any toolkit, so every desktop program says the same.
+// Whether the endpoint listens, where and why not, as the window's status line, the tray icon's tip
+// and standard error tell it. Free of any toolkit, so every desktop program says the same.
 #pragma once
 
 #include <cstdint>
@@ -19,8 +19,12 @@ struct ListenerStatus {
   std::optional<BindFailure> Failure;  // nothing while listening
   std::string FailureText;             // the error's own words, for BindFailure::Other
   std::uint64_t Refused = 0;           // requests refused by the access rule since the start
+  std::string LastRefused;             // the source of the latest of them, dotted
   std::string AccessProblem;           // the [Accesso] Reti entry that could not be read
-  std::vector<std::string> Notes;      // what else keeps requests from being served, in Italian
+  std::vector<std::string> Addresses;  // this computer's IPv4 addresses, for the clients
+  // What else keeps requests from being served, in Italian, each "what: detail" (a missing game
+  // folder, a settings value that does not parse).
+  std::vector<std::string> Notes;
 
   bool Listening() const { return !Failure.has_value(); }
 };
@@ -35,13 +39,23 @@ ListenerStatus NotListening(std::int32_t inputPort, std::int32_t outputPort,
 // The window's status line, in the window's language.
 std::string StatusLine(const ListenerStatus& status);
 
+// The tray icon's tip: the product's name, then the state in brief on a second line.
+std::string TrayTip(const ListenerStatus& status);
+
 // The same for standard error: one line naming the ports and, when not listening, the cause.
 std::string StatusReport(const ListenerStatus& status);
+
+// The second line of a message about an input port that cannot be put in force, in Italian: what
+// happened and what to do, naming the port.
+std::string InputPortAdvice(BindFailure why, std::int32_t port);
 
 // The lines standard error gets at start: the version, the ports, who may ask, both game folders,
 // and "missing" before the path of a folder that does not exist.
 std::vector<std::string> StartReport(const std::string& version, const ListenerStatus& status,
                                      const std::string& whoMayAsk, const ArchiveFolders& folders);
+
+// The line standard error gets about a game folder: its path, "missing" before it when absent.
+std::string FolderReport(const char* game, const std::string& folder, bool present);
 
 // The line standard error gets about an [Accesso] Reti entry that could not be read.
 std::string AccessProblemReport(const std::string& entry);

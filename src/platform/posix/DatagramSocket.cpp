@@ -27,7 +27,10 @@ std::optional<BindFailure> DatagramSocket::Open(std::int32_t port) {
   Close();
   if (!IsPortNumber(port)) return BindFailure::InvalidPort;
   const int fd = socket(AF_INET, SOCK_DGRAM | SOCK_CLOEXEC, 0);
-  if (fd < 0) return BindFailure::Other;
+  if (fd < 0) {
+    const bool exhausted = errno == EMFILE || errno == ENFILE || errno == ENOBUFS || errno == ENOMEM;
+    return exhausted ? BindFailure::NoResources : BindFailure::Other;
+  }
   sockaddr_in address{};
   address.sin_family = AF_INET;
   address.sin_addr.s_addr = htonl(INADDR_ANY);

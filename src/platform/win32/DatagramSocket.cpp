@@ -30,6 +30,9 @@ BindFailure FailureOf(int error) {
       return BindFailure::InUse;
     case WSAEACCES:  // a port reserved by the system, or one another socket holds exclusively
       return BindFailure::NotPermitted;
+    case WSAEMFILE:
+    case WSAENOBUFS:
+      return BindFailure::NoResources;
     default:
       return BindFailure::Other;
   }
@@ -67,7 +70,7 @@ std::optional<BindFailure> DatagramSocket::Open(std::int32_t port) {
   // Not inherited: a child process must not keep the port.
   handles->Socket =
       WSASocketW(AF_INET, SOCK_DGRAM, IPPROTO_UDP, nullptr, 0, WSA_FLAG_NO_HANDLE_INHERIT);
-  if (handles->Socket == INVALID_SOCKET) return BindFailure::Other;
+  if (handles->Socket == INVALID_SOCKET) return FailureOf(WSAGetLastError());
   const SOCKET s = handles->Socket;
 
   // No other socket may share the port, as on Linux without SO_REUSEADDR. IP_PKTINFO tells each

@@ -30,10 +30,6 @@ std::string SettingsFilePath() {
   return JoinPath(SettingsFolderPath(), "QuillmarchvaroServer.ini");
 }
 
-std::string DocumentsFolderPath() {
-  return Encoded(QStandardPaths::writableLocation(QStandardPaths::DocumentsLocation));
-}
-
 bool EnsureSettingsFolder() {
   std::error_code error;
   std::filesystem::create_directories(SettingsFolderPath(), error);

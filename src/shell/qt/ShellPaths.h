@@ -11,9 +11,6 @@ std::string SettingsFolderPath();
 // The settings file in the settings folder.
 std::string SettingsFilePath();
 
-// The user's Documents folder, below which the archive lies.
-std::string DocumentsFolderPath();
-
 // Creates the settings folder with any missing parent; returns false when it cannot.
 bool EnsureSettingsFolder();
 

@@ -5,6 +5,18 @@
 
 namespace varo {
 
+namespace {
+
+// Copies text into a fixed field of the icon's record, cut to fit with its terminator.
+template <std::size_t N>
+void CopyInto(wchar_t (&field)[N], const std::wstring& text) {
+  const std::size_t length = std::min(text.size(), N - 1);
+  std::wmemcpy(field, text.data(), length);
+  field[length] = L'\0';
+}
+
+}  // namespace
+
 TrayIcon::TrayIcon(HWND owner, HICON icon, const std::wstring& tip) {
   data_.cbSize = sizeof data_;
   data_.hWnd = owner;
@@ -14,9 +26,12 @@ TrayIcon::TrayIcon(HWND owner, HICON icon, const std::wstring& tip) {
   data_.uVersion = NOTIFYICON_VERSION_4;
   data_.uCallbackMessage = Message;
   data_.hIcon = icon;
-  const std::size_t length = std::min(tip.size(), std::size(data_.szTip) - 1);
-  std::wmemcpy(data_.szTip, tip.data(), length);
-  data_.szTip[length] = L'\0';
+  CopyInto(data_.szTip, tip);
+}
+
+void TrayIcon::SetTip(const std::wstring& tip) {
+  CopyInto(data_.szTip, tip);
+  if (shown_) Shell_NotifyIconW(NIM_MODIFY, &data_);
 }
 
 TrayIcon::~TrayIcon() {
@@ -59,6 +74,16 @@ UINT TrayIcon::ChooseFromMenu(HMENU menu, WPARAM wParam) const {
       data_.hWnd, nullptr));
   PostMessageW(data_.hWnd, WM_NULL, 0, 0);
   return chosen;
+}
+
+void TrayIcon::ShowBalloon(const std::wstring& title, const std::wstring& text) {
+  if (!shown_) return;
+  NOTIFYICONDATAW balloon = data_;
+  balloon.uFlags = NIF_INFO;
+  balloon.dwInfoFlags = NIIF_WARNING;
+  CopyInto(balloon.szInfoTitle, title);
+  CopyInto(balloon.szInfo, text);
+  Shell_NotifyIconW(NIM_MODIFY, &balloon);
 }
 
 void TrayIcon::Remove() {

@@ -31,8 +31,13 @@ class TrayIcon {
 
   // Puts the icon into the notification area; false when there is none to take it.
   bool Add();
+  // Changes the tip (cut to what the notification area holds), at once when the icon is shown.
+  void SetTip(const std::wstring& tip);
   // Takes the icon out of the notification area.
   void Remove();
+  // Shows a balloon with a warning's icon beside the icon, if the icon is shown; texts too long for
+  // the balloon are cut.
+  void ShowBalloon(const std::wstring& title, const std::wstring& text);
   // Whether the icon was added and not removed since.
   bool Shown() const { return shown_; }
   // Opens menu at the point of the event's wParam and waits for a choice; the chosen item's id,

@@ -1,8 +1,10 @@
 #include "shell/win32/WindowsPlaces.h"
 
 #include <filesystem>
+#include <memory>
 #include <system_error>
 
+#include "platform/DocumentsLocator.h"
 #include "platform/KnownFolders.h"
 #include "platform/Paths.h"
 #include "platform/ProgramTitle.h"
@@ -42,7 +44,9 @@ bool MakeFolder(const std::string& folder) {
 }
 
 DesktopPlaces WindowsPlaces(const std::string& settingsFolder) {
-  return DesktopPlaces{DocumentsFolder(), JoinPath(settingsFolder, "QuillmarchvaroServer.ini"),
+  // Asked again whenever the registry reports that the user's shell folders changed.
+  auto documents = std::make_shared<DocumentsLocator>();
+  return DesktopPlaces{[documents] { return documents->Current(); }, JoinPath(settingsFolder, "QuillmarchvaroServer.ini"),
                        ProgramTitle(ExecutablePath())};
 }
 
