@@ -9,6 +9,11 @@
 
 #include "UdpPeer.h"
 
+#ifndef _WIN32
+#include <sys/resource.h>
+#include <unistd.h>
+#endif
+
 namespace varo {
 namespace {
 
@@ -95,6 +100,21 @@ TEST(DatagramSocket, APortTakenOrOutsideSixteenBitsIsRefusedWithItsCause) {
   first.Close();
   EXPECT_FALSE(second.Open(port));
   EXPECT_EQ(second.BoundPort(), port);
+#ifndef _WIN32
+  // No descriptor left for a socket at all: that is no port in use.
+  second.Close();
+  rlimit saved{};
+  ASSERT_EQ(getrlimit(RLIMIT_NOFILE, &saved), 0);
+  const int lowestFree = dup(0);
+  ASSERT_GE(lowestFree, 0);
+  close(lowestFree);
+  rlimit none = saved;
+  none.rlim_cur = static_cast<rlim_t>(lowestFree);
+  ASSERT_EQ(setrlimit(RLIMIT_NOFILE, &none), 0);
+  const std::optional<BindFailure> exhausted = second.Open(port);
+  setrlimit(RLIMIT_NOFILE, &saved);
+  EXPECT_EQ(exhausted, BindFailure::NoResources);
+#endif
 }
 
 }  // namespace
