@@ -24,6 +24,7 @@
 #include "TempDir.h"
 #include "platform/InstanceLock.h"
 #include "posix/ChildProcess.h"
+#include "posix/ImmutableFlag.h"
 #include "posix/NameHolder.h"
 #include "posix/OtherUser.h"
 
@@ -89,6 +90,50 @@ TEST_F(ShellProcess, HelpAndVersionAnswerAndEndBeforeAnythingElse) {
   EXPECT_FALSE(std::filesystem::exists(config_));  // not even the settings folder
 }
 
+TEST_F(ShellProcess, RequestsFollowDocumentsWhenTheDesktopMovesIt) {
+  // A desktop's first log-in rewrites user-dirs.dirs while the server runs.
+  const auto home = dir_.Path() / "home";
+  const auto old = home / "Documents" / "Quillmarch" / "Quillmarch Varo Server" / "Totocalcio";
+  const auto moved = home / "Documenti" / "Quillmarch" / "Quillmarch Varo Server" / "Totocalcio";
+  for (const auto& [folder, name] : {std::pair{old, "vecchio.tcl.5"}, {moved, "nuovo.tcl.5"}}) {
+    std::filesystem::create_directories(folder);
+    std::ofstream(folder / name) << std::string(14, '\x01');
+  }
+  const std::uint16_t inPort = FreeUdpPort();
+  WritePorts(config_, inPort, replies_.Port());
+  auto server = std::make_unique<ChildProcess>(
+      std::vector<std::string>{VARO_SERVER_PROGRAM, "-platform", "offscreen"}, env_, dir_.Path(),
+      "documents");
+  ASSERT_TRUE(Ask(inPort, 10.0).has_value()) << server->StandardError();
+
+  // Written aside and renamed into place, as xdg-user-dirs-update does.
+  std::ofstream(config_ / "user-dirs.new") << "XDG_DOCUMENTS_DIR=\"$HOME/Documenti\"\n";
+  std::filesystem::rename(config_ / "user-dirs.new", config_ / "user-dirs.dirs");
+
+  // The list names the new folder's system; the deletion of code 5 removes it, not the old one.
+  client_.SendTo(inPort, TotocalcioListRequest());
+  const auto listed = replies_.Receive(milliseconds(5000));
+  ASSERT_TRUE(listed.has_value()) << server->StandardError();
+  const std::string listText(listed->begin(), listed->end());
+  EXPECT_NE(listText.find("nuovo.tcl.5"), std::string::npos);
+  EXPECT_EQ(listText.find("vecchio.tcl.5"), std::string::npos);
+  // Command 510 (01 FE), SubCommand 2, DataLength 5; payload: game 1, code 5 (00 00 00 05).
+  client_.SendTo(inPort, {0, 0, 0, 0, 0, 0, 0,    0,    0x00, 0x05, 0,    0,    0,    0,
+                          0, 0, 0, 0, 0, 0, 0x01, 0xFE, 0x02, 0x01, 0x00, 0x00, 0x00, 0x05});
+  const auto deleted = replies_.Receive(milliseconds(5000));
+  ASSERT_TRUE(deleted.has_value());
+  EXPECT_EQ(Bytes(deleted->end() - 2, deleted->end()), (Bytes{0x00, 0x01}));
+  EXPECT_FALSE(std::filesystem::exists(moved / "nuovo.tcl.5"));
+  EXPECT_TRUE(std::filesystem::exists(old / "vecchio.tcl.5"));
+  server->Signal(SIGTERM);
+  EXPECT_EQ(server->WaitExit(2.0), 0);
+  EXPECT_NE(server->StandardError().find("the Documents folder is now " +
+                                         (home / "Documenti").string() + "\nTotocalcio systems: " +
+                                         moved.string() + "\n"),
+            std::string::npos)
+      << server->StandardError();
+}
+
 TEST_F(ShellProcess, StartUpTellsVersionPortsAndFoldersAndDeletionsTellWhoAsked) {
   const auto base = ArchiveBelow(dir_.Path() / "home");
   std::filesystem::create_directories(base / "Totocalcio");  // Totogol stays missing
@@ -128,8 +173,56 @@ TEST_F(ShellProcess, StartUpTellsVersionPortsAndFoldersAndDeletionsTellWhoAsked)
       std::regex(
           "\\d{4}-\\d\\d-\\d\\d \\d\\d:\\d\\d:\\d\\d deleted at the request of 127\\.0\\.0\\.1 "
           "port " +
-          std::to_string(client_.Port()) + ": [^\n]*/Totocalcio/s\\.tcl\\.7\n")))
+          std::to_string(client_.Port()) +
+          ": [^\n]*/Totocalcio/s\\.tcl\\.7\nquillmarch-varo-server: stopped\n")))
       << err;
+
+  // The event log keeps the same lines, each after its date, time and UTC offset.
+  const std::string log = FileBytes(dir_.Path() / "home" / ".local" / "state" / "Quillmarch" /
+                                    "Quillmarch Varo Server" / "eventi.log");
+  static const std::regex stamped(R"(\d{4}-\d\d-\d\dT\d\d:\d\d:\d\d[+-]\d\d:\d\d (.*\n))");
+  std::string unstamped;
+  std::ptrdiff_t next = 0;  // every line stamped, none left out
+  for (std::sregex_iterator line(log.begin(), log.end(), stamped), end; line != end; ++line) {
+    EXPECT_EQ(line->position(), next) << log;
+    next = line->position() + line->length();
+    unstamped += line->str(1);
+  }
+  EXPECT_EQ(unstamped, err) << log;
+}
+
+TEST_F(ShellProcess, AnEventLogThatCannotBeWrittenLeavesRequestsAnsweredAndIsToldOnce) {
+  // A log folder in which nothing can be made, even by root.
+  const auto state =
+      dir_.Path() / "home" / ".local" / "state" / "Quillmarch" / "Quillmarch Varo Server";
+  std::filesystem::create_directories(state);
+  ImmutableFlag immutable(state);
+  if (!immutable.IsSet()) GTEST_SKIP() << "this file system has no immutable flag";
+  const auto totocalcio = ArchiveBelow(dir_.Path() / "home") / "Totocalcio";
+  std::filesystem::create_directories(totocalcio);
+  std::ofstream(totocalcio / "s.tcl.7") << std::string(14, '\x01');
+  const std::uint16_t inPort = FreeUdpPort();
+  WritePorts(config_, inPort, replies_.Port());
+  auto server = Start("unwritable");
+  ASSERT_TRUE(Ask(inPort, 10.0).has_value()) << server->StandardError();
+
+  // The deletion of code 7 of Totocalcio, as above.
+  client_.SendTo(inPort, {0, 0, 0, 0, 0, 0, 0,    0,    0x00, 0x05, 0,    0,    0,    0,
+                          0, 0, 0, 0, 0, 0, 0x01, 0xFE, 0x02, 0x01, 0x00, 0x00, 0x00, 0x07});
+  const auto deleted = replies_.Receive(milliseconds(5000));
+  ASSERT_TRUE(deleted.has_value()) << server->StandardError();
+  EXPECT_EQ(Bytes(deleted->end() - 2, deleted->end()), (Bytes{0x00, 0x01}));
+  EXPECT_FALSE(std::filesystem::exists(totocalcio / "s.tcl.7"));
+  server->Signal(SIGTERM);
+  EXPECT_EQ(server->WaitExit(2.0), 0) << server->StandardError();
+
+  // Standard error still has every event, and one warning for all of them.
+  const std::string err = server->StandardError();
+  EXPECT_NE(err.find("deleted at the request of 127.0.0.1"), std::string::npos) << err;
+  const std::size_t warning = err.find("cannot write the event log: ");
+  ASSERT_NE(warning, std::string::npos) << err;
+  EXPECT_EQ(err.find("cannot write the event log", warning + 1), std::string::npos) << err;
+  EXPECT_FALSE(std::filesystem::exists(state / "eventi.log"));
 }
 
 TEST_F(ShellProcess, ServesTheStoredPortsOnceAndEndsCleanlyOnTerm) {
