@@ -65,7 +65,8 @@ void DesktopServer::ReadAccess() {
       GetPrivateProfileString(AccessSection, NetworksKey, "", places_.SettingsFile));
   gate_.SetRule(setting.Rule);
   accessProblem_ = setting.Problem;
-  if (!accessProblem_.empty()) log_.Notice(AccessProblemReport(accessProblem_));
+  if (!accessProblem_.empty()) log_.Warning(AccessProblemReport(accessProblem_));
+  if (!setting.EverySourceEntry.empty()) log_.Warning(EverySourceWarning(setting.EverySourceEntry));
   for (const std::string& entry : setting.Ignored) {
     log_.Notice("[Accesso] Reti: " + entry + " ignored: this server answers IPv4 only");
   }
@@ -104,6 +105,12 @@ void DesktopServer::AskOutputPort() {
 
 void DesktopServer::Stop() {
   endpoint_->Deactivate();
+  // No refusal arrives any more: what is still to be told is told now, not lost.
+  gate_.TellUncounted([this](const std::string& line) { log_.Notice(line); }, true);
+}
+
+void DesktopServer::TellRefusals() {
+  gate_.TellUncounted([this](const std::string& line) { log_.Notice(line); });
 }
 
 void DesktopServer::PortDialog(const char* key, std::int32_t defaultValue, const char* prompt,
@@ -159,6 +166,8 @@ void DesktopServer::ShowStatus(const ListenerStatus& status) {
 void DesktopServer::ReportStatus(const ListenerStatus& status) {
   ShowStatus(status);
   log_.Notice(StatusReport(status_));
+  // The rule was read again with the port: said again as at start.
+  log_.Notice("answering requests from " + DescribeAccessRule(gate_.Rule()));
 }
 
 }  // namespace varo

@@ -56,6 +56,9 @@ class DesktopServer {
   void BeginClosing() { closing_ = true; }
   // Stops the endpoint; its input port is free when this returns.
   void Stop();
+  // Tells standard error of refused requests not named yet, once that is due; the window calls it
+  // every RefusalCountCheck.
+  void TellRefusals();
 
   // Whether the endpoint listens, on which ports, and why not.
   const ListenerStatus& Status() const { return status_; }

@@ -12,6 +12,7 @@
 #include <QShowEvent>
 #include <QStatusBar>
 #include <QStyle>
+#include "endpoint/RefusedSources.h"
 #include "platform/ServiceReadiness.h"
 #include "shell/DesktopTexts.h"
 #include "shell/qt/ApplicationIcon.h"
@@ -73,6 +74,10 @@ TFormPrincipale::TFormPrincipale(UserDialogs& dialogs) {
 
   server_ = std::make_unique<DesktopServer>(handOver_, *this, dialogs, QtPlaces(),
                                             [this](const std::string& line) { ShowStatus(line); });
+  // Refused requests not named one by one are counted without waiting for a further refusal.
+  auto* refusalCount = new QTimer(this);
+  connect(refusalCount, &QTimer::timeout, this, [this] { server_->TellRefusals(); });
+  refusalCount->start(std::chrono::milliseconds(RefusalCountCheck));
   FormCreate();
 }
 

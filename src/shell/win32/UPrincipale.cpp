@@ -5,6 +5,7 @@
 #include <exception>
 #include <utility>
 
+#include "endpoint/RefusedSources.h"
 #include "platform/win32/WideText.h"
 #include "shell/DesktopTexts.h"
 #include "shell/win32/ResourceIds.h"
@@ -24,6 +25,7 @@ constexpr UINT_PTR Esci1 = 1004;
 constexpr int MemoLogId = 2001;
 constexpr int StatusBarId = 2002;
 constexpr UINT_PTR LogFlushTimer = 1;
+constexpr UINT_PTR RefusalCountTimer = 3;
 
 // MemoLog's size at 96 dots per inch, as on Linux.
 constexpr int ClientWidth = 549;
@@ -151,6 +153,9 @@ TFormPrincipale::TFormPrincipale(Win32UserDialogs& dialogs, DesktopPlaces places
   handOver_.SetWindow(window_);
   server_ = std::make_unique<DesktopServer>(handOver_, *this, dialogs_, std::move(places),
                                             [this](const std::string& line) { ShowStatus(line); });
+  // Refused requests not named one by one are counted without waiting for a further refusal.
+  SetTimer(window_, RefusalCountTimer,
+           static_cast<UINT>(std::chrono::milliseconds(RefusalCountCheck).count()), nullptr);
 }
 
 TFormPrincipale::~TFormPrincipale() {
@@ -328,6 +333,10 @@ LRESULT TFormPrincipale::HandleMessage(UINT message, WPARAM wParam, LPARAM lPara
     case WM_TIMER:
       if (wParam == LogFlushTimer) {
         FlushLog();
+        return 0;
+      }
+      if (wParam == RefusalCountTimer) {
+        server_->TellRefusals();
         return 0;
       }
       break;
