@@ -3,19 +3,24 @@
 #include <QAction>
 #include <QCloseEvent>
 #include <QCoreApplication>
+#include <QFile>
 #include <QGuiApplication>
 #include <QLabel>
 #include <QMenu>
 #include <QMenuBar>
 #include <QPlainTextEdit>
+#include <QProcess>
 #include <QScreen>
 #include <QShowEvent>
 #include <QStatusBar>
 #include <QStyle>
 #include "endpoint/RefusedSources.h"
+#include "platform/DocumentsLocator.h"
 #include "platform/ServiceReadiness.h"
+#include "shell/DesktopEventLog.h"
 #include "shell/DesktopTexts.h"
 #include "shell/qt/ApplicationIcon.h"
+#include "shell/qt/ElidingLabel.h"
 #include "shell/qt/ShellPaths.h"
 
 namespace varo {
@@ -29,15 +34,20 @@ QString Text(const char* utf8) {
   return QString::fromUtf8(utf8);
 }
 
+// Addresses and folders are looked at again at least this often, so the status line keeps up.
+constexpr auto StatusRefreshInterval = std::chrono::minutes(1);
+
 // The settings file, the archive and the message title as the desktop's standard locations give
-// them.
+// them; Documents is found afresh whenever the desktop's record of it changed.
 DesktopPlaces QtPlaces() {
-  return DesktopPlaces{DocumentsFolderPath(), SettingsFilePath(), CurrentProgramTitle()};
+  auto documents = std::make_shared<DocumentsLocator>();
+  return DesktopPlaces{[documents] { return documents->Current(); }, SettingsFilePath(),
+                       CurrentProgramTitle()};
 }
 
 }  // namespace
 
-TFormPrincipale::TFormPrincipale(UserDialogs& dialogs) {
+TFormPrincipale::TFormPrincipale(UserDialogs& dialogs) : dialogs_(dialogs) {
   setWindowTitle(Text(texts::ProductName));
   setWindowIcon(ApplicationIcon());
 
@@ -47,6 +57,8 @@ TFormPrincipale::TFormPrincipale(UserDialogs& dialogs) {
   Portadiuscita1 = Porta->addAction(Text(texts::OutputPortItem));
   connect(Portainingresso1, &QAction::triggered, this, [this] { Portainingresso1Click(); });
   connect(Portadiuscita1, &QAction::triggered, this, [this] { Portadiuscita1Click(); });
+  RegistroEventi1 = MainMenu1->addAction(Text(texts::EventLogItem));
+  connect(RegistroEventi1, &QAction::triggered, this, [this] { RegistroEventi1Click(); });
 
   MemoLog = new QPlainTextEdit(this);
   MemoLog->setReadOnly(true);
@@ -59,7 +71,7 @@ TFormPrincipale::TFormPrincipale(UserDialogs& dialogs) {
   logFlush_.setInterval(LogFlushMilliseconds);
   connect(&logFlush_, &QTimer::timeout, this, [this] { FlushLog(); });
   // One line below the log says whether requests can reach the server at all.
-  StatusLabel = new QLabel(this);
+  StatusLabel = new ElidingLabel(this);
   statusBar()->addWidget(StatusLabel, 1);
   statusBar()->setSizeGripEnabled(false);
   resize(ClientWidth,
@@ -68,12 +80,17 @@ TFormPrincipale::TFormPrincipale(UserDialogs& dialogs) {
   // The icon's menu, for notification areas whose icons take no double-click.
   TrayMenu = new QMenu(this);
   Mostra1 = TrayMenu->addAction(Text(texts::ShowItem));
+  RegistroEventi2 = TrayMenu->addAction(Text(texts::EventLogItem));
   Esci1 = TrayMenu->addAction(Text(texts::QuitItem));
+  connect(RegistroEventi2, &QAction::triggered, this, [this] { RegistroEventi1Click(); });
   connect(Mostra1, &QAction::triggered, this, [this] { Present(); });
   connect(Esci1, &QAction::triggered, this, [this] { close(); });
 
   server_ = std::make_unique<DesktopServer>(handOver_, *this, dialogs, QtPlaces(),
-                                            [this](const std::string& line) { ShowStatus(line); });
+                                            [this](const ListenerStatus& status) { ShowStatus(status); });
+  statusRefresh_.setInterval(StatusRefreshInterval);
+  connect(&statusRefresh_, &QTimer::timeout, this, [this] { server_->Refresh(); });
+  statusRefresh_.start();
   // Refused requests not named one by one are counted without waiting for a further refusal.
   auto* refusalCount = new QTimer(this);
   connect(refusalCount, &QTimer::timeout, this, [this] { server_->TellRefusals(); });
@@ -90,7 +107,7 @@ void TFormPrincipale::FormCreate() {
   server_->Start();
 
   TrayIcon = new QSystemTrayIcon(ApplicationIcon(), this);
-  TrayIcon->setToolTip(Text(texts::ProductName));
+  TrayIcon->setToolTip(QString::fromStdString(TrayTip(server_->Status())));
   TrayIcon->setContextMenu(TrayMenu);
   connect(TrayIcon, &QSystemTrayIcon::activated, this,
           [this](QSystemTrayIcon::ActivationReason reason) { TrayEvent(reason); });
@@ -104,8 +121,10 @@ void TFormPrincipale::TrayEvent(QSystemTrayIcon::ActivationReason reason) {
   if (reason == QSystemTrayIcon::DoubleClick || reason == QSystemTrayIcon::Trigger) Present();
 }
 
-void TFormPrincipale::ShowStatus(const std::string& line) {
-  StatusLabel->setText(QString::fromStdString(line));
+void TFormPrincipale::ShowStatus(const ListenerStatus& status) {
+  const QString line = QString::fromStdString(StatusLine(status));
+  StatusLabel->SetWholeText(line);
+  if (TrayIcon != nullptr) TrayIcon->setToolTip(QString::fromStdString(TrayTip(status)));
   // Never while the input port is not bound: a start whose port is taken is no ready service.
   if (!readyReported_ && server_ && server_->Status().Listening()) {
     readyReported_ = true;
@@ -130,8 +149,17 @@ void TFormPrincipale::Present() {
   activateWindow();
 }
 
+void TFormPrincipale::RegistroEventi1Click() {
+  ShowEventLog(dialogs_, CurrentProgramTitle(), [](const std::string& path) {
+    // Detached: the viewer lives on its own, and the main loop never waits for it.
+    return QProcess::startDetached(QStringLiteral("xdg-open"), {QFile::decodeName(path.c_str())});
+  });
+}
+
 void TFormPrincipale::showEvent(QShowEvent* event) {
   FlushLog();
+  // The user looks now: addresses and folders as they are, not as a minute ago.
+  server_->Refresh();
   QMainWindow::showEvent(event);
 }
 

@@ -11,6 +11,7 @@
 #include "handlers/ActivityLog.h"
 #include "shell/DesktopServer.h"
 #include "shell/LogQueue.h"
+#include "shell/qt/ElidingLabel.h"
 #include "shell/qt/QtHandOver.h"
 #include "shell/qt/QtUserDialogs.h"
 
@@ -43,6 +44,8 @@ class TFormPrincipale : public QMainWindow, public ActivityLog {
   void Portainingresso1Click() { server_->AskInputPort(); }
   // The output-port dialog: stores the port and sends later replies to it.
   void Portadiuscita1Click() { server_->AskOutputPort(); }
+  // "Registro eventi": the event log in the system's viewer, started apart from the program.
+  void RegistroEventi1Click();
 
   // Writes a line to standard output at once and queues it for MemoLog, which takes queued lines
   // in one batch a moment later while the window is visible, or at once when it is shown.
@@ -59,15 +62,17 @@ class TFormPrincipale : public QMainWindow, public ActivityLog {
   const ListenerStatus& Status() const { return server_->Status(); }
 
   QPlainTextEdit* MemoLog = nullptr;
-  QLabel* StatusLabel = nullptr;
+  ElidingLabel* StatusLabel = nullptr;
   QMenuBar* MainMenu1 = nullptr;
   QMenu* Porta = nullptr;
   QAction* Portainingresso1 = nullptr;
   QAction* Portadiuscita1 = nullptr;
+  QAction* RegistroEventi1 = nullptr;
   QSystemTrayIcon* TrayIcon = nullptr;
   // The tray icon's menu: "Mostra" shows the window, "Esci" closes it, ending the program.
   QMenu* TrayMenu = nullptr;
   QAction* Mostra1 = nullptr;
+  QAction* RegistroEventi2 = nullptr;
   QAction* Esci1 = nullptr;
 
  protected:
@@ -79,10 +84,12 @@ class TFormPrincipale : public QMainWindow, public ActivityLog {
   void FormClose(QCloseEvent* event);
   // Puts a new status on the status line; the first time the endpoint listens, the service
   // manager that may have started the program hears that it is ready.
-  void ShowStatus(const std::string& line);
+  void ShowStatus(const ListenerStatus& status);
 
+  UserDialogs& dialogs_;
   LogQueue log_;
   QTimer logFlush_;
+  QTimer statusRefresh_;
   bool shownOnce_ = false;
   bool readyReported_ = false;
   QtHandOver handOver_;
