@@ -109,6 +109,10 @@ for entry in "$autostart=" "/usr/share/applications/$name.desktop= --mostra"; do
   fi
 done
 
+# A copy the user keeps in ~/.config/autostart is skipped, not failed, once the package is removed.
+grep -qx 'TryExec=/usr/bin/quillmarch-varo-server' "$autostart" ||
+  fail "$autostart does not name the program it needs in TryExec"
+
 for program in quillmarch-varo-server quillmarch-varo-client; do
   page=/usr/share/man/man1/$program.1.gz
   if [ -f "$page" ]; then
