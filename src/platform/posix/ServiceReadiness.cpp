@@ -54,8 +54,7 @@ void NotifyServiceReady() {
   if (error != 0) {
     WriteErrorLine(Severity::Warning,
                    "cannot tell the service manager (NOTIFY_SOCKET=" + where +
-                       ") that the server is ready: " +
-                       std::generic_category().message(error));
+                       ") that the server is ready: " + std::generic_category().message(error));
   }
 }
 
