@@ -16,6 +16,11 @@ inline constexpr const char* InvalidPort = "Il numero della porta non valido";
 // The tray icon's menu: show the window, end the program.
 inline constexpr const char* ShowItem = "Mostra";
 inline constexpr const char* QuitItem = "Esci";
+// In the window's menu bar and the tray icon's menu: opens the event log in the system's viewer.
+inline constexpr const char* EventLogItem = "Registro eventi";
+inline constexpr const char* EventLogNotMade = "Impossibile creare il registro eventi.";
+inline constexpr const char* EventLogNotOpened =
+    "Impossibile aprire il registro eventi: nessun programma lo mostra. Il file è:";
 // Shown for an error that carries no text of its own.
 inline constexpr const char* UnknownError = "Errore sconosciuto";
 inline constexpr const char* OkButton = "OK";

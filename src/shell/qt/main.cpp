@@ -14,6 +14,7 @@
 #include "platform/Signals.h"
 #include "platform/StandardStreams.h"
 #include "shell/CommandLine.h"
+#include "shell/DesktopEventLog.h"
 #include "shell/NotificationAreaWait.h"
 #include "shell/qt/ApplicationIcon.h"
 #include "shell/qt/DisplayPlatform.h"
@@ -43,6 +44,8 @@ int main(int argc, char** argv) {
   if (AnsweredCommandLine(argc, argv)) return 0;
   std::setlocale(LC_ALL, "");
   varo::IgnoreBrokenPipe();
+  // Every standard-error line from here on is also kept in the user's event log.
+  varo::DesktopEventLog eventLog;
 
   // Before anything else, and so also in a second instance.
   if (!varo::EnsureSettingsFolder()) {
@@ -119,6 +122,7 @@ int main(int argc, char** argv) {
   }
   // Dialogs from the menu stand over the window.
   dialogs.SetParent(window.get());
+  eventLog.ShowProblemsOn(&window->Server());
 
   // Headless nobody can choose another port, and a server that listens on nothing while it looks
   // alive would mislead whoever started it.
@@ -130,6 +134,7 @@ int main(int argc, char** argv) {
     window->Server().Stop();
     lock.Release();
     dialogs.SetParent(nullptr);
+    eventLog.ShowProblemsOn(nullptr);
     window.reset();
     return 1;
   }
@@ -169,8 +174,10 @@ int main(int argc, char** argv) {
 
   // The port is free before the lock goes, so a new instance started at once can bind it.
   window->Server().Stop();
+  varo::WriteErrorLine(varo::Severity::Notice, varo::StopReport);
   lock.Release();
   dialogs.SetParent(nullptr);
+  eventLog.ShowProblemsOn(nullptr);
   window.reset();
   return 0;
 }

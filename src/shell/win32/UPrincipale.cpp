@@ -1,12 +1,14 @@
 #include "shell/win32/UPrincipale.h"
 
 #include <commctrl.h>
+#include <shellapi.h>
 
 #include <exception>
 #include <utility>
 
 #include "endpoint/RefusedSources.h"
 #include "platform/win32/WideText.h"
+#include "shell/DesktopEventLog.h"
 #include "shell/DesktopTexts.h"
 #include "shell/win32/ResourceIds.h"
 #include "shell/win32/ShownText.h"
@@ -22,6 +24,7 @@ constexpr UINT_PTR Portainingresso1 = 1001;
 constexpr UINT_PTR Portadiuscita1 = 1002;
 constexpr UINT_PTR Mostra1 = 1003;
 constexpr UINT_PTR Esci1 = 1004;
+constexpr UINT_PTR RegistroEventi1 = 1005;  // in the menu bar and the tray icon's menu alike
 constexpr int MemoLogId = 2001;
 constexpr int StatusBarId = 2002;
 constexpr UINT_PTR LogFlushTimer = 1;
@@ -113,9 +116,11 @@ TFormPrincipale::TFormPrincipale(Win32UserDialogs& dialogs, DesktopPlaces places
   AppendMenuW(Porta, MF_STRING, Portadiuscita1, ShownText(texts::OutputPortItem).c_str());
   AppendMenuW(MainMenu1, MF_POPUP, reinterpret_cast<UINT_PTR>(Porta),
               ShownText(texts::SettingsMenu).c_str());
+  AppendMenuW(MainMenu1, MF_STRING, RegistroEventi1, ShownText(texts::EventLogItem).c_str());
   // The tray icon's menu; "Mostra" in bold, as what a double-click does.
   PopupMenu1 = CreatePopupMenu();
   AppendMenuW(PopupMenu1, MF_STRING, Mostra1, ShownText(texts::ShowItem).c_str());
+  AppendMenuW(PopupMenu1, MF_STRING, RegistroEventi1, ShownText(texts::EventLogItem).c_str());
   AppendMenuW(PopupMenu1, MF_STRING, Esci1, ShownText(texts::QuitItem).c_str());
   SetMenuDefaultItem(PopupMenu1, Mostra1, FALSE);
 
@@ -243,6 +248,22 @@ void TFormPrincipale::FollowDpi(UINT dpi, const RECT& suggested) {
   Layout();
 }
 
+void TFormPrincipale::RegistroEventi1Click() {
+  ShowEventLog(dialogs_, programTitle_, [this](const std::string& path) {
+    const std::wstring file = win32::Widen(path);
+    // Returns once the viewer is started; it lives on its own.
+    INT_PTR opened = reinterpret_cast<INT_PTR>(
+        ShellExecuteW(window_, L"open", file.c_str(), nullptr, nullptr, SW_SHOWNORMAL));
+    // A system where no program claims .log files still has Notepad.
+    if (opened == SE_ERR_NOASSOC) {
+      const std::wstring quoted = L"\"" + file + L"\"";
+      opened = reinterpret_cast<INT_PTR>(ShellExecuteW(window_, L"open", L"notepad.exe",
+                                                       quoted.c_str(), nullptr, SW_SHOWNORMAL));
+    }
+    return opened > 32;
+  });
+}
+
 void TFormPrincipale::ShowTrayMenu(WPARAM anchor) {
   if (closing_) return;
   switch (trayIcon_->ChooseFromMenu(PopupMenu1, anchor)) {
@@ -251,6 +272,9 @@ void TFormPrincipale::ShowTrayMenu(WPARAM anchor) {
       break;
     case Esci1:
       FormClose();
+      break;
+    case RegistroEventi1:
+      RegistroEventi1Click();
       break;
     default:
       break;
@@ -324,6 +348,10 @@ LRESULT TFormPrincipale::HandleMessage(UINT message, WPARAM wParam, LPARAM lPara
       }
       if (LOWORD(wParam) == Portadiuscita1) {
         server_->AskOutputPort();
+        return 0;
+      }
+      if (LOWORD(wParam) == RegistroEventi1) {
+        RegistroEventi1Click();
         return 0;
       }
       break;

@@ -54,6 +54,8 @@ class TFormPrincipale : public ActivityLog {
   void FollowDpi(UINT dpi, const RECT& suggested);
   // The tray icon's menu at the point of the event, and what was chosen from it done.
   void ShowTrayMenu(WPARAM anchor);
+  // "Registro eventi": the event log in the system's viewer.
+  void RegistroEventi1Click();
   void ShowStatus(const std::string& line);
   void AddTrayIcon();
 

@@ -13,6 +13,7 @@
 #include "platform/win32/WideText.h"
 #include "platform/win32/Windows.h"
 #include "shell/CommandLine.h"
+#include "shell/DesktopEventLog.h"
 #include "shell/win32/InheritedStreams.h"
 #include "shell/win32/UPrincipale.h"
 #include "shell/win32/Win32UserDialogs.h"
@@ -51,6 +52,9 @@ int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int) {
   varo::BindInheritedStreams();
   if (AnsweredCommandLine()) return 0;
   std::setlocale(LC_ALL, "");
+  // Every standard-error line from here on is also kept in the user's event log, the only place
+  // where this program's events stay.
+  varo::DesktopEventLog eventLog;
 
   // Before anything else, and so also in a second instance.
   const std::string settingsFolder = varo::SettingsFolder();
@@ -60,13 +64,14 @@ int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int) {
   } catch (const std::exception&) {
   }
   if (!folderMade) {
-    std::fprintf(stderr, "cannot create the settings folder %s; saving a port will fail\n",
-                 settingsFolder.c_str());
+    varo::WriteErrorLine(varo::Severity::Warning, "cannot create the settings folder " +
+                                                      settingsFolder + "; saving a port will fail");
   }
 
   varo::InstanceLock lock(varo::InstanceLockPath(settingsFolder));
   if (lock.HeldElsewhere()) {
-    std::fputs("quillmarch-varo-server: an instance is already running for this user\n", stderr);
+    varo::WriteErrorLine(varo::Severity::Notice,
+                         "quillmarch-varo-server: an instance is already running for this user");
     return 0;
   }
 
@@ -77,9 +82,12 @@ int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int) {
     window = std::make_unique<varo::TFormPrincipale>(dialogs, places);
     window->FormCreate();
   } catch (const std::exception& error) {
+    varo::WriteErrorLine(varo::Severity::Error,
+                         std::string("quillmarch-varo-server: ") + error.what());
     dialogs.ShowMessage(places.ProgramTitle, error.what());
     return 1;
   }
+  eventLog.ShowProblemsOn(&window->Server());
 
   MSG message;
   while (GetMessageW(&message, nullptr, 0, 0) > 0) {
@@ -89,7 +97,9 @@ int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int) {
 
   // The port is free before the lock goes, so a new instance started at once can bind it.
   window->Server().Stop();
+  varo::WriteErrorLine(varo::Severity::Notice, varo::StopReport);
   lock.Release();
+  eventLog.ShowProblemsOn(nullptr);
   window.reset();
   return 0;
 }

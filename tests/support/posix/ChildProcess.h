@@ -22,8 +22,8 @@ Environment EnvironmentWithout(std::initializer_list<const char*> names);
 
 // An environment for the server program with folders of its own below root: HOME is root/home
 // and XDG_RUNTIME_DIR root/run (both created, the latter private), XDG_CONFIG_HOME root/config
-// (left to the test or the program); no display, no Documents override, no session bus, service
-// manager or journal.
+// (left to the test or the program), the event log below HOME; no display, no Documents
+// override, no session bus, service manager or journal.
 Environment ProgramEnvironment(const std::filesystem::path& root);
 
 // Waits at most the given seconds for the child to end; true, with its wait status, if it did.

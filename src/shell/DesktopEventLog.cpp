@@ -1,0 +1,46 @@
+#include "shell/DesktopEventLog.h"
+
+#include <exception>
+
+#include "platform/KnownFolders.h"
+#include "platform/StandardStreams.h"
+#include "shell/DesktopTexts.h"
+
+namespace varo {
+
+namespace {
+
+constexpr const char* EventLogNote = "eventlog";
+
+}  // namespace
+
+DesktopEventLog::DesktopEventLog() : log_(EventLogFolder()) {
+  CopyErrorLines([this](std::string_view line) { log_.Write(line); });
+}
+
+DesktopEventLog::~DesktopEventLog() {
+  CopyErrorLines({});
+}
+
+void DesktopEventLog::ShowProblemsOn(DesktopServer* server) {
+  server_ = server;
+  // Asked again, so a problem met before the server existed shows at once.
+  log_.OnProblemChanged([this](const std::string& problem) {
+    if (server_ != nullptr) server_->SetNote(EventLogNote, problem);
+  });
+}
+
+void ShowEventLog(UserDialogs& dialogs, const std::string& title,
+                  const std::function<bool(const std::string& path)>& open) {
+  const std::string folder = EventLogFolder();
+  std::string path;
+  try {
+    path = EventLog(folder).Prepare();
+  } catch (const std::exception& error) {
+    dialogs.ShowMessage(title, std::string(texts::EventLogNotMade) + "\n" + error.what());
+    return;
+  }
+  if (!open(path)) dialogs.ShowMessage(title, std::string(texts::EventLogNotOpened) + "\n" + path);
+}
+
+}  // namespace varo

@@ -1,0 +1,41 @@
+// The desktop program's event log: while one exists, every standard-error line is also kept, with
+// its date and time, in the event log file the user can open from the menu.
+#pragma once
+
+#include <functional>
+#include <string>
+
+#include "platform/EventLog.h"
+#include "shell/DesktopServer.h"
+#include "shell/UserDialogs.h"
+
+namespace varo {
+
+// The line standard error and the event log get when the program ends normally.
+inline constexpr const char* StopReport = "quillmarch-varo-server: stopped";
+
+class DesktopEventLog {
+ public:
+  // The log in the user's event log folder, receiving every standard-error line from now on.
+  DesktopEventLog();
+  // Standard-error lines are no longer kept.
+  ~DesktopEventLog();
+  DesktopEventLog(const DesktopEventLog&) = delete;
+  DesktopEventLog& operator=(const DesktopEventLog&) = delete;
+
+  // Shows on server's status line whether the log can be written, now and whenever that changes;
+  // nullptr stops it, before the server goes.
+  void ShowProblemsOn(DesktopServer* server);
+
+ private:
+  EventLog log_;
+  DesktopServer* server_ = nullptr;
+};
+
+// "Registro eventi": makes the event log file exist (empty when new) and hands its path to open,
+// the system's viewer; tells the user, captioned title, when either fails. open returns whether
+// the viewer could be started.
+void ShowEventLog(UserDialogs& dialogs, const std::string& title,
+                  const std::function<bool(const std::string& path)>& open);
+
+}  // namespace varo
