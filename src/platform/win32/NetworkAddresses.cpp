@@ -5,9 +5,10 @@
 
 #include "platform/win32/Windows.h"
 
-// After windows.h, on which they build.
-#include <iphlpapi.h>
+// After windows.h, on which they build; the helper API after Winsock's headers.
+#include <winsock2.h>
 #include <ws2tcpip.h>
+#include <iphlpapi.h>
 
 namespace varo {
 
