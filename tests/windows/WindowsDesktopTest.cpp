@@ -35,6 +35,16 @@ namespace fs = std::filesystem;
 using namespace std::chrono_literals;
 
 const std::string Caption = "Quillmarch Varo Server 1.15";
+
+// Whether a status line says the program listens on in and replies to out; which addresses this
+// computer has differs from machine to machine.
+bool SaysListening(const std::optional<std::string>& line, int in, int out) {
+  const std::regex listening("In ascolto sulla porta " + std::to_string(in) +
+                             "( all'indirizzo [0-9.]+| agli indirizzi [0-9., ]+|, solo da questo "
+                             "computer \\(nessuna rete attiva\\)); risposte alla porta " +
+                             std::to_string(out));
+  return line && std::regex_match(*line, listening);
+}
 const std::string CaptionPattern = "'^Quillmarch Varo Server 1\\.15$'";
 
 // The probe of the same Windows build: <build>/tests/windows beside <build>/src/shell.
@@ -90,10 +100,11 @@ class WindowsDesktop : public ::testing::Test {
     return WritePorts(user_ / "AppData" / "Roaming", inPort, outPort);
   }
 
-  std::unique_ptr<ChildProcess> Start(const std::string& tag) const {
-    return std::make_unique<ChildProcess>(
-        std::vector<std::string>{prefix_->Wine().string(), program_.string()}, prefix_->Env(),
-        prefix_->Logs(), tag);
+  std::unique_ptr<ChildProcess> Start(const std::string& tag,
+                                      const std::vector<std::string>& arguments = {}) const {
+    std::vector<std::string> command{prefix_->Wine().string(), program_.string()};
+    command.insert(command.end(), arguments.begin(), arguments.end());
+    return std::make_unique<ChildProcess>(command, prefix_->Env(), prefix_->Logs(), tag);
   }
 
   // Waits for standard error to say text; what it said, "" after the seconds.
@@ -168,8 +179,8 @@ class WindowsDesktop : public ::testing::Test {
   }
 
   // Real right-clicks on the icon until its menu shows, then a click on the item at position
-  // (0 "Mostra", 1 "Esci", of equal height); false when no menu came within ten seconds. The menu
-  // is the program's visible window without a name.
+  // (0 "Mostra", 1 "Registro eventi", 2 "Esci", of equal height); false when no menu came within
+  // ten seconds. The menu is the program's visible window without a name.
   bool ChooseFromTrayMenu(int position) {
     const auto deadline = std::chrono::steady_clock::now() + 10s;
     while (std::chrono::steady_clock::now() < deadline) {
@@ -185,7 +196,7 @@ class WindowsDesktop : public ::testing::Test {
       if (!menu) continue;
       const auto [left, top, width, height] = *menu;
       On("xdotool mousemove " + std::to_string(left + width / 2) + " " +
-         std::to_string(top + height * (2 * position + 1) / 4) + " click 1");
+         std::to_string(top + height * (2 * position + 1) / 6) + " click 1");
       return true;
     }
     return false;
@@ -206,6 +217,17 @@ class WindowsDesktop : public ::testing::Test {
   std::string VisibleWindows(const std::string& pattern = CaptionPattern) const {
     return On("xdotool search --onlyvisible --name " + pattern);
   }
+
+  // Runs a Windows command of the prefix to its end; its exit code.
+  std::optional<int> RunInPrefix(const std::vector<std::string>& arguments, const std::string& tag) {
+    std::vector<std::string> command{prefix_->Wine().string()};
+    command.insert(command.end(), arguments.begin(), arguments.end());
+    return RunToEnd(command, prefix_->Env(), prefix_->Logs(), tag, 60);
+  }
+  std::string WindowsUserFolder() const { return "C:\\users\\" + prefix_->UserName(); }
+
+  // The user's folder in the prefix, Documents and AppData below it.
+  const fs::path& User() const { return user_; }
 
   std::unique_ptr<ChildProcess> program;
 
@@ -255,9 +277,8 @@ TEST_F(WindowsDesktop, HiddenInTheTrayItServesShowsItsLogOnADoubleClickAndEndsWh
     return text.substr(0, text.size() - 2);
   };
   EXPECT_EQ(ControlText("Edit"), shownLog());
-  EXPECT_EQ(ControlText("msctls_statusbar32"), "In ascolto sulla porta " + std::to_string(inPort) +
-                                                   "; risposte alla porta " +
-                                                   std::to_string(outPort));
+  const auto status = ControlText("msctls_statusbar32");
+  EXPECT_TRUE(SaysListening(status, inPort, outPort)) << status.value_or("no status line");
 
   // While the window is visible, a request's lines reach the view a moment later.
   exchange();
@@ -283,6 +304,64 @@ TEST_F(WindowsDesktop, HiddenInTheTrayItServesShowsItsLogOnADoubleClickAndEndsWh
   EXPECT_NO_THROW(UdpPeer{inPort}) << "the input port is still taken";
   EXPECT_EQ(WaitFor(10, [&] { return TrayIcons().empty() ? "gone" : ""; }), "gone");
   EXPECT_EQ(LineCount(program->StandardOutput()), 4u);
+}
+
+TEST_F(WindowsDesktop, AStartFromTheMenuShowsTheHiddenRunningInstancesWindowAndEnds) {
+  WritePortsFile(FreeUdpPort(), FreeUdpPort());
+  program = Start("desktop");
+  ASSERT_NE(WaitForError("listening on input port", 60), "") << program->StandardError();
+  ASSERT_NE(WaitFor(10, [&] { return TrayIcons(); }), "") << program->StandardError();
+  ASSERT_EQ(VisibleWindows(), "");
+
+  const auto fromMenu = Start("menu", {"--mostra"});
+  EXPECT_EQ(fromMenu->WaitExit(60), 0) << fromMenu->StandardError();
+  EXPECT_EQ(fromMenu->StandardError(),
+            "quillmarch-varo-server: an instance is already running for this user\r\n");
+  EXPECT_EQ(LineCount(WaitFor(10, [&] { return VisibleWindows(); })), 1u)
+      << "the running instance showed no window";
+  EXPECT_EQ(LineCount(TrayIcons()), 1u);
+}
+
+TEST_F(WindowsDesktop, RequestsFollowDocumentsWhenItsLocationChanges) {
+  // The folder's Location tab (or OneDrive's backup) moves Documents while the program runs.
+  const fs::path old = TotocalcioFolderIn(User());
+  const fs::path moved = User() / "Documenti" / "Quillmarch" / "Quillmarch Varo Server" / "Totocalcio";
+  fs::create_directories(moved);
+  WriteBytes(old / "vecchio.tcl.5", std::string(14, '\x01'));
+  WriteBytes(moved / "nuovo.tcl.5", std::string(14, '\x01'));
+  const std::uint16_t inPort = FreeUdpPort();
+  const std::uint16_t outPort = FreeUdpPort();
+  WritePortsFile(inPort, outPort);
+  program = Start("documents");
+  ASSERT_NE(WaitForError("listening on input port", 60), "") << program->StandardError();
+
+  ASSERT_EQ(RunInPrefix({"reg", "add",
+                         "HKCU\\Software\\Microsoft\\Windows\\CurrentVersion\\Explorer\\User "
+                         "Shell Folders",
+                         "/v", "Personal", "/t", "REG_EXPAND_SZ", "/d",
+                         WindowsUserFolder() + "\\Documenti", "/f"},
+                        "reg"),
+            0);
+  UdpPeer client;
+  UdpPeer replies(outPort);
+  client.SendTo(inPort, TotocalcioListRequest());
+  const auto listed = replies.Receive(10000ms);
+  ASSERT_TRUE(listed) << "no reply within 10 s\n" << program->StandardError();
+  const std::string listText(listed->begin(), listed->end());
+  EXPECT_NE(listText.find("nuovo.tcl.5"), std::string::npos) << program->StandardError();
+  EXPECT_EQ(listText.find("vecchio.tcl.5"), std::string::npos);
+  // Command 510 (01 FE), SubCommand 2, DataLength 5; payload: game 1, code 5 (00 00 00 05).
+  client.SendTo(inPort, {0, 0, 0, 0, 0, 0, 0,    0,    0x00, 0x05, 0,    0,    0,    0,
+                         0, 0, 0, 0, 0, 0, 0x01, 0xFE, 0x02, 0x01, 0x00, 0x00, 0x00, 0x05});
+  const auto deleted = replies.Receive(10000ms);
+  ASSERT_TRUE(deleted) << "no reply within 10 s";
+  EXPECT_EQ(Bytes(deleted->end() - 2, deleted->end()), (Bytes{0x00, 0x01}));
+  EXPECT_FALSE(fs::exists(moved / "nuovo.tcl.5"));
+  EXPECT_TRUE(fs::exists(old / "vecchio.tcl.5"));
+  EXPECT_NE(program->StandardError().find("the Documents folder is now " + WindowsUserFolder() +
+                                          "\\Documenti"),
+            std::string::npos)
+      << program->StandardError();
 }
 
 TEST_F(WindowsDesktop, APortTakenAtStartIsShownAndAnotherIsChosenFromTheMenu) {
@@ -331,9 +410,8 @@ TEST_F(WindowsDesktop, APortTakenAtStartIsShownAndAnotherIsChosenFromTheMenu) {
   const auto reply = replies.Receive(10000ms);
   ASSERT_TRUE(reply) << "no reply on the new port within 10 s";
   EXPECT_EQ(*reply, EmptyTotocalcioListReply());
-  EXPECT_EQ(ControlText("msctls_statusbar32"), "In ascolto sulla porta " + std::to_string(inPort) +
-                                                   "; risposte alla porta " +
-                                                   std::to_string(outPort));
+  const auto status = ControlText("msctls_statusbar32");
+  EXPECT_TRUE(SaysListening(status, inPort, outPort)) << status.value_or("no status line");
   // Stored; the file keeps the line ends it was written with.
   EXPECT_NE(FileBytes(settings).find("\nInPort=" + std::to_string(inPort) + "\n"),
             std::string::npos)
@@ -373,10 +451,67 @@ TEST_F(WindowsDesktop, TheTrayMenuShowsTheWindowThatFollowsAMonitorsScaleAndEnds
   EXPECT_EQ((std::array{left, top, right, bottom}), (std::array{40, 30, 864, 542})) << *moved;
 
   // "Esci", from a menu opened again, ends the program as closing the window does.
-  ASSERT_TRUE(ChooseFromTrayMenu(1)) << "the menu did not open a second time";
+  ASSERT_TRUE(ChooseFromTrayMenu(2)) << "the menu did not open a second time";
   EXPECT_EQ(program->WaitExit(10), 0) << program->StandardError();
   EXPECT_NO_THROW(UdpPeer{inPort}) << "the input port is still taken";
   EXPECT_EQ(WaitFor(10, [&] { return TrayIcons().empty() ? "gone" : ""; }), "gone");
+}
+
+TEST_F(WindowsDesktop, TheEventLogKeepsDeletionsAndOneThatCannotBeWrittenLeavesRequestsAnswered) {
+  const std::uint16_t inPort = FreeUdpPort();
+  const std::uint16_t outPort = FreeUdpPort();
+  WritePortsFile(inPort, outPort);
+  const fs::path totocalcio = TotocalcioFolderIn(User());
+  WriteBytes(totocalcio / "s.tcl.7", Columns(1, 0x01));
+  WriteBytes(totocalcio / "s.tcl.8", Columns(1, 0x01));
+  const fs::path logFolder = User() / "AppData/Local/Quillmarch/Quillmarch Varo Server";
+  // Command 510 (01 FE), SubCommand 2, DataLength 5; payload: game 1 and the code.
+  const auto deletion = [](std::uint8_t code) {
+    return Bytes{0, 0, 0, 0, 0, 0, 0,    0,    0x00, 0x05, 0,    0,    0,    0,
+                 0, 0, 0, 0, 0, 0, 0x01, 0xFE, 0x02, 0x01, 0x00, 0x00, 0x00, code};
+  };
+  UdpPeer client;
+  UdpPeer replies(outPort);
+  const auto deleted = [&](std::uint8_t code) {
+    client.SendTo(inPort, deletion(code));
+    const auto reply = replies.Receive(10000ms);
+    return reply && reply->size() > 2 && (*reply)[reply->size() - 1] == 0x01;
+  };
+
+  // The deletion stands in the log with who asked and the path, the end of the program after it.
+  program = Start("logged");
+  ASSERT_NE(WaitForError("listening on input port", 60), "") << program->StandardError();
+  ASSERT_TRUE(deleted(7)) << program->StandardError();
+  ASSERT_TRUE(ChooseFromTrayMenu(2)) << "a right-click on the icon showed no menu";
+  EXPECT_EQ(program->WaitExit(10), 0) << program->StandardError();
+  const std::string log = FileBytes(logFolder / "eventi.log");
+  const std::string deletionLine =
+      " deleted at the request of 127.0.0.1 port " + std::to_string(client.Port()) +
+      ": C:\\users\\" + User().filename().string() +
+      "\\Documents\\Quillmarch\\Quillmarch Varo Server\\Totocalcio\\s.tcl.7\r\n";
+  const std::size_t at = log.find(deletionLine);
+  ASSERT_NE(at, std::string::npos) << log;
+  // Its line starts with the log's stamp, then the deletion's own date and time.
+  const std::size_t start = log.rfind('\n', at) + 1;
+  const std::string stamp = R"(\d{4}-\d\d-\d\dT\d\d:\d\d:\d\d[+-]\d\d:\d\d )";
+  EXPECT_TRUE(std::regex_match(log.substr(start, at - start),
+                               std::regex(stamp + R"(\d{4}-\d\d-\d\d \d\d:\d\d:\d\d)")))
+      << log;
+  EXPECT_TRUE(std::regex_search(log, std::regex(stamp + "quillmarch-varo-server: stopped\r\n$")))
+      << log;
+
+  // A file where the log's folder belongs: requests are answered all the same, and standard
+  // error tells of the log once.
+  fs::remove_all(logFolder);
+  WriteBytes(logFolder, "in the way");
+  program = Start("unwritable");
+  ASSERT_NE(WaitForError("listening on input port", 60), "") << program->StandardError();
+  EXPECT_TRUE(deleted(8)) << program->StandardError();
+  EXPECT_FALSE(fs::exists(totocalcio / "s.tcl.8"));
+  const std::string err = WaitForError("deleted at the request of", 10);
+  const std::size_t warning = err.find("cannot write the event log: ");
+  ASSERT_NE(warning, std::string::npos) << err;
+  EXPECT_EQ(err.find("cannot write the event log", warning + 1), std::string::npos) << err;
 }
 
 }  // namespace
