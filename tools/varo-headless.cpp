@@ -19,6 +19,7 @@
 #include "endpoint/UDPServer.h"
 #include "handlers/ActivityLog.h"
 #include "handlers/Handlers.h"
+#include "platform/CrashReporter.h"
 #include "platform/IniProfile.h"
 #include "platform/InstanceLock.h"
 #include "platform/KnownFolders.h"
@@ -47,6 +48,8 @@ std::filesystem::path FileSystemPath(const std::string& utf8) {
 
 int main(int argc, char** argv) {
   using namespace varo;
+  // Before anything that could crash; the report goes beside the event log.
+  InstallCrashReporter(EventLogFolder(), "varo-headless", VARO_VERSION);
   std::setlocale(LC_ALL, "");
   WatchStopRequests();
 

@@ -10,10 +10,14 @@
 #include <string>
 #include <vector>
 
+#include "platform/CrashReporter.h"
 #include "platform/InstanceLock.h"
+#include "platform/KnownFolders.h"
 #include "platform/Signals.h"
 #include "platform/StandardStreams.h"
 #include "shell/CommandLine.h"
+#include "shell/CrashNotice.h"
+#include "shell/DesktopTexts.h"
 #include "shell/DesktopEventLog.h"
 #include "shell/NotificationAreaWait.h"
 #include "shell/qt/ApplicationIcon.h"
@@ -41,6 +45,8 @@ bool AnsweredCommandLine(int argc, char** argv) {
 int main(int argc, char** argv) {
   // Before anything is opened, so the log never lands in a file that took a closed stream's number.
   varo::EnsureStandardStreams();
+  // Before anything that could crash; the report goes beside the event log.
+  varo::InstallCrashReporter(varo::EventLogFolder(), "quillmarch-varo-server", VARO_VERSION);
   if (AnsweredCommandLine(argc, argv)) return 0;
   std::setlocale(LC_ALL, "");
   varo::IgnoreBrokenPipe();
@@ -122,6 +128,15 @@ int main(int argc, char** argv) {
   }
   // Dialogs from the menu stand over the window.
   dialogs.SetParent(window.get());
+  // A crash of the last run is told at this start only: on standard error (so in the event log),
+  // on the status line and in a balloon at the tray icon.
+  if (const auto crash = varo::AnnounceEarlierCrash(varo::EventLogFolder())) {
+    window->Server().SetNote(varo::CrashNoteKey, *crash);
+    if (window->TrayIconAdded()) {
+      window->TrayIcon->showMessage(QString::fromUtf8(varo::texts::ProductName),
+                                    QString::fromStdString(*crash), QSystemTrayIcon::Warning);
+    }
+  }
   eventLog.ShowProblemsOn(&window->Server());
 
   // Headless nobody can choose another port, and a server that listens on nothing while it looks

@@ -281,6 +281,10 @@ void TFormPrincipale::ShowTrayMenu(WPARAM anchor) {
   }
 }
 
+void TFormPrincipale::ShowTrayBalloon(const std::string& text) {
+  if (trayIcon_) trayIcon_->ShowBalloon(win32::Widen(texts::ProductName), win32::Widen(text));
+}
+
 void TFormPrincipale::ShowStatus(const std::string& line) {
   SendMessageW(StatusBar, SB_SETTEXTW, 0, reinterpret_cast<LPARAM>(ShownText(line).c_str()));
 }

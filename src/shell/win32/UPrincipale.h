@@ -41,6 +41,9 @@ class TFormPrincipale : public ActivityLog {
   // Moves every queued line into MemoLog now.
   void FlushLog();
 
+  // Shows text in a balloon at the tray icon, titled with the program's name, if the icon is shown.
+  void ShowTrayBalloon(const std::string& text);
+
   HWND Handle() const { return window_; }
   DesktopServer& Server() { return *server_; }
 

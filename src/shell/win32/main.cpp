@@ -8,11 +8,14 @@
 #include <string>
 #include <vector>
 
+#include "platform/CrashReporter.h"
 #include "platform/InstanceLock.h"
+#include "platform/KnownFolders.h"
 #include "platform/StandardStreams.h"
 #include "platform/win32/WideText.h"
 #include "platform/win32/Windows.h"
 #include "shell/CommandLine.h"
+#include "shell/CrashNotice.h"
 #include "shell/DesktopEventLog.h"
 #include "shell/win32/InheritedStreams.h"
 #include "shell/win32/UPrincipale.h"
@@ -50,6 +53,8 @@ bool AnsweredCommandLine() {
 int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int) {
   // Before anything is written: the log reaches whoever redirected standard output.
   varo::BindInheritedStreams();
+  // Before anything that could crash; the report goes beside the event log.
+  varo::InstallCrashReporter(varo::EventLogFolder(), "quillmarch-varo-server", VARO_VERSION);
   if (AnsweredCommandLine()) return 0;
   std::setlocale(LC_ALL, "");
   // Every standard-error line from here on is also kept in the user's event log, the only place
@@ -88,6 +93,13 @@ int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int) {
     return 1;
   }
   eventLog.ShowProblemsOn(&window->Server());
+
+  // A crash of the last run is told at this start only: on standard error (so in the event log),
+  // on the status line and in a balloon at the tray icon.
+  if (const auto crash = varo::AnnounceEarlierCrash(varo::EventLogFolder())) {
+    window->Server().SetNote(varo::CrashNoteKey, *crash);
+    window->ShowTrayBalloon(*crash);
+  }
 
   MSG message;
   while (GetMessageW(&message, nullptr, 0, 0) > 0) {

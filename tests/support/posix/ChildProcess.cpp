@@ -101,6 +101,11 @@ std::optional<int> ChildProcess::WaitExit(double seconds) {
   return WEXITSTATUS(status_);
 }
 
+std::optional<int> ChildProcess::WaitSignal(double seconds) {
+  if (!WaitEnded(seconds) || !WIFSIGNALED(status_)) return std::nullopt;
+  return WTERMSIG(status_);
+}
+
 void ChildProcess::Signal(int number) {
   if (pid_ > 0 && !reaped_) ::kill(pid_, number);
 }

@@ -44,6 +44,9 @@ class ChildProcess {
   // The exit code once the child ended normally within the time; nothing if it still runs or was
   // ended by a signal.
   std::optional<int> WaitExit(double seconds);
+  // The number of the signal that ended the child within the time; nothing if it still runs or
+  // exited.
+  std::optional<int> WaitSignal(double seconds);
   // Whether it has ended (any way) within the time; 0 seconds asks once.
   bool WaitEnded(double seconds);
   void Signal(int number);
