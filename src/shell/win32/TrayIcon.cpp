@@ -46,6 +46,11 @@ bool TrayIcon::Add() {
   // Asked of every new icon, since a rebuilt notification area forgets it: without it a right-click
   // would bring no WM_CONTEXTMENU and a click no NIN_SELECT.
   if (shown_) Shell_NotifyIconW(NIM_SETVERSION, &data_);
+  if (shown_ && !balloonText_.empty()) {
+    ShowBalloon(balloonTitle_, balloonText_);
+    balloonTitle_.clear();
+    balloonText_.clear();
+  }
   return shown_;
 }
 
@@ -77,7 +82,12 @@ UINT TrayIcon::ChooseFromMenu(HMENU menu, WPARAM wParam) const {
 }
 
 void TrayIcon::ShowBalloon(const std::wstring& title, const std::wstring& text) {
-  if (!shown_) return;
+  if (!shown_) {
+    // At log-in the notification area may come after the program.
+    balloonTitle_ = title;
+    balloonText_ = text;
+    return;
+  }
   NOTIFYICONDATAW balloon = data_;
   balloon.uFlags = NIF_INFO;
   balloon.dwInfoFlags = NIIF_WARNING;

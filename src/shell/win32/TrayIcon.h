@@ -35,8 +35,8 @@ class TrayIcon {
   void SetTip(const std::wstring& tip);
   // Takes the icon out of the notification area.
   void Remove();
-  // Shows a balloon with a warning's icon beside the icon, if the icon is shown; texts too long for
-  // the balloon are cut.
+  // Shows a balloon with a warning's icon beside the icon, once: now if the icon is shown, else
+  // when it is next added. Texts too long for the balloon are cut.
   void ShowBalloon(const std::wstring& title, const std::wstring& text);
   // Whether the icon was added and not removed since.
   bool Shown() const { return shown_; }
@@ -47,6 +47,9 @@ class TrayIcon {
  private:
   NOTIFYICONDATAW data_{};
   bool shown_ = false;
+  // A balloon asked for before there was an icon to show it at.
+  std::wstring balloonTitle_;
+  std::wstring balloonText_;
 };
 
 }  // namespace varo

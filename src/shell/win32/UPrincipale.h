@@ -41,7 +41,8 @@ class TFormPrincipale : public ActivityLog {
   // Moves every queued line into MemoLog now.
   void FlushLog();
 
-  // Shows text in a balloon at the tray icon, titled with the program's name, if the icon is shown.
+  // Shows text once in a balloon at the tray icon, titled with the program's name: now, or when the
+  // icon is added.
   void ShowTrayBalloon(const std::string& text);
 
   HWND Handle() const { return window_; }
