@@ -42,7 +42,7 @@ alignas(16) unsigned char alternateStack[64 * 1024];
 std::atomic<long> reportingThread{0};
 char pathText[4352];
 char noticePathText[4352];
-char reportText[8192];
+char reportText[16384];  // room for every frame with a long module name
 char mapsLine[1024];
 char mapsChunk[4096];
 void* frames[MaxFrames];

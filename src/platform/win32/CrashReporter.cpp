@@ -33,7 +33,7 @@ char programVersion[64];
 LONG volatile reportingThread = 0;
 char pathText[2304];
 wchar_t pathWide[2304];
-char reportText[8192];
+char reportText[16384];  // room for every frame with a long module name
 wchar_t moduleWide[MAX_PATH];
 struct Frame {
   DWORD64 Address;
