@@ -45,7 +45,8 @@ void PruneCrashReports(const std::string& folder, std::size_t keep) {
        !error && entry != end; entry.increment(error)) {
     const std::filesystem::path& path = entry->path();
     const std::u8string stem = path.stem().u8string();
-    if (stem.starts_with(u8"crash-") && (path.extension() == ".txt" || path.extension() == ".dmp")) {
+    if (stem.starts_with(u8"crash-") &&
+        (path.extension() == ".txt" || path.extension() == ".dmp")) {
       names.insert(std::string(stem.begin(), stem.end()));
     }
   }

@@ -19,7 +19,8 @@ TEST(CrashReport, AnAccessViolationLeavesAReportAndAMinidumpThatTheNextStartName
   const std::filesystem::path folder = dir.Path() / "stato" / "Quillmarch";  // made by the crash
   wchar_t self[MAX_PATH];
   ASSERT_GT(GetModuleFileNameW(nullptr, self, MAX_PATH), 0u);
-  const std::filesystem::path probe = std::filesystem::path(self).parent_path() / L"crash-probe.exe";
+  const std::filesystem::path probe =
+      std::filesystem::path(self).parent_path() / L"crash-probe.exe";
   std::wstring command = L"\"" + probe.wstring() + L"\" \"" + folder.wstring() + L"\"";
   STARTUPINFOW startup{};
   startup.cb = sizeof startup;

@@ -32,8 +32,8 @@ TEST(ShellCrash, AFaultSignalLeavesAReportThatTheNextStartNamesOnce) {
   const std::uint16_t inPort = FreeUdpPort();
   WritePorts(dir.Path() / "config", inPort, replies.Port());
   const auto startServing = [&](const std::string& tag) {
-    auto server = std::make_unique<ChildProcess>(std::vector<std::string>{VARO_SERVER_PROGRAM},
-                                                 env, dir.Path(), tag);
+    auto server = std::make_unique<ChildProcess>(std::vector<std::string>{VARO_SERVER_PROGRAM}, env,
+                                                 dir.Path(), tag);
     // Asked again and again until it listens, for at most 10 seconds.
     const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(10);
     bool answered = false;
@@ -82,8 +82,8 @@ TEST(ShellCrash, AFaultSignalLeavesAReportThatTheNextStartNamesOnce) {
     auto next = startServing(told ? "next" : "after");
     next->Signal(SIGTERM);
     EXPECT_EQ(next->WaitExit(5.0), 0) << next->StandardError();
-    EXPECT_EQ(next->StandardError().find("the last run ended with a crash; report: " + path + "\n") !=
-                  std::string::npos,
+    EXPECT_EQ(next->StandardError().find("the last run ended with a crash; report: " + path +
+                                         "\n") != std::string::npos,
               told)
         << next->StandardError();
   }

@@ -197,7 +197,10 @@ void Report(const CrashCause& cause) {
   if (report >= 0) {
     text.Add("report: ").Add(pathText).Add("\n");
   } else {
-    text.Add("no report could be written in ").Add(reportFolder).Add("\n");
+    text.Add(reportFolder[0] == '\0' ? "no folder for a report is known (no home folder)"
+                                     : "no report could be written in ")
+        .Add(reportFolder)
+        .Add("\n");
   }
   WriteAll(2, text.View());
   if (report < 0) return;
@@ -246,7 +249,8 @@ void Report(const CrashCause& cause) {
 
   FixedText notice(pathText, sizeof pathText);
   notice.Add(reportFolder).Add("/").Add(CrashNoticeFileName);
-  const int noticeFile = ::open(notice.CString(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC | O_NOFOLLOW, 0600);
+  const int noticeFile =
+      ::open(notice.CString(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC | O_NOFOLLOW, 0600);
   if (noticeFile >= 0) {
     WriteAll(noticeFile, noticePathText);
     WriteAll(noticeFile, "\n");

@@ -128,17 +128,17 @@ int WalkStack(CONTEXT context) {
     } else {
       PVOID handlerData = nullptr;
       DWORD64 establisher = 0;
-      RtlVirtualUnwind(UNW_FLAG_NHANDLER, imageBase, context.Rip, function, &context,
-                       &handlerData, &establisher, nullptr);
+      RtlVirtualUnwind(UNW_FLAG_NHANDLER, imageBase, context.Rip, function, &context, &handlerData,
+                       &establisher, nullptr);
     }
     if (context.Rsp <= previous || context.Rsp < low || context.Rsp > high) break;
   }
   for (int i = 0; i < count; ++i) {
     frames[i].ModuleSize = 0;
     HMODULE module = nullptr;
-    if (!GetModuleHandleExW(GET_MODULE_HANDLE_EX_FLAG_FROM_ADDRESS |
-                                GET_MODULE_HANDLE_EX_FLAG_UNCHANGED_REFCOUNT,
-                            reinterpret_cast<LPCWSTR>(frames[i].Address), &module)) {
+    if (!GetModuleHandleExW(
+            GET_MODULE_HANDLE_EX_FLAG_FROM_ADDRESS | GET_MODULE_HANDLE_EX_FLAG_UNCHANGED_REFCOUNT,
+            reinterpret_cast<LPCWSTR>(frames[i].Address), &module)) {
       continue;
     }
     const DWORD length = GetModuleFileNameW(module, moduleWide, MAX_PATH);
@@ -204,7 +204,10 @@ void Report(const CrashCause& cause, const CONTEXT& context) {
   if (report != INVALID_HANDLE_VALUE) {
     text.Add("report: ").Add(pathText).Add(".txt\n");
   } else {
-    text.Add("no report could be written in ").Add(reportFolder).Add("\n");
+    text.Add(reportFolder[0] == '\0' ? "no folder for a report is known (no home folder)"
+                                     : "no report could be written in ")
+        .Add(reportFolder)
+        .Add("\n");
   }
   const HANDLE standardError = GetStdHandle(STD_ERROR_HANDLE);
   if (standardError != nullptr && standardError != INVALID_HANDLE_VALUE) {
@@ -256,8 +259,7 @@ void Report(const CrashCause& cause, const CONTEXT& context) {
       exception.ExceptionPointers = const_cast<EXCEPTION_POINTERS*>(cause.Exception);
       exception.ClientPointers = FALSE;
       if (!MiniDumpWriteDump(GetCurrentProcess(), GetCurrentProcessId(), dump, MiniDumpNormal,
-                             cause.Exception != nullptr ? &exception : nullptr, nullptr,
-                             nullptr)) {
+                             cause.Exception != nullptr ? &exception : nullptr, nullptr, nullptr)) {
         dumpError = GetLastError();
       }
       CloseHandle(dump);
