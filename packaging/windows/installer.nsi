@@ -43,6 +43,8 @@ BrandingText "${PRODUCT} ${VERSION}"
 !define MUI_UNICON "../../src/shell/icons/quillmarch-varo-server.ico"
 !define MUI_COMPONENTSPAGE_NODESC
 !define MUI_FINISHPAGE_RUN "$INSTDIR\${PROGRAM}"
+; Started by hand, it shows its window, or has the running instance show its own.
+!define MUI_FINISHPAGE_RUN_PARAMETERS "--mostra"
 !define MUI_FINISHPAGE_NOAUTOCLOSE
 
 !insertmacro MUI_PAGE_COMPONENTS
@@ -117,7 +119,7 @@ Section "${PRODUCT}" SecProgram
   File "${FILES}/README.txt"
   File "${FILES}/LICENSE.txt"
   WriteUninstaller "$INSTDIR\uninstall.exe"
-  CreateShortcut "$SMPROGRAMS\${PRODUCT}.lnk" "$INSTDIR\${PROGRAM}" "" "$INSTDIR\${PROGRAM}" 0
+  CreateShortcut "$SMPROGRAMS\${PRODUCT}.lnk" "$INSTDIR\${PROGRAM}" "--mostra" "$INSTDIR\${PROGRAM}" 0
 
   ; Listed under the user's installed apps.
   WriteRegStr HKCU "${UNINSTALL_KEY}" "DisplayName" "${PRODUCT}"

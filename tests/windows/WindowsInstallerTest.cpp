@@ -98,6 +98,9 @@ TEST_F(WindowsInstaller, InstallsForTheUserServesAndUninstallsLeavingSystemsAndS
                                folder / "LICENSE.txt", shortcut}) {
     EXPECT_TRUE(fs::is_regular_file(file)) << file;
   }
+  // Started from the Start menu the program shows its window: the shortcut's arguments, UTF-16.
+  EXPECT_NE(FileBytes(shortcut).find(std::string("-\0-\0m\0o\0s\0t\0r\0a\0", 16)),
+            std::string::npos);
   ASSERT_TRUE(prefix.Shutdown());  // Wine writes user.reg as it ends
   auto listed = prefix.UserKey(UninstallKey);
   ASSERT_TRUE(listed) << "no uninstall entry";

@@ -10,14 +10,16 @@
 #include "platform/win32/WideText.h"
 #include "shell/DesktopEventLog.h"
 #include "shell/DesktopTexts.h"
+#include "shell/NotificationAreaWait.h"
 #include "shell/win32/ResourceIds.h"
+#include "shell/win32/RunningInstance.h"
 #include "shell/win32/ShownText.h"
 
 namespace varo {
 
 namespace {
 
-constexpr wchar_t WindowClass[] = L"QuillmarchVaroServerMain";
+constexpr const wchar_t* WindowClass = MainWindowClass;
 
 // Ids of the menu items and of the children.
 constexpr UINT_PTR Portainingresso1 = 1001;
@@ -28,6 +30,7 @@ constexpr UINT_PTR RegistroEventi1 = 1005;  // in the menu bar and the tray icon
 constexpr int MemoLogId = 2001;
 constexpr int StatusBarId = 2002;
 constexpr UINT_PTR LogFlushTimer = 1;
+constexpr UINT_PTR NotificationAreaTimer = 2;
 constexpr UINT_PTR RefusalCountTimer = 3;
 
 // MemoLog's size at 96 dots per inch, as on Linux.
@@ -100,7 +103,8 @@ int WindowHeight(HWND window) {
 TFormPrincipale::TFormPrincipale(Win32UserDialogs& dialogs, DesktopPlaces places)
     : dialogs_(dialogs),
       programTitle_(places.ProgramTitle),
-      taskbarCreated_(RegisterWindowMessageW(L"TaskbarCreated")) {
+      taskbarCreated_(RegisterWindowMessageW(L"TaskbarCreated")),
+      showRequest_(ShowWindowMessage()) {
   INITCOMMONCONTROLSEX controls{sizeof controls, ICC_BAR_CLASSES};
   InitCommonControlsEx(&controls);
   // The window starts on the monitor whose scale the system's metrics have.
@@ -184,7 +188,21 @@ void TFormPrincipale::FormCreate() {
 void TFormPrincipale::AddTrayIcon() {
   // A message box at start may have outlived a request to end.
   if (closing_) return;
-  if (!trayIcon_->Add()) Present();
+  if (trayIcon_->Add()) return;
+  // At log-in the notification area may come seconds after the program: it is looked for again
+  // before the window is shown.
+  notificationAreaWait_ = NotificationAreaWait();
+  SetTimer(window_, NotificationAreaTimer,
+           static_cast<UINT>(NotificationAreaWait::CheckEvery.count()), nullptr);
+}
+
+void TFormPrincipale::LookForNotificationArea() {
+  if (closing_ || trayIcon_->Add()) {
+    KillTimer(window_, NotificationAreaTimer);
+  } else if (!notificationAreaWait_.KeepWaiting()) {
+    KillTimer(window_, NotificationAreaTimer);
+    Present();
+  }
 }
 
 void TFormPrincipale::Present() {
@@ -329,6 +347,11 @@ LRESULT TFormPrincipale::HandleMessage(UINT message, WPARAM wParam, LPARAM lPara
     AddTrayIcon();
     return 0;
   }
+  // A later start with --mostra asks for the window.
+  if (message == showRequest_ && showRequest_ != 0) {
+    Present();
+    return 0;
+  }
   switch (message) {
     case PostedHandOver::Message:
       handOver_.ServePending();
@@ -365,6 +388,10 @@ LRESULT TFormPrincipale::HandleMessage(UINT message, WPARAM wParam, LPARAM lPara
     case WM_TIMER:
       if (wParam == LogFlushTimer) {
         FlushLog();
+        return 0;
+      }
+      if (wParam == NotificationAreaTimer) {
+        LookForNotificationArea();
         return 0;
       }
       if (wParam == RefusalCountTimer) {

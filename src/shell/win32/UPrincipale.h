@@ -10,6 +10,7 @@
 #include "platform/win32/Windows.h"
 #include "shell/DesktopServer.h"
 #include "shell/LogQueue.h"
+#include "shell/NotificationAreaWait.h"
 #include "shell/win32/LogView.h"
 #include "shell/win32/PostedHandOver.h"
 #include "shell/win32/TrayIcon.h"
@@ -26,8 +27,8 @@ class TFormPrincipale : public ActivityLog {
   TFormPrincipale(const TFormPrincipale&) = delete;
   TFormPrincipale& operator=(const TFormPrincipale&) = delete;
 
-  // Adds the tray icon, starts serving and sets the caption; without a notification area the
-  // window is shown, since hidden it could be neither reached nor closed.
+  // Adds the tray icon, starts serving and sets the caption; when no notification area comes
+  // within the wait the window is shown, since hidden it could be neither reached nor closed.
   void FormCreate();
   // Shows, restores and raises the window; centred on the work area the first time.
   void Present();
@@ -61,11 +62,15 @@ class TFormPrincipale : public ActivityLog {
   // "Registro eventi": the event log in the system's viewer.
   void RegistroEventi1Click();
   void ShowStatus(const std::string& line);
+  // Adds the tray icon; where there is no notification area yet, looks for one every half second
+  // and shows the window if none came within the wait.
   void AddTrayIcon();
+  void LookForNotificationArea();
 
   Win32UserDialogs& dialogs_;
   const std::string programTitle_;
   const UINT taskbarCreated_;
+  const UINT showRequest_;
   HWND window_ = nullptr;
   HFONT font_ = nullptr;
   bool ownsFont_ = false;
@@ -78,6 +83,7 @@ class TFormPrincipale : public ActivityLog {
   std::unique_ptr<LogView> MemoLog;
   std::unique_ptr<TrayIcon> trayIcon_;
   LogQueue log_;
+  NotificationAreaWait notificationAreaWait_;
   bool shownOnce_ = false;
   bool closing_ = false;
   PostedHandOver handOver_;

@@ -18,6 +18,7 @@
 #include "shell/CrashNotice.h"
 #include "shell/DesktopEventLog.h"
 #include "shell/win32/InheritedStreams.h"
+#include "shell/win32/RunningInstance.h"
 #include "shell/win32/UPrincipale.h"
 #include "shell/win32/Win32UserDialogs.h"
 #include "shell/win32/WindowsPlaces.h"
@@ -27,15 +28,20 @@
 
 namespace {
 
-// --help (also -h) and --version answer and end; every other argument is ignored, one that
-// starts with "-" with a warning naming it (this program has no toolkit arguments of its own).
-bool AnsweredCommandLine() {
+// The arguments, the program's name left out.
+std::vector<std::string> Arguments() {
   int count = 0;
   LPWSTR* wide = CommandLineToArgvW(GetCommandLineW(), &count);
-  if (wide == nullptr) return false;
+  if (wide == nullptr) return {};
   std::vector<std::string> arguments;
   for (int i = 1; i < count; ++i) arguments.push_back(varo::win32::Narrow(wide[i]));
   LocalFree(wide);
+  return arguments;
+}
+
+// --help (also -h) and --version answer and end; every other argument is ignored, one that
+// starts with "-" with a warning naming it (this program has no toolkit arguments of its own).
+bool AnsweredCommandLine(const std::vector<std::string>& arguments) {
   const std::optional<std::string> answer = varo::CommandLineAnswer(arguments, "", "");
   if (answer) {
     std::fputs(answer->c_str(), stdout);
@@ -55,7 +61,10 @@ int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int) {
   varo::BindInheritedStreams();
   // Before anything that could crash; the report goes beside the event log.
   varo::InstallCrashReporter(varo::EventLogFolder(), "quillmarch-varo-server", VARO_VERSION);
-  if (AnsweredCommandLine()) return 0;
+  const std::vector<std::string> arguments = Arguments();
+  if (AnsweredCommandLine(arguments)) return 0;
+  // The menu's launcher asks for the window: this one's, or the running instance's.
+  const bool showWindow = varo::AsksToShowWindow(arguments);
   std::setlocale(LC_ALL, "");
   // Every standard-error line from here on is also kept in the user's event log, the only place
   // where this program's events stay.
@@ -75,6 +84,7 @@ int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int) {
 
   varo::InstanceLock lock(varo::InstanceLockPath(settingsFolder));
   if (lock.HeldElsewhere()) {
+    if (showWindow) varo::AskRunningInstanceToShow();
     varo::WriteErrorLine(varo::Severity::Notice,
                          "quillmarch-varo-server: an instance is already running for this user");
     return 0;
@@ -86,6 +96,7 @@ int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int) {
   try {
     window = std::make_unique<varo::TFormPrincipale>(dialogs, places);
     window->FormCreate();
+    if (showWindow) window->Present();
   } catch (const std::exception& error) {
     varo::WriteErrorLine(varo::Severity::Error,
                          std::string("quillmarch-varo-server: ") + error.what());
