@@ -59,6 +59,8 @@ add_custom_target(varo_compressed_docs ALL DEPENDS ${varo_compressed})
 
 # The licence in the machine-readable form Debian reads; it serves any other install as well.
 install(FILES "${VARO_PACKAGING_SOURCE}/copyright" DESTINATION "${VARO_PACKAGE_DOC_DIR}")
+# The guide for the people who use the program, in Italian as the program's own texts.
+install(FILES "${PROJECT_SOURCE_DIR}/docs/GUIDA.md" DESTINATION "${VARO_PACKAGE_DOC_DIR}")
 # The Debian changelog and lintian's overrides belong to the package only: CPack installs this
 # component as well.
 install(FILES "${VARO_PACKAGING_BINARY}/changelog.Debian.gz" DESTINATION "${VARO_PACKAGE_DOC_DIR}"

@@ -6,8 +6,8 @@
 ; Made by scripts/package-windows:
 ;   makensis -INPUTCHARSET UTF8 -DVERSION=1.15 -DFILE_VERSION=1.15.0.0 -DFILES=<folder>
 ;            -DOUTFILE=<setup.exe> installer.nsi
-; FILES holds quillmarch-varo-server.exe, README.txt and LICENSE.txt. makensis works in this
-; script's folder, so FILES and OUTFILE are absolute paths.
+; FILES holds quillmarch-varo-server.exe, LEGGIMI.txt (the users' guide) and LICENSE.txt.
+; makensis works in this script's folder, so FILES and OUTFILE are absolute paths.
 
 !ifndef VERSION | FILE_VERSION | FILES | OUTFILE
   !error "VERSION, FILE_VERSION, FILES and OUTFILE must be defined"
@@ -116,9 +116,12 @@ Section "${PRODUCT}" SecProgram
   SectionIn RO
   SetOutPath "$INSTDIR"
   File "${FILES}/${PROGRAM}"
-  File "${FILES}/README.txt"
+  File "${FILES}/LEGGIMI.txt"
   File "${FILES}/LICENSE.txt"
+  ; Earlier versions shipped the developers' README; the guide took its place.
+  Delete "$INSTDIR\README.txt"
   WriteUninstaller "$INSTDIR\uninstall.exe"
+  CreateShortcut "$SMPROGRAMS\${PRODUCT} - Guida.lnk" "$INSTDIR\LEGGIMI.txt"
   CreateShortcut "$SMPROGRAMS\${PRODUCT}.lnk" "$INSTDIR\${PROGRAM}" "--mostra" "$INSTDIR\${PROGRAM}" 0
 
   ; Listed under the user's installed apps.
@@ -168,11 +171,13 @@ Section "Uninstall"
   ReadRegStr $0 HKCU "${UNINSTALL_KEY}" "InstallLocation"
   ${If} $0 == $INSTDIR
     Delete "$SMPROGRAMS\${PRODUCT}.lnk"
+    Delete "$SMPROGRAMS\${PRODUCT} - Guida.lnk"
     DeleteRegValue HKCU "${RUN_KEY}" "${PRODUCT}"
     DeleteRegKey HKCU "${UNINSTALL_KEY}"
   ${EndIf}
   Delete "$INSTDIR\${PROGRAM}"
   Delete "$INSTDIR\README.txt"
+  Delete "$INSTDIR\LEGGIMI.txt"
   Delete "$INSTDIR\LICENSE.txt"
   Delete "$INSTDIR\uninstall.exe"
   RMDir "$INSTDIR"

@@ -131,6 +131,8 @@ grep -q "/usr/lib/systemd/user/$name.service" <<<"$(MANWIDTH=200 man -l \
 
 doc=/usr/share/doc/$name
 grep -qx 'License: Expat' "$doc/copyright" 2>/dev/null || fail "no MIT licence in $doc/copyright"
+# The users' guide, in Italian.
+grep -q '^## Il registro eventi$' "$doc/GUIDA.md" 2>/dev/null || fail "no guide at $doc/GUIDA.md"
 changelog_version=$({ zcat "$doc/changelog.Debian.gz" 2>/dev/null || true; } |
                     sed -n '1s/^[^ ]* (\([^)]*\)).*/\1/p')
 [ "$changelog_version" = "$package_version" ] ||

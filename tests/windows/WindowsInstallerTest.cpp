@@ -35,6 +35,8 @@ const std::string RunKey = "Software\\Microsoft\\Windows\\CurrentVersion\\Run";
 
 const std::string ShortcutInUserFolder =
     "AppData/Roaming/Microsoft/Windows/Start Menu/Programs/Quillmarch Varo Server.lnk";
+const std::string GuideShortcutInUserFolder =
+    "AppData/Roaming/Microsoft/Windows/Start Menu/Programs/Quillmarch Varo Server - Guida.lnk";
 
 class WindowsInstaller : public ::testing::Test {
  protected:
@@ -87,6 +89,7 @@ TEST_F(WindowsInstaller, InstallsForTheUserServesAndUninstallsLeavingSystemsAndS
   const fs::path folder = user / "AppData/Local/Programs/Quillmarch Varo Server";
   const fs::path program = folder / "quillmarch-varo-server.exe";
   const fs::path shortcut = user / ShortcutInUserFolder;
+  const fs::path guideShortcut = user / GuideShortcutInUserFolder;
   const std::string windowsFolder =
       "C:\\users\\" + prefix.UserName() + "\\AppData\\Local\\Programs\\Quillmarch Varo Server";
 
@@ -94,10 +97,18 @@ TEST_F(WindowsInstaller, InstallsForTheUserServesAndUninstallsLeavingSystemsAndS
   // default a silent installation takes, and an upgrade over it keeps).
   ASSERT_EQ(run({wine->string(), installer, "/S"}, "setup"), 0);
   ASSERT_EQ(run({wine->string(), installer, "/S"}, "setup-again"), 0);
-  for (const fs::path& file : {program, folder / "uninstall.exe", folder / "README.txt",
-                               folder / "LICENSE.txt", shortcut}) {
+  for (const fs::path& file : {program, folder / "uninstall.exe", folder / "LEGGIMI.txt",
+                               folder / "LICENSE.txt", shortcut, guideShortcut}) {
     EXPECT_TRUE(fs::is_regular_file(file)) << file;
   }
+  // The guide in Italian, with Windows line ends; the developers' README is not shipped.
+  EXPECT_NE(FileBytes(folder / "LEGGIMI.txt").find("## Il registro eventi\r\n"), std::string::npos);
+  EXPECT_FALSE(fs::exists(folder / "README.txt"));
+  const std::string guideLink = FileBytes(guideShortcut);
+  const std::string wideName("L\0E\0G\0G\0I\0M\0I\0.\0t\0x\0t\0", 22);
+  EXPECT_TRUE(guideLink.find("LEGGIMI.txt") != std::string::npos ||
+              guideLink.find(wideName) != std::string::npos)
+      << "the guide's shortcut does not lead to LEGGIMI.txt";
   // Started from the Start menu the program shows its window: the shortcut's arguments, UTF-16.
   EXPECT_NE(FileBytes(shortcut).find(std::string("-\0-\0m\0o\0s\0t\0r\0a\0", 16)),
             std::string::npos);
@@ -155,6 +166,7 @@ TEST_F(WindowsInstaller, InstallsForTheUserServesAndUninstallsLeavingSystemsAndS
   }
   EXPECT_FALSE(fs::exists(folder)) << "the program's folder is still there after 30 s";
   EXPECT_FALSE(fs::exists(shortcut));
+  EXPECT_FALSE(fs::exists(guideShortcut));
   EXPECT_EQ(FileBytes(system), Columns(3, 0x01));
   EXPECT_NE(FileBytes(settings).find("InPort=" + std::to_string(inPort)), std::string::npos);
   ASSERT_TRUE(prefix.Shutdown());
