@@ -22,8 +22,8 @@
 #include <vector>
 
 #include "archive/ColumnSums.h"
-#include "archive/KeptArchive.h"
 #include "archive/SummaryCache.h"
+#include "archive/SystemArchive.h"
 #include "archive/SystemSummary.h"
 
 namespace {
@@ -122,7 +122,7 @@ std::size_t KeptListingHeap(const std::filesystem::path& folder) {
     std::snprintf(name, sizeof name, "Sistema%05d.gcl.%d", i, 10'000 + i);
     std::ofstream(totogol / name, std::ios::binary) << std::string(14, '\x01');
   }
-  varo::KeptArchive archive({totocalcio.string(), totogol.string()});
+  varo::SystemArchive archive({totocalcio.string(), totogol.string(), folder.string()});
   const std::size_t before = mallinfo2().uordblks;
   const std::size_t listed = archive.List(varo::GameTotogol).Names.size();
   const std::size_t after = mallinfo2().uordblks;

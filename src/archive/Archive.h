@@ -3,12 +3,11 @@
 
 #include "archive/ArchiveFolders.h"
 #include "archive/ColumnRecord.h"
-#include "archive/KeptArchive.h"
 #include "archive/SummaryCache.h"
+#include "archive/SystemArchive.h"
 #include "archive/SystemCode.h"
 #include "archive/SystemFileActions.h"
 #include "archive/SystemListing.h"
-#include "archive/SystemLookup.h"
 #include "archive/SystemSummary.h"
 #include "archive/TicketColumns.h"
 #include "archive/WireName.h"

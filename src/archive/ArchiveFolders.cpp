@@ -6,7 +6,7 @@ namespace varo {
 
 ArchiveFolders MakeArchiveFolders(const std::string& documents) {
   const std::string base = JoinPath(JoinPath(documents, "Quillmarch"), "Quillmarch Varo Server");
-  return ArchiveFolders{JoinPath(base, "Totocalcio"), JoinPath(base, "Totogol")};
+  return ArchiveFolders{JoinPath(base, "Totocalcio"), JoinPath(base, "Totogol"), documents};
 }
 
 const std::string& GameFolder(const ArchiveFolders& folders, std::uint8_t gameKind) {

@@ -1,4 +1,5 @@
-// The two game folders of the archive and the table that picks folder and name mask by game.
+// The two game folders of the archive, the Documents folder they lie below, and the table that
+// picks folder and name mask by game.
 #pragma once
 
 #include <cstdint>
@@ -10,6 +11,7 @@ namespace varo {
 struct ArchiveFolders {
   std::string TotocalcioFolder;
   std::string TotogolFolder;
+  std::string Documents;  // what Windows watches for changes in both, in place of each
 };
 
 inline constexpr std::uint8_t GameTotocalcio = 1;

@@ -1,21 +1,25 @@
-#include "KeptArchive.h"
+#include "SystemArchive.h"
 
 #include <algorithm>
 #include <utility>
 
 #include "archive/SystemCode.h"
+#include "archive/SystemFileActions.h"
 #include "platform/Paths.h"
 
 namespace varo {
 
-KeptArchive::KeptArchive(ArchiveFolders folders, SummaryCacheSeams summarySeams)
-    : folders_(std::move(folders)), summaries_(MaxKeptSummaries, std::move(summarySeams)) {
+SystemArchive::SystemArchive(ArchiveFolders folders, SummaryCacheSeams summarySeams,
+                             FolderWatchSeams watchSeams)
+    : folders_(std::move(folders)),
+      summaries_(MaxKeptSummaries, std::move(summarySeams)),
+      watcher_(folders_.Documents, std::move(watchSeams)) {
   for (std::uint8_t game : {GameTotocalcio, GameTotogol}) {
     SlotOf(game).Kept.Folder = GameFolder(folders_, game);
   }
 }
 
-void KeptArchive::TakeChanges() {
+void SystemArchive::TakeChanges() {
   const FolderChanges changes = watcher_.Poll();
   for (Slot& slot : slots_) {
     if (!slot.Watch) continue;
@@ -26,19 +30,19 @@ void KeptArchive::TakeChanges() {
   }
 }
 
-bool KeptArchive::Current(const Slot& slot) const {
+bool SystemArchive::Current(const Slot& slot) const {
   // Renaming a parent and making a new folder in its place moves nothing the watch sees.
   return slot.Watch && FolderIdentityOf(slot.Kept.Folder) == slot.Identity;
 }
 
-void KeptArchive::Forget(Slot& slot) {
+void SystemArchive::Forget(Slot& slot) {
   if (slot.Watch) watcher_.Release(*slot.Watch);
   slot.Watch.reset();
   slot.Kept.Names = {};
   slot.Codes = {};
 }
 
-std::vector<std::string> KeptArchive::ReadFolder(Slot& slot, std::uint8_t gameKind) {
+std::vector<std::string> SystemArchive::ReadFolder(Slot& slot, std::uint8_t gameKind) {
   Forget(slot);
   FolderReading reading = watcher_.Read(slot.Kept.Folder);
   ++readings_;
@@ -50,7 +54,7 @@ std::vector<std::string> KeptArchive::ReadFolder(Slot& slot, std::uint8_t gameKi
   return {};
 }
 
-void KeptArchive::Keep(Slot& slot, std::vector<std::string> names) {
+void SystemArchive::Keep(Slot& slot, std::vector<std::string> names) {
   SortInArchiveOrder(names);
   slot.Codes.resize(names.size());
   std::transform(names.begin(), names.end(), slot.Codes.begin(),
@@ -59,7 +63,7 @@ void KeptArchive::Keep(Slot& slot, std::vector<std::string> names) {
   slot.Kept.Names.shrink_to_fit();
 }
 
-const Listing& KeptArchive::List(std::uint8_t gameKind) {
+const Listing& SystemArchive::List(std::uint8_t gameKind) {
   TakeChanges();
   Slot& slot = SlotOf(gameKind);
   if (Current(slot)) return slot.Kept;
@@ -70,7 +74,7 @@ const Listing& KeptArchive::List(std::uint8_t gameKind) {
   return fresh_;
 }
 
-std::string KeptArchive::Code2Filename(std::int32_t code, std::uint8_t gameKind) {
+std::string SystemArchive::Code2Filename(std::int32_t code, std::uint8_t gameKind) {
   TakeChanges();
   Slot& slot = SlotOf(gameKind);
   if (!Current(slot)) {
@@ -85,6 +89,12 @@ std::string KeptArchive::Code2Filename(std::int32_t code, std::uint8_t gameKind)
   if (found == slot.Codes.end()) return {};
   return JoinPath(slot.Kept.Folder,
                   slot.Kept.Names[static_cast<std::size_t>(found - slot.Codes.begin())]);
+}
+
+void SystemArchive::Delete(const std::string& path) {
+  // Wine hands a deletion's notification on a moment after the deletion returns.
+  for (Slot& slot : slots_) Forget(slot);
+  DeleteSystemFile(path);
 }
 
 }  // namespace varo

@@ -1,5 +1,6 @@
-// The archive as the request handlers see it: the two game folders, with their listings and the
-// summaries of their systems kept between requests while nothing shows a change.
+// The archive as the request handlers see it, and the one way to list and look up systems: the two
+// game folders, with their listings and the summaries of their systems kept between requests
+// while nothing shows a change.
 #pragma once
 
 #include <array>
@@ -18,10 +19,12 @@ namespace varo {
 
 // A game folder's listing is kept while the folder is watched and nothing in it has changed, and
 // each request checks that the folder's path still leads to the watched folder; so every reply is
-// the one a fresh listing would give. Not thread-safe: requests are handled one at a time.
-class KeptArchive {
+// the one a fresh listing would give. On volumes whose listings are not kept the folder is read
+// for every request. Not thread-safe: requests are handled one at a time.
+class SystemArchive {
  public:
-  explicit KeptArchive(ArchiveFolders folders, SummaryCacheSeams summarySeams = {});
+  explicit SystemArchive(ArchiveFolders folders, SummaryCacheSeams summarySeams = {},
+                         FolderWatchSeams watchSeams = {});
 
   const ArchiveFolders& Folders() const { return folders_; }
   SummaryCache& Summaries() { return summaries_; }
@@ -34,7 +37,12 @@ class KeptArchive {
   // or "" when the game has none; throws std::system_error when the folder cannot be read.
   std::string Code2Filename(std::int32_t code, std::uint8_t gameKind);
 
-  // Times a game folder was read from the file system, for the tests of keeping.
+  // Deletes a system file found in the archive (one already gone counts as deleted, any other
+  // failure throws) and throws both listings away: the next request lists without it, whenever
+  // the notification of the deletion comes.
+  void Delete(const std::string& path);
+
+  // Times a game folder was read from the file system.
   std::size_t FolderReadings() const { return readings_; }
 
  private:

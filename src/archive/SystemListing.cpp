@@ -3,7 +3,6 @@
 #include <algorithm>
 
 #include "archive/SystemCode.h"
-#include "platform/FileAccess.h"
 
 namespace varo {
 
@@ -78,13 +77,6 @@ const std::string* FirstWithCode(const std::vector<std::string>& names, std::int
     if (GetCodice(name) == code && (first == nullptr || ListsBefore(name, *first))) first = &name;
   }
   return first;
-}
-
-Listing ListSystemFiles(const ArchiveFolders& folders, std::uint8_t gameKind) {
-  Listing listing{GameFolder(folders, gameKind), {}};
-  listing.Names = SystemFilesAmong(RegularFileNames(listing.Folder), gameKind);
-  SortInArchiveOrder(listing.Names);
-  return listing;
 }
 
 }  // namespace varo

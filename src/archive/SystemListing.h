@@ -1,4 +1,4 @@
-// The system files of one game folder, in archive order.
+// The system files of one game folder: which names they are, and their archive order.
 #pragma once
 
 #include <cstdint>
@@ -14,10 +14,6 @@ struct Listing {
   std::string Folder;
   std::vector<std::string> Names;
 };
-
-// Lists the game's folder afresh: regular, not hidden files whose name matches the game's mask,
-// in archive order; throws std::system_error when the folder cannot be read.
-Listing ListSystemFiles(const ArchiveFolders& folders, std::uint8_t gameKind);
 
 // The system files of the game among the regular files of its folder: names that match the game's
 // mask and are not hidden, in the order given.

@@ -7,11 +7,11 @@
 namespace varo {
 
 HandlerTable MakeHandlerTable(const ArchiveFolders& folders, ActivityLog& log) {
-  return MakeHandlerTable(std::make_shared<KeptArchive>(folders), log);
+  return MakeHandlerTable(std::make_shared<SystemArchive>(folders), log);
 }
 
-HandlerTable MakeHandlerTable(std::shared_ptr<KeptArchive> archive, ActivityLog& log) {
-  using Handler = void (*)(RequestState&, KeptArchive&, ActivityLog&);
+HandlerTable MakeHandlerTable(std::shared_ptr<SystemArchive> archive, ActivityLog& log) {
+  using Handler = void (*)(RequestState&, SystemArchive&, ActivityLog&);
   const auto bind = [&archive, &log](Handler handler) -> RequestHandler {
     return [archive, &log, handler](RequestState& state) { handler(state, *archive, log); };
   };

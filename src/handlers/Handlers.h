@@ -4,7 +4,7 @@
 #include <memory>
 
 #include "archive/ArchiveFolders.h"
-#include "archive/KeptArchive.h"
+#include "archive/SystemArchive.h"
 #include "endpoint/RequestDispatch.h"
 #include "handlers/ActivityLog.h"
 
@@ -15,6 +15,6 @@ namespace varo {
 HandlerTable MakeHandlerTable(const ArchiveFolders& folders, ActivityLog& log);
 
 // The same on the given archive, which the table shares.
-HandlerTable MakeHandlerTable(std::shared_ptr<KeptArchive> archive, ActivityLog& log);
+HandlerTable MakeHandlerTable(std::shared_ptr<SystemArchive> archive, ActivityLog& log);
 
 }  // namespace varo

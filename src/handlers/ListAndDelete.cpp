@@ -43,7 +43,7 @@ void WriteListEntry(PayloadArea& reply, std::size_t offset, const Listing& listi
 
 }  // namespace
 
-void RichiestaLista(RequestState& state, KeptArchive& archive, ActivityLog& log) {
+void RichiestaLista(RequestState& state, SystemArchive& archive, ActivityLog& log) {
   const std::uint8_t gameKind = state.RequestPayload[0];
   const std::size_t first = WordAt(state.RequestPayload, 1);
   const std::size_t last = WordAt(state.RequestPayload, 3);
@@ -73,7 +73,7 @@ void RichiestaLista(RequestState& state, KeptArchive& archive, ActivityLog& log)
   state.Reply.DataLength = static_cast<std::uint16_t>(ListHeadSize + ListEntrySize * n);
 }
 
-void RichiestaCancellazione(RequestState& state, KeptArchive& archive, ActivityLog& log) {
+void RichiestaCancellazione(RequestState& state, SystemArchive& archive, ActivityLog& log) {
   const std::uint8_t gameKind = state.RequestPayload[0];
   const auto code = static_cast<std::int32_t>(LongAt(state.RequestPayload, 1));
   const std::string path = archive.Code2Filename(code, gameKind);
@@ -81,7 +81,7 @@ void RichiestaCancellazione(RequestState& state, KeptArchive& archive, ActivityL
 
   if (!path.empty()) {
     // Throws on any failure but "already gone", so a file still there is never reported deleted.
-    DeleteSystemFile(path);
+    archive.Delete(path);
     PutWord(state.ReplyPayload, 0, StatusOk);
     AppendStamped(log, "Cancellazione " + Printable(path) + " effettuata");
     // Any host may delete: the operator can tell who did, and when.

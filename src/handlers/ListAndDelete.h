@@ -1,7 +1,7 @@
 // The archive requests: the list of a game's stored systems and the deletion of one system.
 #pragma once
 
-#include "archive/KeptArchive.h"
+#include "archive/SystemArchive.h"
 #include "endpoint/RequestState.h"
 #include "handlers/ActivityLog.h"
 
@@ -14,9 +14,9 @@ inline constexpr std::size_t ListHeadSize = 4;
 
 // 510/1: entries for the positions first to last of the game's listing (at most 62 of them); the
 // total costs of unchanged systems come from the kept summaries.
-void RichiestaLista(RequestState& state, KeptArchive& archive, ActivityLog& log);
+void RichiestaLista(RequestState& state, SystemArchive& archive, ActivityLog& log);
 
 // 510/2: deletes the first system of the game with the requested code.
-void RichiestaCancellazione(RequestState& state, KeptArchive& archive, ActivityLog& log);
+void RichiestaCancellazione(RequestState& state, SystemArchive& archive, ActivityLog& log);
 
 }  // namespace varo

@@ -20,7 +20,7 @@ struct InformationGame {
   void (*ToWire)(SystemSummary&);
 };
 
-void AnswerInformation(RequestState& state, KeptArchive& archive, ActivityLog& log,
+void AnswerInformation(RequestState& state, SystemArchive& archive, ActivityLog& log,
                        const InformationGame& game) {
   const auto code = static_cast<std::int32_t>(LongAt(state.RequestPayload, 0));
   const std::string path = archive.Code2Filename(code, game.GameKind);
@@ -44,11 +44,11 @@ void AnswerInformation(RequestState& state, KeptArchive& archive, ActivityLog& l
 
 }  // namespace
 
-void RichiestaInfoTotocalcio(RequestState& state, KeptArchive& archive, ActivityLog& log) {
+void RichiestaInfoTotocalcio(RequestState& state, SystemArchive& archive, ActivityLog& log) {
   AnswerInformation(state, archive, log, {GameTotocalcio, GetInfoTotocalcio, swapinfototocalcio});
 }
 
-void RichiestaInfoTotogol(RequestState& state, KeptArchive& archive, ActivityLog& log) {
+void RichiestaInfoTotogol(RequestState& state, SystemArchive& archive, ActivityLog& log) {
   AnswerInformation(state, archive, log, {GameTotogol, GetInfoTotogol, swapinfototogol});
 }
 

@@ -39,7 +39,7 @@ void WritePackedColumn(PayloadArea& reply, std::size_t offset, const ColumnRecor
   }
 }
 
-void AnswerTicket(RequestState& state, KeptArchive& archive, ActivityLog& log,
+void AnswerTicket(RequestState& state, SystemArchive& archive, ActivityLog& log,
                   const TicketGame& game) {
   const std::uint16_t ticket = WordAt(state.RequestPayload, 4);
   const auto code = static_cast<std::int32_t>(LongAt(state.RequestPayload, 0));
@@ -69,11 +69,11 @@ void AnswerTicket(RequestState& state, KeptArchive& archive, ActivityLog& log,
 
 }  // namespace
 
-void RichiestaBigliettoTotocalcio(RequestState& state, KeptArchive& archive, ActivityLog& log) {
+void RichiestaBigliettoTotocalcio(RequestState& state, SystemArchive& archive, ActivityLog& log) {
   AnswerTicket(state, archive, log, {GameTotocalcio, TotocalcioFlagByte, 3});
 }
 
-void RichiestaBigliettoTotogol(RequestState& state, KeptArchive& archive, ActivityLog& log) {
+void RichiestaBigliettoTotogol(RequestState& state, SystemArchive& archive, ActivityLog& log) {
   AnswerTicket(state, archive, log, {GameTotogol, TotogolFlagByte, 4});
 }
 

@@ -68,10 +68,6 @@ class ReadOnlyFile {
   FileIdentity opened_;
 };
 
-// Names of the regular files in a folder (links and everything else left out, links not followed;
-// on Windows hidden and system files too); throws std::system_error when the folder cannot be read.
-std::vector<std::string> RegularFileNames(const std::string& folder);
-
 // Removes a file; a file already gone counts as removed, any other failure throws
 // std::system_error.
 void RemoveFile(const std::string& path);

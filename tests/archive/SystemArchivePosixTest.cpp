@@ -1,5 +1,5 @@
 // Kept listings and summaries where only Linux can make the case: notifications lost to a full
-// queue, and a FUSE volume, where nothing is kept.
+// queue, and a FUSE volume, where nothing is kept and a lookup still finds the first code.
 #include <fcntl.h>
 #include <unistd.h>
 
@@ -10,7 +10,7 @@
 #include <gtest/gtest.h>
 
 #include "ArchiveTestFiles.h"
-#include "archive/KeptArchive.h"
+#include "archive/SystemArchive.h"
 #include "archive/SystemSummary.h"
 #include "posix/FuseMount.h"
 
@@ -25,7 +25,7 @@ void Touch(const fs::path& file) {
   ::close(fd);
 }
 
-TEST(KeptArchivePosix, NotificationsLostToAFullQueueThrowEveryListingAway) {
+TEST(SystemArchivePosix, NotificationsLostToAFullQueueThrowEveryListingAway) {
   long queue = 0;
   std::ifstream("/proc/sys/fs/inotify/max_queued_events") >> queue;
   if (queue <= 0 || queue > 200'000) GTEST_SKIP() << "inotify queue of " << queue << " events";
@@ -34,7 +34,7 @@ TEST(KeptArchivePosix, NotificationsLostToAFullQueueThrowEveryListingAway) {
   fs::create_directories(folders.TotocalcioFolder);
   fs::create_directories(folders.TotogolFolder);
   Touch(fs::path(folders.TotocalcioFolder) / "a.tcl.1");
-  KeptArchive archive(folders);
+  SystemArchive archive(folders);
   ASSERT_EQ(archive.List(1).Names.size(), 1u);
   ASSERT_EQ(archive.List(2).Names.size(), 0u);
 
@@ -49,7 +49,7 @@ TEST(KeptArchivePosix, NotificationsLostToAFullQueueThrowEveryListingAway) {
   EXPECT_EQ(archive.Code2Filename(2, 1), folders.TotocalcioFolder + "/b.tcl.2");
 }
 
-TEST(KeptArchivePosix, NothingIsKeptOnAFuseVolume) {
+TEST(SystemArchivePosix, NothingIsKeptOnAFuseVolume) {
   test::TempDir disk;
   const fs::path source = disk.Path() / "source";
   const fs::path mounted = disk.Path() / "mounted";
@@ -61,25 +61,33 @@ TEST(KeptArchivePosix, NothingIsKeptOnAFuseVolume) {
 
   Touch(fs::path(real.TotocalcioFolder) / "a.tcl.1");
   int summaryReads = 0;
-  KeptArchive archive(MakeArchiveFolders(mounted.string()),
-                      {.FileClock =
-                           [] {
-                             return FileTime{FileClockNow().Seconds + 3600, 0};
-                           },
-                       .Read =
-                           [&](ReadOnlyFile& file, std::uint8_t game) {
-                             ++summaryReads;
-                             return ReadColumnTotals(file, game);
-                           }});
+  SystemArchive archive(MakeArchiveFolders(mounted.string()),
+                        {.FileClock =
+                             [] {
+                               return FileTime{FileClockNow().Seconds + 3600, 0};
+                             },
+                         .Read =
+                             [&](ReadOnlyFile& file, std::uint8_t game) {
+                               ++summaryReads;
+                               return ReadColumnTotals(file, game);
+                             }});
   EXPECT_EQ(archive.List(1).Names.size(), 1u);
   Touch(fs::path(real.TotocalcioFolder) / "b.tcl.2");
   EXPECT_EQ(archive.List(1).Names.size(), 2u);
   const std::string path = archive.Code2Filename(2, 1);
+  EXPECT_EQ(path, (mounted / "Quillmarch/Quillmarch Varo Server/Totocalcio/b.tcl.2").string());
   EXPECT_EQ(archive.FolderReadings(), 3u);
   // A summary counted twice, however settled the file.
   archive.Summaries().TotalsOf(path, 1);
   archive.Summaries().TotalsOf(path, 1);
   EXPECT_EQ(summaryReads, 2);
+
+  // Duplicate codes: the first in listing order, made neither first nor last.
+  for (const char* name : {"c.tcl.2", "A.tcl.2", "d.tcl.2"}) {
+    Touch(fs::path(real.TotocalcioFolder) / name);
+  }
+  EXPECT_EQ(archive.Code2Filename(2, 1),
+            (mounted / "Quillmarch/Quillmarch Varo Server/Totocalcio/A.tcl.2").string());
 }
 
 }  // namespace

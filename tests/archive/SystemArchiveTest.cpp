@@ -1,6 +1,6 @@
-// Kept listings: after every kind of change, each followed at once by a request, the kept archive
-// answers as a fresh listing of the folder does, and an unchanged folder is not read again.
-#include "archive/KeptArchive.h"
+// Kept listings: after every kind of change, each followed at once by a request, the archive
+// answers as one that keeps nothing does, and an unchanged folder is not read again.
+#include "archive/SystemArchive.h"
 
 #include <filesystem>
 #include <functional>
@@ -11,7 +11,6 @@
 #include <gtest/gtest.h>
 
 #include "ArchiveTestFiles.h"
-#include "archive/SystemLookup.h"
 #ifdef _WIN32
 #include "platform/win32/Windows.h"
 #endif
@@ -51,7 +50,7 @@ struct Change {
   std::vector<std::pair<int, bool>> Lookups;  // codes, and whether each is found after it
 };
 
-TEST(KeptArchive, AnswersAsAFreshListingAfterEveryChangeAndReadsAnUnchangedFolderOnce) {
+TEST(SystemArchive, AnswersAsAFreshListingAfterEveryChangeAndReadsAnUnchangedFolderOnce) {
   const std::vector<Change> changes = {
       {"created",
        [](auto&, auto& f) { test::WriteBytes(f / "nuovo.tcl.999", ""); },
@@ -99,7 +98,8 @@ TEST(KeptArchive, AnswersAsAFreshListingAfterEveryChangeAndReadsAnUnchangedFolde
     const ArchiveFolders folders = MakeArchiveFolders(documents.Path().string());
     const fs::path folder = folders.TotocalcioFolder;
     Fill(folder, Systems);
-    KeptArchive archive(folders);
+    SystemArchive archive(folders);
+    SystemArchive fresh(folders, {}, test::WatchSeamsFor(test::Listings::NotKept));
     EXPECT_EQ(archive.List(1).Names.size(), static_cast<std::size_t>(Systems));
     EXPECT_EQ(archive.Code2Filename(7, 1), JoinPath(folders.TotocalcioFolder, SystemName(7)));
     EXPECT_EQ(archive.FolderReadings(), 1u) << "the listing was not kept";
@@ -107,11 +107,11 @@ TEST(KeptArchive, AnswersAsAFreshListingAfterEveryChangeAndReadsAnUnchangedFolde
     change.Make(documents.Path(), folder);
     const std::vector<std::string> names = archive.List(1).Names;
     EXPECT_EQ(names.size(), change.Listed);
-    EXPECT_EQ(names, ListSystemFiles(folders, 1).Names);
+    EXPECT_EQ(names, fresh.List(1).Names);
     for (const auto& [code, found] : change.Lookups) {
       const std::string path = archive.Code2Filename(code, 1);
       EXPECT_EQ(!path.empty(), found) << code;
-      EXPECT_EQ(path, Code2Filename(folders, code, 1)) << code;
+      EXPECT_EQ(path, fresh.Code2Filename(code, 1)) << code;
     }
     // Kept again until the next change.
     const std::size_t readings = archive.FolderReadings();
@@ -120,11 +120,12 @@ TEST(KeptArchive, AnswersAsAFreshListingAfterEveryChangeAndReadsAnUnchangedFolde
   }
 }
 
-TEST(KeptArchive, AFolderMadeAfterTheStartAndOneSharedByBothGamesAreWatchedAsTheyCome) {
+TEST(SystemArchive, AFolderMadeAfterTheStartAndOneSharedByBothGamesAreWatchedAsTheyCome) {
   test::TempDir documents(test::KeepingVolume());
   const fs::path folder = documents.Path() / "Sistemi";
   // Both games on one folder: one change reaches both listings.
-  KeptArchive archive(ArchiveFolders{folder.string(), folder.string()});
+  SystemArchive archive(
+      ArchiveFolders{folder.string(), folder.string(), documents.Path().string()});
   EXPECT_THROW(archive.List(1), std::system_error);
   EXPECT_THROW(archive.Code2Filename(1, 2), std::system_error);
 
@@ -150,6 +151,26 @@ TEST(KeptArchive, AFolderMadeAfterTheStartAndOneSharedByBothGamesAreWatchedAsThe
   archive.List(1);
   archive.List(2);
   EXPECT_EQ(archive.FolderReadings(), readings);
+}
+
+// Only a change that can touch a game's folder throws its listing away: the other game's folder
+// and the rest of Documents may change at will.
+TEST(SystemArchive, ChangesOutsideAGameFolderKeepItsListing) {
+  test::TempDir documents(test::KeepingVolume());
+  const ArchiveFolders folders = MakeArchiveFolders(documents.Path().string());
+  Fill(folders.TotocalcioFolder, 2);
+  fs::create_directories(folders.TotogolFolder);
+  SystemArchive archive(folders);
+  archive.List(1);
+  archive.List(2);
+  ASSERT_EQ(archive.FolderReadings(), 2u);
+
+  test::WriteBytes(fs::path(folders.TotogolFolder) / "Ruota.gcl.1", "");
+  test::WriteBytes(documents.Path() / "lettera.txt", "");
+  EXPECT_EQ(archive.List(1).Names.size(), 2u);
+  EXPECT_EQ(archive.FolderReadings(), 2u) << "the Totocalcio listing was thrown away";
+  EXPECT_EQ(archive.List(2).Names, (std::vector<std::string>{"Ruota.gcl.1"}));
+  EXPECT_EQ(archive.FolderReadings(), 3u);
 }
 
 }  // namespace

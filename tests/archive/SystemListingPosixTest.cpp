@@ -11,9 +11,10 @@
 #include <gtest/gtest.h>
 
 #include "ArchiveTestFiles.h"
+#include "ErrorOf.h"
+#include "archive/SystemArchive.h"
 #include "archive/SystemFileActions.h"
 #include "archive/SystemListing.h"
-#include "archive/SystemLookup.h"
 #include "archive/SystemSummary.h"
 #include "archive/TicketColumns.h"
 #include "posix/ImmutableFlag.h"
@@ -23,10 +24,11 @@ namespace {
 
 using test::ArchiveFolderTest;
 using test::Copy;
+using test::SystemArchiveTest;
 
 using ::testing::ElementsAre;
 
-TEST_F(ArchiveFolderTest, ListsOnlyRegularVisibleFilesOfTheGameInFoldedOrder) {
+TEST_P(SystemArchiveTest, ListsOnlyRegularVisibleFilesOfTheGameInFoldedOrder) {
   Toto("c.tcl.5");
   Toto("b.TCL.5");
   Toto("A.tcl.5");
@@ -41,18 +43,37 @@ TEST_F(ArchiveFolderTest, ListsOnlyRegularVisibleFilesOfTheGameInFoldedOrder) {
   std::filesystem::create_symlink(TotoPath("gone"), TotoPath("dangling.tcl.9"));
   ASSERT_EQ(mkfifo(TotoPath("pipe.tcl.4").c_str(), 0600), 0);
 
-  const Listing listing = ListSystemFiles(folders_, 1);
+  const Listing& listing = Archive().List(1);
   EXPECT_EQ(listing.Folder, folders_.TotocalcioFolder);
   EXPECT_THAT(listing.Names,
               ElementsAre("a.b.tcl.7", "A.tcl.5", "b.TCL.5", "c.tcl.5", "Ruota.Tcl.x"));
 }
 
 // Names differing in case only are two files here, ordered by their raw bytes.
-TEST_F(ArchiveFolderTest, NamesDifferingInCaseOnlyListInRawByteOrder) {
+TEST_P(SystemArchiveTest, NamesDifferingInCaseOnlyListInRawByteOrder) {
   Toto("b.tcl.1");
   Toto("B.tcl.1");
   Toto("a.tcl.1");
-  EXPECT_THAT(ListSystemFiles(folders_, 1).Names, ElementsAre("a.tcl.1", "B.tcl.1", "b.tcl.1"));
+  EXPECT_THAT(Listed(), ElementsAre("a.tcl.1", "B.tcl.1", "b.tcl.1"));
+  EXPECT_EQ(Found(1), TotoPath("a.tcl.1"));
+}
+
+TEST_P(SystemArchiveTest, AFolderThatCannotBeListedFailsWithItsCause) {
+  Toto("x.tcl.1");
+  const struct {
+    const char* What;
+    std::string Folder;
+    int Error;
+  } cases[] = {
+      {"missing", TotoPath("none"), ENOENT},
+      {"a file", TotoPath("x.tcl.1"), ENOTDIR},
+  };
+  for (const auto& [what, folder, error] : cases) {
+    SystemArchive archive({folder, folder, folders_.Documents}, {},
+                          test::WatchSeamsFor(GetParam()));
+    EXPECT_EQ(test::ErrorOf([&] { archive.List(1); }), error) << what;
+    EXPECT_EQ(test::ErrorOf([&] { archive.Code2Filename(1, 2); }), error) << what;
+  }
 }
 
 TEST(FileDateOf, RefusesAYearBeyondSixteenBits) {
@@ -65,26 +86,27 @@ TEST(ArchiveFolders, LieBelowTheDocumentsFolder) {
   EXPECT_EQ(folders.TotocalcioFolder,
             "/home/u/Documents/Quillmarch/Quillmarch Varo Server/Totocalcio");
   EXPECT_EQ(folders.TotogolFolder, "/home/u/Documents/Quillmarch/Quillmarch Varo Server/Totogol");
+  EXPECT_EQ(folders.Documents, "/home/u/Documents");
 }
 
-TEST_F(ArchiveFolderTest, FailedDeletionThrowsAndLeavesTheFileFound) {
+TEST_P(SystemArchiveTest, FailedDeletionThrowsAndLeavesTheFileFound) {
   const auto file = Toto("Kept.tcl.4", test::Column(0x01));
   test::ImmutableFlag immutable(file);
   if (!immutable.IsSet()) GTEST_SKIP() << "the file system has no immutable flag";
   EXPECT_THROW(DeleteSystemFile(file.string()), std::system_error);
   EXPECT_TRUE(std::filesystem::exists(file));
-  EXPECT_EQ(Code2Filename(folders_, 4, 1), file.string());
+  EXPECT_EQ(Found(4), file.string());
 }
 
-TEST_F(ArchiveFolderTest, FileThatCannotBeWrittenIsListedFoundAndSummarised) {
+TEST_P(SystemArchiveTest, FileThatCannotBeWrittenIsListedFoundAndSummarised) {
   const auto file = Toto("r.tcl.4", test::Column(0x03));
   test::ImmutableFlag immutable(file);
   if (!immutable.IsSet()) GTEST_SKIP() << "the file system has no immutable flag";
   // Proof that the flag holds: not even root may open it for writing.
   ASSERT_EQ(access(file.c_str(), W_OK), -1);
 
-  EXPECT_THAT(ListSystemFiles(folders_, 1).Names, ElementsAre("r.tcl.4"));
-  EXPECT_EQ(Code2Filename(folders_, 4, 1), file.string());
+  EXPECT_THAT(Listed(), ElementsAre("r.tcl.4"));
+  EXPECT_EQ(Found(4), file.string());
   SystemSummary summary{};
   GetInfoTotocalcio(file.string(), summary);
   EXPECT_EQ(Copy(summary.Status), 1);

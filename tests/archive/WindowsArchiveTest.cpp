@@ -9,13 +9,15 @@
 #include <iostream>
 #include <string>
 
+#include "ArchiveTestFiles.h"
 #include "TempDir.h"
 #include "archive/ArchiveFolders.h"
+#include "archive/SystemArchive.h"
 #include "archive/SystemFileActions.h"
 #include "archive/SystemListing.h"
-#include "archive/SystemLookup.h"
 #include "archive/SystemSummary.h"
 #include "archive/WireName.h"
+#include "platform/FolderWatch.h"
 #include "platform/Paths.h"
 #include "platform/win32/LongPath.h"
 #include "platform/win32/WideText.h"
@@ -28,10 +30,12 @@ using ::testing::ElementsAre;
 // One Totocalcio column of single signs: one ticket.
 const std::string OneColumn(14, '\x01');
 
-class WindowsArchive : public ::testing::Test {
+// Run once with listings kept and once without.
+class WindowsArchive : public ::testing::TestWithParam<test::Listings> {
  protected:
-  test::TempDir documents;
-  ArchiveFolders folders = MakeArchiveFolders(documents.Path().string());
+  test::TempDir documents{test::KeepingVolume()};
+  ArchiveFolders folders = MakeArchiveFolders(test::Utf8(documents.Path()));
+  SystemArchive archive{folders, {}, test::WatchSeamsFor(GetParam())};
 
   void SetUp() override { std::filesystem::create_directories(Wide(folders.TotocalcioFolder)); }
 
@@ -72,8 +76,8 @@ class WindowsArchive : public ::testing::Test {
 
   bool Exists(const std::string& path) const { return std::filesystem::exists(Wide(path)); }
 
-  std::vector<std::string> Listed() const { return ListSystemFiles(folders, 1).Names; }
-  std::string Found(std::int32_t code) const { return Code2Filename(folders, code, 1); }
+  std::vector<std::string> Listed() { return archive.List(1).Names; }
+  std::string Found(std::int32_t code) { return archive.Code2Filename(code, 1); }
 };
 
 TEST(WindowsArchiveFolders, LieBelowTheDocumentsFolder) {
@@ -82,9 +86,10 @@ TEST(WindowsArchiveFolders, LieBelowTheDocumentsFolder) {
             "C:\\Users\\u\\Documents\\Quillmarch\\Quillmarch Varo Server\\Totocalcio");
   EXPECT_EQ(folders.TotogolFolder,
             "C:\\Users\\u\\Documents\\Quillmarch\\Quillmarch Varo Server\\Totogol");
+  EXPECT_EQ(folders.Documents, "C:\\Users\\u\\Documents");
 }
 
-TEST_F(WindowsArchive, HiddenAndSystemFilesFoldersAndLinksAreNeitherListedNorFound) {
+TEST_P(WindowsArchive, HiddenAndSystemFilesFoldersAndLinksAreNeitherListedNorFound) {
   const std::string plain = Write("plain.tcl.1");
   Write("hidden.tcl.2", FILE_ATTRIBUTE_HIDDEN);
   Write("system.tcl.3", FILE_ATTRIBUTE_SYSTEM);
@@ -104,7 +109,7 @@ TEST_F(WindowsArchive, HiddenAndSystemFilesFoldersAndLinksAreNeitherListedNorFou
   for (std::int32_t code : {2, 3, 4, 5}) EXPECT_EQ(Found(code), "") << code;
 }
 
-TEST_F(WindowsArchive, AReadOnlyFileIsListedAndSummarisedButNotDeleted) {
+TEST_P(WindowsArchive, AReadOnlyFileIsListedAndSummarisedButNotDeleted) {
   const std::string path = Write("kept.tcl.7", FILE_ATTRIBUTE_READONLY);
   EXPECT_THAT(Listed(), ElementsAre("kept.tcl.7"));
   ASSERT_EQ(Found(7), path);
@@ -117,7 +122,7 @@ TEST_F(WindowsArchive, AReadOnlyFileIsListedAndSummarisedButNotDeleted) {
   EXPECT_NE(GetFileAttributesW(Wide(path).c_str()) & FILE_ATTRIBUTE_READONLY, 0u);
 }
 
-TEST_F(WindowsArchive, AFileHeldWithoutDeleteSharingIsNotReportedDeleted) {
+TEST_P(WindowsArchive, AFileHeldWithoutDeleteSharingIsNotReportedDeleted) {
   const std::string path = Write("held.tcl.8");
   HANDLE other = CreateFileW(Wide(path).c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr,
                              OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
@@ -130,7 +135,7 @@ TEST_F(WindowsArchive, AFileHeldWithoutDeleteSharingIsNotReportedDeleted) {
   EXPECT_NO_THROW(DeleteSystemFile(path));
 }
 
-TEST_F(WindowsArchive, ANameOutsideTheCodePageGoesOutWithAQuestionMarkAndIsStillServed) {
+TEST_P(WindowsArchive, ANameOutsideTheCodePageGoesOutWithAQuestionMarkAndIsStillServed) {
   const std::string name = "\xCE\xA9mega.tcl.5";  // "Ωmega.tcl.5" in UTF-8
   const std::string path = Write(name);
   EXPECT_THAT(Listed(), ElementsAre(name));
@@ -178,7 +183,7 @@ TEST(WindowsLongPaths, OnlyTheFolderIsNormalisedAndTheWholeGetsTheLocalOrShareFo
   for (const auto& [path, expected] : cases) EXPECT_EQ(win32::LongPathOf(path), expected) << path;
 }
 
-TEST_F(WindowsArchive, ANameEndingInADotOrNamedLikeADeviceIsTheFileReadAndDeleted) {
+TEST_P(WindowsArchive, ANameEndingInADotOrNamedLikeADeviceIsTheFileReadAndDeleted) {
   // "x.tcl" has no ".tcl." and is never listed: it must not stand in for "x.tcl.". A ticket holds
   // up to 64 columns, so 1, 65 and 129 columns make 1, 2 and 3 tickets.
   const auto columns = [](int count) { return std::string(count * OneColumn.size(), '\x01'); };
@@ -199,11 +204,66 @@ TEST_F(WindowsArchive, ANameEndingInADotOrNamedLikeADeviceIsTheFileReadAndDelete
     GetInfoTotocalcio(path, summary);
     EXPECT_EQ(summary.Tickets, tickets) << name;
     EXPECT_NO_THROW(SystemFileDate(path)) << name;
-    DeleteSystemFile(path);
+    archive.Delete(path);
   }
   EXPECT_THAT(Listed(), ElementsAre());
   EXPECT_TRUE(Exists(JoinPath(folders.TotocalcioFolder, "x.tcl")));
 }
+
+// Watched through Documents, as on Windows: Wine reports changes of Documents' own entries only,
+// so the games' folders are Documents itself and one of its folders here.
+class WindowsArchiveWatch : public ::testing::Test {
+ protected:
+  test::TempDir documents{test::KeepingVolume()};
+  const std::string root = test::Utf8(documents.Path());
+
+  static FolderWatchSeams ThroughDocuments() {
+    FolderWatchSeams seams;
+    seams.SubtreeReported = true;
+    return seams;
+  }
+};
+
+TEST_F(WindowsArchiveWatch, AChangeThrowsAwayOnlyTheListingsItTouches) {
+  const std::string totogol = JoinPath(root, "Totogol");
+  std::filesystem::create_directory(documents.Path() / "Totogol");
+  documents.WriteFile("a.tcl.1", "");
+  SystemArchive archive({root, totogol, root}, {}, ThroughDocuments());
+  ASSERT_EQ(archive.List(1).Names, std::vector<std::string>{"a.tcl.1"});
+  ASSERT_EQ(archive.List(2).Names.size(), 0u);
+  ASSERT_EQ(archive.FolderReadings(), 2u);
+
+  // In Documents, outside Totogol: only Totocalcio is read again.
+  documents.WriteFile("b.tcl.2", "");
+  EXPECT_EQ(archive.List(1).Names, (std::vector<std::string>{"a.tcl.1", "b.tcl.2"}));
+  EXPECT_EQ(archive.List(2).Names.size(), 0u);
+  EXPECT_EQ(archive.FolderReadings(), 3u);
+  // Totogol moved away and made again: both are read again, each seeing what is there now.
+  std::filesystem::rename(documents.Path() / "Totogol", documents.Path() / "Vecchio");
+  documents.WriteFile("Totogol/Ruota.gcl.7", "");
+  EXPECT_EQ(archive.List(2).Names, std::vector<std::string>{"Ruota.gcl.7"});
+  EXPECT_EQ(archive.Code2Filename(7, 2), JoinPath(totogol, "Ruota.gcl.7"));
+  EXPECT_EQ(archive.List(1).Names.size(), 2u);
+  EXPECT_EQ(archive.FolderReadings(), 5u);
+  // Kept again until the next change.
+  archive.List(1);
+  archive.List(2);
+  EXPECT_EQ(archive.FolderReadings(), 5u);
+}
+
+// Only Documents is held: a game folder elsewhere is read afresh for every request.
+TEST_F(WindowsArchiveWatch, AGameFolderOutsideDocumentsIsNotKept) {
+  test::TempDir elsewhere(test::KeepingVolume());
+  const std::string folder = test::Utf8(elsewhere.Path());
+  SystemArchive archive({folder, folder, root}, {}, ThroughDocuments());
+  archive.List(1);
+  archive.List(1);
+  EXPECT_EQ(archive.FolderReadings(), 2u);
+}
+
+INSTANTIATE_TEST_SUITE_P(Listings, WindowsArchive,
+                         ::testing::Values(test::Listings::Kept, test::Listings::NotKept),
+                         test::ListingsName);
 
 }  // namespace
 }  // namespace varo

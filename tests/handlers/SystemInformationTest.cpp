@@ -111,7 +111,7 @@ TEST_F(InformationTest, RequestedCodeMatchesAsA32BitPattern) {
 
 TEST_F(InformationTest, ListAndInformationShareTheKeptSummariesAndAnswerAsWithout) {
   int reads = 0;
-  auto kept = std::make_shared<KeptArchive>(
+  auto kept = std::make_shared<SystemArchive>(
       folders, SummaryCacheSeams{.FileClock =
                                      [] {
                                        FileTime now = FileClockNow();

@@ -46,7 +46,7 @@ struct PipeLog : ActivityLog {
   RequestState state;
   state.OutputPort = outputPort;
   const HandlerTable handlers = MakeHandlerTable(
-      std::make_shared<KeptArchive>(folders, SummaryCacheSeams{.FileClock =
+      std::make_shared<SystemArchive>(folders, SummaryCacheSeams{.FileClock =
                                                                    [] {
                                                                      FileTime now = FileClockNow();
                                                                      now.Seconds += 3600;

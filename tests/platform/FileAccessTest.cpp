@@ -16,8 +16,6 @@
 namespace varo {
 namespace {
 
-using ::testing::UnorderedElementsAre;
-
 using test::ErrorOf;
 
 TEST(ReadOnlyFile, ReadsAtAnOffsetAndStopsAtTheEnd) {
@@ -43,17 +41,6 @@ TEST(ReadOnlyFile, RefusesLinksFoldersPipesAndMissingFiles) {
   // A pipe opens at once and is then refused as not a regular file.
   EXPECT_NE(ErrorOf([&] { ReadOnlyFile f((temp.Path() / "pipe").string()); }), 0);
   EXPECT_NE(ErrorOf([&] { ReadOnlyFile f(temp.Path().string()); }), 0);
-}
-
-TEST(RegularFileNames, ListsRegularFilesOnlyAndFailsOnAMissingFolder) {
-  test::TempDir temp;
-  temp.WriteFile("a", "");
-  temp.WriteFile(".b", "");
-  temp.WriteFile("sub/c", "");
-  std::filesystem::create_symlink(temp.Path() / "a", temp.Path() / "link");
-  EXPECT_THAT(RegularFileNames(temp.Path().string()), UnorderedElementsAre("a", ".b"));
-  EXPECT_EQ(ErrorOf([&] { RegularFileNames((temp.Path() / "none").string()); }), ENOENT);
-  EXPECT_EQ(ErrorOf([&] { RegularFileNames((temp.Path() / "a").string()); }), ENOTDIR);
 }
 
 TEST(RemoveFile, TakesAGoneFileAsRemovedAndReportsOtherFailures) {

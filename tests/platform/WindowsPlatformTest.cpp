@@ -17,6 +17,7 @@
 #include "platform/IniProfile.h"
 #include "platform/InstanceLock.h"
 #include "platform/Paths.h"
+#include "platform/win32/FolderScan.h"
 #include "platform/win32/VolumeAnswers.h"
 
 namespace varo {
@@ -70,8 +71,9 @@ TEST(WindowsFiles, ReadingSharesTheFileAndRefusesAnythingButADiskFile) {
   EXPECT_EQ(ErrorOf([&] { ReadOnlyFile f("\\\\.\\NUL"); }), ERROR_BAD_FILE_TYPE);
   EXPECT_EQ(ErrorOf([&] { ReadOnlyFile f(JoinPath(folder, "NUL")); }), ERROR_FILE_NOT_FOUND);
 
-  EXPECT_EQ(ErrorOf([&] { RegularFileNames(JoinPath(folder, "none")); }), ERROR_PATH_NOT_FOUND);
-  EXPECT_NE(ErrorOf([&] { RegularFileNames(readOnly.string()); }), 0);
+  EXPECT_EQ(ErrorOf([&] { win32::RegularFileNames(JoinPath(folder, "none")); }),
+            ERROR_PATH_NOT_FOUND);
+  EXPECT_NE(ErrorOf([&] { win32::RegularFileNames(readOnly.string()); }), 0);
   // Gone, or its folder gone: nothing left to delete.
   EXPECT_NO_THROW(RemoveFile(JoinPath(folder, "missing")));
   EXPECT_NO_THROW(RemoveFile(JoinPath(folder, "none\\missing")));

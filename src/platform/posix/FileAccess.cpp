@@ -1,16 +1,12 @@
 #include "platform/FileAccess.h"
 
-#include <dirent.h>
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
 #include <cerrno>
 #include <ctime>
-#include <memory>
 #include <system_error>
-
-#include "platform/posix/FolderNames.h"
 
 namespace varo {
 
@@ -23,10 +19,6 @@ namespace {
 int Fd(std::intptr_t native) {
   return static_cast<int>(native);
 }
-
-struct DirCloser {
-  void operator()(DIR* dir) const { closedir(dir); }
-};
 
 FileTime FileTimeOf(const timespec& time) {
   return FileTime{static_cast<std::int64_t>(time.tv_sec), static_cast<std::uint32_t>(time.tv_nsec)};
@@ -105,12 +97,6 @@ FileIdentity ReadOnlyFile::Identity() const {
   struct stat status;
   if (fstat(Fd(native_), &status) != 0) ThrowErrno(errno, "cannot examine " + path_);
   return IdentityOf(status);
-}
-
-std::vector<std::string> RegularFileNames(const std::string& folder) {
-  std::unique_ptr<DIR, DirCloser> dir(opendir(folder.c_str()));
-  if (!dir) ThrowErrno(errno, "cannot list " + folder);
-  return RegularFileNamesIn(dir.get(), folder);
 }
 
 void RemoveFile(const std::string& path) {

@@ -11,8 +11,8 @@
 #include <cstring>
 #include <map>
 #include <system_error>
+#include <utility>
 
-#include "platform/posix/FolderNames.h"
 #include "platform/posix/VolumeKind.h"
 
 namespace varo {
@@ -36,8 +36,7 @@ bool IsRegularEntry(DIR* dir, const dirent& entry) {
 constexpr std::uint32_t WatchedEvents = IN_CREATE | IN_DELETE | IN_MOVED_FROM | IN_MOVED_TO |
                                         IN_ATTRIB | IN_DELETE_SELF | IN_MOVE_SELF | IN_ONLYDIR;
 
-}  // namespace
-
+// Names of the regular files of an open folder (links not followed).
 std::vector<std::string> RegularFileNamesIn(DIR* dir, const std::string& folder) {
   std::vector<std::string> names;
   for (;;) {
@@ -52,19 +51,26 @@ std::vector<std::string> RegularFileNamesIn(DIR* dir, const std::string& folder)
   return names;
 }
 
+}  // namespace
+
 std::optional<FolderIdentity> FolderIdentityOf(const std::string& path) {
   struct stat status;
   if (stat(path.c_str(), &status) != 0 || !S_ISDIR(status.st_mode)) return std::nullopt;
   return FolderIdentity{static_cast<std::uint64_t>(status.st_dev),
-                        static_cast<std::uint64_t>(status.st_ino)};
+                        static_cast<std::uint64_t>(status.st_ino), 0};
 }
 
 struct FolderWatcher::Native {
+  FolderWatchSeams Seams;
   int Instance = -1;
   std::map<int, int> Holders;  // readings holding each watch
 };
 
-FolderWatcher::FolderWatcher() : native_(std::make_unique<Native>()) {}
+// Each folder is watched itself here: an open folder stops nobody from renaming its parents.
+FolderWatcher::FolderWatcher(std::string /*root*/, FolderWatchSeams seams)
+    : native_(std::make_unique<Native>()) {
+  native_->Seams = std::move(seams);
+}
 
 FolderWatcher::~FolderWatcher() {
   if (native_->Instance >= 0) close(native_->Instance);
@@ -92,10 +98,11 @@ FolderReading FolderWatcher::Read(const std::string& folder) {
   struct stat status;
   if (fstat(fd, &status) != 0) ThrowErrno(errno, "cannot examine " + folder);
   FolderReading reading{
-      {static_cast<std::uint64_t>(status.st_dev), static_cast<std::uint64_t>(status.st_ino)},
+      {static_cast<std::uint64_t>(status.st_dev), static_cast<std::uint64_t>(status.st_ino), 0},
       std::nullopt,
       {}};
-  if (MayKeepReadingsOn(VolumeKindOfDescriptor(fd))) {
+  // Watched before it is read, so a change made while it is read shows at the next poll.
+  if (native_->Seams.MayKeep(VolumeKindOfDescriptor(fd))) {
     // Made at the first folder that may keep its listing, and again after a failure.
     if (native_->Instance < 0) native_->Instance = inotify_init1(IN_NONBLOCK | IN_CLOEXEC);
     if (native_->Instance >= 0) {
@@ -109,6 +116,7 @@ FolderReading FolderWatcher::Read(const std::string& folder) {
   }
   try {
     reading.Names = RegularFileNamesIn(dir, folder);
+    if (native_->Seams.AfterListing) native_->Seams.AfterListing(folder);
   } catch (...) {
     if (reading.Watch) Release(*reading.Watch);
     throw;

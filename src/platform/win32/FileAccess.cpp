@@ -4,6 +4,7 @@
 #include <limits>
 
 #include "platform/Paths.h"
+#include "platform/win32/FolderScan.h"
 #include "platform/win32/LongPath.h"
 #include "platform/win32/WideText.h"
 #include "platform/win32/Windows.h"
@@ -161,7 +162,7 @@ FileIdentity ReadOnlyFile::Identity() const {
   return IdentityOf(HandleOf(native_), path_);
 }
 
-std::vector<std::string> RegularFileNames(const std::string& folder) {
+std::vector<std::string> win32::RegularFileNames(const std::string& folder) {
   // Every entry, matched by the program's own mask later: the system's wildcards would also
   // match the short 8.3 names.
   WIN32_FIND_DATAW entry{};
