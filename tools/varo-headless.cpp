@@ -20,6 +20,7 @@
 #include "handlers/ActivityLog.h"
 #include "handlers/Handlers.h"
 #include "platform/CrashReporter.h"
+#include "platform/DocumentsLocator.h"
 #include "platform/IniProfile.h"
 #include "platform/InstanceLock.h"
 #include "platform/KnownFolders.h"
@@ -77,9 +78,12 @@ int main(int argc, char** argv) {
       argc > 2 ? std::atoi(argv[2])
                : ReadProfileInteger(SettingsSection, "OutPort", DefaultOutPort, settings);
 
-  const ArchiveFolders folders = MakeArchiveFolders(DocumentsFolder());
+  // Documents is found afresh for every request: the desktop may move it while this runs.
+  DocumentsLocator documents;
+  std::string servedDocuments = documents.Current();
+  ArchiveFolders folders = MakeArchiveFolders(servedDocuments);
   StandardOutputLog log;
-  const HandlerTable handlers = MakeHandlerTable(folders, log);
+  HandlerTable handlers = MakeHandlerTable(folders, log);
   LoopHandOver handOver;
   RequestState state;
   state.OutputPort = outPort;
@@ -99,6 +103,12 @@ int main(int argc, char** argv) {
   const auto notice = [](const std::string& line) { WriteErrorLine(Severity::Notice, line); };
   UDPServer server(handOver, [&](const ReceivedDatagram& d) {
     if (gate.Admit(d, notice)) {
+      if (documents.Current() != servedDocuments) {
+        servedDocuments = documents.Current();
+        folders = MakeArchiveFolders(servedDocuments);
+        handlers = MakeHandlerTable(folders, log);
+        notice("the Documents folder is now " + servedDocuments);
+      }
       UDPServerUDPRead(state, handlers, d, *endpoint);
     }
   });

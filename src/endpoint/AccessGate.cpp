@@ -5,6 +5,7 @@ namespace varo {
 bool AccessGate::Admit(const ReceivedDatagram& datagram,
                        const std::function<void(const std::string&)>& notice) {
   if (MayAsk(rule_, datagram.SenderAddress)) return true;
+  lastRefused_ = datagram.SenderAddress;
   const auto line = refused_.Refuse(datagram.SenderAddress, RefusedSources::Clock::now());
   if (line && notice) notice(*line);
   return false;

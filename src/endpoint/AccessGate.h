@@ -30,10 +30,13 @@ class AccessGate {
 
   // Requests refused since the start.
   std::uint64_t Refused() const { return refused_.Count(); }
+  // The source of the latest refused request (network byte order); 0 before any.
+  std::uint32_t LastRefused() const { return lastRefused_; }
 
  private:
   AccessRule rule_ = LocalNetworksRule();
   RefusedSources refused_;
+  std::uint32_t lastRefused_ = 0;
 };
 
 }  // namespace varo

@@ -6,10 +6,6 @@
 
 namespace varo {
 
-// The Documents folder, below which the archive lies. Linux: $XDG_DOCUMENTS_DIR, else
-// $HOME/Documents. Windows: the known folder Documents.
-std::string DocumentsFolder();
-
 // The roaming application-data folder, below which the settings folder lies. Linux:
 // $XDG_CONFIG_HOME, else $HOME/.config. Windows: the known folder RoamingAppData.
 std::string RoamingAppDataFolder();

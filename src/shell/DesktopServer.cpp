@@ -1,10 +1,16 @@
 #include "shell/DesktopServer.h"
 
 #include <algorithm>
+#include <array>
 #include <stdexcept>
+#include <system_error>
 #include <utility>
 
+#include "endpoint/ReceivedDatagram.h"
 #include "handlers/Handlers.h"
+#include "handlers/LogLine.h"
+#include "platform/FileReplace.h"
+#include "platform/FolderWatch.h"
 #include "platform/IniProfile.h"
 #include "platform/IntegerRule.h"
 #include "shell/DesktopTexts.h"
@@ -20,12 +26,33 @@ constexpr std::int32_t DefaultInPort = 7770;
 constexpr std::int32_t DefaultOutPort = 7000;
 constexpr const char* AccessSection = "Accesso";
 constexpr const char* NetworksKey = "Reti";
+constexpr const char* SettingsFileNote = "settings";
+
+// A port that was bound but could not be stored: nothing is put in force.
+class SettingsNotSaved : public std::runtime_error {
+ public:
+  using std::runtime_error::runtime_error;
+};
+
+struct GameFolderNote {
+  std::uint8_t Game;
+  const char* Name;
+  const char* Key;
+};
+constexpr std::array<GameFolderNote, 2> GameFolderNotes{{
+    {GameTotocalcio, "Totocalcio", "folder.totocalcio"},
+    {GameTotogol, "Totogol", "folder.totogol"},
+}};
+
+std::string SettingNoteKey(const char* key) {
+  return std::string("setting.") + key;
+}
 
 }  // namespace
 
 DesktopServer::DesktopServer(MainThreadHandOver& handOver, ActivityLog& log, UserDialogs& dialogs,
                              DesktopPlaces places,
-                             std::function<void(const std::string&)> showStatus)
+                             std::function<void(const ListenerStatus&)> showStatus)
     : log_(log), dialogs_(dialogs), places_(std::move(places)), showStatus_(std::move(showStatus)) {
   endpoint_ =
       std::make_unique<UDPServer>(handOver, [this](const ReceivedDatagram& d) { Serve(d); });
@@ -37,27 +64,78 @@ DesktopServer::~DesktopServer() {
 
 void DesktopServer::Start() {
   endpoint_->Deactivate();
-  folders_ = MakeArchiveFolders(places_.DocumentsFolder);
-  handlers_ = MakeHandlerTable(folders_, log_);
+  FollowDocuments();
+  CheckSettingsFile();
 
-  state_.OutputPort =
-      ReadProfileInteger(SettingsSection, OutPortKey, DefaultOutPort, places_.SettingsFile);
-  endpoint_->SetInputPort(
-      ReadProfileInteger(SettingsSection, InPortKey, DefaultInPort, places_.SettingsFile));
+  state_.OutputPort = ReadPort(OutPortKey, DefaultOutPort);
+  if (!IsUsablePort(state_.OutputPort)) {
+    // Replies to such a port go nowhere while the log says they were sent.
+    const std::string value = std::to_string(state_.OutputPort);
+    log_.Warning("settings: OutPort=" + value + " in " + places_.SettingsFile +
+                 " is not a port from 1 to 65535; replies go to " +
+                 std::to_string(DefaultOutPort));
+    PutNote(SettingNoteKey(OutPortKey), "OutPort=" + value +
+                                            " non è una porta da 1 a 65535: risposte alla porta " +
+                                            std::to_string(DefaultOutPort));
+    state_.OutputPort = DefaultOutPort;
+  }
+  const std::int32_t inPort = ReadPort(InPortKey, DefaultInPort);
+  endpoint_->SetInputPort(inPort);
   ReadAccess();
-  ListenerStatus status = ListeningOn(endpoint_->InputPort(), state_.OutputPort);
+  addresses_ = places_.Addresses ? places_.Addresses() : std::vector<std::string>();
+
+  ListenerStatus status = ListeningOn(inPort, state_.OutputPort);
   try {
+    // Port 0 would bind a port the system picks, which no client could find.
+    if (!IsUsablePort(inPort)) throw BindError(BindFailure::InvalidPort);
     endpoint_->Activate();
   } catch (const BindError& error) {
     // Start-up goes on, so the user can reach the window and choose another input port.
-    status = NotListening(endpoint_->InputPort(), state_.OutputPort, error);
-    ShowError(error.what());
+    status = NotListening(inPort, state_.OutputPort, error);
+    ShowError(std::string(error.what()) + "\n" + InputPortAdvice(error.Why(), inPort));
   }
+  CheckFolders(false);  // the start report names them
   ShowStatus(status);
   for (const std::string& line : StartReport(std::string(texts::ProductName) + " " VARO_VERSION,
                                              status, DescribeAccessRule(gate_.Rule()), folders_)) {
     log_.Notice(line);
   }
+}
+
+std::int32_t DesktopServer::ReadPort(const char* key, std::int32_t defaultValue) {
+  const std::string text = GetPrivateProfileString(SettingsSection, key, "", places_.SettingsFile);
+  const std::optional<std::int32_t> value = ParseProfileInteger(text);
+  if (text.empty() || value) {
+    PutNote(SettingNoteKey(key), "");
+    return value.value_or(defaultValue);
+  }
+  // The default still applies, but a typo must not look like a setting taken.
+  const std::string shown = std::string(key) + "=" + Printable(text);
+  const std::string fallback = std::to_string(defaultValue);
+  log_.Warning("settings: " + shown + " in " + places_.SettingsFile + " is not a number; using " +
+               fallback);
+  PutNote(SettingNoteKey(key), shown + " non è un numero: si usa la porta " + fallback);
+  return defaultValue;
+}
+
+void DesktopServer::CheckSettingsFile() {
+  std::string problem;
+  try {
+    (void)ReadWholeFile(places_.SettingsFile);
+  } catch (const std::exception& error) {
+    problem = error.what();
+  }
+  const bool noted = std::any_of(notes_.begin(), notes_.end(),
+                                 [](const auto& note) { return note.first == SettingsFileNote; });
+  if (!problem.empty() && !noted) {
+    // An owner's narrowed [Accesso] Reti would widen to the default without a word.
+    log_.Warning("cannot read the settings file " + places_.SettingsFile + ": " + problem +
+                 "; using the default ports and answering local networks only");
+  }
+  PutNote(SettingsFileNote, problem.empty() ? ""
+                                            : "file delle impostazioni illeggibile: " +
+                                                  Printable(places_.SettingsFile) +
+                                                  " (porte e accesso predefiniti)");
 }
 
 void DesktopServer::ReadAccess() {
@@ -73,34 +151,91 @@ void DesktopServer::ReadAccess() {
 }
 
 void DesktopServer::Serve(const ReceivedDatagram& datagram) {
-  if (gate_.Admit(datagram, [this](const std::string& line) { log_.Notice(line); })) {
-    UDPServerUDPRead(state_, handlers_, datagram, *endpoint_);
+  if (!gate_.Admit(datagram, [this](const std::string& line) { log_.Notice(line); })) {
+    ShowStatus(status_);  // the count of refused requests
     return;
   }
-  ShowStatus(status_);  // the count of refused requests
+  FollowDocuments();
+  try {
+    UDPServerUDPRead(state_, handlers_, datagram, *endpoint_);
+  } catch (...) {
+    // A game folder that is not there fails its requests: the user must see which and where.
+    if (CheckFolders(true)) ShowStatus(status_);
+    throw;
+  }
+  const bool folderMissing = std::any_of(notes_.begin(), notes_.end(), [](const auto& note) {
+    return note.first.starts_with("folder.");
+  });
+  if (folderMissing && CheckFolders(true)) ShowStatus(status_);
+}
+
+void DesktopServer::FollowDocuments() {
+  const std::string documents = places_.Documents ? places_.Documents() : std::string();
+  if (documentsKnown_ && documents == documents_) return;
+  const bool moved = documentsKnown_;
+  documents_ = documents;
+  documentsKnown_ = true;
+  folders_ = MakeArchiveFolders(documents_);
+  handlers_ = MakeHandlerTable(folders_, log_);
+  if (!moved) return;
+  log_.Notice("the Documents folder is now " + documents_);
+  for (const GameFolderNote& game : GameFolderNotes) {
+    const std::string& folder = GameFolder(folders_, game.Game);
+    log_.Notice(FolderReport(game.Name, folder, FolderIdentityOf(folder).has_value()));
+  }
+  CheckFolders(false);
+  ShowStatus(status_);
+}
+
+bool DesktopServer::CheckFolders(bool tell) {
+  bool changed = false;
+  for (const GameFolderNote& game : GameFolderNotes) {
+    const std::string& folder = GameFolder(folders_, game.Game);
+    const bool present = FolderIdentityOf(folder).has_value();
+    const std::string note =
+        present ? "" : std::string("cartella ") + game.Name + " mancante: " + Printable(folder);
+    if (!PutNote(game.Key, note)) continue;
+    changed = true;
+    if (tell) log_.Notice(FolderReport(game.Name, folder, present));
+  }
+  return changed;
+}
+
+void DesktopServer::Refresh() {
+  addresses_ = places_.Addresses ? places_.Addresses() : std::vector<std::string>();
+  FollowDocuments();
+  CheckFolders(true);
+  ShowStatus(status_);
 }
 
 void DesktopServer::AskInputPort() {
-  PortDialog(InPortKey, DefaultInPort, texts::InputPortPrompt, [this](std::int32_t port) {
-    endpoint_->Deactivate();
-    endpoint_->SetInputPort(port);
-    try {
-      endpoint_->Activate();
-    } catch (const std::exception& error) {
-      ReportStatus(NotListening(port, state_.OutputPort, error));
-      throw;
-    }
-    ReportStatus(ListeningOn(port, state_.OutputPort));
-  });
+  PortDialog(InPortKey, DefaultInPort, texts::InputPortPrompt,
+             [this](std::int32_t port, const std::function<void()>& save) {
+               try {
+                 endpoint_->MoveTo(port, save);
+               } catch (const BindError& error) {
+                 log_.Warning("cannot move to " +
+                              StatusReport(NotListening(port, state_.OutputPort, error))
+                                  .substr(std::string("not listening: ").size()) +
+                              "; " + (endpoint_->Active() ? "still " + StatusReport(status_)
+                                                          : std::string("not listening")));
+                 throw;
+               } catch (const SettingsNotSaved&) {
+                 throw;
+               } catch (const std::exception& error) {
+                 // The new port was bound and stored, but no listener could start on it.
+                 ReportStatus(NotListening(port, state_.OutputPort, error));
+                 throw;
+               }
+             });
 }
 
 void DesktopServer::AskOutputPort() {
-  PortDialog(OutPortKey, DefaultOutPort, texts::OutputPortPrompt, [this](std::int32_t port) {
-    state_.OutputPort = port;
-    ListenerStatus status = status_;
-    status.OutputPort = port;
-    ReportStatus(status);
-  });
+  PortDialog(OutPortKey, DefaultOutPort, texts::OutputPortPrompt,
+             [this](std::int32_t port, const std::function<void()>& save) {
+               save();
+               state_.OutputPort = port;
+             });
 }
 
 void DesktopServer::Stop() {
@@ -113,8 +248,9 @@ void DesktopServer::TellRefusals() {
   gate_.TellUncounted([this](const std::string& line) { log_.Notice(line); });
 }
 
-void DesktopServer::PortDialog(const char* key, std::int32_t defaultValue, const char* prompt,
-                               const std::function<void(std::int32_t)>& putInForce) {
+void DesktopServer::PortDialog(
+    const char* key, std::int32_t defaultValue, const char* prompt,
+    const std::function<void(std::int32_t, const std::function<void()>&)>& putInForce) {
   // The dialog shows what the file holds, which may differ from the value in force.
   const std::string shown =
       std::to_string(ReadProfileInteger(SettingsSection, key, defaultValue, places_.SettingsFile));
@@ -124,30 +260,78 @@ void DesktopServer::PortDialog(const char* key, std::int32_t defaultValue, const
   if (closing_) return;
   // Cancelling stores and applies the shown value, exactly as confirming it would.
   const std::string result = entered.value_or(shown);
-  try {
-    const std::optional<std::int32_t> port = ParseInteger(result);
-    if (!port) throw std::invalid_argument("not an integer");
-    WritePrivateProfileString(SettingsSection, key, std::to_string(*port), places_.SettingsFile);
-    // Who may ask is read again too: changing a port is how the settings are taken up anew.
-    ReadAccess();
-    putInForce(*port);
-  } catch (const std::exception&) {
-    ShowError(texts::InvalidPort);
+  const std::string invalid = texts::InvalidPort;
+  const std::optional<std::int32_t> port = ParseInteger(result);
+  if (!port) {
+    ShowError(invalid + "\n\"" + Printable(result) +
+              "\" non è un numero di porta: scrivere un numero da 1 a 65535.");
+    return;
   }
+  const std::string value = std::to_string(*port);
+  if (!IsUsablePort(*port)) {
+    // Nothing is stored or changed: 0 binds a port nobody can find, and replies to a port
+    // outside the range go nowhere.
+    ShowError(invalid + "\nLa porta " + value + " non esiste: scrivere un numero da 1 a 65535.");
+    return;
+  }
+  const auto save = [this, key, &value] {
+    try {
+      WritePrivateProfileString(SettingsSection, key, value, places_.SettingsFile);
+    } catch (const std::exception& error) {
+      throw SettingsNotSaved(error.what());
+    }
+  };
+  try {
+    putInForce(*port, save);
+  } catch (const SettingsNotSaved& error) {
+    log_.Warning("cannot store " + std::string(key) + "=" + value + " in " + places_.SettingsFile +
+                 ": " + error.what() + "; nothing changed");
+    ShowError(invalid + "\nNon è stato possibile salvare la porta nel file " +
+              Printable(places_.SettingsFile) + ": non è cambiato nulla.");
+    return;
+  } catch (const BindError& error) {
+    std::string text = invalid + "\n" + InputPortAdvice(error.Why(), *port);
+    if (endpoint_->Active()) {
+      text += " Il server resta in ascolto sulla porta " +
+              std::to_string(endpoint_->InputPort()) + ".";
+    }
+    ShowError(text);
+    return;
+  } catch (const std::exception&) {
+    ShowError(invalid);
+    return;
+  }
+  PutNote(SettingNoteKey(key), "");
+  // Who may ask is read again too: changing a port is how the settings are taken up anew.
+  CheckSettingsFile();
+  ReadAccess();
+  ListenerStatus status = status_;
+  status.OutputPort = state_.OutputPort;
+  if (endpoint_->Active()) {
+    status.InputPort = endpoint_->InputPort();
+    status.Failure.reset();
+    status.FailureText.clear();
+  }
+  ReportStatus(status);
 }
 
-void DesktopServer::SetNote(const std::string& key, const std::string& text) {
+bool DesktopServer::PutNote(const std::string& key, const std::string& text) {
   const auto found = std::find_if(notes_.begin(), notes_.end(),
                                   [&key](const auto& note) { return note.first == key; });
   if (found == notes_.end()) {
-    if (text.empty()) return;
+    if (text.empty()) return false;
     notes_.emplace_back(key, text);
   } else if (text.empty()) {
     notes_.erase(found);
   } else {
+    if (found->second == text) return false;
     found->second = text;
   }
-  ShowStatus(status_);
+  return true;
+}
+
+void DesktopServer::SetNote(const std::string& key, const std::string& text) {
+  if (PutNote(key, text)) ShowStatus(status_);
 }
 
 void DesktopServer::ShowError(const std::string& text) {
@@ -157,10 +341,12 @@ void DesktopServer::ShowError(const std::string& text) {
 void DesktopServer::ShowStatus(const ListenerStatus& status) {
   status_ = status;
   status_.Refused = gate_.Refused();
+  status_.LastRefused = gate_.LastRefused() != 0 ? DottedQuad(gate_.LastRefused()) : "";
   status_.AccessProblem = accessProblem_;
+  status_.Addresses = addresses_;
   status_.Notes.clear();
   for (const auto& note : notes_) status_.Notes.push_back(note.second);
-  if (showStatus_) showStatus_(StatusLine(status_));
+  if (showStatus_) showStatus_(status_);
 }
 
 void DesktopServer::ReportStatus(const ListenerStatus& status) {

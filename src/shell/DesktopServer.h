@@ -17,6 +17,7 @@
 #include "endpoint/RequestState.h"
 #include "endpoint/UDPServer.h"
 #include "handlers/ActivityLog.h"
+#include "platform/NetworkAddresses.h"
 #include "shell/ListenerStatus.h"
 #include "shell/UserDialogs.h"
 
@@ -24,18 +25,22 @@ namespace varo {
 
 // Where the program finds its files, and the title its messages carry.
 struct DesktopPlaces {
-  std::string DocumentsFolder;  // the archive lies below it
+  // The Documents folder, below which the archive lies; asked for every request that uses the
+  // archive, since the desktop may move it while the program runs. It must answer cheaply.
+  std::function<std::string()> Documents;
   std::string SettingsFile;
   std::string ProgramTitle;  // the title rule applied to the program's own name
+  // This computer's IPv4 addresses, which the user types into the clients.
+  std::function<std::vector<std::string>()> Addresses = LocalIPv4Addresses;
 };
 
 class DesktopServer {
  public:
   // Runs requests through handOver on the toolkit's main thread; handlers log to log; dialogs ask
-  // and tell the user; showStatus puts a new status line on the window. Nothing is served before
-  // Start.
+  // and tell the user; showStatus puts a new status on the window and the tray icon. Nothing is
+  // served before Start.
   DesktopServer(MainThreadHandOver& handOver, ActivityLog& log, UserDialogs& dialogs,
-                DesktopPlaces places, std::function<void(const std::string&)> showStatus);
+                DesktopPlaces places, std::function<void(const ListenerStatus&)> showStatus);
   // Stops the endpoint before what it serves with goes.
   ~DesktopServer();
   DesktopServer(const DesktopServer&) = delete;
@@ -45,10 +50,14 @@ class DesktopServer {
   // input port, the status line and the start report on standard error. A port that cannot be
   // bound is shown to the user and start-up goes on, so another one can be chosen.
   void Start();
-  // The input-port dialog: stores the port and restarts the endpoint on it.
+  // The input-port dialog: stores the port and moves the endpoint to it, or, when it cannot be
+  // bound, says so and leaves the endpoint and the file as they were.
   void AskInputPort();
   // The output-port dialog: stores the port and sends later replies to it.
   void AskOutputPort();
+  // Looks again at what the status shows that no request reports: this computer's addresses and
+  // the game folders. Called when the window is shown and at least once a minute.
+  void Refresh();
   // Puts a note under key on the status line, replacing the key's earlier one; an empty text takes
   // it away. Notes say, in Italian, what else the user should know (a log that cannot be written).
   void SetNote(const std::string& key, const std::string& text);
@@ -71,12 +80,25 @@ class DesktopServer {
   // Shows a message captioned with the program's title.
   void ShowError(const std::string& text);
   void PortDialog(const char* key, std::int32_t defaultValue, const char* prompt,
-                  const std::function<void(std::int32_t)>& putInForce);
+                  const std::function<void(std::int32_t, const std::function<void()>&)>& putInForce);
+  // A port from the settings file; a value that does not parse gives the default and is named on
+  // standard error and the status line.
+  std::int32_t ReadPort(const char* key, std::int32_t defaultValue);
+  // Names a settings file that exists but cannot be read; ports and rule then are the defaults.
+  void CheckSettingsFile();
   // Reads who may ask from the settings file and puts it in force, telling standard error of an
   // entry that cannot be read or is ignored.
   void ReadAccess();
   // Serves a datagram whose source the access rule admits.
   void Serve(const ReceivedDatagram& datagram);
+  // Serves from the Documents folder the system names now: a new one gets new folders and a new
+  // archive, and standard error and the status line follow.
+  void FollowDocuments();
+  // Notes a game folder that does not exist on the status line, and tells standard error when
+  // that changes (when tell); true when anything changed.
+  bool CheckFolders(bool tell);
+  // Sets the note under key (an empty text takes it away); true when that changed anything.
+  bool PutNote(const std::string& key, const std::string& text);
   // Puts the status on the status line; ReportStatus also tells standard error.
   void ShowStatus(const ListenerStatus& status);
   void ReportStatus(const ListenerStatus& status);
@@ -84,13 +106,16 @@ class DesktopServer {
   ActivityLog& log_;
   UserDialogs& dialogs_;
   const DesktopPlaces places_;
-  const std::function<void(const std::string&)> showStatus_;
+  const std::function<void(const ListenerStatus&)> showStatus_;
   ListenerStatus status_;
   RequestState state_;
+  std::string documents_;
+  bool documentsKnown_ = false;
   ArchiveFolders folders_;
   HandlerTable handlers_;
   AccessGate gate_;
   std::string accessProblem_;
+  std::vector<std::string> addresses_;
   std::vector<std::pair<std::string, std::string>> notes_;  // key and text, in the order first set
   bool closing_ = false;
   // Declared after what it serves with (request state, handlers), so it is stopped before they go,

@@ -4,6 +4,7 @@
 
 #include <chrono>
 #include <cstdio>
+#include <algorithm>
 #include <deque>
 #include <filesystem>
 #include <fstream>
@@ -27,6 +28,14 @@ using std::chrono::milliseconds;
 
 const std::string PortMessage = "Il numero della porta non valido";
 const std::string Title = "Varo Title";
+// The one address the tests' computer has; clients type it in.
+const std::string Address = "192.0.2.7";
+
+// The status line of a server listening on port, replying to replies.
+std::string ListeningLine(int port, int replies) {
+  return "In ascolto sulla porta " + std::to_string(port) + " all'indirizzo " + Address +
+         "; risposte alla porta " + std::to_string(replies);
+}
 
 class RecordingLog : public ActivityLog {
  public:
@@ -44,11 +53,15 @@ class DesktopServerTest : public ::testing::Test {
     return Started();
   }
   DesktopServer& Started() {
-    const DesktopPlaces places{(dir_.Path() / "home" / "Documents").string(),
-                               SettingsFileBelow(dir_.Path() / "config").string(), Title};
-    server_ = std::make_unique<DesktopServer>(
-        handOver_, log_, dialogs_, places,
-        [this](const std::string& line) { statusLines_.push_back(line); });
+    MakeEmptyArchive(dir_.Path() / "home");
+    const DesktopPlaces places{[this] { return documents_.string(); },
+                               SettingsFileBelow(dir_.Path() / "config").string(), Title,
+                               [] { return std::vector<std::string>{Address}; }};
+    server_ = std::make_unique<DesktopServer>(handOver_, log_, dialogs_, places,
+                                              [this](const ListenerStatus& status) {
+                                                statusLines_.push_back(StatusLine(status));
+                                                tips_.push_back(TrayTip(status));
+                                              });
     server_->Start();
     return *server_;
   }
@@ -72,14 +85,20 @@ class DesktopServerTest : public ::testing::Test {
   }
 
   std::string Status() const { return statusLines_.empty() ? "" : statusLines_.back(); }
+  // The text of the last message shown, its second line (what to do) included.
+  std::string LastMessage() const {
+    return dialogs_.messages.empty() ? "" : dialogs_.messages.back().Text;
+  }
 
   TempDir dir_;
+  std::filesystem::path documents_ = dir_.Path() / "home" / "Documents";
   std::filesystem::path settings_;
   UdpPeer client_;
   UdpPeer replies_;
   ScriptedDialogs dialogs_;
   RecordingLog log_;
   std::vector<std::string> statusLines_;
+  std::vector<std::string> tips_;
   LoopHandOver handOver_;
   std::unique_ptr<DesktopServer> server_;
 };
@@ -89,8 +108,9 @@ TEST_F(DesktopServerTest, StartsOnTheStoredPortsAndReportsWhereItServesFrom) {
   MakeEmptyArchive(dir_.Path() / "home");
   DesktopServer& server = Started(inPort, replies_.Port());
   EXPECT_TRUE(dialogs_.messages.empty());
-  const std::string replies = "; risposte alla porta " + std::to_string(replies_.Port());
-  EXPECT_EQ(Status(), "In ascolto sulla porta " + std::to_string(inPort) + replies);
+  EXPECT_EQ(Status(), ListeningLine(inPort, replies_.Port()));
+  EXPECT_EQ(tips_.back(), "Quillmarch Varo Server\nIn ascolto sulla porta " +
+                              std::to_string(inPort) + " di " + Address);
   const auto totocalcio = ArchiveBelow(dir_.Path() / "home") / "Totocalcio";
   EXPECT_EQ(server.Folders().TotocalcioFolder, totocalcio.string());
   ASSERT_EQ(log_.notices.size(), 5u);
@@ -112,7 +132,10 @@ TEST_F(DesktopServerTest, ATakenInputPortAtStartIsShownAndStartUpGoesOn) {
   ASSERT_EQ(dialogs_.messages.size(), 1u);
   EXPECT_EQ(dialogs_.messages[0].Caption, Title);
   EXPECT_EQ(dialogs_.messages[0].Text,
-            "Could not bind socket. Address and port are already in use.");
+            "Could not bind socket. Address and port are already in use.\nLa porta " +
+                std::to_string(holder.Port()) +
+                " è usata da un altro programma: sceglierne un'altra da Impostazioni › Porta "
+                "d'ingresso.");
   EXPECT_FALSE(server.Endpoint().Active());
   EXPECT_EQ(Status(), "Non in ascolto: porta " + std::to_string(holder.Port()) +
                           " in uso; risposte alla porta " + std::to_string(replies_.Port()));
@@ -137,8 +160,7 @@ TEST_F(DesktopServerTest, WhoMayAskIsReadAtStartAndAfterAPortChangeAndABadEntryI
   const std::uint16_t movedTo = FreeUdpPort();
   dialogs_.answers.push_back(std::to_string(movedTo));
   server_->AskInputPort();
-  EXPECT_EQ(Status(), "In ascolto sulla porta " + std::to_string(movedTo) +
-                          "; risposte alla porta " + std::to_string(replies_.Port()) +
+  EXPECT_EQ(Status(), ListeningLine(movedTo, replies_.Port()) +
                           "; [Accesso] Reti: voce \"203.0.113.0/40\" non valida, solo reti locali");
   EXPECT_EQ(log_.warnings, std::vector<std::string>{"[Accesso] Reti: cannot read the entry "
                                                     "\"203.0.113.0/40\"; answering local networks "
@@ -223,7 +245,9 @@ TEST_F(DesktopServerTest, ABadEntryShowsTheMessageAndChangesNothing) {
   ASSERT_EQ(dialogs_.messages.size(), 2 * entries.size());
   for (const auto& message : dialogs_.messages) {
     EXPECT_EQ(message.Caption, Title);
-    EXPECT_EQ(message.Text, PortMessage);
+    EXPECT_TRUE(message.Text.starts_with(PortMessage + "\n\"")) << message.Text;
+    EXPECT_TRUE(message.Text.ends_with("\" non è un numero di porta: scrivere un numero da 1 a "
+                                       "65535.")) << message.Text;
   }
   EXPECT_EQ(StoredSettings(), before);
   EXPECT_EQ(server.OutputPort(), replies_.Port());
@@ -235,44 +259,55 @@ TEST_F(DesktopServerTest, ABadEntryShowsTheMessageAndChangesNothing) {
   UdpPeer other;
   dialogs_.answers.push_back(std::to_string(other.Port()));
   server.AskOutputPort();
-  EXPECT_EQ(dialogs_.messages.back().Text, PortMessage);
+  EXPECT_TRUE(LastMessage().starts_with(
+      PortMessage + "\nNon è stato possibile salvare la porta nel file "))
+      << LastMessage();
   EXPECT_EQ(server.OutputPort(), replies_.Port());
 }
 
-TEST_F(DesktopServerTest, AnInputPortThatCannotBeBoundIsStoredAndLeavesTheEndpointInactive) {
+TEST_F(DesktopServerTest, APortThatCannotWorkIsRefusedAndTheServerGoesOnAsItWas) {
   const std::uint16_t inPort = FreeUdpPort();
   DesktopServer& server = Started(inPort, replies_.Port());
   ASSERT_TRUE(Serves(inPort, replies_));
+  const std::string stored = StoredSettings();
+  const std::string staysOn = " Il server resta in ascolto sulla porta " + std::to_string(inPort) + ".";
 
+  // Each is refused with the message and a second line naming the port; nothing is stored, and
+  // the old port goes on serving.
   UdpPeer holder;
-  dialogs_.answers.push_back(std::to_string(holder.Port()));
-  server.AskInputPort();
-  ASSERT_EQ(dialogs_.messages.size(), 1u);
-  EXPECT_EQ(dialogs_.messages[0].Text, PortMessage);
-  EXPECT_FALSE(server.Endpoint().Active());
-  EXPECT_EQ(Status(), "Non in ascolto: porta " + std::to_string(holder.Port()) +
-                          " in uso; risposte alla porta " + std::to_string(replies_.Port()));
-  EXPECT_NE(StoredSettings().find("InPort=" + std::to_string(holder.Port()) + "\n"),
-            std::string::npos);
-  EXPECT_FALSE(Serves(inPort, replies_, 0.5));
+  const std::string held = std::to_string(holder.Port());
+  const struct {
+    std::string Entry;
+    bool Input;
+    std::string Advice;
+  } refused[] = {
+      {held, true, "La porta " + held + " è usata da un altro programma: sceglierne un'altra da "
+                   "Impostazioni › Porta d'ingresso." + staysOn},
+      {"70000", true, "La porta 70000 non esiste: scrivere un numero da 1 a 65535."},
+      {"0", true, "La porta 0 non esiste: scrivere un numero da 1 a 65535."},
+      {"-1", false, "La porta -1 non esiste: scrivere un numero da 1 a 65535."},
+      {"65536", false, "La porta 65536 non esiste: scrivere un numero da 1 a 65535."},
+  };
+  for (const auto& entry : refused) {
+    dialogs_.answers.push_back(entry.Entry);
+    entry.Input ? server.AskInputPort() : server.AskOutputPort();
+    EXPECT_EQ(LastMessage(), PortMessage + "\n" + entry.Advice);
+  }
+  EXPECT_EQ(dialogs_.messages.size(), std::size(refused));
+  EXPECT_EQ(StoredSettings(), stored);
+  EXPECT_EQ(server.OutputPort(), replies_.Port());
+  EXPECT_EQ(Status(), ListeningLine(inPort, replies_.Port()));
+  EXPECT_TRUE(Serves(inPort, replies_));
 
-  // Outside 0 to 65535: stored as typed, never cut to 16 bits.
-  dialogs_.answers.push_back("70000");
-  server.AskInputPort();
-  ASSERT_EQ(dialogs_.messages.size(), 2u);
-  EXPECT_FALSE(server.Endpoint().Active());
-  EXPECT_NE(StoredSettings().find("InPort=70000\n"), std::string::npos);
-  EXPECT_TRUE(Status().starts_with("Non in ascolto: porta 70000 non valida")) << Status();
-
-  // A listener thread that cannot start: the same message, still inactive, the port let go.
+  // A listener thread that cannot start once the new port is bound: the same message, inactive,
+  // the port let go.
   const std::uint16_t newPort = FreeUdpPort();
   server.Endpoint().SetListenerStarter([](std::function<void()>) -> std::thread {
     throw std::system_error(std::make_error_code(std::errc::resource_unavailable_try_again));
   });
   dialogs_.answers.push_back(std::to_string(newPort));
   server.AskInputPort();
-  ASSERT_EQ(dialogs_.messages.size(), 3u);
-  EXPECT_EQ(dialogs_.messages[2].Text, PortMessage);
+  EXPECT_EQ(LastMessage(), PortMessage);
   EXPECT_FALSE(server.Endpoint().Active());
   { UdpPeer portLetGo(newPort, "0.0.0.0"); }
 
@@ -281,9 +316,99 @@ TEST_F(DesktopServerTest, AnInputPortThatCannotBeBoundIsStoredAndLeavesTheEndpoi
       [](std::function<void()> body) { return std::thread(body); });
   dialogs_.answers.push_back(std::to_string(inPort));
   server.AskInputPort();
-  EXPECT_EQ(dialogs_.messages.size(), 3u);
+  EXPECT_EQ(dialogs_.messages.size(), std::size(refused) + 1);
   EXPECT_TRUE(Serves(inPort, replies_));
-  EXPECT_TRUE(Status().starts_with("In ascolto sulla porta " + std::to_string(inPort) + ";"));
+  EXPECT_EQ(Status(), ListeningLine(inPort, replies_.Port()));
+}
+
+TEST_F(DesktopServerTest, SettingsThatCannotWorkAtStartAreNamedAndDefaultsServe) {
+  const std::string replies = "; risposte alla porta " + std::to_string(replies_.Port());
+  // An input port outside 1 to 65535 is not bound, and the message says what to do.
+  for (const int port : {70000, 0}) {
+    settings_ = WritePorts(dir_.Path() / "config", port, replies_.Port());
+    Started();
+    EXPECT_EQ(Status(), "Non in ascolto: porta " + std::to_string(port) + " non valida" + replies);
+    EXPECT_FALSE(server_->Endpoint().Active());
+    EXPECT_EQ(LastMessage(), "Could not bind socket. Address and port are already in use.\nLa "
+                             "porta " + std::to_string(port) + " non esiste: scegliere un numero "
+                             "da 1 a 65535 da Impostazioni › Porta d'ingresso.");
+    server_.reset();
+  }
+
+  // A value that does not parse gives its default, named on standard error and the status line.
+  settings_ = WritePorts(dir_.Path() / "config", 1, replies_.Port());
+  std::string text = FileBytes(settings_);
+  text.replace(text.find("InPort=1"), 8, "InPort=77O1");
+  WriteBytes(settings_, text);
+  Started();
+  EXPECT_EQ(server_->Endpoint().InputPort(), 7770);
+  EXPECT_TRUE(Status().ends_with(replies + "; InPort=77O1 non è un numero: si usa la porta 7770"))
+      << Status();
+  ASSERT_FALSE(log_.warnings.empty());
+  EXPECT_EQ(log_.warnings[0], "settings: InPort=77O1 in " + settings_.string() +
+                                  " is not a number; using 7770");
+  server_.reset();
+
+  // An output port outside the range keeps the default, with a warning; replies go there.
+  const std::uint16_t inPort = FreeUdpPort();
+  settings_ = WritePorts(dir_.Path() / "config", inPort, 70000);
+  log_.warnings.clear();
+  Started();
+  EXPECT_EQ(server_->OutputPort(), 7000);
+  EXPECT_EQ(Status(), "In ascolto sulla porta " + std::to_string(inPort) + " all'indirizzo " +
+                          Address + "; risposte alla porta 7000; OutPort=70000 non è una porta da "
+                          "1 a 65535: risposte alla porta 7000");
+  ASSERT_FALSE(log_.warnings.empty());
+  EXPECT_TRUE(log_.warnings[0].starts_with("settings: OutPort=70000 in ")) << log_.warnings[0];
+}
+
+TEST_F(DesktopServerTest, WhatKeepsRequestsFromBeingServedIsNamedAndDocumentsIsFollowed) {
+  const std::uint16_t inPort = FreeUdpPort();
+  DesktopServer& server = Started(inPort, replies_.Port());
+  ASSERT_EQ(Status(), ListeningLine(inPort, replies_.Port()));
+
+  // A game folder gone: its requests go unanswered, and the status line names it with its path.
+  const auto totocalcio = TotocalcioFolderIn(dir_.Path() / "home");
+  std::filesystem::remove_all(totocalcio);
+  client_.SendTo(inPort, TotocalcioListRequest());
+  EXPECT_FALSE(Receive(replies_, 0.5).has_value());
+  const std::string missing = "; cartella Totocalcio mancante: " + totocalcio.string();
+  EXPECT_EQ(Status(), ListeningLine(inPort, replies_.Port()) + missing);
+  EXPECT_TRUE(tips_.back().ends_with("; cartella Totocalcio mancante")) << tips_.back();
+  EXPECT_EQ(log_.notices.back(), "Totocalcio systems: missing " + totocalcio.string());
+  std::filesystem::create_directories(totocalcio);
+  server.Refresh();
+  EXPECT_EQ(Status(), ListeningLine(inPort, replies_.Port()));
+
+  // The desktop moves Documents: the next request is served from the new folder.
+  documents_ = dir_.Path() / "home" / "Documenti";
+  const auto moved = documents_ / "Quillmarch" / "Quillmarch Varo Server" / "Totocalcio";
+  client_.SendTo(inPort, TotocalcioListRequest());
+  EXPECT_FALSE(Receive(replies_, 0.5).has_value());
+  EXPECT_EQ(server.Folders().TotocalcioFolder, moved.string());
+  EXPECT_NE(Status().find("; cartella Totocalcio mancante: " + moved.string()), std::string::npos)
+      << Status();
+  EXPECT_NE(std::find(log_.notices.begin(), log_.notices.end(),
+                      "the Documents folder is now " + documents_.string()),
+            log_.notices.end());
+  std::filesystem::create_directories(moved);
+  client_.SendTo(inPort, TotocalcioListRequest());
+  EXPECT_EQ(Receive(replies_, 5.0), EmptyTotocalcioListReply());
+}
+
+TEST_F(DesktopServerTest, ASettingsFileThatCannotBeReadIsNamed) {
+  // A folder where the file should be cannot be read: the defaults serve, but not silently.
+  std::filesystem::create_directories(SettingsFileBelow(dir_.Path() / "config"));
+  Started();
+  const std::string file = SettingsFileBelow(dir_.Path() / "config").string();
+  EXPECT_NE(Status().find("; file delle impostazioni illeggibile: " + file +
+                          " (porte e accesso predefiniti)"),
+            std::string::npos)
+      << Status();
+  ASSERT_FALSE(log_.warnings.empty());
+  EXPECT_TRUE(log_.warnings[0].starts_with("cannot read the settings file " + file + ": "))
+      << log_.warnings[0];
+  EXPECT_EQ(server_->OutputPort(), 7000);
 }
 
 TEST_F(DesktopServerTest, DialogsShowTheDefaultsWhenTheFileIsGoneAndADialogCutShortChangesNothing) {

@@ -18,10 +18,6 @@ std::string VariableOrBelowHome(const char* variable, const char* belowHome) {
 
 }  // namespace
 
-std::string DocumentsFolder() {
-  return VariableOrBelowHome("XDG_DOCUMENTS_DIR", "Documents");
-}
-
 std::string RoamingAppDataFolder() {
   return VariableOrBelowHome("XDG_CONFIG_HOME", ".config");
 }

@@ -24,10 +24,6 @@ std::string KnownFolder(REFKNOWNFOLDERID id) {
 
 }  // namespace
 
-std::string DocumentsFolder() {
-  return KnownFolder(FOLDERID_Documents);
-}
-
 std::string RoamingAppDataFolder() {
   return KnownFolder(FOLDERID_RoamingAppData);
 }

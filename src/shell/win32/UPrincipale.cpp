@@ -3,6 +3,7 @@
 #include <commctrl.h>
 #include <shellapi.h>
 
+#include <algorithm>
 #include <exception>
 #include <utility>
 
@@ -30,8 +31,11 @@ constexpr UINT_PTR RegistroEventi1 = 1005;  // in the menu bar and the tray icon
 constexpr int MemoLogId = 2001;
 constexpr int StatusBarId = 2002;
 constexpr UINT_PTR LogFlushTimer = 1;
-constexpr UINT_PTR NotificationAreaTimer = 2;
 constexpr UINT_PTR RefusalCountTimer = 3;
+constexpr UINT_PTR NotificationAreaTimer = 2;
+constexpr UINT_PTR StatusRefreshTimer = 4;
+// Addresses and folders are looked at again at least this often, so the status line keeps up.
+constexpr UINT StatusRefreshMilliseconds = 60 * 1000;
 
 // MemoLog's size at 96 dots per inch, as on Linux.
 constexpr int ClientWidth = 549;
@@ -148,6 +152,20 @@ TFormPrincipale::TFormPrincipale(Win32UserDialogs& dialogs, DesktopPlaces places
   }
   SendMessageW(StatusBar, WM_SETFONT, reinterpret_cast<WPARAM>(font_), FALSE);
   SendMessageW(StatusBar, WM_SIZE, 0, 0);
+  // The whole status text as the status line's tooltip, however much of it the line can show.
+  StatusTip = CreateWindowExW(WS_EX_TOPMOST, TOOLTIPS_CLASSW, nullptr, WS_POPUP | TTS_ALWAYSTIP,
+                              CW_USEDEFAULT, CW_USEDEFAULT, CW_USEDEFAULT, CW_USEDEFAULT, window_,
+                              nullptr, GetModuleHandleW(nullptr), nullptr);
+  if (StatusTip != nullptr) {
+    TOOLINFOW tool{};
+    tool.cbSize = sizeof tool;
+    tool.uFlags = TTF_IDISHWND | TTF_SUBCLASS;
+    tool.hwnd = window_;
+    tool.uId = reinterpret_cast<UINT_PTR>(StatusBar);
+    tool.lpszText = const_cast<wchar_t*>(L"");
+    SendMessageW(StatusTip, TTM_ADDTOOLW, 0, reinterpret_cast<LPARAM>(&tool));
+    SendMessageW(StatusTip, TTM_SETMAXTIPWIDTH, 0, MulDiv(ClientWidth, dpi, 96));
+  }
 
   // The log's client size scales with the screen's dots per inch, like the font.
   RECT frame{0, 0, MulDiv(ClientWidth, dpi, 96),
@@ -161,7 +179,8 @@ TFormPrincipale::TFormPrincipale(Win32UserDialogs& dialogs, DesktopPlaces places
   dialogs_.SetOwner(window_);
   handOver_.SetWindow(window_);
   server_ = std::make_unique<DesktopServer>(handOver_, *this, dialogs_, std::move(places),
-                                            [this](const std::string& line) { ShowStatus(line); });
+                                            [this](const ListenerStatus& status) { ShowStatus(status); });
+  SetTimer(window_, StatusRefreshTimer, StatusRefreshMilliseconds, nullptr);
   // Refused requests not named one by one are counted without waiting for a further refusal.
   SetTimer(window_, RefusalCountTimer,
            static_cast<UINT>(std::chrono::milliseconds(RefusalCountCheck).count()), nullptr);
@@ -249,6 +268,7 @@ void TFormPrincipale::Layout() {
   SendMessageW(StatusBar, WM_SIZE, 0, 0);
   const int logHeight = client.bottom - WindowHeight(StatusBar);
   MoveWindow(MemoLog->Handle(), 0, 0, client.right, logHeight > 0 ? logHeight : 0, TRUE);
+  FitStatusText();
 }
 
 void TFormPrincipale::FollowDpi(UINT dpi, const RECT& suggested) {
@@ -303,8 +323,47 @@ void TFormPrincipale::ShowTrayBalloon(const std::string& text) {
   if (trayIcon_) trayIcon_->ShowBalloon(win32::Widen(texts::ProductName), win32::Widen(text));
 }
 
-void TFormPrincipale::ShowStatus(const std::string& line) {
-  SendMessageW(StatusBar, SB_SETTEXTW, 0, reinterpret_cast<LPARAM>(ShownText(line).c_str()));
+void TFormPrincipale::ShowStatus(const ListenerStatus& status) {
+  statusText_ = ShownText(StatusLine(status));
+  FitStatusText();
+  if (StatusTip != nullptr) {
+    TOOLINFOW tool{};
+    tool.cbSize = sizeof tool;
+    tool.hwnd = window_;
+    tool.uId = reinterpret_cast<UINT_PTR>(StatusBar);
+    tool.lpszText = statusText_.data();
+    SendMessageW(StatusTip, TTM_UPDATETIPTEXTW, 0, reinterpret_cast<LPARAM>(&tool));
+  }
+  trayIcon_->SetTip(ShownText(TrayTip(status)));
+}
+
+void TFormPrincipale::FitStatusText() {
+  if (StatusBar == nullptr) return;
+  RECT pane{};
+  SendMessageW(StatusBar, SB_GETRECT, 0, reinterpret_cast<LPARAM>(&pane));
+  int borders[3] = {};
+  SendMessageW(StatusBar, SB_GETBORDERS, 0, reinterpret_cast<LPARAM>(borders));
+  const int width = pane.right - pane.left - 2 * (borders[0] + GetSystemMetrics(SM_CXEDGE) + 2);
+  std::wstring shown = statusText_;
+  const HDC dc = GetDC(StatusBar);
+  const HGDIOBJ previous = SelectObject(dc, font_);
+  SIZE size{};
+  int fit = 0;
+  GetTextExtentExPointW(dc, shown.c_str(), static_cast<int>(shown.size()), width, &fit, nullptr,
+                        &size);
+  if (width > 0 && fit < static_cast<int>(shown.size())) {
+    constexpr wchar_t Ellipsis[] = L"\u2026";
+    SIZE ellipsis{};
+    GetTextExtentPoint32W(dc, Ellipsis, 1, &ellipsis);
+    GetTextExtentExPointW(dc, shown.c_str(), static_cast<int>(shown.size()),
+                          std::max(0, width - static_cast<int>(ellipsis.cx)), &fit, nullptr,
+                          &size);
+    shown.resize(static_cast<std::size_t>(std::max(0, fit)));
+    shown += Ellipsis;
+  }
+  SelectObject(dc, previous);
+  ReleaseDC(StatusBar, dc);
+  SendMessageW(StatusBar, SB_SETTEXTW, 0, reinterpret_cast<LPARAM>(shown.c_str()));
 }
 
 LRESULT CALLBACK TFormPrincipale::WindowProcedure(HWND window, UINT message, WPARAM wParam,
@@ -347,7 +406,7 @@ LRESULT TFormPrincipale::HandleMessage(UINT message, WPARAM wParam, LPARAM lPara
     AddTrayIcon();
     return 0;
   }
-  // A later start with --mostra asks for the window.
+  // A later start asks for the window, as the menu's launcher does.
   if (message == showRequest_ && showRequest_ != 0) {
     Present();
     return 0;
@@ -383,19 +442,27 @@ LRESULT TFormPrincipale::HandleMessage(UINT message, WPARAM wParam, LPARAM lPara
       }
       break;
     case WM_SHOWWINDOW:
-      if (wParam) FlushLog();
+      if (wParam) {
+        FlushLog();
+        // The user looks now: addresses and folders as they are, not as a minute ago.
+        server_->Refresh();
+      }
       break;
     case WM_TIMER:
       if (wParam == LogFlushTimer) {
         FlushLog();
         return 0;
       }
-      if (wParam == NotificationAreaTimer) {
-        LookForNotificationArea();
+      if (wParam == StatusRefreshTimer) {
+        server_->Refresh();
         return 0;
       }
       if (wParam == RefusalCountTimer) {
         server_->TellRefusals();
+        return 0;
+      }
+      if (wParam == NotificationAreaTimer) {
+        LookForNotificationArea();
         return 0;
       }
       break;

@@ -61,7 +61,11 @@ class TFormPrincipale : public ActivityLog {
   void ShowTrayMenu(WPARAM anchor);
   // "Registro eventi": the event log in the system's viewer.
   void RegistroEventi1Click();
-  void ShowStatus(const std::string& line);
+  // Puts the status on the status line and the tray icon's tip.
+  void ShowStatus(const ListenerStatus& status);
+  // Shows the status text in the status line's width, its end cut to "…" when it does not fit;
+  // the whole text is always the status line's tooltip.
+  void FitStatusText();
   // Adds the tray icon; where there is no notification area yet, looks for one every half second
   // and shows the window if none came within the wait.
   void AddTrayIcon();
@@ -80,6 +84,8 @@ class TFormPrincipale : public ActivityLog {
   HMENU Porta = nullptr;
   HMENU PopupMenu1 = nullptr;
   HWND StatusBar = nullptr;
+  HWND StatusTip = nullptr;  // the status line's tooltip
+  std::wstring statusText_;
   std::unique_ptr<LogView> MemoLog;
   std::unique_ptr<TrayIcon> trayIcon_;
   LogQueue log_;
