@@ -1,5 +1,5 @@
 // Kept listings and summaries where only Linux can make the case: notifications lost to a full
-// queue, and a FUSE volume, where nothing is kept and a lookup still finds the first code.
+// queue, and a FUSE volume, where nothing is kept.
 #include <fcntl.h>
 #include <unistd.h>
 
@@ -81,13 +81,6 @@ TEST(SystemArchivePosix, NothingIsKeptOnAFuseVolume) {
   archive.Summaries().TotalsOf(path, 1);
   archive.Summaries().TotalsOf(path, 1);
   EXPECT_EQ(summaryReads, 2);
-
-  // Duplicate codes: the first in listing order, made neither first nor last.
-  for (const char* name : {"c.tcl.2", "A.tcl.2", "d.tcl.2"}) {
-    Touch(fs::path(real.TotocalcioFolder) / name);
-  }
-  EXPECT_EQ(archive.Code2Filename(2, 1),
-            (mounted / "Quillmarch/Quillmarch Varo Server/Totocalcio/A.tcl.2").string());
 }
 
 }  // namespace

@@ -153,25 +153,5 @@ TEST(SystemArchive, AFolderMadeAfterTheStartAndOneSharedByBothGamesAreWatchedAsT
   EXPECT_EQ(archive.FolderReadings(), readings);
 }
 
-// Only a change that can touch a game's folder throws its listing away: the other game's folder
-// and the rest of Documents may change at will.
-TEST(SystemArchive, ChangesOutsideAGameFolderKeepItsListing) {
-  test::TempDir documents(test::KeepingVolume());
-  const ArchiveFolders folders = MakeArchiveFolders(documents.Path().string());
-  Fill(folders.TotocalcioFolder, 2);
-  fs::create_directories(folders.TotogolFolder);
-  SystemArchive archive(folders);
-  archive.List(1);
-  archive.List(2);
-  ASSERT_EQ(archive.FolderReadings(), 2u);
-
-  test::WriteBytes(fs::path(folders.TotogolFolder) / "Ruota.gcl.1", "");
-  test::WriteBytes(documents.Path() / "lettera.txt", "");
-  EXPECT_EQ(archive.List(1).Names.size(), 2u);
-  EXPECT_EQ(archive.FolderReadings(), 2u) << "the Totocalcio listing was thrown away";
-  EXPECT_EQ(archive.List(2).Names, (std::vector<std::string>{"Ruota.gcl.1"}));
-  EXPECT_EQ(archive.FolderReadings(), 3u);
-}
-
 }  // namespace
 }  // namespace varo

