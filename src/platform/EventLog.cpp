@@ -65,7 +65,7 @@ void EventLog::Write(std::string_view text) {
     try {
       const std::string passOnFailure = Append(bytes);
       if (!passOnFailure.empty()) {
-        now = "registro eventi oltre 1 MiB, non rinominabile: " + path_;
+        now = "registro eventi oltre 1 MiB, non rinominabile";
         if (now != problem_) {
           warning = "cannot rename the event log to " + OlderGenerationOf(path_) + ": " +
                     passOnFailure + "; it grows past 1 MiB until it can be renamed";
@@ -78,8 +78,8 @@ void EventLog::Write(std::string_view text) {
       unwritten_ = 0;
     } catch (const std::exception& error) {
       ++unwritten_;
-      now = "registro eventi non scrivibile: " + (path_.empty() ? std::string("nessuna cartella")
-                                                                 : path_);
+      // Short, so the status line shows it whole; standard error names the file and the cause.
+      now = "registro eventi non scrivibile";
       if (now != problem_) {
         warning = "cannot write the event log: " + std::string(error.what()) +
                   "; events reach standard error only until it can be written again";

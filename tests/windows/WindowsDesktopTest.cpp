@@ -512,6 +512,10 @@ TEST_F(WindowsDesktop, TheEventLogKeepsDeletionsAndOneThatCannotBeWrittenLeavesR
   const std::size_t warning = err.find("cannot write the event log: ");
   ASSERT_NE(warning, std::string::npos) << err;
   EXPECT_EQ(err.find("cannot write the event log", warning + 1), std::string::npos) << err;
+  // The status line says so too, where the user of a tray program looks (its end may be elided).
+  const auto status = ControlText("msctls_statusbar32");
+  EXPECT_NE(status.value_or("").find("; registro eventi "), std::string::npos)
+      << status.value_or("no status line");
 }
 
 }  // namespace
