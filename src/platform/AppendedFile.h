@@ -21,7 +21,8 @@ std::optional<std::uint64_t> SizeOfFile(const std::string& path);
 // Renames the file from to to, replacing a file that is there. Throws std::system_error.
 void RenameReplacing(const std::string& from, const std::string& to);
 
-// Makes folder and its missing parents. Throws std::system_error when it is not a folder afterwards.
+// Makes folder and its missing parents. Throws std::system_error when it is not a folder
+// afterwards.
 void MakeFolders(const std::string& folder);
 
 }  // namespace varo

@@ -50,8 +50,8 @@ TEST(EventLogGeneration, PassesOnPastOneMebibyteAndMakesItsFolderWhenFirstNeeded
   } rules[] = {
       {0, 3 * 1024 * 1024, false},  // a single long line still goes into an empty file
       {1048576 - 10, 10, false},    // exactly 1 MiB after it
-      {1048576 - 10, 11, true},
-      {1048576, 1, true},
+      {1048576 - 10, 11, true},     // one byte past it
+      {1048576, 1, true},           // full already
       {5, 100, false},
   };
   for (const auto& [size, line, expected] : rules) {

@@ -257,6 +257,70 @@ TEST_F(ShellWindow, LogLinesGoToTheViewAndToStandardOutput) {
   EXPECT_EQ(log->lastBlock().text(), "b?forged?line?too");
 }
 
+TEST_F(ShellWindow, RegistroEventiOpensTheLogMadeIfMissingOrSaysWhyItCannot) {
+  // A stand-in for xdg-open that notes what it was asked to open; PATH and the state folder are
+  // the test's until it ends.
+  const auto viewerFolder = dir_.Path() / "bin";
+  const auto asked = dir_.Path() / "asked";
+  dir_.WriteFile("bin/xdg-open", "#!/bin/sh\nprintf %s \"$1\" >'" + asked.string() + "'\n");
+  std::filesystem::permissions(viewerFolder / "xdg-open", std::filesystem::perms::owner_all);
+  struct Restore {
+    std::string path = std::getenv("PATH");
+    ~Restore() {
+      ::setenv("PATH", path.c_str(), 1);
+      ::unsetenv("XDG_STATE_HOME");
+    }
+  } restore;
+  const auto state = dir_.Path() / "state";
+  ::setenv("XDG_STATE_HOME", state.c_str(), 1);
+  const auto folder = state / "Quillmarch" / "Quillmarch Varo Server";
+  const std::string log = (folder / "eventi.log").string();
+  WritePorts(config_, FreeUdpPort(), replies_.Port());
+  TFormPrincipale window(dialogs_);
+  EXPECT_EQ(window.RegistroEventi1->text(), "Registro eventi");
+
+  const struct {
+    const char* What;
+    std::function<void()> Arrange;
+    QAction* Item;
+    std::string Message;  // what the user is told; "" when the viewer opens the log
+  } cases[] = {
+      {"viewer, no log yet", [&] { ::setenv("PATH", viewerFolder.c_str(), 1); },
+       window.RegistroEventi1, ""},
+      {"no viewer", [&] { ::setenv("PATH", (dir_.Path() / "empty").c_str(), 1); },
+       window.RegistroEventi2,
+       "Impossibile aprire il registro eventi: nessun programma lo mostra. Il file \xC3\xA8:\n" +
+           log},
+      {"a file where the folder belongs",
+       [&] {
+         ::setenv("PATH", viewerFolder.c_str(), 1);
+         std::filesystem::remove_all(state);
+         dir_.WriteFile("state/Quillmarch", "in the way");
+       },
+       window.RegistroEventi2, "Impossibile creare il registro eventi.\n"},
+  };
+  for (const auto& [what, arrange, item, message] : cases) {
+    SCOPED_TRACE(what);
+    arrange();
+    dialogs_.messages.clear();
+    item->trigger();
+    if (message.empty()) {
+      // The viewer runs on its own; it is waited for here only.
+      const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(5);
+      while (!std::filesystem::exists(asked) && std::chrono::steady_clock::now() < deadline) {
+        std::this_thread::sleep_for(milliseconds(20));
+      }
+      EXPECT_EQ(FileBytes(asked), log);
+      EXPECT_EQ(FileBytes(log), "");
+      EXPECT_TRUE(dialogs_.messages.empty());
+    } else {
+      ASSERT_EQ(dialogs_.messages.size(), 1u);
+      EXPECT_EQ(dialogs_.messages[0].Caption, OwnTitle);
+      EXPECT_TRUE(dialogs_.messages[0].Text.starts_with(message)) << dialogs_.messages[0].Text;
+    }
+  }
+}
+
 }  // namespace
 }  // namespace varo::test
 
