@@ -37,19 +37,23 @@ TEST(WindowSettings, ASettingsFolderThatIsAFileRunsOnDefaultsAndEverySaveReports
   EXPECT_EQ(window.Server().Endpoint().InputPort(), 7770);
   const bool active = window.Server().Endpoint().Active();
 
+  // Each message says the port could not be stored and that nothing changed.
+  const std::string notStored =
+      "Il numero della porta non valido\nNon è stato possibile salvare la porta nel file " +
+      (folder / "QuillmarchvaroServer.ini").string() + ": non è cambiato nulla.";
   dialogs.answers.push_back(std::string("7001"));
   window.Portadiuscita1Click();
   ASSERT_EQ(dialogs.messages.size(), atStart + 1);
-  EXPECT_EQ(dialogs.messages.back().Text, std::string("Il numero della porta non valido"));
+  EXPECT_EQ(dialogs.messages.back().Text, notStored);
   EXPECT_EQ(dialogs.asked.back().Prefilled, std::string("7000"));
   EXPECT_EQ(window.OutputPort(), 7000);
 
-  dialogs.answers.push_back(std::string("7771"));
+  dialogs.answers.push_back(std::to_string(FreeUdpPort()));
   window.Portainingresso1Click();
   ASSERT_EQ(dialogs.messages.size(), atStart + 2);
-  EXPECT_EQ(dialogs.messages.back().Text, std::string("Il numero della porta non valido"));
+  EXPECT_EQ(dialogs.messages.back().Text, notStored);
   EXPECT_EQ(dialogs.asked.back().Prefilled, std::string("7770"));
-  // The write failed first, so the endpoint was not touched.
+  // The write failed before the switch, so the endpoint was not touched.
   EXPECT_EQ(window.Server().Endpoint().InputPort(), 7770);
   EXPECT_EQ(window.Server().Endpoint().Active(), active);
   EXPECT_EQ(FileBytes(folder), "not a folder");
