@@ -2,9 +2,9 @@
 // the status line and the log's way to the view, driven without any window.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <chrono>
 #include <cstdio>
-#include <algorithm>
 #include <deque>
 #include <filesystem>
 #include <fstream>
@@ -362,7 +362,7 @@ TEST_F(DesktopServerTest, SettingsThatCannotWorkAtStartAreNamedAndDefaultsServe)
   EXPECT_TRUE(log_.warnings[0].starts_with("settings: OutPort=70000 in ")) << log_.warnings[0];
 }
 
-TEST_F(DesktopServerTest, WhatKeepsRequestsFromBeingServedIsNamedAndDocumentsIsFollowed) {
+TEST_F(DesktopServerTest, AMissingGameFolderIsNamedWithItsPathUntilItComesBack) {
   const std::uint16_t inPort = FreeUdpPort();
   DesktopServer& server = Started(inPort, replies_.Port());
   ASSERT_EQ(Status(), ListeningLine(inPort, replies_.Port()));
@@ -379,21 +379,6 @@ TEST_F(DesktopServerTest, WhatKeepsRequestsFromBeingServedIsNamedAndDocumentsIsF
   std::filesystem::create_directories(totocalcio);
   server.Refresh();
   EXPECT_EQ(Status(), ListeningLine(inPort, replies_.Port()));
-
-  // The desktop moves Documents: the next request is served from the new folder.
-  documents_ = dir_.Path() / "home" / "Documenti";
-  const auto moved = documents_ / "Quillmarch" / "Quillmarch Varo Server" / "Totocalcio";
-  client_.SendTo(inPort, TotocalcioListRequest());
-  EXPECT_FALSE(Receive(replies_, 0.5).has_value());
-  EXPECT_EQ(server.Folders().TotocalcioFolder, moved.string());
-  EXPECT_NE(Status().find("; cartella Totocalcio mancante: " + moved.string()), std::string::npos)
-      << Status();
-  EXPECT_NE(std::find(log_.notices.begin(), log_.notices.end(),
-                      "the Documents folder is now " + documents_.string()),
-            log_.notices.end());
-  std::filesystem::create_directories(moved);
-  client_.SendTo(inPort, TotocalcioListRequest());
-  EXPECT_EQ(Receive(replies_, 5.0), EmptyTotocalcioListReply());
 }
 
 TEST_F(DesktopServerTest, ASettingsFileThatCannotBeReadIsNamed) {
