@@ -94,7 +94,7 @@ void DesktopServer::Start() {
     status = NotListening(inPort, state_.OutputPort, error);
     ShowError(std::string(error.what()) + "\n" + InputPortAdvice(error.Why(), inPort));
   }
-  CheckFolders(false);  // the start report names them
+  CheckFolders(FolderReports::None);  // the start report names them
   ShowStatus(status);
   for (const std::string& line : StartReport(std::string(texts::ProductName) + " " VARO_VERSION,
                                              status, DescribeAccessRule(gate_.Rule()), folders_)) {
@@ -160,43 +160,40 @@ void DesktopServer::Serve(const ReceivedDatagram& datagram) {
     UDPServerUDPRead(state_, handlers_, datagram, *endpoint_);
   } catch (...) {
     // A game folder that is not there fails its requests: the user must see which and where.
-    if (CheckFolders(true)) ShowStatus(status_);
+    if (CheckFolders(FolderReports::Changed)) ShowStatus(status_);
     throw;
   }
   const bool folderMissing = std::any_of(notes_.begin(), notes_.end(), [](const auto& note) {
     return note.first.starts_with("folder.");
   });
-  if (folderMissing && CheckFolders(true)) ShowStatus(status_);
+  if (folderMissing && CheckFolders(FolderReports::Changed)) ShowStatus(status_);
 }
 
 void DesktopServer::FollowDocuments() {
   const std::string documents = places_.Documents ? places_.Documents() : std::string();
-  if (documentsKnown_ && documents == documents_) return;
-  const bool moved = documentsKnown_;
+  if (documents_ == documents) return;
+  const bool moved = documents_.has_value();
   documents_ = documents;
-  documentsKnown_ = true;
-  folders_ = MakeArchiveFolders(documents_);
+  folders_ = MakeArchiveFolders(documents);
   handlers_ = MakeHandlerTable(folders_, log_);
   if (!moved) return;
-  log_.Notice("the Documents folder is now " + documents_);
-  for (const GameFolderNote& game : GameFolderNotes) {
-    const std::string& folder = GameFolder(folders_, game.Game);
-    log_.Notice(FolderReport(game.Name, folder, FolderIdentityOf(folder).has_value()));
-  }
-  CheckFolders(false);
+  log_.Notice("the Documents folder is now " + documents);
+  CheckFolders(FolderReports::All);
   ShowStatus(status_);
 }
 
-bool DesktopServer::CheckFolders(bool tell) {
+bool DesktopServer::CheckFolders(FolderReports reports) {
   bool changed = false;
   for (const GameFolderNote& game : GameFolderNotes) {
     const std::string& folder = GameFolder(folders_, game.Game);
     const bool present = FolderIdentityOf(folder).has_value();
     const std::string note =
         present ? "" : std::string("cartella ") + game.Name + " mancante: " + Printable(folder);
-    if (!PutNote(game.Key, note)) continue;
-    changed = true;
-    if (tell) log_.Notice(FolderReport(game.Name, folder, present));
+    const bool noteChanged = PutNote(game.Key, note);
+    changed = changed || noteChanged;
+    if (reports == FolderReports::All || (reports == FolderReports::Changed && noteChanged)) {
+      log_.Notice(FolderReport(game.Name, folder, present));
+    }
   }
   return changed;
 }
@@ -204,7 +201,7 @@ bool DesktopServer::CheckFolders(bool tell) {
 void DesktopServer::Refresh() {
   addresses_ = places_.Addresses ? places_.Addresses() : std::vector<std::string>();
   FollowDocuments();
-  CheckFolders(true);
+  CheckFolders(FolderReports::Changed);
   ShowStatus(status_);
 }
 

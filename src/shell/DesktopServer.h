@@ -6,6 +6,7 @@
 #include <cstdint>
 #include <functional>
 #include <memory>
+#include <optional>
 #include <string>
 #include <utility>
 #include <vector>
@@ -94,9 +95,11 @@ class DesktopServer {
   // Serves from the Documents folder the system names now: a new one gets new folders and a new
   // archive, and standard error and the status line follow.
   void FollowDocuments();
-  // Notes a game folder that does not exist on the status line, and tells standard error when
-  // that changes (when tell); true when anything changed.
-  bool CheckFolders(bool tell);
+  // Which game folders standard error hears of when CheckFolders looks at them.
+  enum class FolderReports { None, Changed, All };
+  // Notes a game folder that does not exist on the status line, telling standard error as reports
+  // says; true when a note changed.
+  bool CheckFolders(FolderReports reports);
   // Sets the note under key (an empty text takes it away); true when that changed anything.
   bool PutNote(const std::string& key, const std::string& text);
   // Puts the status on the status line; ReportStatus also tells standard error.
@@ -109,8 +112,7 @@ class DesktopServer {
   const std::function<void(const ListenerStatus&)> showStatus_;
   ListenerStatus status_;
   RequestState state_;
-  std::string documents_;
-  bool documentsKnown_ = false;
+  std::optional<std::string> documents_;  // the Documents folder served from, once known
   ArchiveFolders folders_;
   HandlerTable handlers_;
   AccessGate gate_;

@@ -322,44 +322,54 @@ TEST_F(DesktopServerTest, APortThatCannotWorkIsRefusedAndTheServerGoesOnAsItWas)
 }
 
 TEST_F(DesktopServerTest, SettingsThatCannotWorkAtStartAreNamedAndDefaultsServe) {
-  const std::string replies = "; risposte alla porta " + std::to_string(replies_.Port());
-  // An input port outside 1 to 65535 is not bound, and the message says what to do.
-  for (const int port : {70000, 0}) {
-    settings_ = WritePorts(dir_.Path() / "config", port, replies_.Port());
+  // Input ports outside 1 to 65535 are not bound; values that do not parse, and output ports
+  // outside the range, give their defaults; each is named on the status line and standard error.
+  const std::string out = std::to_string(replies_.Port());
+  const std::uint16_t freePort = FreeUdpPort();
+  const std::string bindText = "Could not bind socket. Address and port are already in use.\n";
+  const struct {
+    std::string InPort, OutPort, StatusEnd, Warning, Message;
+    bool MayListen;                  // false: the input port is never bound
+    std::int32_t InForce, OutForce;  // the ports in force
+  } cases[] = {
+      {"70000", out, "Non in ascolto: porta 70000 non valida; risposte alla porta " + out, "",
+       bindText + "La porta 70000 non esiste: scegliere un numero da 1 a 65535 da Impostazioni › "
+                  "Porta d'ingresso.",
+       false, 70000, replies_.Port()},
+      {"0", out, "Non in ascolto: porta 0 non valida; risposte alla porta " + out, "",
+       bindText + "La porta 0 non esiste: scegliere un numero da 1 a 65535 da Impostazioni › "
+                  "Porta d'ingresso.",
+       false, 0, replies_.Port()},
+      {"77O1", out, "; InPort=77O1 non è un numero: si usa la porta 7770",
+       "settings: InPort=77O1 in " + SettingsFileBelow(dir_.Path() / "config").string() +
+           " is not a number; using 7770",
+       "", true, 7770, replies_.Port()},
+      {std::to_string(freePort), "70000",
+       "; risposte alla porta 7000; OutPort=70000 non è una porta da 1 a 65535: risposte alla "
+       "porta 7000",
+       "settings: OutPort=70000 in " + SettingsFileBelow(dir_.Path() / "config").string() +
+           " is not a port from 1 to 65535; replies go to 7000",
+       "", true, freePort, 7000},
+  };
+  for (const auto& entry : cases) {
+    settings_ = WritePorts(dir_.Path() / "config", 1, 1);
+    WriteBytes(settings_,
+               "[Comunicazione]\nInPort=" + entry.InPort + "\nOutPort=" + entry.OutPort + "\n");
+    log_.warnings.clear();
+    dialogs_.messages.clear();
     Started();
-    EXPECT_EQ(Status(), "Non in ascolto: porta " + std::to_string(port) + " non valida" + replies);
-    EXPECT_FALSE(server_->Endpoint().Active());
-    EXPECT_EQ(LastMessage(), "Could not bind socket. Address and port are already in use.\nLa "
-                             "porta " + std::to_string(port) + " non esiste: scegliere un numero "
-                             "da 1 a 65535 da Impostazioni › Porta d'ingresso.");
+    EXPECT_TRUE(Status().ends_with(entry.StatusEnd)) << Status();
+    EXPECT_EQ(log_.warnings.empty() ? "" : log_.warnings[0], entry.Warning);
+    if (!entry.Message.empty()) {
+      EXPECT_EQ(LastMessage(), entry.Message);
+    }
+    if (!entry.MayListen) {
+      EXPECT_FALSE(server_->Endpoint().Active());
+    }
+    EXPECT_EQ(server_->Endpoint().InputPort(), entry.InForce);
+    EXPECT_EQ(server_->OutputPort(), entry.OutForce);
     server_.reset();
   }
-
-  // A value that does not parse gives its default, named on standard error and the status line.
-  settings_ = WritePorts(dir_.Path() / "config", 1, replies_.Port());
-  std::string text = FileBytes(settings_);
-  text.replace(text.find("InPort=1"), 8, "InPort=77O1");
-  WriteBytes(settings_, text);
-  Started();
-  EXPECT_EQ(server_->Endpoint().InputPort(), 7770);
-  EXPECT_TRUE(Status().ends_with(replies + "; InPort=77O1 non è un numero: si usa la porta 7770"))
-      << Status();
-  ASSERT_FALSE(log_.warnings.empty());
-  EXPECT_EQ(log_.warnings[0], "settings: InPort=77O1 in " + settings_.string() +
-                                  " is not a number; using 7770");
-  server_.reset();
-
-  // An output port outside the range keeps the default, with a warning; replies go there.
-  const std::uint16_t inPort = FreeUdpPort();
-  settings_ = WritePorts(dir_.Path() / "config", inPort, 70000);
-  log_.warnings.clear();
-  Started();
-  EXPECT_EQ(server_->OutputPort(), 7000);
-  EXPECT_EQ(Status(), "In ascolto sulla porta " + std::to_string(inPort) + " all'indirizzo " +
-                          Address + "; risposte alla porta 7000; OutPort=70000 non è una porta da "
-                          "1 a 65535: risposte alla porta 7000");
-  ASSERT_FALSE(log_.warnings.empty());
-  EXPECT_TRUE(log_.warnings[0].starts_with("settings: OutPort=70000 in ")) << log_.warnings[0];
 }
 
 TEST_F(DesktopServerTest, AMissingGameFolderIsNamedWithItsPathUntilItComesBack) {

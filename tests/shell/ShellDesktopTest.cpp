@@ -106,66 +106,67 @@ std::string TrayIconOn(const std::string& display) {
   }));
 }
 
-TEST(ShellDesktop, AStartFromTheMenuShowsTheHiddenRunningInstancesWindowAndEnds) {
-  if (const std::string missing = VirtualDesktop::Missing(); !missing.empty()) {
-    GTEST_SKIP() << "missing: " << missing;
+// The program started hidden on a virtual desktop of its own, with or without a panel at first.
+class ShellOnDesktop : public ::testing::Test {
+ protected:
+  // False when the desktop could not be had; a test skips first where its programs are missing.
+  bool Start(bool withPanel) {
+    desktop_ = std::make_unique<VirtualDesktop>(env_, dir_.Path());
+    if (!desktop_->Start(withPanel)) {
+      ADD_FAILURE() << desktop_->Output();
+      return false;
+    }
+    display_ = desktop_->Display();
+    env_["DISPLAY"] = display_;
+    WritePorts(dir_.Path() / "config", FreeUdpPort(), FreeUdpPort());
+    program_ = std::make_unique<ChildProcess>(std::vector<std::string>{VARO_SERVER_PROGRAM}, env_,
+                                              dir_.Path(), "program");
+    return true;
   }
-  TempDir dir;
-  auto env = ProgramEnvironment(dir.Path());
-  VirtualDesktop desktop(env, dir.Path());
-  ASSERT_TRUE(desktop.Start()) << desktop.Output();
-  const std::string display = desktop.Display();
-  env["DISPLAY"] = display;
-  WritePorts(dir.Path() / "config", FreeUdpPort(), FreeUdpPort());
 
-  std::unique_ptr<ChildProcess> program;
-  const StopAll cleanup{{&program}};
-  program = std::make_unique<ChildProcess>(std::vector<std::string>{VARO_SERVER_PROGRAM}, env,
-                                           dir.Path(), "program");
-  ASSERT_NE(TrayIconOn(display), "") << program->StandardError();
-  ASSERT_EQ(VisibleWindow(display), "");
+  void TearDown() override {
+    if (!program_) return;
+    program_->Signal(SIGTERM);
+    EXPECT_EQ(program_->WaitExit(5.0), 0) << program_->StandardError();
+  }
 
-  ChildProcess fromMenu({VARO_SERVER_PROGRAM, "--mostra"}, env, dir.Path(), "menu");
+  TempDir dir_;
+  Environment env_ = ProgramEnvironment(dir_.Path());
+  std::unique_ptr<VirtualDesktop> desktop_;
+  std::string display_;
+  std::unique_ptr<ChildProcess> program_;
+};
+
+TEST_F(ShellOnDesktop, AStartFromTheMenuShowsTheHiddenRunningInstancesWindowAndEnds) {
+  if (!VirtualDesktop::Missing().empty()) GTEST_SKIP() << "missing: " << VirtualDesktop::Missing();
+  ASSERT_TRUE(Start(true));
+  ASSERT_NE(TrayIconOn(display_), "") << program_->StandardError();
+  ASSERT_EQ(VisibleWindow(display_), "");
+
+  ChildProcess fromMenu({VARO_SERVER_PROGRAM, "--mostra"}, env_, dir_.Path(), "menu");
   EXPECT_EQ(fromMenu.WaitExit(5.0), 0) << fromMenu.StandardError();
   EXPECT_EQ(fromMenu.StandardError(),
             "quillmarch-varo-server: an instance is already running for this user\n");
-  EXPECT_NE(WaitFor(10.0, [&] { return VisibleWindow(display); }), "")
+  EXPECT_NE(WaitFor(10.0, [&] { return VisibleWindow(display_); }), "")
       << "the running instance showed no window";
-
-  program->Signal(SIGTERM);
-  EXPECT_EQ(program->WaitExit(5.0), 0) << program->StandardError();
 }
 
-TEST(ShellDesktop, AtLogInAPanelThatComesLateTakesTheIconAndTheWindowStaysHidden) {
-  if (const std::string missing = VirtualDesktop::Missing(); !missing.empty()) {
-    GTEST_SKIP() << "missing: " << missing;
-  }
-  TempDir dir;
-  auto env = ProgramEnvironment(dir.Path());
-  VirtualDesktop desktop(env, dir.Path());
-  ASSERT_TRUE(desktop.Start(false)) << desktop.Output();
-  const std::string display = desktop.Display();
-  env["DISPLAY"] = display;
-  WritePorts(dir.Path() / "config", FreeUdpPort(), FreeUdpPort());
-
-  std::unique_ptr<ChildProcess> program;
-  const StopAll cleanup{{&program}};
-  program = std::make_unique<ChildProcess>(std::vector<std::string>{VARO_SERVER_PROGRAM}, env,
-                                           dir.Path(), "program");
+TEST_F(ShellOnDesktop, AtLogInAPanelThatComesLateTakesTheIconAndTheWindowStaysHidden) {
+  if (!VirtualDesktop::Missing().empty()) GTEST_SKIP() << "missing: " << VirtualDesktop::Missing();
+  ASSERT_TRUE(Start(false));
   // Serving, so its start-up is over: with no notification area it would have shown the window.
-  ASSERT_TRUE(WaitFor(10.0, [&] {
-                return program->StandardError().find("Totogol systems") == std::string::npos
-                           ? ""
-                           : "started";
-              }) == "started")
-      << program->StandardError();
+  ASSERT_NE(WaitFor(10.0,
+                    [&] {
+                      const std::string err = program_->StandardError();
+                      return err.find("Totogol systems") == std::string::npos ? "" : err;
+                    }),
+            "")
+      << program_->StandardError();
   std::this_thread::sleep_for(milliseconds(1000));
-  ASSERT_TRUE(desktop.StartPanel()) << desktop.Output();
+  ASSERT_TRUE(desktop_->StartPanel()) << desktop_->Output();
 
-  EXPECT_NE(TrayIconOn(display), "") << program->StandardError();
-  EXPECT_EQ(VisibleWindow(display), "");
-  program->Signal(SIGTERM);
-  EXPECT_EQ(program->WaitExit(5.0), 0) << program->StandardError();
+  EXPECT_NE(TrayIconOn(display_), "") << program_->StandardError();
+  EXPECT_EQ(VisibleWindow(display_), "");
 }
 
 }  // namespace

@@ -116,12 +116,8 @@ TEST_F(ShellProcess, RequestsFollowDocumentsWhenTheDesktopMovesIt) {
   const std::string listText(listed->begin(), listed->end());
   EXPECT_NE(listText.find("nuovo.tcl.5"), std::string::npos);
   EXPECT_EQ(listText.find("vecchio.tcl.5"), std::string::npos);
-  // Command 510 (01 FE), SubCommand 2, DataLength 5; payload: game 1, code 5 (00 00 00 05).
-  client_.SendTo(inPort, {0, 0, 0, 0, 0, 0, 0,    0,    0x00, 0x05, 0,    0,    0,    0,
-                          0, 0, 0, 0, 0, 0, 0x01, 0xFE, 0x02, 0x01, 0x00, 0x00, 0x00, 0x05});
-  const auto deleted = replies_.Receive(milliseconds(5000));
-  ASSERT_TRUE(deleted.has_value());
-  EXPECT_EQ(Bytes(deleted->end() - 2, deleted->end()), (Bytes{0x00, 0x01}));
+  client_.SendTo(inPort, TotocalcioDeletion(5));
+  EXPECT_TRUE(ConfirmsDeletion(replies_.Receive(milliseconds(5000))));
   EXPECT_FALSE(std::filesystem::exists(moved / "nuovo.tcl.5"));
   EXPECT_TRUE(std::filesystem::exists(old / "vecchio.tcl.5"));
   server->Signal(SIGTERM);
@@ -147,12 +143,8 @@ TEST_F(ShellProcess, StartUpTellsVersionPortsAndFoldersAndDeletionsTellWhoAsked)
       env_, dir_.Path(), "report");
   ASSERT_TRUE(Ask(inPort, 10.0).has_value()) << server->StandardError();
 
-  // Command 510 (01 FE), SubCommand 2, DataLength 5; payload: game 1, code 7 (00 00 00 07).
-  client_.SendTo(inPort, {0, 0, 0, 0, 0, 0, 0,    0,    0x00, 0x05, 0,    0,    0,    0,
-                          0, 0, 0, 0, 0, 0, 0x01, 0xFE, 0x02, 0x01, 0x00, 0x00, 0x00, 0x07});
-  const auto deleted = replies_.Receive(milliseconds(5000));
-  ASSERT_TRUE(deleted.has_value());
-  EXPECT_EQ(Bytes(deleted->end() - 2, deleted->end()), (Bytes{0x00, 0x01}));
+  client_.SendTo(inPort, TotocalcioDeletion(7));
+  ASSERT_TRUE(ConfirmsDeletion(replies_.Receive(milliseconds(5000))));
   server->Signal(SIGTERM);
   EXPECT_EQ(server->WaitExit(2.0), 0) << server->StandardError();
 
@@ -205,12 +197,8 @@ TEST_F(ShellProcess, AnEventLogThatCannotBeWrittenLeavesRequestsAnsweredAndIsTol
   auto server = Start("unwritable");
   ASSERT_TRUE(Ask(inPort, 10.0).has_value()) << server->StandardError();
 
-  // The deletion of code 7 of Totocalcio, as above.
-  client_.SendTo(inPort, {0, 0, 0, 0, 0, 0, 0,    0,    0x00, 0x05, 0,    0,    0,    0,
-                          0, 0, 0, 0, 0, 0, 0x01, 0xFE, 0x02, 0x01, 0x00, 0x00, 0x00, 0x07});
-  const auto deleted = replies_.Receive(milliseconds(5000));
-  ASSERT_TRUE(deleted.has_value()) << server->StandardError();
-  EXPECT_EQ(Bytes(deleted->end() - 2, deleted->end()), (Bytes{0x00, 0x01}));
+  client_.SendTo(inPort, TotocalcioDeletion(7));
+  EXPECT_TRUE(ConfirmsDeletion(replies_.Receive(milliseconds(5000)))) << server->StandardError();
   EXPECT_FALSE(std::filesystem::exists(totocalcio / "s.tcl.7"));
   server->Signal(SIGTERM);
   EXPECT_EQ(server->WaitExit(2.0), 0) << server->StandardError();

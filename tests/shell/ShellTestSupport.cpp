@@ -37,6 +37,16 @@ Bytes EmptyTotocalcioListReply() {
           0x43, 0x44, 0x45, 0x46, 0x47, 0x48, 0x01, 0xFE, 0x01, 0x03, 0x66, 0x01, 0x00};
 }
 
+Bytes TotocalcioDeletion(std::uint8_t code) {
+  // Command 510 (01 FE), SubCommand 2, DataLength 5; payload: game 1, the code (00 00 00 code).
+  return {0, 0, 0, 0, 0, 0, 0,    0,    0x00, 0x05, 0,    0,    0,    0,
+          0, 0, 0, 0, 0, 0, 0x01, 0xFE, 0x02, 0x01, 0x00, 0x00, 0x00, code};
+}
+
+bool ConfirmsDeletion(const std::optional<Bytes>& reply) {
+  return reply && reply->size() >= 2 && (*reply)[reply->size() - 2] == 0x00 && reply->back() == 0x01;
+}
+
 std::optional<Bytes> ReceiveServing(UdpPeer& peer, double seconds,
                                     const std::function<void()>& serve) {
   const auto deadline = std::chrono::steady_clock::now() + std::chrono::duration<double>(seconds);

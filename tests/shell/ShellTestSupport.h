@@ -24,6 +24,12 @@ Bytes TotocalcioListRequest();
 // Its reply for an empty Totocalcio folder: status 870, the game byte, a count of 0.
 Bytes EmptyTotocalcioListReply();
 
+// A deletion request of the Totocalcio system with the code.
+Bytes TotocalcioDeletion(std::uint8_t code);
+
+// Whether a reply came and ends in the status word 00 01: the system was deleted.
+bool ConfirmsDeletion(const std::optional<Bytes>& reply);
+
 // Waits up to the seconds for a datagram at peer, calling serve (which runs the program's
 // hand-overs for a few milliseconds) between looks.
 std::optional<Bytes> ReceiveServing(UdpPeer& peer, double seconds,

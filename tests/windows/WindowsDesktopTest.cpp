@@ -350,12 +350,8 @@ TEST_F(WindowsDesktop, RequestsFollowDocumentsWhenItsLocationChanges) {
   const std::string listText(listed->begin(), listed->end());
   EXPECT_NE(listText.find("nuovo.tcl.5"), std::string::npos) << program->StandardError();
   EXPECT_EQ(listText.find("vecchio.tcl.5"), std::string::npos);
-  // Command 510 (01 FE), SubCommand 2, DataLength 5; payload: game 1, code 5 (00 00 00 05).
-  client.SendTo(inPort, {0, 0, 0, 0, 0, 0, 0,    0,    0x00, 0x05, 0,    0,    0,    0,
-                         0, 0, 0, 0, 0, 0, 0x01, 0xFE, 0x02, 0x01, 0x00, 0x00, 0x00, 0x05});
-  const auto deleted = replies.Receive(10000ms);
-  ASSERT_TRUE(deleted) << "no reply within 10 s";
-  EXPECT_EQ(Bytes(deleted->end() - 2, deleted->end()), (Bytes{0x00, 0x01}));
+  client.SendTo(inPort, TotocalcioDeletion(5));
+  EXPECT_TRUE(ConfirmsDeletion(replies.Receive(10000ms)));
   EXPECT_FALSE(fs::exists(moved / "nuovo.tcl.5"));
   EXPECT_TRUE(fs::exists(old / "vecchio.tcl.5"));
   EXPECT_NE(program->StandardError().find("the Documents folder is now " + WindowsUserFolder() +
@@ -465,17 +461,11 @@ TEST_F(WindowsDesktop, TheEventLogKeepsDeletionsAndOneThatCannotBeWrittenLeavesR
   WriteBytes(totocalcio / "s.tcl.7", Columns(1, 0x01));
   WriteBytes(totocalcio / "s.tcl.8", Columns(1, 0x01));
   const fs::path logFolder = User() / "AppData/Local/Quillmarch/Quillmarch Varo Server";
-  // Command 510 (01 FE), SubCommand 2, DataLength 5; payload: game 1 and the code.
-  const auto deletion = [](std::uint8_t code) {
-    return Bytes{0, 0, 0, 0, 0, 0, 0,    0,    0x00, 0x05, 0,    0,    0,    0,
-                 0, 0, 0, 0, 0, 0, 0x01, 0xFE, 0x02, 0x01, 0x00, 0x00, 0x00, code};
-  };
   UdpPeer client;
   UdpPeer replies(outPort);
   const auto deleted = [&](std::uint8_t code) {
-    client.SendTo(inPort, deletion(code));
-    const auto reply = replies.Receive(10000ms);
-    return reply && reply->size() > 2 && (*reply)[reply->size() - 1] == 0x01;
+    client.SendTo(inPort, TotocalcioDeletion(code));
+    return ConfirmsDeletion(replies.Receive(10000ms));
   };
 
   // The deletion stands in the log with who asked and the path, the end of the program after it.
