@@ -86,9 +86,7 @@ TEST(ShellDesktop, TheTrayIconShowsTheWindowAndClosingItEndsTheProgram) {
   EXPECT_EQ(FirstLine(RunOn(display, "xdotool getwindowname " + window)),
             "Quillmarch Varo Server 1.15");
 
-  // Alt+F4 through the window manager, as a user closes it.
-  RunOn(display, "xdotool windowactivate --sync " + window);
-  RunOn(display, "xdotool key --clearmodifiers alt+F4");
+  ASSERT_TRUE(CloseWithKeyboard(display, window)) << "Alt+F4 left the window shown";
   EXPECT_EQ(program->WaitExit(5.0), 0) << program->StandardError();
   EXPECT_EQ(program->StandardOutput(), "");
 }

@@ -116,6 +116,9 @@ class WindowsDesktop : public ::testing::Test {
   }
 
   std::string On(const std::string& command) const { return RunOn(desktop_->Display(), command); }
+  bool Close(const std::string& window) const {
+    return CloseWithKeyboard(desktop_->Display(), window);
+  }
 
   // What the probe printed for the window with these arguments after its caption; nothing when
   // it found no window or control.
@@ -219,7 +222,8 @@ class WindowsDesktop : public ::testing::Test {
   }
 
   // Runs a Windows command of the prefix to its end; its exit code.
-  std::optional<int> RunInPrefix(const std::vector<std::string>& arguments, const std::string& tag) {
+  std::optional<int> RunInPrefix(const std::vector<std::string>& arguments,
+                                 const std::string& tag) {
     std::vector<std::string> command{prefix_->Wine().string()};
     command.insert(command.end(), arguments.begin(), arguments.end());
     return RunToEnd(command, prefix_->Env(), prefix_->Logs(), tag, 60);
@@ -298,8 +302,7 @@ TEST_F(WindowsDesktop, HiddenInTheTrayItServesShowsItsLogOnADoubleClickAndEndsWh
 
   // Alt+F4 through the window manager, as a user closes it: the program ends with 0, its icon
   // goes, and its input port is free at once.
-  On("xdotool windowactivate --sync " + window);
-  On("xdotool key --clearmodifiers alt+F4");
+  ASSERT_TRUE(Close(window)) << "Alt+F4 left the window shown";
   EXPECT_EQ(program->WaitExit(10), 0) << program->StandardError();
   EXPECT_NO_THROW(UdpPeer{inPort}) << "the input port is still taken";
   EXPECT_EQ(WaitFor(10, [&] { return TrayIcons().empty() ? "gone" : ""; }), "gone");
@@ -325,7 +328,8 @@ TEST_F(WindowsDesktop, AStartFromTheMenuShowsTheHiddenRunningInstancesWindowAndE
 TEST_F(WindowsDesktop, RequestsFollowDocumentsWhenItsLocationChanges) {
   // The folder's Location tab (or OneDrive's backup) moves Documents while the program runs.
   const fs::path old = TotocalcioFolderIn(User());
-  const fs::path moved = User() / "Documenti" / "Quillmarch" / "Quillmarch Varo Server" / "Totocalcio";
+  const fs::path moved =
+      User() / "Documenti" / "Quillmarch" / "Quillmarch Varo Server" / "Totocalcio";
   fs::create_directories(moved);
   WriteBytes(old / "vecchio.tcl.5", std::string(14, '\x01'));
   WriteBytes(moved / "nuovo.tcl.5", std::string(14, '\x01'));
@@ -474,7 +478,8 @@ TEST_F(WindowsDesktop, TheEventLogKeepsDeletionsAndOneThatCannotBeWrittenLeavesR
   ASSERT_TRUE(deleted(7)) << program->StandardError();
   // "Registro eventi" in the icon's menu opens the log in the system's viewer.
   ASSERT_TRUE(ChooseFromTrayMenu(1)) << "a right-click on the icon showed no menu";
-  EXPECT_NE(WaitFor(20, [&] { return VisibleWindows("eventi"); }), "") << "no viewer showed the log";
+  EXPECT_NE(WaitFor(20, [&] { return VisibleWindows("eventi"); }), "")
+      << "no viewer showed the log";
   ASSERT_TRUE(ChooseFromTrayMenu(2)) << "the menu did not open a second time";
   EXPECT_EQ(program->WaitExit(10), 0) << program->StandardError();
   const std::string log = FileBytes(logFolder / "eventi.log");

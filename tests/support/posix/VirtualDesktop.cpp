@@ -45,6 +45,19 @@ std::string FirstLine(const std::string& text) {
   return text.substr(0, text.find('\n'));
 }
 
+bool CloseWithKeyboard(const std::string& display, const std::string& window) {
+  const auto shown = [&] {
+    const std::string visible = "\n" + RunOn(display, "xdotool search --onlyvisible --name .");
+    return visible.find("\n" + window + "\n") != std::string::npos;
+  };
+  for (int press = 0; press < 3; ++press) {
+    RunOn(display, "xdotool windowactivate --sync " + window);
+    RunOn(display, "xdotool key --clearmodifiers alt+F4");
+    if (WaitFor(3.0, [&] { return shown() ? "" : "gone"; }) == "gone") return true;
+  }
+  return false;
+}
+
 void Stop(std::unique_ptr<ChildProcess>& child) {
   if (!child) return;
   child->Signal(SIGTERM);

@@ -24,6 +24,11 @@ std::string WaitFor(double seconds, const std::function<std::string()>& check);
 
 std::string FirstLine(const std::string& text);
 
+// Closes the window as a user does, Alt+F4 through the window manager once it is active, and
+// waits until it is no longer shown. A press the manager missed while busy is pressed again, at
+// most three times in all; false when the window is still shown after that.
+bool CloseWithKeyboard(const std::string& display, const std::string& window);
+
 // Ends a helper process politely (SIGTERM), then for sure after three seconds; by its own id.
 void Stop(std::unique_ptr<ChildProcess>& child);
 
