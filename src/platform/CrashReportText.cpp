@@ -1,5 +1,7 @@
 #include "platform/CrashReportText.h"
 
+#include <exception>
+
 namespace varo {
 
 FixedText& FixedText::Add(std::string_view text) {
@@ -42,6 +44,22 @@ const char* FixedText::CString() {
   if (size_ == capacity_) --size_;
   buffer_[size_] = '\0';
   return buffer_;
+}
+
+void CopyText(char* target, std::size_t capacity, std::string_view text) {
+  FixedText(target, capacity).Add(text).CString();
+}
+
+const char* CurrentExceptionText() {
+  const std::exception_ptr current = std::current_exception();
+  if (!current) return nullptr;
+  try {
+    std::rethrow_exception(current);
+  } catch (const std::exception& error) {
+    return error.what();
+  } catch (...) {
+    return "(not a std::exception)";
+  }
 }
 
 CalendarTime CalendarTimeOf(std::int64_t seconds) {

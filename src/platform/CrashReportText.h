@@ -32,6 +32,14 @@ class FixedText {
   std::size_t size_ = 0;
 };
 
+// Copies text into target as a C string, cut to fit; for what a crash report needs later, kept
+// where no allocation is needed to read it.
+void CopyText(char* target, std::size_t capacity, std::string_view text);
+
+// What the exception being handled says, for a report of std::terminate; nullptr when there is
+// none. Called only from the terminate handler.
+const char* CurrentExceptionText();
+
 // A moment as a calendar and a clock show it.
 struct CalendarTime {
   std::int64_t Year;

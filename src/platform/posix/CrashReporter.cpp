@@ -62,10 +62,6 @@ struct CrashCause {
   const char* Exception = nullptr;
 };
 
-void CopyInto(char* target, std::size_t capacity, std::string_view text) {
-  FixedText(target, capacity).Add(text).CString();
-}
-
 std::string_view SignalName(int number) {
   switch (number) {
     case SIGSEGV:
@@ -288,15 +284,7 @@ extern "C" void OnCrashSignal(int number, siginfo_t* info, void* context) {
 void OnTerminate() {
   if (TakeReporting()) {
     CrashCause cause;
-    if (const std::exception_ptr current = std::current_exception()) {
-      try {
-        std::rethrow_exception(current);
-      } catch (const std::exception& error) {
-        cause.Exception = error.what();
-      } catch (...) {
-        cause.Exception = "(not a std::exception)";
-      }
-    }
+    cause.Exception = CurrentExceptionText();
     Report(cause);
   }
   // Without the report a second time for the abort that ends it.
@@ -308,10 +296,10 @@ void OnTerminate() {
 
 void InstallCrashReporter(const std::string& folder, const std::string& program,
                           const std::string& version) {
-  CopyInto(reportFolder, sizeof reportFolder, folder);
-  CopyInto(programName, sizeof programName, program);
-  CopyInto(programVersion, sizeof programVersion, version);
-  CopyInto(journalPrefix, sizeof journalPrefix, ErrorLinePrefix(Severity::Error));
+  CopyText(reportFolder, sizeof reportFolder, folder);
+  CopyText(programName, sizeof programName, program);
+  CopyText(programVersion, sizeof programVersion, version);
+  CopyText(journalPrefix, sizeof journalPrefix, ErrorLinePrefix(Severity::Error));
   const time_t now = ::time(nullptr);
   struct tm local {};
   if (::localtime_r(&now, &local) != nullptr) utcOffsetSeconds = local.tm_gmtoff;

@@ -50,10 +50,6 @@ struct CrashCause {
   const char* Detail = nullptr;
 };
 
-void CopyInto(char* target, std::size_t capacity, std::string_view text) {
-  FixedText(target, capacity).Add(text).CString();
-}
-
 // The UTF-8 text as UTF-16 into pathWide; false when it does not fit.
 bool WidenPath(const char* utf8) {
   const int length = MultiByteToWideChar(CP_UTF8, 0, utf8, -1, pathWide,
@@ -318,17 +314,7 @@ LONG WINAPI OnUnhandledException(EXCEPTION_POINTERS* exception) {
 }
 
 void OnTerminate() {
-  const char* detail = nullptr;
-  if (const std::exception_ptr current = std::current_exception()) {
-    try {
-      std::rethrow_exception(current);
-    } catch (const std::exception& error) {
-      detail = error.what();
-    } catch (...) {
-      detail = "(not a std::exception)";
-    }
-  }
-  ReportCallAndEnd("std::terminate", detail, AbortCode);
+  ReportCallAndEnd("std::terminate", CurrentExceptionText(), AbortCode);
 }
 
 void __cdecl OnInvalidParameter(const wchar_t*, const wchar_t*, const wchar_t*, unsigned int,
@@ -344,9 +330,9 @@ void __cdecl OnAbort(int) {
 
 void InstallCrashReporter(const std::string& folder, const std::string& program,
                           const std::string& version) {
-  CopyInto(reportFolder, sizeof reportFolder, folder);
-  CopyInto(programName, sizeof programName, program);
-  CopyInto(programVersion, sizeof programVersion, version);
+  CopyText(reportFolder, sizeof reportFolder, folder);
+  CopyText(programName, sizeof programName, program);
+  CopyText(programVersion, sizeof programVersion, version);
   // Room on this thread's stack for the report after a stack overflow.
   ULONG guarantee = 64 * 1024;
   SetThreadStackGuarantee(&guarantee);
