@@ -72,8 +72,7 @@ void DesktopServer::Start() {
     // Replies to such a port go nowhere while the log says they were sent.
     const std::string value = std::to_string(state_.OutputPort);
     log_.Warning("settings: OutPort=" + value + " in " + places_.SettingsFile +
-                 " is not a port from 1 to 65535; replies go to " +
-                 std::to_string(DefaultOutPort));
+                 " is not a port from 1 to 65535; replies go to " + std::to_string(DefaultOutPort));
     PutNote(SettingNoteKey(OutPortKey), "OutPort=" + value +
                                             " non è una porta da 1 a 65535: risposte alla porta " +
                                             std::to_string(DefaultOutPort));
@@ -211,11 +210,10 @@ void DesktopServer::AskInputPort() {
                try {
                  endpoint_->MoveTo(port, save);
                } catch (const BindError& error) {
-                 log_.Warning("cannot move to " +
-                              StatusReport(NotListening(port, state_.OutputPort, error))
-                                  .substr(std::string("not listening: ").size()) +
-                              "; " + (endpoint_->Active() ? "still " + StatusReport(status_)
-                                                          : std::string("not listening")));
+                 log_.Warning("input port not moved: " +
+                              FailureReport(NotListening(port, state_.OutputPort, error)) + "; " +
+                              (endpoint_->Active() ? "still " + StatusReport(status_)
+                                                   : std::string("not listening")));
                  throw;
                } catch (const SettingsNotSaved&) {
                  throw;
@@ -289,8 +287,8 @@ void DesktopServer::PortDialog(
   } catch (const BindError& error) {
     std::string text = invalid + "\n" + InputPortAdvice(error.Why(), *port);
     if (endpoint_->Active()) {
-      text += " Il server resta in ascolto sulla porta " +
-              std::to_string(endpoint_->InputPort()) + ".";
+      text +=
+          " Il server resta in ascolto sulla porta " + std::to_string(endpoint_->InputPort()) + ".";
     }
     ShowError(text);
     return;

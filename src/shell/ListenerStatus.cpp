@@ -100,23 +100,30 @@ std::string TrayTip(const ListenerStatus& status) {
 }
 
 std::string StatusReport(const ListenerStatus& status) {
-  const std::string in = "input port " + std::to_string(status.InputPort);
   const std::string replies = "replies to output port " + std::to_string(status.OutputPort);
-  if (status.Listening()) return "listening on " + in + ", " + replies;
-  switch (*status.Failure) {
+  if (status.Listening()) {
+    return "listening on input port " + std::to_string(status.InputPort) + ", " + replies;
+  }
+  const char* lead =
+      *status.Failure == BindFailure::Other ? "not listening on " : "not listening: ";
+  return lead + FailureReport(status) + " (" + replies + ")";
+}
+
+std::string FailureReport(const ListenerStatus& status) {
+  const std::string in = "input port " + std::to_string(status.InputPort);
+  switch (status.Failure.value_or(BindFailure::Other)) {
     case BindFailure::InUse:
-      return "not listening: " + in + " is in use by another program (" + replies + ")";
+      return in + " is in use by another program";
     case BindFailure::NotPermitted:
-      return "not listening: " + in + " may not be used by this user (" + replies + ")";
+      return in + " may not be used by this user";
     case BindFailure::InvalidPort:
-      return "not listening: " + in + " is not a port number from 1 to 65535 (" + replies + ")";
+      return in + " is not a port number from 1 to 65535";
     case BindFailure::NoResources:
-      return "not listening: no socket could be made for " + in +
-             ", the system has no descriptors left (" + replies + ")";
+      return "no socket could be made for " + in + ", the system has no descriptors left";
     case BindFailure::Other:
       break;
   }
-  return "not listening on " + in + ": " + status.FailureText + " (" + replies + ")";
+  return in + ": " + status.FailureText;
 }
 
 std::string InputPortAdvice(BindFailure why, std::int32_t port) {
@@ -127,8 +134,9 @@ std::string InputPortAdvice(BindFailure why, std::int32_t port) {
     case BindFailure::NotPermitted:
       return named + " è riservata e questo utente non può usarla: " + ChooseAnother;
     case BindFailure::InvalidPort:
-      return named + " non esiste: scegliere un numero da 1 a 65535 da Impostazioni › Porta "
-                     "d'ingresso.";
+      return named +
+             " non esiste: scegliere un numero da 1 a 65535 da Impostazioni › Porta "
+             "d'ingresso.";
     case BindFailure::NoResources:
       return "Il sistema non ha più risorse per aprire la porta " + std::to_string(port) +
              " (troppi file aperti): chiudere qualche programma e riprovare da Impostazioni › "

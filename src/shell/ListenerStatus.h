@@ -45,6 +45,10 @@ std::string TrayTip(const ListenerStatus& status);
 // The same for standard error: one line naming the ports and, when not listening, the cause.
 std::string StatusReport(const ListenerStatus& status);
 
+// Why the endpoint does not listen, for standard error: "input port 7770 is in use by another
+// program".
+std::string FailureReport(const ListenerStatus& status);
+
 // The second line of a message about an input port that cannot be put in force, in Italian: what
 // happened and what to do, naming the port.
 std::string InputPortAdvice(BindFailure why, std::int32_t port);

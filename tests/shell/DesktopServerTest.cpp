@@ -84,6 +84,12 @@ class DesktopServerTest : public ::testing::Test {
     return text;
   }
 
+  // Standard error's line for a server listening on port, replying to replies_.
+  std::string ListeningReport(int port) const {
+    return "listening on input port " + std::to_string(port) + ", replies to output port " +
+           std::to_string(replies_.Port());
+  }
+
   std::string Status() const { return statusLines_.empty() ? "" : statusLines_.back(); }
   // The text of the last message shown, its second line (what to do) included.
   std::string LastMessage() const {
@@ -188,9 +194,7 @@ TEST_F(DesktopServerTest, ConfirmingAnInputPortStoresItAndMovesTheEndpoint) {
   EXPECT_FALSE(Serves(oldPort, replies_, 0.5));
   // Standard error says where it listens, and restates who may ask, as at start.
   ASSERT_GE(log_.notices.size(), 2u);
-  EXPECT_EQ(log_.notices.end()[-2], "listening on input port " + std::to_string(newPort) +
-                                        ", replies to output port " +
-                                        std::to_string(replies_.Port()));
+  EXPECT_EQ(log_.notices.end()[-2], ListeningReport(newPort));
   EXPECT_EQ(log_.notices.back(), "answering requests from local networks only");
 }
 
@@ -294,6 +298,9 @@ TEST_F(DesktopServerTest, APortThatCannotWorkIsRefusedAndTheServerGoesOnAsItWas)
     EXPECT_EQ(LastMessage(), PortMessage + "\n" + entry.Advice);
   }
   EXPECT_EQ(dialogs_.messages.size(), std::size(refused));
+  EXPECT_EQ(log_.warnings, std::vector<std::string>{"input port not moved: input port " + held +
+                                                    " is in use by another program; still " +
+                                                    ListeningReport(inPort)});
   EXPECT_EQ(StoredSettings(), stored);
   EXPECT_EQ(server.OutputPort(), replies_.Port());
   EXPECT_EQ(Status(), ListeningLine(inPort, replies_.Port()));
