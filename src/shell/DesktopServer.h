@@ -3,6 +3,7 @@
 // dialogs, and keeps only widgets and events.
 #pragma once
 
+#include <chrono>
 #include <cstdint>
 #include <functional>
 #include <memory>
@@ -35,6 +36,10 @@ struct DesktopPlaces {
   std::function<std::vector<std::string>()> Addresses = LocalIPv4Addresses;
 };
 
+// How often the window calls Refresh at the least, so the status line keeps up with addresses and
+// folders that no request reports.
+inline constexpr std::chrono::minutes StatusRefreshInterval{1};
+
 class DesktopServer {
  public:
   // Runs requests through handOver on the toolkit's main thread; handlers log to log; dialogs ask
@@ -57,7 +62,7 @@ class DesktopServer {
   // The output-port dialog: stores the port and sends later replies to it.
   void AskOutputPort();
   // Looks again at what the status shows that no request reports: this computer's addresses and
-  // the game folders. Called when the window is shown and at least once a minute.
+  // the game folders. Called when the window is shown and every StatusRefreshInterval.
   void Refresh();
   // Puts a note under key on the status line, replacing the key's earlier one; an empty text takes
   // it away. Notes say, in Italian, what else the user should know (a log that cannot be written).

@@ -34,9 +34,6 @@ QString Text(const char* utf8) {
   return QString::fromUtf8(utf8);
 }
 
-// Addresses and folders are looked at again at least this often, so the status line keeps up.
-constexpr auto StatusRefreshInterval = std::chrono::minutes(1);
-
 // The settings file, the archive and the message title as the desktop's standard locations give
 // them; Documents is found afresh whenever the desktop's record of it changed.
 DesktopPlaces QtPlaces() {

@@ -34,8 +34,6 @@ constexpr UINT_PTR LogFlushTimer = 1;
 constexpr UINT_PTR RefusalCountTimer = 3;
 constexpr UINT_PTR NotificationAreaTimer = 2;
 constexpr UINT_PTR StatusRefreshTimer = 4;
-// Addresses and folders are looked at again at least this often, so the status line keeps up.
-constexpr UINT StatusRefreshMilliseconds = 60 * 1000;
 
 // MemoLog's size at 96 dots per inch, as on Linux.
 constexpr int ClientWidth = 549;
@@ -180,7 +178,8 @@ TFormPrincipale::TFormPrincipale(Win32UserDialogs& dialogs, DesktopPlaces places
   handOver_.SetWindow(window_);
   server_ = std::make_unique<DesktopServer>(handOver_, *this, dialogs_, std::move(places),
                                             [this](const ListenerStatus& status) { ShowStatus(status); });
-  SetTimer(window_, StatusRefreshTimer, StatusRefreshMilliseconds, nullptr);
+  SetTimer(window_, StatusRefreshTimer,
+           static_cast<UINT>(std::chrono::milliseconds(StatusRefreshInterval).count()), nullptr);
   // Refused requests not named one by one are counted without waiting for a further refusal.
   SetTimer(window_, RefusalCountTimer,
            static_cast<UINT>(std::chrono::milliseconds(RefusalCountCheck).count()), nullptr);
