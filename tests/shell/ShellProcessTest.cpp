@@ -45,6 +45,12 @@ class ShellProcess : public ::testing::Test {
                                           dir_.Path(), tag);
   }
 
+  // Asks the program to stop as the service manager does; it ends with 0 within two seconds.
+  static void StopsOnTerm(ChildProcess& server) {
+    server.Signal(SIGTERM);
+    EXPECT_EQ(server.WaitExit(2.0), 0) << server.StandardError();
+  }
+
   // Sends the request again and again until a reply comes, for at most `seconds`.
   std::optional<Bytes> Ask(std::uint16_t port, double seconds) {
     const auto deadline = std::chrono::steady_clock::now() + std::chrono::duration<double>(seconds);
@@ -120,8 +126,7 @@ TEST_F(ShellProcess, RequestsFollowDocumentsWhenTheDesktopMovesIt) {
   EXPECT_TRUE(ConfirmsDeletion(replies_.Receive(milliseconds(5000))));
   EXPECT_FALSE(std::filesystem::exists(moved / "nuovo.tcl.5"));
   EXPECT_TRUE(std::filesystem::exists(old / "vecchio.tcl.5"));
-  server->Signal(SIGTERM);
-  EXPECT_EQ(server->WaitExit(2.0), 0);
+  StopsOnTerm(*server);
   EXPECT_NE(server->StandardError().find("the Documents folder is now " +
                                          (home / "Documenti").string() + "\nTotocalcio systems: " +
                                          moved.string() + "\n"),
@@ -145,8 +150,7 @@ TEST_F(ShellProcess, StartUpTellsVersionPortsAndFoldersAndDeletionsTellWhoAsked)
 
   client_.SendTo(inPort, TotocalcioDeletion(7));
   ASSERT_TRUE(ConfirmsDeletion(replies_.Receive(milliseconds(5000))));
-  server->Signal(SIGTERM);
-  EXPECT_EQ(server->WaitExit(2.0), 0) << server->StandardError();
+  StopsOnTerm(*server);
 
   // Exactly these lines: a headless start draws no warnings of the toolkit either.
   const std::string expected =
@@ -189,9 +193,8 @@ TEST_F(ShellProcess, AnEventLogThatCannotBeWrittenLeavesRequestsAnsweredAndIsTol
   std::filesystem::create_directories(state);
   ImmutableFlag immutable(state);
   if (!immutable.IsSet()) GTEST_SKIP() << "this file system has no immutable flag";
-  const auto totocalcio = ArchiveBelow(dir_.Path() / "home") / "Totocalcio";
-  std::filesystem::create_directories(totocalcio);
-  std::ofstream(totocalcio / "s.tcl.7") << std::string(14, '\x01');
+  const auto totocalcio = TotocalcioFolderIn(dir_.Path() / "home");
+  WriteBytes(totocalcio / "s.tcl.7", std::string(14, '\x01'));
   const std::uint16_t inPort = FreeUdpPort();
   WritePorts(config_, inPort, replies_.Port());
   auto server = Start("unwritable");
@@ -200,8 +203,7 @@ TEST_F(ShellProcess, AnEventLogThatCannotBeWrittenLeavesRequestsAnsweredAndIsTol
   client_.SendTo(inPort, TotocalcioDeletion(7));
   EXPECT_TRUE(ConfirmsDeletion(replies_.Receive(milliseconds(5000)))) << server->StandardError();
   EXPECT_FALSE(std::filesystem::exists(totocalcio / "s.tcl.7"));
-  server->Signal(SIGTERM);
-  EXPECT_EQ(server->WaitExit(2.0), 0) << server->StandardError();
+  StopsOnTerm(*server);
 
   // Standard error still has every event, and one warning for all of them.
   const std::string err = server->StandardError();
@@ -242,8 +244,7 @@ TEST_F(ShellProcess, ServesTheStoredPortsOnceAndEndsCleanlyOnTerm) {
   env_ = first;
   EXPECT_EQ(Ask(inPort, 5.0), UnknownPairReply());
 
-  server->Signal(SIGTERM);
-  EXPECT_EQ(server->WaitExit(2.0), 0) << server->StandardError();
+  StopsOnTerm(*server);
   // No handler logged, so standard output stayed empty; the settings were not rewritten.
   EXPECT_EQ(server->StandardOutput(), "") << server->StandardOutput();
   EXPECT_EQ(seconds[0]->StandardOutput(), "");
@@ -264,8 +265,7 @@ TEST_F(ShellProcess, StandardOutputCarriesTheLogLinesAndNothingElse) {
   ASSERT_TRUE(Ask(inPort, 10.0).has_value()) << server->StandardError();
   client_.SendTo(inPort, TotocalcioListRequest());
   EXPECT_EQ(replies_.Receive(milliseconds(5000)), EmptyTotocalcioListReply());
-  server->Signal(SIGTERM);
-  EXPECT_EQ(server->WaitExit(2.0), 0) << server->StandardError();
+  StopsOnTerm(*server);
   EXPECT_TRUE(std::regex_match(server->StandardOutput(),
                                std::regex("Richiesta lista Totocalcio \\[[^\n]+\\]\n"
                                           "Elenco inviato \\(0\\) \\[[^\n]+\\]\n")))
@@ -282,8 +282,7 @@ TEST_F(ShellProcess, WithStandardOutputClosedTheLogGoesNowhereElse) {
   ASSERT_TRUE(Ask(inPort, 10.0).has_value()) << server->StandardError();
   client_.SendTo(inPort, TotocalcioListRequest());
   EXPECT_EQ(replies_.Receive(milliseconds(5000)), EmptyTotocalcioListReply());
-  server->Signal(SIGTERM);
-  EXPECT_EQ(server->WaitExit(2.0), 0) << server->StandardError();
+  StopsOnTerm(*server);
   EXPECT_EQ(server->StandardError().find("Richiesta"), std::string::npos);
 }
 
@@ -297,8 +296,7 @@ TEST_F(ShellProcess, AKilledInstanceDoesNotBlockTheNextStart) {
 
   auto next = Start("next");
   EXPECT_EQ(Ask(inPort, 10.0), UnknownPairReply()) << next->StandardError();
-  next->Signal(SIGTERM);
-  EXPECT_EQ(next->WaitExit(2.0), 0);
+  StopsOnTerm(*next);
 }
 
 TEST_F(ShellProcess, StartsBeyondTheGuardsQueueAllFindTheRunningInstance) {
@@ -326,8 +324,7 @@ TEST_F(ShellProcess, StartsBeyondTheGuardsQueueAllFindTheRunningInstance) {
         << start;
   }
   EXPECT_EQ(Ask(inPort, 5.0), UnknownPairReply());
-  server->Signal(SIGTERM);
-  EXPECT_EQ(server->WaitExit(2.0), 0) << server->StandardError();
+  StopsOnTerm(*server);
 }
 
 TEST_F(ShellProcess, ADisplayThatCannotBeReachedFallsBackToServingHeadless) {
@@ -336,8 +333,7 @@ TEST_F(ShellProcess, ADisplayThatCannotBeReachedFallsBackToServingHeadless) {
   env_["DISPLAY"] = ":59999";  // no X server answers there
   auto server = Start("unreachable");
   EXPECT_EQ(Ask(inPort, 10.0), UnknownPairReply()) << server->StandardError();
-  server->Signal(SIGTERM);
-  EXPECT_EQ(server->WaitExit(2.0), 0) << server->StandardError();
+  StopsOnTerm(*server);
 }
 
 TEST_F(ShellProcess, AHeadlessStartWhoseInputPortIsTakenEndsWithOneAndSaysWhy) {
