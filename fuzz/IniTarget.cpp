@@ -13,7 +13,7 @@
 
 #include "Invariant.h"
 #include "endpoint/AccessRule.h"
-#include "platform/IniText.h"
+#include "settings/IniText.h"
 
 namespace {
 

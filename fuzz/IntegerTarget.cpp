@@ -8,7 +8,7 @@
 
 #include "Invariant.h"
 #include "archive/SystemCode.h"
-#include "platform/IntegerRule.h"
+#include "settings/IntegerRule.h"
 
 namespace {
 

@@ -21,7 +21,7 @@
 #include "handlers/Handlers.h"
 #include "platform/CrashReporter.h"
 #include "platform/DocumentsLocator.h"
-#include "platform/IniProfile.h"
+#include "settings/IniProfile.h"
 #include "platform/InstanceLock.h"
 #include "platform/KnownFolders.h"
 #include "platform/Paths.h"

@@ -1,6 +1,6 @@
 #include "SystemCode.h"
 
-#include "platform/IntegerRule.h"
+#include "settings/IntegerRule.h"
 
 namespace varo {
 

@@ -11,8 +11,8 @@
 #include "handlers/LogLine.h"
 #include "platform/FileReplace.h"
 #include "platform/FolderWatch.h"
-#include "platform/IniProfile.h"
-#include "platform/IntegerRule.h"
+#include "settings/IniProfile.h"
+#include "settings/IntegerRule.h"
 #include "shell/DesktopTexts.h"
 
 namespace varo {

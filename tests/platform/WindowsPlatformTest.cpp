@@ -14,7 +14,7 @@
 #include "ErrorOf.h"
 #include "TempDir.h"
 #include "platform/FileAccess.h"
-#include "platform/IniProfile.h"
+#include "settings/IniProfile.h"
 #include "platform/InstanceLock.h"
 #include "platform/Paths.h"
 #include "platform/win32/FolderScan.h"

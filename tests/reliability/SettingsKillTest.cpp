@@ -15,7 +15,7 @@
 
 #include "SystemFiles.h"
 #include "TempDir.h"
-#include "platform/IniProfile.h"
+#include "settings/IniProfile.h"
 
 namespace varo::test {
 namespace {

@@ -1,4 +1,4 @@
-#include "platform/IntegerRule.h"
+#include "settings/IntegerRule.h"
 
 #include <gtest/gtest.h>
 

@@ -4,8 +4,8 @@
 #include <optional>
 
 #include "platform/FileReplace.h"
-#include "platform/IniText.h"
-#include "platform/IntegerRule.h"
+#include "settings/IniText.h"
+#include "settings/IntegerRule.h"
 
 namespace varo {
 

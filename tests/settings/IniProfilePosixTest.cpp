@@ -12,7 +12,7 @@
 
 #include "SystemFiles.h"
 #include "TempDir.h"
-#include "platform/IniProfile.h"
+#include "settings/IniProfile.h"
 #include "posix/ChildProcess.h"
 #include "posix/ImmutableFlag.h"
 #include "posix/OtherUser.h"
