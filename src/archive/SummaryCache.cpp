@@ -3,6 +3,7 @@
 #include <utility>
 
 #include "archive/ArchiveFolders.h"
+#include "archive/TrustedVolumes.h"
 
 namespace varo {
 

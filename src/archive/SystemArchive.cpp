@@ -5,15 +5,27 @@
 
 #include "archive/SystemCode.h"
 #include "archive/SystemFileActions.h"
+#include "archive/TrustedVolumes.h"
 #include "platform/Paths.h"
 
 namespace varo {
+
+namespace {
+
+// Folders are watched, and their listings kept, on the volumes whose times the archive trusts,
+// unless the owner says otherwise.
+FolderWatchSeams OnTrustedVolumes(FolderWatchSeams seams) {
+  if (!seams.MayKeep) seams.MayKeep = MayKeepReadingsOn;
+  return seams;
+}
+
+}  // namespace
 
 SystemArchive::SystemArchive(ArchiveFolders folders, SummaryCacheSeams summarySeams,
                              FolderWatchSeams watchSeams)
     : folders_(std::move(folders)),
       summaries_(MaxKeptSummaries, std::move(summarySeams)),
-      watcher_(folders_.Documents, std::move(watchSeams)) {
+      watcher_(folders_.Documents, OnTrustedVolumes(std::move(watchSeams))) {
   for (std::uint8_t game : {GameTotocalcio, GameTotogol}) {
     SlotOf(game).Kept.Folder = GameFolder(folders_, game);
   }

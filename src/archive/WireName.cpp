@@ -3,7 +3,7 @@
 #include <algorithm>
 #include <string>
 
-#include "platform/CodePage.h"
+#include "archive/CodePage.h"
 
 namespace varo {
 

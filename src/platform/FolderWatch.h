@@ -42,8 +42,9 @@ struct FolderChanges {
 
 // What a watcher leaves to its owner: which volumes are watched, and a moment within a reading.
 struct FolderWatchSeams {
-  // Whether readings of a folder on this kind of volume may be kept, and so the folder watched.
-  std::function<bool(VolumeKind)> MayKeep = MayKeepReadingsOn;
+  // Whether readings of a folder on this kind of volume may be kept, and so the folder watched;
+  // the owner's rule. Unset, no folder is watched.
+  std::function<bool(VolumeKind)> MayKeep;
   // Runs once a folder's names are read, before the reading is handed back.
   std::function<void(const std::string& folder)> AfterListing;
   // Windows: whether the system reports changes anywhere below a folder watched with its subtree;

@@ -1,5 +1,4 @@
-// What a volume's time stamps are worth to the archive: whether what was read of a file, or of a
-// folder, may be kept until its times show a change.
+// The kinds of volume the platform tells apart, by what their time stamps are worth.
 #pragma once
 
 namespace varo {
@@ -23,9 +22,5 @@ enum class VolumeKind {
   NoChangeTime,  // the file's change time reads 0
   Other,         // any kind not named above
 };
-
-// Whether readings of a file or folder on this kind of volume may be kept between requests: only
-// where a change shows in its times at 2 seconds or better, on the clock this server reads.
-bool MayKeepReadingsOn(VolumeKind kind);
 
 }  // namespace varo

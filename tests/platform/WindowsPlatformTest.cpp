@@ -13,12 +13,13 @@
 
 #include "ErrorOf.h"
 #include "TempDir.h"
+#include "archive/TrustedVolumes.h"
 #include "platform/FileAccess.h"
-#include "settings/IniProfile.h"
 #include "platform/InstanceLock.h"
 #include "platform/Paths.h"
 #include "platform/win32/FolderScan.h"
 #include "platform/win32/VolumeAnswers.h"
+#include "settings/IniProfile.h"
 
 namespace varo {
 namespace {

@@ -10,7 +10,7 @@
 #include <tuple>
 
 #include "platform/FileReplace.h"
-#include "platform/UserDirs.h"
+#include "platform/posix/UserDirs.h"
 
 namespace varo {
 

@@ -102,7 +102,7 @@ FolderReading FolderWatcher::Read(const std::string& folder) {
       std::nullopt,
       {}};
   // Watched before it is read, so a change made while it is read shows at the next poll.
-  if (native_->Seams.MayKeep(VolumeKindOfDescriptor(fd))) {
+  if (native_->Seams.MayKeep && native_->Seams.MayKeep(VolumeKindOfDescriptor(fd))) {
     // Made at the first folder that may keep its listing, and again after a failure.
     if (native_->Instance < 0) native_->Instance = inotify_init1(IN_NONBLOCK | IN_CLOEXEC);
     if (native_->Instance >= 0) {

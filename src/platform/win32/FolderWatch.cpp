@@ -8,7 +8,7 @@
 #include <vector>
 
 #include "platform/Paths.h"
-#include "platform/WatchScope.h"
+#include "archive/WatchScope.h"
 #include "platform/win32/FolderScan.h"
 #include "platform/win32/LongPath.h"
 #include "platform/win32/VolumeAnswers.h"
@@ -275,7 +275,9 @@ struct FolderWatcher::Native {
   std::optional<int> WatchBeforeReading(const std::string& folder, HANDLE open,
                                         const FolderIdentity& identity) {
     const auto choice = ChooseWatch(Root, folder, SubtreeReported);
-    if (!choice || !Seams.MayKeep(win32::VolumeKindOfHandle(open, folder))) return std::nullopt;
+    if (!choice || !Seams.MayKeep || !Seams.MayKeep(win32::VolumeKindOfHandle(open, folder))) {
+      return std::nullopt;
+    }
     if (!choice->ThroughRoot) {
       auto own = std::make_unique<OwnWatch>();
       if (!own->Start(folder, identity)) return std::nullopt;

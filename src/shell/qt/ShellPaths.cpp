@@ -7,7 +7,7 @@
 #include <system_error>
 
 #include "platform/Paths.h"
-#include "platform/ProgramTitle.h"
+#include "shell/ProgramTitle.h"
 
 namespace varo {
 

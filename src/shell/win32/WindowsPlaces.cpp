@@ -7,7 +7,7 @@
 #include "platform/DocumentsLocator.h"
 #include "platform/KnownFolders.h"
 #include "platform/Paths.h"
-#include "platform/ProgramTitle.h"
+#include "shell/ProgramTitle.h"
 #include "platform/win32/WideText.h"
 #include "platform/win32/Windows.h"
 

@@ -1,4 +1,4 @@
-#include "ProgramTitle.h"
+#include "shell/ProgramTitle.h"
 
 #include "platform/Paths.h"
 

@@ -1,4 +1,4 @@
-#include "platform/CodePage.h"
+#include "archive/CodePage.h"
 
 #include <gtest/gtest.h>
 

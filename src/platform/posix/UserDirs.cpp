@@ -1,4 +1,4 @@
-#include "platform/UserDirs.h"
+#include "platform/posix/UserDirs.h"
 
 namespace varo {
 

@@ -1,4 +1,4 @@
-#include "platform/WatchScope.h"
+#include "archive/WatchScope.h"
 
 #include <gtest/gtest.h>
 

@@ -1,4 +1,4 @@
-#include "platform/VolumeKind.h"
+#include "archive/TrustedVolumes.h"
 
 namespace varo {
 

@@ -1,4 +1,4 @@
-#include "platform/ProgramTitle.h"
+#include "shell/ProgramTitle.h"
 
 #include <gtest/gtest.h>
 

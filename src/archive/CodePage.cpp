@@ -1,4 +1,4 @@
-#include "CodePage.h"
+#include "archive/CodePage.h"
 
 #include <array>
 #include <cstdint>
