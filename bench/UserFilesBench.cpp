@@ -15,7 +15,7 @@
 #include <string>
 
 #include "platform/DocumentsLocator.h"
-#include "platform/EventLog.h"
+#include "records/EventLog.h"
 
 namespace {
 

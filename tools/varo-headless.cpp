@@ -21,12 +21,12 @@
 #include "handlers/Handlers.h"
 #include "platform/CrashReporter.h"
 #include "platform/DocumentsLocator.h"
-#include "settings/IniProfile.h"
 #include "platform/InstanceLock.h"
 #include "platform/KnownFolders.h"
 #include "platform/Paths.h"
-#include "platform/StandardStreams.h"
 #include "platform/StopRequests.h"
+#include "records/ErrorLine.h"
+#include "settings/IniProfile.h"
 
 namespace {
 

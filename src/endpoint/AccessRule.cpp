@@ -4,6 +4,8 @@
 #include <cctype>
 #include <optional>
 
+#include "records/Printable.h"
+
 namespace varo {
 
 namespace {
@@ -68,21 +70,6 @@ std::optional<IPv4Network> Network(std::string_view entry) {
   return IPv4Network{*address & mask, mask};
 }
 
-// The entry as a message may show it: a control character (C0, DEL, or C1 in UTF-8) would break
-// or forge a line, so each is one "?".
-std::string Shown(std::string_view entry) {
-  std::string shown;
-  for (std::size_t i = 0; i < entry.size(); ++i) {
-    const auto byte = static_cast<unsigned char>(entry[i]);
-    const bool c1 = byte == 0xC2 && i + 1 < entry.size() &&
-                    static_cast<unsigned char>(entry[i + 1]) >= 0x80 &&
-                    static_cast<unsigned char>(entry[i + 1]) <= 0x9F;
-    if (c1) ++i;
-    shown.push_back(byte < 0x20 || byte == 0x7F || c1 ? '?' : entry[i]);
-  }
-  return shown;
-}
-
 int LengthOf(std::uint32_t mask) {
   int length = 0;
   while (length < 32 && (mask & (0x80000000u >> length)) != 0) ++length;
@@ -137,14 +124,14 @@ AccessSetting ReadAccessSetting(std::string_view value) {
       const AccessRule local = LocalNetworksRule();
       listed.Networks.insert(listed.Networks.end(), local.Networks.begin(), local.Networks.end());
     } else if (entry.find(':') != std::string_view::npos) {
-      setting.Ignored.push_back(Shown(entry));
+      setting.Ignored.push_back(Printable(entry));
     } else if (const auto network = Network(entry)) {
       listed.Networks.push_back(*network);
       if (network->Mask == 0 && setting.EverySourceEntry.empty()) {
         setting.EverySourceEntry = std::string(entry);
       }
     } else {
-      setting.Problem = Shown(entry);
+      setting.Problem = Printable(entry);
       setting.Ignored.clear();
       setting.EverySourceEntry.clear();
       return setting;

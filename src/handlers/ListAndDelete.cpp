@@ -11,6 +11,7 @@
 #include "platform/TimeStamp.h"
 #include "protocol/Codecs.h"
 #include "protocol/Commands.h"
+#include "records/Printable.h"
 
 namespace varo {
 

@@ -8,6 +8,7 @@
 #include "handlers/LogLine.h"
 #include "protocol/Codecs.h"
 #include "protocol/Commands.h"
+#include "records/Printable.h"
 
 namespace varo {
 

@@ -1,8 +1,7 @@
-// The three standard descriptors, made sure to exist before the program opens anything, and the
-// one way the program writes a line to standard error.
+// The three standard descriptors, made sure to exist before the program opens anything, and how
+// standard error files a line's severity.
 #pragma once
 
-#include <functional>
 #include <string_view>
 
 namespace varo {
@@ -14,17 +13,8 @@ enum class Severity { Error, Warning, Notice };
 // later (the lock file, a system file) takes that number and receives its output.
 void EnsureStandardStreams();
 
-// Writes line and a line end to standard error and flushes it. When standard error is the
-// systemd journal (Linux), the line starts with the journal's priority prefix for severity.
-void WriteErrorLine(Severity severity, std::string_view line);
-
-// From now on WriteErrorLine also hands every line (without the journal's prefix) to copy, or to
-// nobody when copy is empty. What copy itself writes with WriteErrorLine reaches standard error
-// only.
-void CopyErrorLines(std::function<void(std::string_view)> copy);
-
-// The prefix WriteErrorLine puts before a line of severity: "<3>", "<4>" or "<5>" when standard
-// error is the journal, "" otherwise.
+// The prefix a standard-error line of severity starts with: "<3>", "<4>" or "<5>" when standard
+// error is the systemd journal (Linux), "" otherwise.
 std::string_view ErrorLinePrefix(Severity severity);
 
 }  // namespace varo

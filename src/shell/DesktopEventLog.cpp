@@ -1,9 +1,9 @@
+#include "records/ErrorLine.h"
 #include "shell/DesktopEventLog.h"
 
 #include <exception>
 
 #include "platform/KnownFolders.h"
-#include "platform/StandardStreams.h"
 #include "shell/DesktopTexts.h"
 
 namespace varo {
@@ -11,6 +11,18 @@ namespace varo {
 namespace {
 
 constexpr const char* EventLogNote = "eventlog";
+
+std::string ProblemNote(EventLogProblem problem) {
+  switch (problem) {
+    case EventLogProblem::None:
+      return "";
+    case EventLogProblem::NotWritable:
+      return texts::EventLogNotWritable;
+    case EventLogProblem::NotPassedOn:
+      return texts::EventLogNotPassedOn;
+  }
+  return "";
+}
 
 }  // namespace
 
@@ -25,8 +37,8 @@ DesktopEventLog::~DesktopEventLog() {
 void DesktopEventLog::ShowProblemsOn(DesktopServer* server) {
   server_ = server;
   // Asked again, so a problem met before the server existed shows at once.
-  log_.OnProblemChanged([this](const std::string& problem) {
-    if (server_ != nullptr) server_->SetNote(EventLogNote, problem);
+  log_.OnProblemChanged([this](EventLogProblem problem) {
+    if (server_ != nullptr) server_->SetNote(EventLogNote, ProblemNote(problem));
   });
 }
 

@@ -5,7 +5,7 @@
 #include <functional>
 #include <string>
 
-#include "platform/EventLog.h"
+#include "records/EventLog.h"
 #include "shell/DesktopServer.h"
 #include "shell/UserDialogs.h"
 

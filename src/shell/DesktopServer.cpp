@@ -1,3 +1,4 @@
+#include "records/Printable.h"
 #include "shell/DesktopServer.h"
 
 #include <algorithm>
@@ -8,7 +9,6 @@
 
 #include "endpoint/ReceivedDatagram.h"
 #include "handlers/Handlers.h"
-#include "handlers/LogLine.h"
 #include "platform/FileReplace.h"
 #include "platform/FolderWatch.h"
 #include "settings/IniProfile.h"

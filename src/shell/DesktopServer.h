@@ -40,6 +40,9 @@ struct DesktopPlaces {
 // folders that no request reports.
 inline constexpr std::chrono::minutes StatusRefreshInterval{1};
 
+// The status line's note about a crash of the last run.
+inline constexpr const char* CrashNoteKey = "crash";
+
 class DesktopServer {
  public:
   // Runs requests through handOver on the toolkit's main thread; handlers log to log; dialogs ask

@@ -1,6 +1,8 @@
 // The desktop program's own words, the same in every toolkit.
 #pragma once
 
+#include <string>
+
 namespace varo::texts {
 
 inline constexpr const char* ProductName = "Quillmarch Varo Server";
@@ -18,9 +20,17 @@ inline constexpr const char* ShowItem = "Mostra";
 inline constexpr const char* QuitItem = "Esci";
 // In the window's menu bar and the tray icon's menu: opens the event log in the system's viewer.
 inline constexpr const char* EventLogItem = "Registro eventi";
+// The status line's notes about an event log that cannot be kept as it should; short, so the line
+// shows them whole.
+inline constexpr const char* EventLogNotWritable = "registro eventi non scrivibile";
+inline constexpr const char* EventLogNotPassedOn = "registro eventi oltre 1 MiB, non rinominabile";
 inline constexpr const char* EventLogNotMade = "Impossibile creare il registro eventi.";
 inline constexpr const char* EventLogNotOpened =
     "Impossibile aprire il registro eventi: nessun programma lo mostra. Il file è:";
+// The status line's note and the tray balloon about a crash of the last run.
+inline std::string EarlierCrashNote(const std::string& report) {
+  return "L'ultima esecuzione è terminata con un errore: rapporto in " + report;
+}
 // Shown for an error that carries no text of its own.
 inline constexpr const char* UnknownError = "Errore sconosciuto";
 inline constexpr const char* OkButton = "OK";

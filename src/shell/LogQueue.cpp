@@ -1,9 +1,9 @@
+#include "records/Printable.h"
 #include "shell/LogQueue.h"
 
 #include <algorithm>
 #include <cstdio>
 
-#include "handlers/LogLine.h"
 
 namespace varo {
 

@@ -12,10 +12,10 @@
 
 #include "SystemFiles.h"
 #include "TempDir.h"
-#include "settings/IniProfile.h"
 #include "posix/ChildProcess.h"
 #include "posix/ImmutableFlag.h"
 #include "posix/OtherUser.h"
+#include "settings/IniProfile.h"
 
 namespace varo {
 namespace {

@@ -17,10 +17,11 @@
 #include <exception>
 #include <string_view>
 
-#include "platform/CrashReportText.h"
 #include "platform/CrashReporter.h"
 #include "platform/StandardStreams.h"
 #include "platform/posix/ProcessMaps.h"
+#include "records/CalendarTime.h"
+#include "records/CrashReportText.h"
 
 namespace varo {
 
@@ -183,7 +184,8 @@ void Report(const CrashCause& cause) {
 
   timespec clock{};
   ::clock_gettime(CLOCK_REALTIME, &clock);
-  const CalendarTime now = CalendarTimeOf(clock.tv_sec + utcOffsetSeconds);
+  const CalendarTime now =
+      CalendarTimeOf(clock.tv_sec + utcOffsetSeconds, static_cast<int>(utcOffsetSeconds / 60));
   MakeReportFolder();
   const int report = reportFolder[0] != '\0' ? CreateReport(now) : -1;
 
@@ -205,7 +207,7 @@ void Report(const CrashCause& cause) {
   text.Clear();
   text.Add("Crash report of ").Add(programName).Add("\nversion: ").Add(programVersion);
   text.Add("\ntime: ");
-  AddIsoTime(text, now, static_cast<int>(utcOffsetSeconds / 60));
+  AddIsoTime(text, now);
   text.Add("\nprocess: ").AddDecimal(::getpid());
   text.Add(", thread: ").AddDecimal(::syscall(SYS_gettid)).Add("\n");
   if (cause.Signal != 0) {

@@ -11,8 +11,6 @@
 #include <string>
 #include <system_error>
 
-#include "platform/StandardStreams.h"
-
 namespace varo {
 
 namespace {
@@ -44,18 +42,14 @@ int SendWithoutWaiting(const std::string& where) {
 
 }  // namespace
 
-void NotifyServiceReady() {
+std::optional<ReadinessFailure> NotifyServiceReady() {
   const char* socketName = std::getenv("NOTIFY_SOCKET");
-  if (socketName == nullptr || socketName[0] == '\0') return;
+  if (socketName == nullptr || socketName[0] == '\0') return std::nullopt;
   const std::string where = socketName;
   int error = EAFNOSUPPORT;  // an address of a kind other than a local socket's
   if (where[0] == '/' || where[0] == '@') error = SendWithoutWaiting(where);
-  // The service manager then counts the start as failed when its time is up, so say why here.
-  if (error != 0) {
-    WriteErrorLine(Severity::Warning,
-                   "cannot tell the service manager (NOTIFY_SOCKET=" + where +
-                       ") that the server is ready: " + std::generic_category().message(error));
-  }
+  if (error == 0) return std::nullopt;
+  return ReadinessFailure{where, std::error_code(error, std::generic_category())};
 }
 
 }  // namespace varo

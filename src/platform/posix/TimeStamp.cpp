@@ -30,12 +30,12 @@ std::string LocalDateAndTime() {
   return std::string(text, length);
 }
 
-LocalClock LocalClockNow() {
+CalendarTime LocalClockNow() {
   const std::time_t now = std::time(nullptr);
   std::tm local{};
   if (localtime_r(&now, &local) == nullptr) gmtime_r(&now, &local);  // then the offset is 0
-  return LocalClock{local.tm_year + 1900, local.tm_mon + 1, local.tm_mday, local.tm_hour,
-                    local.tm_min,         local.tm_sec,     static_cast<int>(local.tm_gmtoff / 60)};
+  return CalendarTime{local.tm_year + 1900, local.tm_mon + 1, local.tm_mday, local.tm_hour,
+                      local.tm_min,         local.tm_sec,     static_cast<int>(local.tm_gmtoff / 60)};
 }
 
 }  // namespace varo

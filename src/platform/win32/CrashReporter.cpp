@@ -12,8 +12,9 @@
 #include <exception>
 #include <string_view>
 
-#include "platform/CrashReportText.h"
 #include "platform/CrashReporter.h"
+#include "records/CalendarTime.h"
+#include "records/CrashReportText.h"
 
 namespace varo {
 
@@ -181,8 +182,9 @@ void Report(const CrashCause& cause, const CONTEXT& context) {
                                      time.dwLowDateTime);
   };
   // File times count 100 ns from 1601; 11644473600 s lie between 1601 and 1970.
-  const CalendarTime now = CalendarTimeOf(ticks(local) / 10000000 - 11644473600LL);
-  const int offsetMinutes = static_cast<int>((ticks(local) - ticks(utc)) / 600000000);
+  const CalendarTime now =
+      CalendarTimeOf(ticks(local) / 10000000 - 11644473600LL,
+                     static_cast<int>((ticks(local) - ticks(utc)) / 600000000));
 
   MakeReportFolder();
   const HANDLE report = reportFolder[0] != '\0' ? CreateReport(now) : INVALID_HANDLE_VALUE;
@@ -214,7 +216,7 @@ void Report(const CrashCause& cause, const CONTEXT& context) {
   text.Clear();
   text.Add("Crash report of ").Add(programName).Add("\r\nversion: ").Add(programVersion);
   text.Add("\r\ntime: ");
-  AddIsoTime(text, now, offsetMinutes);
+  AddIsoTime(text, now);
   text.Add("\r\nprocess: ").AddDecimal(GetCurrentProcessId());
   text.Add(", thread: ").AddDecimal(GetCurrentThreadId()).Add("\r\n");
   if (cause.Exception != nullptr) {

@@ -7,8 +7,8 @@
 #include <utility>
 #include <vector>
 
-#include "platform/Paths.h"
 #include "archive/WatchScope.h"
+#include "platform/Paths.h"
 #include "platform/win32/FolderScan.h"
 #include "platform/win32/LongPath.h"
 #include "platform/win32/VolumeAnswers.h"

@@ -2,8 +2,9 @@
 
 namespace varo {
 
-void NotifyServiceReady() {
+std::optional<ReadinessFailure> NotifyServiceReady() {
   // The desktop program is no Windows service: nobody waits for it.
+  return std::nullopt;
 }
 
 }  // namespace varo

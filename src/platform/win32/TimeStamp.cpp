@@ -41,7 +41,7 @@ std::int64_t Ticks(const SYSTEMTIME& time) {
 
 }  // namespace
 
-LocalClock LocalClockNow() {
+CalendarTime LocalClockNow() {
   SYSTEMTIME utc;
   GetSystemTime(&utc);
   SYSTEMTIME local = utc;
@@ -51,8 +51,8 @@ LocalClock LocalClockNow() {
   const std::int64_t difference = Ticks(local) - Ticks(utc);
   const int offset = static_cast<int>((difference + (difference < 0 ? -300000000 : 300000000)) /
                                       600000000);
-  return LocalClock{local.wYear, local.wMonth,  local.wDay, local.wHour,
-                    local.wMinute, local.wSecond, offset};
+  return CalendarTime{local.wYear, local.wMonth,  local.wDay, local.wHour,
+                      local.wMinute, local.wSecond, offset};
 }
 
 }  // namespace varo

@@ -1,3 +1,4 @@
+#include "records/ErrorLine.h"
 #include "shell/qt/QtUserDialogs.h"
 
 #include <QFontMetrics>
@@ -10,7 +11,6 @@
 #include <algorithm>
 #include <string_view>
 
-#include "platform/StandardStreams.h"
 #include "shell/DesktopTexts.h"
 
 namespace varo {

@@ -17,6 +17,7 @@
 #include "endpoint/RefusedSources.h"
 #include "platform/DocumentsLocator.h"
 #include "platform/ServiceReadiness.h"
+#include "records/ErrorLine.h"
 #include "shell/DesktopEventLog.h"
 #include "shell/DesktopTexts.h"
 #include "shell/qt/ApplicationIcon.h"
@@ -125,7 +126,12 @@ void TFormPrincipale::ShowStatus(const ListenerStatus& status) {
   // Never while the input port is not bound: a start whose port is taken is no ready service.
   if (!readyReported_ && server_ && server_->Status().Listening()) {
     readyReported_ = true;
-    NotifyServiceReady();
+    if (const auto failure = NotifyServiceReady()) {
+      // The service manager then counts the start as failed when its time is up: say why here.
+      WriteErrorLine(Severity::Warning, "cannot tell the service manager (NOTIFY_SOCKET=" +
+                                            failure->Where + ") that the server is ready: " +
+                                            failure->Error.message());
+    }
   }
 }
 

@@ -15,8 +15,9 @@
 #include "platform/KnownFolders.h"
 #include "platform/Signals.h"
 #include "platform/StandardStreams.h"
+#include "records/CrashNotice.h"
+#include "records/ErrorLine.h"
 #include "shell/CommandLine.h"
-#include "shell/CrashNotice.h"
 #include "shell/DesktopEventLog.h"
 #include "shell/DesktopTexts.h"
 #include "shell/NotificationAreaWait.h"
@@ -131,10 +132,11 @@ int main(int argc, char** argv) {
   // A crash of the last run is told at this start only: on standard error (so in the event log),
   // on the status line and in a balloon at the tray icon.
   if (const auto crash = varo::AnnounceEarlierCrash(varo::EventLogFolder())) {
-    window->Server().SetNote(varo::CrashNoteKey, *crash);
+    const std::string note = varo::texts::EarlierCrashNote(crash->Report);
+    window->Server().SetNote(varo::CrashNoteKey, note);
     if (window->TrayIconAdded()) {
       window->TrayIcon->showMessage(QString::fromUtf8(varo::texts::ProductName),
-                                    QString::fromStdString(*crash), QSystemTrayIcon::Warning);
+                                    QString::fromStdString(note), QSystemTrayIcon::Warning);
     }
   }
   eventLog.ShowProblemsOn(&window->Server());

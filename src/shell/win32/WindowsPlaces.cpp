@@ -7,9 +7,9 @@
 #include "platform/DocumentsLocator.h"
 #include "platform/KnownFolders.h"
 #include "platform/Paths.h"
-#include "shell/ProgramTitle.h"
 #include "platform/win32/WideText.h"
 #include "platform/win32/Windows.h"
+#include "shell/ProgramTitle.h"
 
 namespace varo {
 

@@ -11,12 +11,13 @@
 #include "platform/CrashReporter.h"
 #include "platform/InstanceLock.h"
 #include "platform/KnownFolders.h"
-#include "platform/StandardStreams.h"
 #include "platform/win32/WideText.h"
 #include "platform/win32/Windows.h"
+#include "records/CrashNotice.h"
+#include "records/ErrorLine.h"
 #include "shell/CommandLine.h"
 #include "shell/DesktopEventLog.h"
-#include "shell/CrashNotice.h"
+#include "shell/DesktopTexts.h"
 #include "shell/win32/InheritedStreams.h"
 #include "shell/win32/RunningInstance.h"
 #include "shell/win32/UPrincipale.h"
@@ -108,8 +109,9 @@ int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int) {
   // A crash of the last run is told at this start only: on standard error (so in the event log),
   // on the status line and in a balloon at the tray icon.
   if (const auto crash = varo::AnnounceEarlierCrash(varo::EventLogFolder())) {
-    window->Server().SetNote(varo::CrashNoteKey, *crash);
-    window->ShowTrayBalloon(*crash);
+    const std::string note = varo::texts::EarlierCrashNote(crash->Report);
+    window->Server().SetNote(varo::CrashNoteKey, note);
+    window->ShowTrayBalloon(note);
   }
 
   MSG message;

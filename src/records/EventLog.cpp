@@ -1,7 +1,5 @@
-#include "platform/EventLog.h"
+#include "records/EventLog.h"
 
-#include <cstdio>
-#include <cstdlib>
 #include <exception>
 #include <optional>
 #include <system_error>
@@ -11,24 +9,20 @@
 #include "platform/FileReplace.h"
 #include "platform/KnownFolders.h"
 #include "platform/Paths.h"
-#include "platform/StandardStreams.h"
+#include "platform/TimeStamp.h"
+#include "records/ErrorLine.h"
+#include "records/Printable.h"
 
 namespace varo {
 
-std::string EventLogLine(const LocalClock& clock, std::string_view text) {
-  const int offset = std::abs(clock.OffsetMinutes);
-  char stamp[40];
-  std::snprintf(stamp, sizeof stamp, "%04d-%02d-%02dT%02d:%02d:%02d%c%02d:%02d ", clock.Year,
-                clock.Month, clock.Day, clock.Hour, clock.Minute, clock.Second,
-                clock.OffsetMinutes < 0 ? '-' : '+', offset / 60, offset % 60);
-  std::string line(stamp);
-  line.reserve(line.size() + text.size());
-  for (std::size_t i = 0; i < text.size(); ++i) {
-    const unsigned char c = static_cast<unsigned char>(text[i]);
-    // A line break inside a name or a message would start what reads as another event.
-    if (c == '\r' && i + 1 < text.size() && text[i + 1] == '\n') continue;
-    line.push_back(c < 0x20 || c == 0x7F ? ' ' : static_cast<char>(c));
-  }
+std::string EventLogLine(const CalendarTime& time, std::string_view text) {
+  char stamp[IsoTimeCapacity];
+  FixedText iso(stamp, sizeof stamp);
+  AddIsoTime(iso, time);
+  // A line break inside a name or a message would start what reads as another event.
+  std::string line(iso.View());
+  line.push_back(' ');
+  line.append(Printable(text));
   return line;
 }
 
@@ -50,8 +44,8 @@ void EventLog::Write(std::string_view text) {
   line.append(NewFileLineEnd());
   std::string warning;
   std::string recovered;
-  std::string problem;
-  std::function<void(const std::string&)> tell;  // set when the problem changed
+  EventLogProblem problem = EventLogProblem::None;
+  std::function<void(EventLogProblem)> tell;  // set when the problem changed
   {
     const std::lock_guard<std::mutex> lock(mutex_);
     std::string bytes = line;
@@ -61,11 +55,11 @@ void EventLog::Write(std::string_view text) {
                                                 " earlier events could not be written here") +
               std::string(NewFileLineEnd()) + line;
     }
-    std::string now;
+    EventLogProblem now = EventLogProblem::None;
     try {
       const std::string passOnFailure = Append(bytes);
       if (!passOnFailure.empty()) {
-        now = "registro eventi oltre 1 MiB, non rinominabile";
+        now = EventLogProblem::NotPassedOn;
         if (now != problem_) {
           warning = "cannot rename the event log to " + OlderGenerationOf(path_) + ": " +
                     passOnFailure + "; it grows past 1 MiB until it can be renamed";
@@ -78,8 +72,8 @@ void EventLog::Write(std::string_view text) {
       unwritten_ = 0;
     } catch (const std::exception& error) {
       ++unwritten_;
-      // Short, so the status line shows it whole; standard error names the file and the cause.
-      now = "registro eventi non scrivibile";
+      // Standard error names the file and the cause; the status line only what it means.
+      now = EventLogProblem::NotWritable;
       if (now != problem_) {
         warning = "cannot write the event log: " + std::string(error.what()) +
                   "; events reach standard error only until it can be written again";
@@ -128,14 +122,14 @@ std::string EventLog::Prepare() {
   return path_;
 }
 
-void EventLog::OnProblemChanged(std::function<void(const std::string&)> changed) {
-  std::string problem;
+void EventLog::OnProblemChanged(std::function<void(EventLogProblem)> changed) {
+  EventLogProblem problem = EventLogProblem::None;
   {
     const std::lock_guard<std::mutex> lock(mutex_);
     changed_ = changed;
     problem = problem_;
   }
-  if (!problem.empty() && changed) changed(problem);
+  if (problem != EventLogProblem::None && changed) changed(problem);
 }
 
 }  // namespace varo

@@ -1,9 +1,9 @@
+#include "records/ErrorLine.h"
+
 #include <cstdio>
 #include <mutex>
 #include <string>
 #include <utility>
-
-#include "platform/StandardStreams.h"
 
 namespace varo {
 

@@ -8,7 +8,7 @@
 #include <string>
 #include <string_view>
 
-#include "platform/TimeStamp.h"
+#include "records/CalendarTime.h"
 
 namespace varo {
 
@@ -17,8 +17,16 @@ namespace varo {
 inline constexpr std::uint64_t EventLogGenerationBytes = 1024 * 1024;
 
 // One event's line without its line end: "2026-12-08T10:15:02+01:00 text" (ISO 8601), the text's
-// line breaks and other control characters made spaces, so one event stays one line.
-std::string EventLogLine(const LocalClock& clock, std::string_view text);
+// line breaks and other control characters shown as the program's other logs show them, so one
+// event stays one line.
+std::string EventLogLine(const CalendarTime& time, std::string_view text);
+
+// Why the log cannot be kept as it should.
+enum class EventLogProblem {
+  None,
+  NotWritable,   // events reach standard error only
+  NotPassedOn,   // past 1 MiB, it cannot be renamed to its older generation and grows on
+};
 
 // Whether a log of size bytes passes on to its older generation before a line of lineSize bytes is
 // appended: when the line would take it past EventLogGenerationBytes, unless it is empty.
@@ -46,9 +54,9 @@ class EventLog {
 
   const std::string& Path() const { return path_; }
 
-  // Calls changed, on the thread that wrote the event, with the user's words (Italian) for why the
-  // log cannot be kept as it should, "" once it can again; at once if there is such a problem now.
-  void OnProblemChanged(std::function<void(const std::string&)> changed);
+  // Calls changed, on the thread that wrote the event, with why the log cannot be kept as it
+  // should, EventLogProblem::None once it can again; at once if there is such a problem now.
+  void OnProblemChanged(std::function<void(EventLogProblem)> changed);
 
  private:
   // Appends bytes, passing the file on first when due; returns why passing it on failed, or "".
@@ -58,9 +66,9 @@ class EventLog {
   const std::string folder_;
   const std::string path_;
   std::mutex mutex_;
-  std::string problem_;          // the user's words for what is wrong, "" while all is well
+  EventLogProblem problem_ = EventLogProblem::None;
   std::uint64_t unwritten_ = 0;  // events lost to the file since it last took one
-  std::function<void(const std::string&)> changed_;
+  std::function<void(EventLogProblem)> changed_;
 };
 
 }  // namespace varo

@@ -1,9 +1,11 @@
 // The crash report's text, made without allocating: numbers, calendar times and stack lines.
-#include "platform/CrashReportText.h"
+#include "records/CrashReportText.h"
 
 #include <gtest/gtest.h>
 
 #include <string>
+
+#include "records/CalendarTime.h"
 
 namespace varo {
 namespace {
@@ -29,7 +31,7 @@ TEST(CrashReportText, NumbersTimesAndStackLinesReadAsWorkedOutByHand) {
                         Case{4107542399, 0, "2100-02-28T23:59:59+00:00", "2100-02-28T235959"},
                         Case{4107542400, 0, "2100-03-01T00:00:00+00:00", "2100-03-01T000000"}}) {
     text.Clear();
-    AddIsoTime(text, CalendarTimeOf(c.Seconds), c.OffsetMinutes);
+    AddIsoTime(text, CalendarTimeOf(c.Seconds, c.OffsetMinutes));
     EXPECT_EQ(text.View(), c.Iso) << c.Seconds;
     text.Clear();
     AddFileNameTime(text, CalendarTimeOf(c.Seconds));

@@ -1,5 +1,5 @@
 // The event log's lines and its two generations, as functions and on a real folder.
-#include "platform/EventLog.h"
+#include "records/EventLog.h"
 
 #include <gtest/gtest.h>
 
@@ -24,7 +24,7 @@ constexpr const char* LineEnd = "\n";
 
 TEST(EventLogLine, StampsLocalTimeWithItsOffsetAndKeepsOneEventOnOneLine) {
   const struct {
-    LocalClock Clock;
+    CalendarTime Clock;
     const char* Text;
     const char* Expected;
   } cases[] = {
@@ -34,8 +34,9 @@ TEST(EventLogLine, StampsLocalTimeWithItsOffsetAndKeepsOneEventOnOneLine) {
       {{2026, 3, 9, 8, 5, 7, -210}, "x", "2026-03-09T08:05:07-03:30 x"},
       {{2026, 3, 9, 8, 5, 7, 345}, "x", "2026-03-09T08:05:07+05:45 x"},
       // A name holding a line break must not forge a line that reads as another event.
-      {{2026, 1, 2, 3, 4, 5, 60}, "a/b\n2026 c", "2026-01-02T03:04:05+01:00 a/b 2026 c"},
-      {{2026, 1, 2, 3, 4, 5, 60}, "porta\r\nin uso\t!", "2026-01-02T03:04:05+01:00 porta in uso !"},
+      {{2026, 1, 2, 3, 4, 5, 60}, "a/b\n2026 c", "2026-01-02T03:04:05+01:00 a/b?2026 c"},
+      {{2026, 1, 2, 3, 4, 5, 60}, "porta\r\nin uso\t!", "2026-01-02T03:04:05+01:00 porta??in uso?!"},
+      {{2026, 1, 2, 3, 4, 5, 60}, "a\xE2\x80\xA8" "b", "2026-01-02T03:04:05+01:00 a?b"},
       {{2026, 1, 2, 3, 4, 5, 60}, "Citt\xC3\xA0", "2026-01-02T03:04:05+01:00 Citt\xC3\xA0"},
   };
   for (const auto& [clock, text, expected] : cases) {
@@ -64,8 +65,8 @@ TEST(EventLogGeneration, PassesOnPastOneMebibyteAndMakesItsFolderWhenFirstNeeded
   test::TempDir dir;
   const fs::path folder = dir.Path() / "state" / "Quillmarch Varo Server";
   EventLog log(test::Utf8(folder));
-  std::vector<std::string> problems;
-  log.OnProblemChanged([&](const std::string& problem) { problems.push_back(problem); });
+  std::vector<EventLogProblem> problems;
+  log.OnProblemChanged([&](EventLogProblem problem) { problems.push_back(problem); });
   log.Write("one");
   const std::regex stamped(R"(\d{4}-\d\d-\d\dT\d\d:\d\d:\d\d[+-]\d\d:\d\d one)" +
                            std::string(LineEnd));
@@ -88,11 +89,11 @@ TEST(EventLogGeneration, PassesOnPastOneMebibyteAndMakesItsFolderWhenFirstNeeded
   log.Write("three");
   log.Write("four");
   ASSERT_EQ(problems.size(), 1u);
-  EXPECT_EQ(problems[0], "registro eventi non scrivibile");
+  EXPECT_EQ(problems[0], EventLogProblem::NotWritable);
   fs::remove(folder);
   log.Write("five");
   ASSERT_EQ(problems.size(), 2u);
-  EXPECT_EQ(problems[1], "");
+  EXPECT_EQ(problems[1], EventLogProblem::None);
   const std::string after = test::FileBytes(folder / "eventi.log");
   EXPECT_NE(after.find(" 2 earlier events could not be written here" + std::string(LineEnd)),
             std::string::npos)

@@ -1,4 +1,6 @@
-// The files crashes leave for later starts, read and removed with the standard library.
+#include "records/CrashReportFiles.h"
+
+// Read and removed with the standard library.
 #include <algorithm>
 #include <filesystem>
 #include <fstream>
@@ -7,8 +9,8 @@
 #include <string>
 #include <system_error>
 
-#include "platform/CrashReporter.h"
 #include "platform/Paths.h"
+#include "records/CrashReportText.h"
 
 namespace varo {
 
