@@ -21,7 +21,7 @@ FileDate FileDateOf(std::time_t modified) {
   // Asked for every summary served; the dates of one system are all of the one time.
   thread_local std::optional<std::pair<std::time_t, FileDate>> last;
   if (last && last->first == modified) return last->second;
-  const CalendarDate date = LocalDateOf(modified);
+  const CalendarTime date = LocalDateOf(modified);
   if (date.Year < 0 || date.Year > std::numeric_limits<std::uint16_t>::max()) {
     throw std::range_error("file date outside the years 0 to 65535");
   }

@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "platform/VolumeKind.h"
+#include "records/CalendarTime.h"
 
 namespace varo {
 
@@ -75,13 +76,8 @@ void RemoveFile(const std::string& path);
 // Last modification time of a path, not following a symbolic link; throws std::system_error.
 std::time_t ModificationTimeOf(const std::string& path);
 
-struct CalendarDate {
-  int Year;
-  int Month;  // 1 to 12
-  int Day;    // 1 to 31
-};
-
-// The local calendar date of a time; throws std::system_error when it has none.
-CalendarDate LocalDateOf(std::time_t time);
+// The local calendar date and time of a time, with the offset from UTC in force then; throws
+// std::system_error when it has none.
+CalendarTime LocalDateOf(std::time_t time);
 
 }  // namespace varo

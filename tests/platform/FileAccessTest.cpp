@@ -62,7 +62,7 @@ TEST(LocalDateOf, GivesTheLocalCalendarDate) {
   tm.tm_hour = 23;
   tm.tm_min = 59;
   tm.tm_isdst = -1;
-  const CalendarDate date = LocalDateOf(std::mktime(&tm));
+  const CalendarTime date = LocalDateOf(std::mktime(&tm));
   EXPECT_EQ(date.Year, 2006);
   EXPECT_EQ(date.Month, 3);
   EXPECT_EQ(date.Day, 15);

@@ -110,10 +110,11 @@ std::time_t ModificationTimeOf(const std::string& path) {
   return status.st_mtime;
 }
 
-CalendarDate LocalDateOf(std::time_t time) {
+CalendarTime LocalDateOf(std::time_t time) {
   std::tm local{};
   if (localtime_r(&time, &local) == nullptr) ThrowErrno(EOVERFLOW, "time has no local date");
-  return CalendarDate{local.tm_year + 1900, local.tm_mon + 1, local.tm_mday};
+  return CalendarTime{local.tm_year + 1900, local.tm_mon + 1, local.tm_mday, local.tm_hour,
+                      local.tm_min,         local.tm_sec,     static_cast<int>(local.tm_gmtoff / 60)};
 }
 
 }  // namespace varo

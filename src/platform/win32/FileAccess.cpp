@@ -204,7 +204,7 @@ std::time_t ModificationTimeOf(const std::string& path) {
   return SecondsOfTicks(TicksOf(data.ftLastWriteTime));
 }
 
-CalendarDate LocalDateOf(std::time_t time) {
+CalendarTime LocalDateOf(std::time_t time) {
   const std::int64_t seconds = time;
   constexpr std::int64_t FirstSecond = -TicksBeforeUnixEpoch / TicksPerSecond;
   constexpr std::int64_t LastSecond = (LastTick - TicksBeforeUnixEpoch) / TicksPerSecond;
@@ -221,7 +221,14 @@ CalendarDate LocalDateOf(std::time_t time) {
       !SystemTimeToTzSpecificLocalTime(nullptr, &utc, &local)) {
     ThrowLastError("time has no local date");
   }
-  return CalendarDate{local.wYear, local.wMonth, local.wDay};
+  FILETIME localTime{};
+  SystemTimeToFileTime(&local, &localTime);
+  // Zones lie whole minutes from UTC.
+  const std::int64_t difference = TicksOf(localTime) - static_cast<std::int64_t>(ticks);
+  const int offset = static_cast<int>(
+      (difference + (difference < 0 ? -300000000 : 300000000)) / 600000000);
+  return CalendarTime{local.wYear,   local.wMonth,  local.wDay, local.wHour,
+                      local.wMinute, local.wSecond, offset};
 }
 
 }  // namespace varo
