@@ -15,7 +15,4 @@ std::string RoamingAppDataFolder();
 // LocalAppData\Quillmarch\Quillmarch Varo Server. Empty when the system names no base folder.
 std::string EventLogFolder();
 
-// The event log's file name inside EventLogFolder().
-inline constexpr const char* EventLogName = "eventi.log";
-
 }  // namespace varo

@@ -7,7 +7,6 @@
 
 #include "platform/AppendedFile.h"
 #include "platform/FileReplace.h"
-#include "platform/KnownFolders.h"
 #include "platform/Paths.h"
 #include "platform/TimeStamp.h"
 #include "records/ErrorLine.h"

@@ -12,6 +12,9 @@
 
 namespace varo {
 
+// The log's file name inside its folder.
+inline constexpr const char* EventLogName = "eventi.log";
+
 // The size past which the log passes on to its older generation; with one older generation kept,
 // the two files hold at most twice this.
 inline constexpr std::uint64_t EventLogGenerationBytes = 1024 * 1024;
