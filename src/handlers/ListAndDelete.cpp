@@ -11,6 +11,7 @@
 #include "platform/TimeStamp.h"
 #include "protocol/Codecs.h"
 #include "protocol/Commands.h"
+#include "records/CalendarTime.h"
 #include "records/Printable.h"
 
 namespace varo {
@@ -86,7 +87,10 @@ void RichiestaCancellazione(RequestState& state, SystemArchive& archive, Activit
     PutWord(state.ReplyPayload, 0, StatusOk);
     AppendStamped(log, "Cancellazione " + Printable(path) + " effettuata");
     // Any host may delete: the operator can tell who did, and when.
-    log.Notice(LocalDateAndTime() + " deleted at the request of " +
+    char stamp[IsoTimeCapacity];
+    FixedText when(stamp, sizeof stamp);
+    AddDateAndTime(when, LocalClockNow());
+    log.Notice(std::string(when.View()) + " deleted at the request of " +
                DottedQuad(state.SenderAddress) + " port " + std::to_string(state.SenderPort) +
                ": " + Printable(path));
   } else {

@@ -10,9 +10,6 @@ namespace varo {
 // The current local time of day in the user's long time format (the LC_TIME locale's "%X").
 std::string LocalTimeOfDay();
 
-// The current local date and time as YYYY-MM-DD HH:MM:SS, the same in every locale.
-std::string LocalDateAndTime();
-
 // The current local date and time with the offset from UTC in force at this moment.
 CalendarTime LocalClockNow();
 

@@ -46,6 +46,12 @@ void AddIsoTime(FixedText& text, const CalendarTime& time) {
   text.AddDecimal(offset % 60, 2);
 }
 
+void AddDateAndTime(FixedText& text, const CalendarTime& time) {
+  AddDate(text, time);
+  text.Add(" ").AddDecimal(time.Hour, 2).Add(":").AddDecimal(time.Minute, 2).Add(":");
+  text.AddDecimal(time.Second, 2);
+}
+
 void AddFileNameTime(FixedText& text, const CalendarTime& time) {
   AddDate(text, time);
   text.Add("T").AddDecimal(time.Hour, 2).AddDecimal(time.Minute, 2).AddDecimal(time.Second, 2);

@@ -30,6 +30,9 @@ void AddIsoTime(FixedText& text, const CalendarTime& time);
 // The longest text AddIsoTime appends, for a buffer that holds any.
 inline constexpr std::size_t IsoTimeCapacity = 40;
 
+// Appends the date and time as a person reads it, the same in every locale: "2026-12-08 10:15:02".
+void AddDateAndTime(FixedText& text, const CalendarTime& time);
+
 // Appends the time as a report's file name carries it: "2026-12-08T101502".
 void AddFileNameTime(FixedText& text, const CalendarTime& time);
 

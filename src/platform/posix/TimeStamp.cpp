@@ -21,15 +21,6 @@ std::string LocalTimeOfDay() {
   return made;
 }
 
-std::string LocalDateAndTime() {
-  const std::time_t now = std::time(nullptr);
-  std::tm local{};
-  if (localtime_r(&now, &local) == nullptr) return "(unknown time)";
-  char text[64];
-  const std::size_t length = std::strftime(text, sizeof text, "%Y-%m-%d %H:%M:%S", &local);
-  return std::string(text, length);
-}
-
 CalendarTime LocalClockNow() {
   const std::time_t now = std::time(nullptr);
   std::tm local{};

@@ -22,15 +22,6 @@ std::string LocalTimeOfDay() {
   return fallback;
 }
 
-std::string LocalDateAndTime() {
-  SYSTEMTIME now;
-  GetLocalTime(&now);
-  char text[32];
-  std::snprintf(text, sizeof text, "%04u-%02u-%02u %02u:%02u:%02u", now.wYear, now.wMonth, now.wDay,
-                now.wHour, now.wMinute, now.wSecond);
-  return text;
-}
-
 namespace {
 
 std::int64_t Ticks(const SYSTEMTIME& time) {
