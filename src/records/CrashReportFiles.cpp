@@ -5,9 +5,11 @@
 #include <filesystem>
 #include <fstream>
 #include <iterator>
-#include <set>
+#include <map>
 #include <string>
 #include <system_error>
+#include <utility>
+#include <vector>
 
 #include "platform/Paths.h"
 #include "records/CrashReportText.h"
@@ -39,23 +41,32 @@ std::string TakeCrashReportNotice(const std::string& folder) {
 
 void PruneCrashReports(const std::string& folder, std::size_t keep) {
   if (folder.empty()) return;
-  // Reports are named by their time, so their names sort as they came; a report and its minidump
-  // share the name.
-  std::set<std::string> names;
+  // A report and its minidump share the name; a report is as new as the newer of its files. By
+  // their times, not their names: with the clock or the zone set back, the report this start
+  // announces may carry the oldest name of all.
+  std::map<std::string, std::filesystem::file_time_type> written;
   std::error_code error;
   for (std::filesystem::directory_iterator entry(FileSystemPath(folder), error), end;
        !error && entry != end; entry.increment(error)) {
     const std::filesystem::path& path = entry->path();
     const std::u8string stem = path.stem().u8string();
-    if (stem.starts_with(u8"crash-") &&
-        (path.extension() == ".txt" || path.extension() == ".dmp")) {
-      names.insert(std::string(stem.begin(), stem.end()));
+    if (!stem.starts_with(u8"crash-") ||
+        (path.extension() != ".txt" && path.extension() != ".dmp")) {
+      continue;
     }
+    std::error_code unknown;
+    auto time = std::filesystem::last_write_time(path, unknown);
+    if (unknown) time = std::filesystem::file_time_type::min();  // gone meanwhile: the oldest
+    const auto [known, first] = written.try_emplace(std::string(stem.begin(), stem.end()), time);
+    if (!first && time > known->second) known->second = time;
   }
-  std::size_t excess = names.size() > keep ? names.size() - keep : 0;
-  for (auto name = names.begin(); excess > 0; ++name, --excess) {
+  if (written.size() <= keep) return;
+  std::vector<std::pair<std::filesystem::file_time_type, std::string>> byAge;
+  for (const auto& [name, time] : written) byAge.emplace_back(time, name);
+  std::sort(byAge.begin(), byAge.end());
+  for (std::size_t i = 0; i + keep < byAge.size(); ++i) {
     for (const char* extension : {".txt", ".dmp"}) {
-      std::filesystem::remove(FileSystemPath(JoinPath(folder, *name + extension)), error);
+      std::filesystem::remove(FileSystemPath(JoinPath(folder, byAge[i].second + extension)), error);
     }
   }
 }

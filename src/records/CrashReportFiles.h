@@ -10,8 +10,8 @@ namespace varo {
 // finds it again; "" when there is none.
 std::string TakeCrashReportNotice(const std::string& folder);
 
-// Removes the oldest reports in folder (with their minidumps) but the newest keep, so a program
-// that crashes at every start cannot fill the disk.
+// Removes the oldest reports in folder (with their minidumps), by their files' times, but the
+// newest keep, so a program that crashes at every start cannot fill the disk.
 void PruneCrashReports(const std::string& folder, std::size_t keep);
 
 }  // namespace varo

@@ -106,7 +106,7 @@ std::string EventLog::Append(const std::string& bytes) {
     }
   }
   if (!size) MakeFolders(folder_);  // made when first needed, and again if it went
-  AppendToFile(path_, bytes);
+  AppendToFile(path_, bytes, NewFileLineEnd());
   return passOnFailure;
 }
 
@@ -117,7 +117,7 @@ std::string EventLog::Prepare() {
                             "the system names no folder for the event log");
   }
   MakeFolders(folder_);
-  AppendToFile(path_, "");
+  AppendToFile(path_, "", NewFileLineEnd());
   return path_;
 }
 

@@ -5,7 +5,6 @@
 #include <unistd.h>
 
 #include <cerrno>
-#include <filesystem>
 #include <system_error>
 
 namespace varo {
@@ -16,11 +15,32 @@ namespace {
   throw std::system_error(errno, std::generic_category(), what);
 }
 
+// Whether the file open on fd has bytes and its last one is not a line end.
+bool EndsInsideALine(int fd, const struct stat& status) {
+  if (status.st_size == 0) return false;
+  char last = '\n';
+  return ::pread(fd, &last, 1, status.st_size - 1) == 1 && last != '\n';
+}
+
 }  // namespace
 
-void AppendToFile(const std::string& path, std::string_view bytes) {
-  const int fd = ::open(path.c_str(), O_WRONLY | O_APPEND | O_CREAT | O_CLOEXEC, 0666);
+void AppendToFile(const std::string& path, std::string_view bytes, std::string_view lineEnd) {
+  // O_RDWR rather than O_WRONLY: the last byte is read to tell a torn line.
+  const int fd = ::open(path.c_str(),
+                        O_RDWR | O_APPEND | O_CREAT | O_CLOEXEC | O_NOFOLLOW | O_NONBLOCK, 0600);
   if (fd < 0) ThrowErrno(path);
+  struct stat status {};
+  if (::fstat(fd, &status) != 0 || !S_ISREG(status.st_mode)) {
+    const int error = S_ISREG(status.st_mode) ? errno : EINVAL;
+    ::close(fd);
+    throw std::system_error(error, std::generic_category(), path + " is not a regular file");
+  }
+  std::string joined;
+  if (!bytes.empty() && EndsInsideALine(fd, status)) {
+    joined.reserve(lineEnd.size() + bytes.size());
+    joined.append(lineEnd).append(bytes);
+    bytes = joined;
+  }
   std::size_t written = 0;
   while (written < bytes.size()) {
     const ssize_t result = ::write(fd, bytes.data() + written, bytes.size() - written);
@@ -50,12 +70,19 @@ void RenameReplacing(const std::string& from, const std::string& to) {
 }
 
 void MakeFolders(const std::string& folder) {
-  std::error_code error;
-  std::filesystem::create_directories(folder, error);
-  std::error_code examined;
-  if (std::filesystem::is_directory(folder, examined)) return;
-  if (!error) error = std::make_error_code(std::errc::not_a_directory);
-  throw std::system_error(error, folder);
+  // Each missing part is made 0700, parents first; one made meanwhile by another process counts.
+  int error = 0;
+  for (std::size_t end = folder.find('/', 1);; end = folder.find('/', end + 1)) {
+    const std::string part = folder.substr(0, end);
+    if (::mkdir(part.c_str(), 0700) != 0 && errno != EEXIST) {
+      error = errno;
+      break;
+    }
+    if (end == std::string::npos) break;
+  }
+  struct stat status {};
+  if (::stat(folder.c_str(), &status) == 0 && S_ISDIR(status.st_mode)) return;
+  throw std::system_error(error != 0 ? error : ENOTDIR, std::generic_category(), folder);
 }
 
 }  // namespace varo

@@ -12,13 +12,45 @@ namespace varo {
 using win32::LongPathOf;
 using win32::ThrowLastError;
 
-void AppendToFile(const std::string& path, std::string_view bytes) {
+namespace {
+
+// Whether the open file has bytes and its last one is not a line end.
+bool EndsInsideALine(HANDLE file) {
+  LARGE_INTEGER size{};
+  if (!GetFileSizeEx(file, &size) || size.QuadPart == 0) return false;
+  OVERLAPPED at{};
+  const std::uint64_t last = static_cast<std::uint64_t>(size.QuadPart) - 1;
+  at.Offset = static_cast<DWORD>(last);
+  at.OffsetHigh = static_cast<DWORD>(last >> 32);
+  char byte = '\n';
+  DWORD read = 0;
+  return ReadFile(file, &byte, 1, &read, &at) && read == 1 && byte != '\n';
+}
+
+}  // namespace
+
+void AppendToFile(const std::string& path, std::string_view bytes, std::string_view lineEnd) {
   // Shared for reading, writing and deleting, so a viewer may read the file and it may be renamed
-  // while open.
-  const HANDLE file = CreateFileW(LongPathOf(path).c_str(), FILE_APPEND_DATA,
-                                  FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
-                                  OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
+  // while open. A link is opened as itself and refused below; the last byte is read to tell a torn
+  // line.
+  const HANDLE file = CreateFileW(
+      LongPathOf(path).c_str(), FILE_APPEND_DATA | FILE_READ_DATA,
+      FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr, OPEN_ALWAYS,
+      FILE_ATTRIBUTE_NORMAL | FILE_FLAG_OPEN_REPARSE_POINT, nullptr);
   if (file == INVALID_HANDLE_VALUE) ThrowLastError(path);
+  BY_HANDLE_FILE_INFORMATION information{};
+  if (GetFileType(file) != FILE_TYPE_DISK || !GetFileInformationByHandle(file, &information) ||
+      (information.dwFileAttributes & (FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_REPARSE_POINT)) !=
+          0) {
+    CloseHandle(file);
+    win32::ThrowError(ERROR_INVALID_PARAMETER, path + " is not a regular file");
+  }
+  std::string joined;
+  if (!bytes.empty() && EndsInsideALine(file)) {
+    joined.reserve(lineEnd.size() + bytes.size());
+    joined.append(lineEnd).append(bytes);
+    bytes = joined;
+  }
   DWORD written = 0;
   const BOOL wrote =
       bytes.empty() ||
