@@ -1,4 +1,4 @@
-#include "platform/Signals.h"
+#include "platform/posix/Signals.h"
 
 #include <gtest/gtest.h>
 #include <signal.h>

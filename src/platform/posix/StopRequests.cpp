@@ -4,7 +4,7 @@
 #include <atomic>
 #include <system_error>
 
-#include "platform/Signals.h"
+#include "platform/posix/Signals.h"
 
 namespace varo {
 

@@ -1,4 +1,5 @@
-// Stop requests by signal, turned into bytes on a pipe that an event loop can watch.
+// Linux: stop requests by signal, turned into bytes on a pipe that an event loop can watch. Used by
+// StopRequests.cpp and by the Qt program, which watches the pipe in its own loop.
 #pragma once
 
 namespace varo {
