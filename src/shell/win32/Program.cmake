@@ -10,8 +10,7 @@ add_executable(quillmarch-varo-server WIN32
   win32/DialogTemplate.cpp
   win32/ShownText.cpp
   win32/InheritedStreams.cpp
-  win32/WindowsPlaces.cpp
-  win32/RunningInstance.cpp)
+  win32/WindowsPlaces.cpp)
 target_link_libraries(quillmarch-varo-server PRIVATE varo_shell_core comctl32 shell32 user32 gdi32)
 target_link_options(quillmarch-varo-server PRIVATE -municode)
 include(win32/Resources.cmake)

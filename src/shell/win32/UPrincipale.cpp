@@ -8,19 +8,19 @@
 #include <utility>
 
 #include "endpoint/RefusedSources.h"
+#include "platform/win32/MainWindowClass.h"
 #include "platform/win32/WideText.h"
 #include "shell/DesktopEventLog.h"
 #include "shell/DesktopTexts.h"
 #include "shell/NotificationAreaWait.h"
 #include "shell/win32/ResourceIds.h"
-#include "shell/win32/RunningInstance.h"
 #include "shell/win32/ShownText.h"
 
 namespace varo {
 
 namespace {
 
-constexpr const wchar_t* WindowClass = MainWindowClass;
+constexpr const wchar_t* WindowClass = win32::MainWindowClass;
 
 // Ids of the menu items and of the children.
 constexpr UINT_PTR Portainingresso1 = 1001;
@@ -105,8 +105,7 @@ int WindowHeight(HWND window) {
 TFormPrincipale::TFormPrincipale(Win32UserDialogs& dialogs, DesktopPlaces places)
     : dialogs_(dialogs),
       programTitle_(places.ProgramTitle),
-      taskbarCreated_(RegisterWindowMessageW(L"TaskbarCreated")),
-      showRequest_(ShowWindowMessage()) {
+      taskbarCreated_(RegisterWindowMessageW(L"TaskbarCreated")) {
   INITCOMMONCONTROLSEX controls{sizeof controls, ICC_BAR_CLASSES};
   InitCommonControlsEx(&controls);
   // The window starts on the monitor whose scale the system's metrics have.
@@ -235,6 +234,11 @@ void TFormPrincipale::Present() {
   }
   ShowWindow(window_, IsIconic(window_) ? SW_RESTORE : SW_SHOW);
   SetForegroundWindow(window_);
+}
+
+void TFormPrincipale::WatchShowRequests(UINT message, std::function<void()> knocked) {
+  showRequest_ = message;
+  knocked_ = message != 0 ? std::move(knocked) : nullptr;
 }
 
 void TFormPrincipale::FormClose() {
@@ -407,7 +411,7 @@ LRESULT TFormPrincipale::HandleMessage(UINT message, WPARAM wParam, LPARAM lPara
   }
   // A later start asks for the window, as the menu's launcher does.
   if (message == showRequest_ && showRequest_ != 0) {
-    Present();
+    if (knocked_) knocked_();
     return 0;
   }
   switch (message) {

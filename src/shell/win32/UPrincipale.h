@@ -2,6 +2,7 @@
 // with its menu, and the DesktopServer it shows. Native and wide-character; built hidden.
 #pragma once
 
+#include <functional>
 #include <memory>
 #include <optional>
 #include <string>
@@ -32,6 +33,9 @@ class TFormPrincipale : public ActivityLog {
   void FormCreate();
   // Shows, restores and raises the window; centred on the work area the first time.
   void Present();
+  // From now on the window message a later start posts to ask for the window (the guard's
+  // InstanceLock::KnockHandle) calls knocked; message 0 stops it.
+  void WatchShowRequests(UINT message, std::function<void()> knocked);
   // The end of the program, by closing the window or by the end of the session: the icon
   // removed, the endpoint stopped, the message loop told to end.
   void FormClose();
@@ -74,7 +78,8 @@ class TFormPrincipale : public ActivityLog {
   Win32UserDialogs& dialogs_;
   const std::string programTitle_;
   const UINT taskbarCreated_;
-  const UINT showRequest_;
+  UINT showRequest_ = 0;
+  std::function<void()> knocked_;
   HWND window_ = nullptr;
   HFONT font_ = nullptr;
   bool ownsFont_ = false;

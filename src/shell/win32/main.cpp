@@ -19,7 +19,6 @@
 #include "shell/DesktopEventLog.h"
 #include "shell/DesktopTexts.h"
 #include "shell/win32/InheritedStreams.h"
-#include "shell/win32/RunningInstance.h"
 #include "shell/win32/UPrincipale.h"
 #include "shell/win32/Win32UserDialogs.h"
 #include "shell/win32/WindowsPlaces.h"
@@ -83,9 +82,8 @@ int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int) {
                                                       settingsFolder + "; saving a port will fail");
   }
 
-  varo::InstanceLock lock(varo::InstanceLockPath(settingsFolder));
+  varo::InstanceLock lock(varo::InstanceLockPath(settingsFolder), showWindow);
   if (lock.HeldElsewhere()) {
-    if (showWindow) varo::AskRunningInstanceToShow();
     varo::WriteErrorLine(varo::Severity::Notice,
                          "quillmarch-varo-server: an instance is already running for this user");
     return 0;
@@ -96,6 +94,12 @@ int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int) {
   std::unique_ptr<varo::TFormPrincipale> window;
   try {
     window = std::make_unique<varo::TFormPrincipale>(dialogs, places);
+    // Later starts of this user may ask for the window, also while a start-up message is open.
+    if (lock.KnockHandle() != -1) {
+      window->WatchShowRequests(static_cast<UINT>(lock.KnockHandle()), [&lock, &window] {
+        if (lock.AnswerKnocks()) window->Present();
+      });
+    }
     window->FormCreate();
     if (showWindow) window->Present();
   } catch (const std::exception& error) {
