@@ -2,6 +2,7 @@
 # Win32, the GUI subsystem, wWinMain as its entry.
 add_executable(quillmarch-varo-server WIN32
   win32/main.cpp
+  win32/Win32Toolkit.cpp
   win32/UPrincipale.cpp
   win32/LogView.cpp
   win32/TrayIcon.cpp
