@@ -10,8 +10,6 @@ namespace varo {
 
 namespace {
 
-constexpr const char* EventLogNote = "eventlog";
-
 std::string ProblemNote(EventLogProblem problem) {
   switch (problem) {
     case EventLogProblem::None:
@@ -38,7 +36,7 @@ void DesktopEventLog::ShowProblemsOn(DesktopServer* server) {
   server_ = server;
   // Asked again, so a problem met before the server existed shows at once.
   log_.OnProblemChanged([this](EventLogProblem problem) {
-    if (server_ != nullptr) server_->SetNote(EventLogNote, ProblemNote(problem));
+    if (server_ != nullptr) server_->SetNote(NoteKey::EventLog, ProblemNote(problem));
   });
 }
 

@@ -4,6 +4,7 @@
 #include <algorithm>
 #include <array>
 #include <stdexcept>
+#include <string_view>
 #include <system_error>
 #include <utility>
 
@@ -26,7 +27,6 @@ constexpr std::int32_t DefaultInPort = 7770;
 constexpr std::int32_t DefaultOutPort = 7000;
 constexpr const char* AccessSection = "Accesso";
 constexpr const char* NetworksKey = "Reti";
-constexpr const char* SettingsFileNote = "settings";
 
 // A port that was bound but could not be stored: nothing is put in force.
 class SettingsNotSaved : public std::runtime_error {
@@ -37,15 +37,17 @@ class SettingsNotSaved : public std::runtime_error {
 struct GameFolderNote {
   std::uint8_t Game;
   const char* Name;
-  const char* Key;
+  NoteKey Key;
 };
 constexpr std::array<GameFolderNote, 2> GameFolderNotes{{
-    {GameTotocalcio, "Totocalcio", "folder.totocalcio"},
-    {GameTotogol, "Totogol", "folder.totogol"},
+    {GameTotocalcio, "Totocalcio", NoteKey::TotocalcioFolder},
+    {GameTotogol, "Totogol", NoteKey::TotogolFolder},
 }};
 
-std::string SettingNoteKey(const char* key) {
-  return std::string("setting.") + key;
+// The note about the port setting under key.
+NoteKey SettingNoteKey(const char* key) {
+  return std::string_view(key) == InPortKey ? NoteKey::InputPortSetting
+                                            : NoteKey::OutputPortSetting;
 }
 
 }  // namespace
@@ -73,9 +75,9 @@ void DesktopServer::Start() {
     const std::string value = std::to_string(state_.OutputPort);
     log_.Warning("settings: OutPort=" + value + " in " + places_.SettingsFile +
                  " is not a port from 1 to 65535; replies go to " + std::to_string(DefaultOutPort));
-    PutNote(SettingNoteKey(OutPortKey), "OutPort=" + value +
-                                            " non è una porta da 1 a 65535: risposte alla porta " +
-                                            std::to_string(DefaultOutPort));
+    notes_.Set(SettingNoteKey(OutPortKey),
+               "OutPort=" + value + " non è una porta da 1 a 65535: risposte alla porta " +
+                   std::to_string(DefaultOutPort));
     state_.OutputPort = DefaultOutPort;
   }
   const std::int32_t inPort = ReadPort(InPortKey, DefaultInPort);
@@ -105,7 +107,7 @@ std::int32_t DesktopServer::ReadPort(const char* key, std::int32_t defaultValue)
   const std::string text = GetPrivateProfileString(SettingsSection, key, "", places_.SettingsFile);
   const std::optional<std::int32_t> value = ParseProfileInteger(text);
   if (text.empty() || value) {
-    PutNote(SettingNoteKey(key), "");
+    notes_.Set(SettingNoteKey(key), "");
     return value.value_or(defaultValue);
   }
   // The default still applies, but a typo must not look like a setting taken.
@@ -113,7 +115,7 @@ std::int32_t DesktopServer::ReadPort(const char* key, std::int32_t defaultValue)
   const std::string fallback = std::to_string(defaultValue);
   log_.Warning("settings: " + shown + " in " + places_.SettingsFile + " is not a number; using " +
                fallback);
-  PutNote(SettingNoteKey(key), shown + " non è un numero: si usa la porta " + fallback);
+  notes_.Set(SettingNoteKey(key), shown + " non è un numero: si usa la porta " + fallback);
   return defaultValue;
 }
 
@@ -124,17 +126,16 @@ void DesktopServer::CheckSettingsFile() {
   } catch (const std::exception& error) {
     problem = error.what();
   }
-  const bool noted = std::any_of(notes_.begin(), notes_.end(),
-                                 [](const auto& note) { return note.first == SettingsFileNote; });
+  const bool noted = notes_.Has(NoteKey::SettingsFile);
   if (!problem.empty() && !noted) {
     // An owner's narrowed [Accesso] Reti would widen to the default without a word.
     log_.Warning("cannot read the settings file " + places_.SettingsFile + ": " + problem +
                  "; using the default ports and answering local networks only");
   }
-  PutNote(SettingsFileNote, problem.empty() ? ""
-                                            : "file delle impostazioni illeggibile: " +
-                                                  Printable(places_.SettingsFile) +
-                                                  " (porte e accesso predefiniti)");
+  notes_.Set(NoteKey::SettingsFile, problem.empty() ? ""
+                                                    : "file delle impostazioni illeggibile: " +
+                                                          Printable(places_.SettingsFile) +
+                                                          " (porte e accesso predefiniti)");
 }
 
 void DesktopServer::ReadAccess() {
@@ -162,9 +163,8 @@ void DesktopServer::Serve(const ReceivedDatagram& datagram) {
     if (CheckFolders(FolderReports::Changed)) ShowStatus(status_);
     throw;
   }
-  const bool folderMissing = std::any_of(notes_.begin(), notes_.end(), [](const auto& note) {
-    return note.first.starts_with("folder.");
-  });
+  const bool folderMissing = std::any_of(GameFolderNotes.begin(), GameFolderNotes.end(),
+                                         [this](const auto& game) { return notes_.Has(game.Key); });
   if (folderMissing && CheckFolders(FolderReports::Changed)) ShowStatus(status_);
 }
 
@@ -188,7 +188,7 @@ bool DesktopServer::CheckFolders(FolderReports reports) {
     const bool present = FolderIdentityOf(folder).has_value();
     const std::string note =
         present ? "" : std::string("cartella ") + game.Name + " mancante: " + Printable(folder);
-    const bool noteChanged = PutNote(game.Key, note);
+    const bool noteChanged = notes_.Set(game.Key, note);
     changed = changed || noteChanged;
     if (reports == FolderReports::All || (reports == FolderReports::Changed && noteChanged)) {
       log_.Notice(FolderReport(game.Name, folder, present));
@@ -296,7 +296,7 @@ void DesktopServer::PortDialog(
     ShowError(invalid);
     return;
   }
-  PutNote(SettingNoteKey(key), "");
+  notes_.Set(SettingNoteKey(key), "");
   // Who may ask is read again too: changing a port is how the settings are taken up anew.
   CheckSettingsFile();
   ReadAccess();
@@ -310,23 +310,8 @@ void DesktopServer::PortDialog(
   ReportStatus(status);
 }
 
-bool DesktopServer::PutNote(const std::string& key, const std::string& text) {
-  const auto found = std::find_if(notes_.begin(), notes_.end(),
-                                  [&key](const auto& note) { return note.first == key; });
-  if (found == notes_.end()) {
-    if (text.empty()) return false;
-    notes_.emplace_back(key, text);
-  } else if (text.empty()) {
-    notes_.erase(found);
-  } else {
-    if (found->second == text) return false;
-    found->second = text;
-  }
-  return true;
-}
-
-void DesktopServer::SetNote(const std::string& key, const std::string& text) {
-  if (PutNote(key, text)) ShowStatus(status_);
+void DesktopServer::SetNote(NoteKey key, const std::string& text) {
+  if (notes_.Set(key, text)) ShowStatus(status_);
 }
 
 void DesktopServer::ShowError(const std::string& text) {
@@ -339,8 +324,7 @@ void DesktopServer::ShowStatus(const ListenerStatus& status) {
   status_.LastRefused = gate_.LastRefused() != 0 ? DottedQuad(gate_.LastRefused()) : "";
   status_.AccessProblem = accessProblem_;
   status_.Addresses = addresses_;
-  status_.Notes.clear();
-  for (const auto& note : notes_) status_.Notes.push_back(note.second);
+  status_.Notes = notes_.Texts();
   if (showStatus_) showStatus_(status_);
 }
 

@@ -21,6 +21,7 @@
 #include "handlers/ActivityLog.h"
 #include "platform/NetworkAddresses.h"
 #include "shell/ListenerStatus.h"
+#include "shell/StatusNotes.h"
 #include "shell/UserDialogs.h"
 
 namespace varo {
@@ -39,9 +40,6 @@ struct DesktopPlaces {
 // How often the window calls Refresh at the least, so the status line keeps up with addresses and
 // folders that no request reports.
 inline constexpr std::chrono::minutes StatusRefreshInterval{1};
-
-// The status line's note about a crash of the last run.
-inline constexpr const char* CrashNoteKey = "crash";
 
 class DesktopServer {
  public:
@@ -69,7 +67,7 @@ class DesktopServer {
   void Refresh();
   // Puts a note under key on the status line, replacing the key's earlier one; an empty text takes
   // it away. Notes say, in Italian, what else the user should know (a log that cannot be written).
-  void SetNote(const std::string& key, const std::string& text);
+  void SetNote(NoteKey key, const std::string& text);
   // The program is ending: a dialog that returns from now on changes nothing.
   void BeginClosing() { closing_ = true; }
   // Stops the endpoint; its input port is free when this returns.
@@ -108,8 +106,6 @@ class DesktopServer {
   // Notes a game folder that does not exist on the status line, telling standard error as reports
   // says; true when a note changed.
   bool CheckFolders(FolderReports reports);
-  // Sets the note under key (an empty text takes it away); true when that changed anything.
-  bool PutNote(const std::string& key, const std::string& text);
   // Puts the status on the status line; ReportStatus also tells standard error.
   void ShowStatus(const ListenerStatus& status);
   void ReportStatus(const ListenerStatus& status);
@@ -126,7 +122,7 @@ class DesktopServer {
   AccessGate gate_;
   std::string accessProblem_;
   std::vector<std::string> addresses_;
-  std::vector<std::pair<std::string, std::string>> notes_;  // key and text, in the order first set
+  StatusNotes notes_;
   bool closing_ = false;
   // Declared after what it serves with (request state, handlers), so it is stopped before they go,
   // also when the constructor fails half-way.

@@ -111,7 +111,7 @@ int RunDesktopProgram(DesktopToolkit& toolkit, const std::vector<std::string>& a
   eventLog.ShowProblemsOn(server);
   if (const auto crash = AnnounceEarlierCrash(EventLogFolder())) {
     const std::string note = texts::EarlierCrashNote(crash->Report);
-    server->SetNote(CrashNoteKey, note);
+    server->SetNote(NoteKey::Crash, note);
     toolkit.ShowTrayBalloon(note);
   }
 
