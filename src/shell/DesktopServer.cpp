@@ -4,7 +4,6 @@
 #include <algorithm>
 #include <array>
 #include <stdexcept>
-#include <string_view>
 #include <system_error>
 #include <utility>
 
@@ -13,7 +12,6 @@
 #include "platform/FileReplace.h"
 #include "platform/FolderWatch.h"
 #include "settings/IniProfile.h"
-#include "settings/IntegerRule.h"
 #include "shell/DesktopTexts.h"
 
 namespace varo {
@@ -21,18 +19,18 @@ namespace varo {
 namespace {
 
 constexpr const char* SettingsSection = "Comunicazione";
-constexpr const char* InPortKey = "InPort";
-constexpr const char* OutPortKey = "OutPort";
-constexpr std::int32_t DefaultInPort = 7770;
-constexpr std::int32_t DefaultOutPort = 7000;
 constexpr const char* AccessSection = "Accesso";
 constexpr const char* NetworksKey = "Reti";
 
-// A port that was bound but could not be stored: nothing is put in force.
-class SettingsNotSaved : public std::runtime_error {
- public:
-  using std::runtime_error::runtime_error;
+// A port of the settings file: where it lives, how its dialog asks for it, and its note.
+struct PortSetting {
+  PortEntry Entry;
+  NoteKey Note;
 };
+constexpr PortSetting InPort{{SettingsSection, "InPort", 7770, texts::InputPortPrompt},
+                             NoteKey::InputPortSetting};
+constexpr PortSetting OutPort{{SettingsSection, "OutPort", 7000, texts::OutputPortPrompt},
+                              NoteKey::OutputPortSetting};
 
 struct GameFolderNote {
   std::uint8_t Game;
@@ -44,18 +42,20 @@ constexpr std::array<GameFolderNote, 2> GameFolderNotes{{
     {GameTotogol, "Totogol", NoteKey::TotogolFolder},
 }};
 
-// The note about the port setting under key.
-NoteKey SettingNoteKey(const char* key) {
-  return std::string_view(key) == InPortKey ? NoteKey::InputPortSetting
-                                            : NoteKey::OutputPortSetting;
-}
-
 }  // namespace
 
 DesktopServer::DesktopServer(MainThreadHandOver& handOver, ActivityLog& log, UserDialogs& dialogs,
                              DesktopPlaces places,
                              std::function<void(const ListenerStatus&)> showStatus)
-    : log_(log), dialogs_(dialogs), places_(std::move(places)), showStatus_(std::move(showStatus)) {
+    : log_(log),
+      dialogs_(dialogs),
+      places_(std::move(places)),
+      showStatus_(std::move(showStatus)),
+      portDialog_(dialogs, log, places_.SettingsFile, places_.ProgramTitle,
+                  [this]() -> std::optional<std::int32_t> {
+                    if (!endpoint_->Active()) return std::nullopt;
+                    return endpoint_->InputPort();
+                  }) {
   endpoint_ =
       std::make_unique<UDPServer>(handOver, [this](const ReceivedDatagram& d) { Serve(d); });
 }
@@ -69,18 +69,19 @@ void DesktopServer::Start() {
   FollowDocuments();
   CheckSettingsFile();
 
-  state_.OutputPort = ReadPort(OutPortKey, DefaultOutPort);
+  state_.OutputPort = ReadPort(OutPort.Entry, OutPort.Note);
   if (!IsUsablePort(state_.OutputPort)) {
     // Replies to such a port go nowhere while the log says they were sent.
     const std::string value = std::to_string(state_.OutputPort);
     log_.Warning("settings: OutPort=" + value + " in " + places_.SettingsFile +
-                 " is not a port from 1 to 65535; replies go to " + std::to_string(DefaultOutPort));
-    notes_.Set(SettingNoteKey(OutPortKey),
-               "OutPort=" + value + " non è una porta da 1 a 65535: risposte alla porta " +
-                   std::to_string(DefaultOutPort));
-    state_.OutputPort = DefaultOutPort;
+                 " is not a port from 1 to 65535; replies go to " +
+                 std::to_string(OutPort.Entry.Default));
+    notes_.Set(OutPort.Note, "OutPort=" + value +
+                                 " non è una porta da 1 a 65535: risposte alla porta " +
+                                 std::to_string(OutPort.Entry.Default));
+    state_.OutputPort = OutPort.Entry.Default;
   }
-  const std::int32_t inPort = ReadPort(InPortKey, DefaultInPort);
+  const std::int32_t inPort = ReadPort(InPort.Entry, InPort.Note);
   endpoint_->SetInputPort(inPort);
   ReadAccess();
   addresses_ = places_.Addresses ? places_.Addresses() : std::vector<std::string>();
@@ -103,20 +104,21 @@ void DesktopServer::Start() {
   }
 }
 
-std::int32_t DesktopServer::ReadPort(const char* key, std::int32_t defaultValue) {
-  const std::string text = GetPrivateProfileString(SettingsSection, key, "", places_.SettingsFile);
+std::int32_t DesktopServer::ReadPort(const PortEntry& entry, NoteKey note) {
+  const std::string text =
+      GetPrivateProfileString(entry.Section, entry.Key, "", places_.SettingsFile);
   const std::optional<std::int32_t> value = ParseProfileInteger(text);
   if (text.empty() || value) {
-    notes_.Set(SettingNoteKey(key), "");
-    return value.value_or(defaultValue);
+    notes_.Set(note, "");
+    return value.value_or(entry.Default);
   }
   // The default still applies, but a typo must not look like a setting taken.
-  const std::string shown = std::string(key) + "=" + Printable(text);
-  const std::string fallback = std::to_string(defaultValue);
+  const std::string shown = std::string(entry.Key) + "=" + Printable(text);
+  const std::string fallback = std::to_string(entry.Default);
   log_.Warning("settings: " + shown + " in " + places_.SettingsFile + " is not a number; using " +
                fallback);
-  notes_.Set(SettingNoteKey(key), shown + " non è un numero: si usa la porta " + fallback);
-  return defaultValue;
+  notes_.Set(note, shown + " non è un numero: si usa la porta " + fallback);
+  return entry.Default;
 }
 
 void DesktopServer::CheckSettingsFile() {
@@ -205,32 +207,34 @@ void DesktopServer::Refresh() {
 }
 
 void DesktopServer::AskInputPort() {
-  PortDialog(InPortKey, DefaultInPort, texts::InputPortPrompt,
-             [this](std::int32_t port, const std::function<void()>& save) {
-               try {
-                 endpoint_->MoveTo(port, save);
-               } catch (const BindError& error) {
-                 log_.Warning("input port not moved: " +
-                              FailureReport(NotListening(port, state_.OutputPort, error)) + "; " +
-                              (endpoint_->Active() ? "still " + StatusReport(status_)
-                                                   : std::string("not listening")));
-                 throw;
-               } catch (const SettingsNotSaved&) {
-                 throw;
-               } catch (const std::exception& error) {
-                 // The new port was bound and stored, but no listener could start on it.
-                 ReportStatus(NotListening(port, state_.OutputPort, error));
-                 throw;
-               }
-             });
+  const bool changed = portDialog_.Ask(InPort.Entry, [this](std::int32_t port,
+                                                            const std::function<void()>& save) {
+    try {
+      endpoint_->MoveTo(port, save);
+    } catch (const BindError& error) {
+      log_.Warning(
+          "input port not moved: " + FailureReport(NotListening(port, state_.OutputPort, error)) +
+          "; " +
+          (endpoint_->Active() ? "still " + StatusReport(status_) : std::string("not listening")));
+      throw;
+    } catch (const SettingsNotSaved&) {
+      throw;
+    } catch (const std::exception& error) {
+      // The new port was bound and stored, but no listener could start on it.
+      ReportStatus(NotListening(port, state_.OutputPort, error));
+      throw;
+    }
+  });
+  if (changed) PortChanged(InPort.Note);
 }
 
 void DesktopServer::AskOutputPort() {
-  PortDialog(OutPortKey, DefaultOutPort, texts::OutputPortPrompt,
-             [this](std::int32_t port, const std::function<void()>& save) {
-               save();
-               state_.OutputPort = port;
-             });
+  const bool changed =
+      portDialog_.Ask(OutPort.Entry, [this](std::int32_t port, const std::function<void()>& save) {
+        save();
+        state_.OutputPort = port;
+      });
+  if (changed) PortChanged(OutPort.Note);
 }
 
 void DesktopServer::Stop() {
@@ -243,60 +247,8 @@ void DesktopServer::TellRefusals() {
   gate_.TellUncounted([this](const std::string& line) { log_.Notice(line); });
 }
 
-void DesktopServer::PortDialog(
-    const char* key, std::int32_t defaultValue, const char* prompt,
-    const std::function<void(std::int32_t, const std::function<void()>&)>& putInForce) {
-  // The dialog shows what the file holds, which may differ from the value in force.
-  const std::string shown =
-      std::to_string(ReadProfileInteger(SettingsSection, key, defaultValue, places_.SettingsFile));
-  const std::optional<std::string> entered =
-      dialogs_.AskText(texts::PortDialogCaption, prompt, shown);
-  // A dialog cut short by the program's end changes nothing.
-  if (closing_) return;
-  // Cancelling stores and applies the shown value, exactly as confirming it would.
-  const std::string result = entered.value_or(shown);
-  const std::string invalid = texts::InvalidPort;
-  const std::optional<std::int32_t> port = ParseInteger(result);
-  if (!port) {
-    ShowError(invalid + "\n\"" + Printable(result) +
-              "\" non è un numero di porta: scrivere un numero da 1 a 65535.");
-    return;
-  }
-  const std::string value = std::to_string(*port);
-  if (!IsUsablePort(*port)) {
-    // Nothing is stored or changed: 0 binds a port nobody can find, and replies to a port
-    // outside the range go nowhere.
-    ShowError(invalid + "\nLa porta " + value + " non esiste: scrivere un numero da 1 a 65535.");
-    return;
-  }
-  const auto save = [this, key, &value] {
-    try {
-      WritePrivateProfileString(SettingsSection, key, value, places_.SettingsFile);
-    } catch (const std::exception& error) {
-      throw SettingsNotSaved(error.what());
-    }
-  };
-  try {
-    putInForce(*port, save);
-  } catch (const SettingsNotSaved& error) {
-    log_.Warning("cannot store " + std::string(key) + "=" + value + " in " + places_.SettingsFile +
-                 ": " + error.what() + "; nothing changed");
-    ShowError(invalid + "\nNon è stato possibile salvare la porta nel file " +
-              Printable(places_.SettingsFile) + ": non è cambiato nulla.");
-    return;
-  } catch (const BindError& error) {
-    std::string text = invalid + "\n" + InputPortAdvice(error.Why(), *port);
-    if (endpoint_->Active()) {
-      text +=
-          " Il server resta in ascolto sulla porta " + std::to_string(endpoint_->InputPort()) + ".";
-    }
-    ShowError(text);
-    return;
-  } catch (const std::exception&) {
-    ShowError(invalid);
-    return;
-  }
-  notes_.Set(SettingNoteKey(key), "");
+void DesktopServer::PortChanged(NoteKey note) {
+  notes_.Set(note, "");
   // Who may ask is read again too: changing a port is how the settings are taken up anew.
   CheckSettingsFile();
   ReadAccess();

@@ -1,6 +1,6 @@
-// What the desktop program does, whatever toolkit shows it: start-up, the two port dialogs, the
-// status line and the endpoint's end. The window owns one, gives it its hand-over, its log and its
-// dialogs, and keeps only widgets and events.
+// What the desktop program does, whatever toolkit shows it: start-up, the ports the two dialogs
+// put in force, the status line and the endpoint's end. The window owns one, gives it its
+// hand-over, its log and its dialogs, and keeps only widgets and events.
 #pragma once
 
 #include <chrono>
@@ -21,6 +21,7 @@
 #include "handlers/ActivityLog.h"
 #include "platform/NetworkAddresses.h"
 #include "shell/ListenerStatus.h"
+#include "shell/PortDialogFlow.h"
 #include "shell/StatusNotes.h"
 #include "shell/UserDialogs.h"
 
@@ -69,7 +70,7 @@ class DesktopServer {
   // it away. Notes say, in Italian, what else the user should know (a log that cannot be written).
   void SetNote(NoteKey key, const std::string& text);
   // The program is ending: a dialog that returns from now on changes nothing.
-  void BeginClosing() { closing_ = true; }
+  void BeginClosing() { portDialog_.BeginClosing(); }
   // Stops the endpoint; its input port is free when this returns.
   void Stop();
   // Tells standard error of refused requests not named yet, once that is due; the window calls it
@@ -86,11 +87,12 @@ class DesktopServer {
  private:
   // Shows a message captioned with the program's title.
   void ShowError(const std::string& text);
-  void PortDialog(const char* key, std::int32_t defaultValue, const char* prompt,
-                  const std::function<void(std::int32_t, const std::function<void()>&)>& putInForce);
   // A port from the settings file; a value that does not parse gives the default and is named on
-  // standard error and the status line.
-  std::int32_t ReadPort(const char* key, std::int32_t defaultValue);
+  // standard error and the status line under note.
+  std::int32_t ReadPort(const PortEntry& entry, NoteKey note);
+  // A dialog put a port in force: its note goes, the settings are taken up anew and the status
+  // told.
+  void PortChanged(NoteKey note);
   // Names a settings file that exists but cannot be read; ports and rule then are the defaults.
   void CheckSettingsFile();
   // Reads who may ask from the settings file and puts it in force, telling standard error of an
@@ -123,7 +125,7 @@ class DesktopServer {
   std::string accessProblem_;
   std::vector<std::string> addresses_;
   StatusNotes notes_;
-  bool closing_ = false;
+  PortDialogFlow portDialog_;
   // Declared after what it serves with (request state, handlers), so it is stopped before they go,
   // also when the constructor fails half-way.
   std::unique_ptr<UDPServer> endpoint_;

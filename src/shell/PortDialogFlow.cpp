@@ -1,0 +1,80 @@
+#include "shell/PortDialogFlow.h"
+
+#include <utility>
+
+#include "endpoint/UDPServer.h"
+#include "records/Printable.h"
+#include "settings/IniProfile.h"
+#include "settings/IntegerRule.h"
+#include "shell/DesktopTexts.h"
+#include "shell/ListenerStatus.h"
+
+namespace varo {
+
+PortDialogFlow::PortDialogFlow(UserDialogs& dialogs, ActivityLog& log, std::string settingsFile,
+                               std::string title,
+                               std::function<std::optional<std::int32_t>()> listeningOn)
+    : dialogs_(dialogs),
+      log_(log),
+      settingsFile_(std::move(settingsFile)),
+      title_(std::move(title)),
+      listeningOn_(std::move(listeningOn)) {}
+
+bool PortDialogFlow::Ask(const PortEntry& entry, const PutInForce& putInForce) {
+  // The dialog shows what the file holds, which may differ from the value in force.
+  const std::string shown =
+      std::to_string(ReadProfileInteger(entry.Section, entry.Key, entry.Default, settingsFile_));
+  const std::optional<std::string> entered =
+      dialogs_.AskText(texts::PortDialogCaption, entry.Prompt, shown);
+  // A dialog cut short by the program's end changes nothing.
+  if (closing_) return false;
+  // Cancelling stores and applies the shown value, exactly as confirming it would.
+  const std::string result = entered.value_or(shown);
+  const std::string invalid = texts::InvalidPort;
+  const std::optional<std::int32_t> port = ParseInteger(result);
+  if (!port) {
+    ShowError(invalid + "\n\"" + Printable(result) +
+              "\" non è un numero di porta: scrivere un numero da 1 a 65535.");
+    return false;
+  }
+  const std::string value = std::to_string(*port);
+  if (!IsUsablePort(*port)) {
+    // Nothing is stored or changed: 0 binds a port nobody can find, and replies to a port
+    // outside the range go nowhere.
+    ShowError(invalid + "\nLa porta " + value + " non esiste: scrivere un numero da 1 a 65535.");
+    return false;
+  }
+  const auto save = [this, &entry, &value] {
+    try {
+      WritePrivateProfileString(entry.Section, entry.Key, value, settingsFile_);
+    } catch (const std::exception& error) {
+      throw SettingsNotSaved(error.what());
+    }
+  };
+  try {
+    putInForce(*port, save);
+  } catch (const SettingsNotSaved& error) {
+    log_.Warning("cannot store " + std::string(entry.Key) + "=" + value + " in " + settingsFile_ +
+                 ": " + error.what() + "; nothing changed");
+    ShowError(invalid + "\nNon è stato possibile salvare la porta nel file " +
+              Printable(settingsFile_) + ": non è cambiato nulla.");
+    return false;
+  } catch (const BindError& error) {
+    std::string text = invalid + "\n" + InputPortAdvice(error.Why(), *port);
+    if (const std::optional<std::int32_t> listening = listeningOn_()) {
+      text += " Il server resta in ascolto sulla porta " + std::to_string(*listening) + ".";
+    }
+    ShowError(text);
+    return false;
+  } catch (const std::exception&) {
+    ShowError(invalid);
+    return false;
+  }
+  return true;
+}
+
+void PortDialogFlow::ShowError(const std::string& text) {
+  dialogs_.ShowMessage(title_, text);
+}
+
+}  // namespace varo
