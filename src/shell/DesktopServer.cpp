@@ -76,9 +76,7 @@ void DesktopServer::Start() {
     log_.Warning("settings: OutPort=" + value + " in " + places_.SettingsFile +
                  " is not a port from 1 to 65535; replies go to " +
                  std::to_string(OutPort.Entry.Default));
-    notes_.Set(OutPort.Note, "OutPort=" + value +
-                                 " non è una porta da 1 a 65535: risposte alla porta " +
-                                 std::to_string(OutPort.Entry.Default));
+    notes_.Set(OutPort.Note, texts::NotAPortNote("OutPort=" + value, OutPort.Entry.Default));
     state_.OutputPort = OutPort.Entry.Default;
   }
   const std::int32_t inPort = ReadPort(InPort.Entry, InPort.Note);
@@ -117,7 +115,7 @@ std::int32_t DesktopServer::ReadPort(const PortEntry& entry, NoteKey note) {
   const std::string fallback = std::to_string(entry.Default);
   log_.Warning("settings: " + shown + " in " + places_.SettingsFile + " is not a number; using " +
                fallback);
-  notes_.Set(note, shown + " non è un numero: si usa la porta " + fallback);
+  notes_.Set(note, texts::NotANumberNote(shown, entry.Default));
   return entry.Default;
 }
 
@@ -134,10 +132,8 @@ void DesktopServer::CheckSettingsFile() {
     log_.Warning("cannot read the settings file " + places_.SettingsFile + ": " + problem +
                  "; using the default ports and answering local networks only");
   }
-  notes_.Set(NoteKey::SettingsFile, problem.empty() ? ""
-                                                    : "file delle impostazioni illeggibile: " +
-                                                          Printable(places_.SettingsFile) +
-                                                          " (porte e accesso predefiniti)");
+  notes_.Set(NoteKey::SettingsFile,
+             problem.empty() ? "" : texts::UnreadableSettingsNote(Printable(places_.SettingsFile)));
 }
 
 void DesktopServer::ReadAccess() {
@@ -188,8 +184,7 @@ bool DesktopServer::CheckFolders(FolderReports reports) {
   for (const GameFolderNote& game : GameFolderNotes) {
     const std::string& folder = GameFolder(folders_, game.Game);
     const bool present = FolderIdentityOf(folder).has_value();
-    const std::string note =
-        present ? "" : std::string("cartella ") + game.Name + " mancante: " + Printable(folder);
+    const std::string note = present ? "" : texts::MissingFolderNote(game.Name, Printable(folder));
     const bool noteChanged = notes_.Set(game.Key, note);
     changed = changed || noteChanged;
     if (reports == FolderReports::All || (reports == FolderReports::Changed && noteChanged)) {

@@ -33,15 +33,14 @@ bool PortDialogFlow::Ask(const PortEntry& entry, const PutInForce& putInForce) {
   const std::string invalid = texts::InvalidPort;
   const std::optional<std::int32_t> port = ParseInteger(result);
   if (!port) {
-    ShowError(invalid + "\n\"" + Printable(result) +
-              "\" non è un numero di porta: scrivere un numero da 1 a 65535.");
+    ShowError(invalid + "\n" + texts::NotAPortNumber(Printable(result)));
     return false;
   }
   const std::string value = std::to_string(*port);
   if (!IsUsablePort(*port)) {
     // Nothing is stored or changed: 0 binds a port nobody can find, and replies to a port
     // outside the range go nowhere.
-    ShowError(invalid + "\nLa porta " + value + " non esiste: scrivere un numero da 1 a 65535.");
+    ShowError(invalid + "\n" + texts::NoSuchPort(*port));
     return false;
   }
   const auto save = [this, &entry, &value] {
@@ -56,13 +55,12 @@ bool PortDialogFlow::Ask(const PortEntry& entry, const PutInForce& putInForce) {
   } catch (const SettingsNotSaved& error) {
     log_.Warning("cannot store " + std::string(entry.Key) + "=" + value + " in " + settingsFile_ +
                  ": " + error.what() + "; nothing changed");
-    ShowError(invalid + "\nNon è stato possibile salvare la porta nel file " +
-              Printable(settingsFile_) + ": non è cambiato nulla.");
+    ShowError(invalid + "\n" + texts::PortNotSaved(Printable(settingsFile_)));
     return false;
   } catch (const BindError& error) {
     std::string text = invalid + "\n" + InputPortAdvice(error.Why(), *port);
     if (const std::optional<std::int32_t> listening = listeningOn_()) {
-      text += " Il server resta in ascolto sulla porta " + std::to_string(*listening) + ".";
+      text += " " + texts::StillListeningOn(*listening);
     }
     ShowError(text);
     return false;
