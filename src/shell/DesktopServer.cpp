@@ -92,7 +92,7 @@ void DesktopServer::Start() {
   } catch (const BindError& error) {
     // Start-up goes on, so the user can reach the window and choose another input port.
     status = NotListening(inPort, state_.OutputPort, error);
-    ShowError(std::string(error.what()) + "\n" + InputPortAdvice(error.Why(), inPort));
+    ShowError(std::string(error.what()) + "\n" + texts::InputPortAdvice(error.Why(), inPort));
   }
   CheckFolders(FolderReports::None);  // the start report names them
   ShowStatus(status);

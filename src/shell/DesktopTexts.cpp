@@ -2,6 +2,21 @@
 
 namespace varo::texts {
 
+namespace {
+
+// Where the menu leads to another input port: "Impostazioni › Porta d'ingresso".
+std::string InputPortMenuPath() {
+  return std::string(SettingsMenu) + " › " + InputPortItem;
+}
+
+std::string AddressList(const std::vector<std::string>& addresses) {
+  std::string list;
+  for (const std::string& address : addresses) list += (list.empty() ? "" : ", ") + address;
+  return list;
+}
+
+}  // namespace
+
 std::string NotAPortNumber(const std::string& entry) {
   return "\"" + entry + "\" non è un numero di porta: scrivere un numero da 1 a 65535.";
 }
@@ -14,8 +29,80 @@ std::string PortNotSaved(const std::string& file) {
   return "Non è stato possibile salvare la porta nel file " + file + ": non è cambiato nulla.";
 }
 
+std::string InputPortAdvice(BindFailure why, std::int32_t port) {
+  const std::string named = "La porta " + std::to_string(port);
+  const std::string chooseAnother = "sceglierne un'altra da " + InputPortMenuPath() + ".";
+  switch (why) {
+    case BindFailure::InUse:
+      return named + " è usata da un altro programma: " + chooseAnother;
+    case BindFailure::NotPermitted:
+      return named + " è riservata e questo utente non può usarla: " + chooseAnother;
+    case BindFailure::InvalidPort:
+      return named + " non esiste: scegliere un numero da 1 a 65535 da " + InputPortMenuPath() +
+             ".";
+    case BindFailure::NoResources:
+      return "Il sistema non ha più risorse per aprire la porta " + std::to_string(port) +
+             " (troppi file aperti): chiudere qualche programma e riprovare da " +
+             InputPortMenuPath() + ".";
+    case BindFailure::Other:
+      break;
+  }
+  return named + " non si può usare: " + chooseAnother;
+}
+
 std::string StillListeningOn(std::int32_t port) {
   return "Il server resta in ascolto sulla porta " + std::to_string(port) + ".";
+}
+
+std::string ListeningOnPort(std::int32_t port) {
+  return "In ascolto sulla porta " + std::to_string(port);
+}
+
+std::string StatusLineAddresses(const std::vector<std::string>& addresses) {
+  switch (addresses.size()) {
+    case 0:
+      return ", solo da questo computer (nessuna rete attiva)";
+    case 1:
+      return " all'indirizzo " + addresses[0];
+    default:
+      return " agli indirizzi " + AddressList(addresses);
+  }
+}
+
+std::string TrayTipAddresses(const std::vector<std::string>& addresses) {
+  return addresses.empty() ? "" : " di " + AddressList(addresses);
+}
+
+std::string NotListeningBecause(BindFailure why, std::int32_t port,
+                                const std::string& failureText) {
+  const std::string named = "Non in ascolto: porta " + std::to_string(port);
+  switch (why) {
+    case BindFailure::InUse:
+      return named + " in uso";
+    case BindFailure::NotPermitted:
+      return named + " non permessa";
+    case BindFailure::InvalidPort:
+      return named + " non valida";
+    case BindFailure::NoResources:
+      return named + " non aperta: il sistema non ha più risorse";
+    case BindFailure::Other:
+      break;
+  }
+  return named + ": " + failureText;
+}
+
+std::string RepliesToPort(std::int32_t port) {
+  return "risposte alla porta " + std::to_string(port);
+}
+
+std::string AccessEntryNotValid(const std::string& entry) {
+  return "[Accesso] Reti: voce \"" + entry + "\" non valida, solo reti locali";
+}
+
+std::string RefusedRequests(std::uint64_t count, const std::string& lastSource) {
+  std::string text = "richieste rifiutate: " + std::to_string(count);
+  if (!lastSource.empty()) text += " (l'ultima da " + lastSource + ")";
+  return text;
 }
 
 std::string UnreadableSettingsNote(const std::string& file) {
@@ -27,7 +114,7 @@ std::string NotANumberNote(const std::string& setting, std::int32_t fallback) {
 }
 
 std::string NotAPortNote(const std::string& setting, std::int32_t fallback) {
-  return setting + " non è una porta da 1 a 65535: risposte alla porta " + std::to_string(fallback);
+  return setting + " non è una porta da 1 a 65535: " + RepliesToPort(fallback);
 }
 
 std::string MissingFolderNote(const std::string& game, const std::string& folder) {

@@ -1,8 +1,13 @@
-// The desktop program's own words, the same in every toolkit.
+// The desktop program's own words, the same in every toolkit: every sentence the user reads, as a
+// constant or, when it takes values, as a phrase made in DesktopTexts.cpp. The logic only joins
+// them.
 #pragma once
 
 #include <cstdint>
 #include <string>
+#include <vector>
+
+#include "platform/DatagramSocket.h"
 
 namespace varo::texts {
 
@@ -12,9 +17,22 @@ inline constexpr const char* Caption = "Quillmarch Varo Server " VARO_VERSION;
 inline constexpr const char* SettingsMenu = "Impostazioni";
 inline constexpr const char* InputPortItem = "Porta d'ingresso";
 inline constexpr const char* OutputPortItem = "Porta d'uscita";
+// The tray icon's menu: show the window, end the program.
+inline constexpr const char* ShowItem = "Mostra";
+inline constexpr const char* QuitItem = "Esci";
+// In the window's menu bar and the tray icon's menu: opens the event log in the system's viewer.
+inline constexpr const char* EventLogItem = "Registro eventi";
+
+// The port dialogs.
 inline constexpr const char* PortDialogCaption = "Impostazione della porta";
 inline constexpr const char* InputPortPrompt = "Numero della porta d'ingresso";
 inline constexpr const char* OutputPortPrompt = "Numero della porta d'uscita";
+inline constexpr const char* OkButton = "OK";
+inline constexpr const char* CancelButton = "Cancel";
+// The port dialog's entry takes at most this many characters.
+inline constexpr int EntryMaxLength = 255;
+
+// The first line of every message about a port that is not put in force.
 inline constexpr const char* InvalidPort = "Il numero della porta non valido";
 // The second line under InvalidPort about an entry that is no number.
 std::string NotAPortNumber(const std::string& entry);
@@ -22,35 +40,49 @@ std::string NotAPortNumber(const std::string& entry);
 std::string NoSuchPort(std::int32_t port);
 // The second line under InvalidPort about a port that could not be stored in file.
 std::string PortNotSaved(const std::string& file);
-// Said after the advice about an input port that could not be bound, while the old one serves.
+// The second line of a message about an input port that cannot be bound: what happened and what to
+// do, naming the port.
+std::string InputPortAdvice(BindFailure why, std::int32_t port);
+// Said after InputPortAdvice when the old input port goes on serving.
 std::string StillListeningOn(std::int32_t port);
-// The tray icon's menu: show the window, end the program.
-inline constexpr const char* ShowItem = "Mostra";
-inline constexpr const char* QuitItem = "Esci";
-// In the window's menu bar and the tray icon's menu: opens the event log in the system's viewer.
-inline constexpr const char* EventLogItem = "Registro eventi";
-// The status line's note about a settings file that exists but cannot be read.
+
+// The status line and the tray tip begin so while the endpoint listens.
+std::string ListeningOnPort(std::int32_t port);
+// Follows ListeningOnPort on the status line: the addresses the clients type in, or that there are
+// none.
+std::string StatusLineAddresses(const std::vector<std::string>& addresses);
+// Follows ListeningOnPort in the tray tip: the addresses in brief, nothing when there are none.
+std::string TrayTipAddresses(const std::vector<std::string>& addresses);
+// The status line and the tray tip begin so when the endpoint does not listen: "Non in ascolto:
+// porta 7770 in uso"; failureText is the error's own words, for BindFailure::Other.
+std::string NotListeningBecause(BindFailure why, std::int32_t port, const std::string& failureText);
+// The status line's part about where replies go.
+std::string RepliesToPort(std::int32_t port);
+// The status line's part about an [Accesso] Reti entry that could not be read.
+std::string AccessEntryNotValid(const std::string& entry);
+// The status line's count of refused requests, with the latest one's source when known.
+std::string RefusedRequests(std::uint64_t count, const std::string& lastSource);
+
+// The status line's notes, each "what: detail" so the tray tip can show what alone.
+// A settings file that exists but cannot be read.
 std::string UnreadableSettingsNote(const std::string& file);
-// The status line's note about a port setting ("InPort=77O1") that does not parse.
+// A port setting ("InPort=77O1") that does not parse.
 std::string NotANumberNote(const std::string& setting, std::int32_t fallback);
-// The status line's note about an output port setting ("OutPort=70000") that is no port.
+// An output port setting ("OutPort=70000") that is no port.
 std::string NotAPortNote(const std::string& setting, std::int32_t fallback);
-// The status line's note about a game's folder that does not exist.
+// A game's folder that does not exist.
 std::string MissingFolderNote(const std::string& game, const std::string& folder);
-// The status line's notes about an event log that cannot be kept as it should; short, so the line
-// shows them whole.
+// An event log that cannot be kept as it should; short, so the line shows them whole.
 inline constexpr const char* EventLogNotWritable = "registro eventi non scrivibile";
 inline constexpr const char* EventLogNotPassedOn = "registro eventi oltre 1 MiB, non rinominabile";
+// A crash of the last run, also the tray balloon's text.
+std::string EarlierCrashNote(const std::string& report);
+
+// The messages about an event log that cannot be shown.
 inline constexpr const char* EventLogNotMade = "Impossibile creare il registro eventi.";
 inline constexpr const char* EventLogNotOpened =
     "Impossibile aprire il registro eventi: nessun programma lo mostra. Il file è:";
-// The status line's note and the tray balloon about a crash of the last run.
-std::string EarlierCrashNote(const std::string& report);
 // Shown for an error that carries no text of its own.
 inline constexpr const char* UnknownError = "Errore sconosciuto";
-inline constexpr const char* OkButton = "OK";
-inline constexpr const char* CancelButton = "Cancel";
-// The port dialog's entry takes at most this many characters.
-inline constexpr int EntryMaxLength = 255;
 
 }  // namespace varo::texts

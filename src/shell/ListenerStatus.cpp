@@ -2,37 +2,11 @@
 
 #include "endpoint/UDPServer.h"
 #include "platform/FolderWatch.h"
+#include "shell/DesktopTexts.h"
 
 namespace varo {
 
 namespace {
-
-// Where the menu leads to another input port.
-constexpr const char* ChooseAnother = "sceglierne un'altra da Impostazioni › Porta d'ingresso.";
-
-// Why the endpoint does not listen, in a few words after the port: "porta 7770 in uso".
-std::string WhyNot(const ListenerStatus& status) {
-  const std::string port = "porta " + std::to_string(status.InputPort);
-  switch (*status.Failure) {
-    case BindFailure::InUse:
-      return port + " in uso";
-    case BindFailure::NotPermitted:
-      return port + " non permessa";
-    case BindFailure::InvalidPort:
-      return port + " non valida";
-    case BindFailure::NoResources:
-      return port + " non aperta: il sistema non ha più risorse";
-    case BindFailure::Other:
-      break;
-  }
-  return port + ": " + status.FailureText;
-}
-
-std::string AddressList(const std::vector<std::string>& addresses) {
-  std::string list;
-  for (const std::string& address : addresses) list += (list.empty() ? "" : ", ") + address;
-  return list;
-}
 
 // What a note is about, without its detail: "cartella Totocalcio mancante".
 std::string Headline(const std::string& note) {
@@ -58,45 +32,26 @@ ListenerStatus NotListening(std::int32_t inputPort, std::int32_t outputPort,
 }
 
 std::string StatusLine(const ListenerStatus& status) {
-  std::string line;
-  if (status.Listening()) {
-    line = "In ascolto sulla porta " + std::to_string(status.InputPort);
-    switch (status.Addresses.size()) {
-      case 0:
-        line += ", solo da questo computer (nessuna rete attiva)";
-        break;
-      case 1:
-        line += " all'indirizzo " + status.Addresses[0];
-        break;
-      default:
-        line += " agli indirizzi " + AddressList(status.Addresses);
-        break;
-    }
-  } else {
-    line = "Non in ascolto: " + WhyNot(status);
-  }
-  line += "; risposte alla porta " + std::to_string(status.OutputPort);
+  std::string line =
+      status.Listening()
+          ? texts::ListeningOnPort(status.InputPort) + texts::StatusLineAddresses(status.Addresses)
+          : texts::NotListeningBecause(*status.Failure, status.InputPort, status.FailureText);
+  line += "; " + texts::RepliesToPort(status.OutputPort);
   if (!status.AccessProblem.empty()) {
-    line += "; [Accesso] Reti: voce \"" + status.AccessProblem + "\" non valida, solo reti locali";
+    line += "; " + texts::AccessEntryNotValid(status.AccessProblem);
   }
-  if (status.Refused > 0) {
-    line += "; richieste rifiutate: " + std::to_string(status.Refused);
-    if (!status.LastRefused.empty()) line += " (l'ultima da " + status.LastRefused + ")";
-  }
+  if (status.Refused > 0) line += "; " + texts::RefusedRequests(status.Refused, status.LastRefused);
   for (const std::string& note : status.Notes) line += "; " + note;
   return line;
 }
 
 std::string TrayTip(const ListenerStatus& status) {
-  std::string state;
-  if (status.Listening()) {
-    state = "In ascolto sulla porta " + std::to_string(status.InputPort);
-    if (!status.Addresses.empty()) state += " di " + AddressList(status.Addresses);
-  } else {
-    state = "Non in ascolto: " + WhyNot(status);
-  }
+  std::string state =
+      status.Listening()
+          ? texts::ListeningOnPort(status.InputPort) + texts::TrayTipAddresses(status.Addresses)
+          : texts::NotListeningBecause(*status.Failure, status.InputPort, status.FailureText);
   for (const std::string& note : status.Notes) state += "; " + Headline(note);
-  return "Quillmarch Varo Server\n" + state;
+  return std::string(texts::ProductName) + "\n" + state;
 }
 
 std::string StatusReport(const ListenerStatus& status) {
@@ -124,27 +79,6 @@ std::string FailureReport(const ListenerStatus& status) {
       break;
   }
   return in + ": " + status.FailureText;
-}
-
-std::string InputPortAdvice(BindFailure why, std::int32_t port) {
-  const std::string named = "La porta " + std::to_string(port);
-  switch (why) {
-    case BindFailure::InUse:
-      return named + " è usata da un altro programma: " + ChooseAnother;
-    case BindFailure::NotPermitted:
-      return named + " è riservata e questo utente non può usarla: " + ChooseAnother;
-    case BindFailure::InvalidPort:
-      return named +
-             " non esiste: scegliere un numero da 1 a 65535 da Impostazioni › Porta "
-             "d'ingresso.";
-    case BindFailure::NoResources:
-      return "Il sistema non ha più risorse per aprire la porta " + std::to_string(port) +
-             " (troppi file aperti): chiudere qualche programma e riprovare da Impostazioni › "
-             "Porta d'ingresso.";
-    case BindFailure::Other:
-      break;
-  }
-  return named + " non si può usare: " + ChooseAnother;
 }
 
 std::vector<std::string> StartReport(const std::string& version, const ListenerStatus& status,

@@ -49,10 +49,6 @@ std::string StatusReport(const ListenerStatus& status);
 // program".
 std::string FailureReport(const ListenerStatus& status);
 
-// The second line of a message about an input port that cannot be put in force, in Italian: what
-// happened and what to do, naming the port.
-std::string InputPortAdvice(BindFailure why, std::int32_t port);
-
 // The lines standard error gets at start: the version, the ports, who may ask, both game folders,
 // and "missing" before the path of a folder that does not exist.
 std::vector<std::string> StartReport(const std::string& version, const ListenerStatus& status,

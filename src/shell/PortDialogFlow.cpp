@@ -7,7 +7,6 @@
 #include "settings/IniProfile.h"
 #include "settings/IntegerRule.h"
 #include "shell/DesktopTexts.h"
-#include "shell/ListenerStatus.h"
 
 namespace varo {
 
@@ -58,7 +57,7 @@ bool PortDialogFlow::Ask(const PortEntry& entry, const PutInForce& putInForce) {
     ShowError(invalid + "\n" + texts::PortNotSaved(Printable(settingsFile_)));
     return false;
   } catch (const BindError& error) {
-    std::string text = invalid + "\n" + InputPortAdvice(error.Why(), *port);
+    std::string text = invalid + "\n" + texts::InputPortAdvice(error.Why(), *port);
     if (const std::optional<std::int32_t> listening = listeningOn_()) {
       text += " " + texts::StillListeningOn(*listening);
     }
