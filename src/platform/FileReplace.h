@@ -1,15 +1,22 @@
 // Whole-file reading and crash-safe replacement, for small files the program rewrites.
 #pragma once
 
+#include <cstddef>
 #include <optional>
 #include <string>
 #include <string_view>
 
 namespace varo {
 
-// The bytes of the file; nothing when it does not exist. Throws std::system_error when it exists
-// but cannot be read.
-std::optional<std::string> ReadWholeFile(const std::string& path);
+// The most a small file the program reads may hold (a settings file); more is no such file.
+inline constexpr std::size_t SmallFileLimit = 1024 * 1024;
+
+// The bytes of the file; nothing when it does not exist. It is opened without waiting (a FIFO in
+// its place never holds the caller) and read only when it is a regular file of at most limit
+// bytes, so nothing put in its place stops or swells the program. Throws std::system_error when
+// it exists but is not such a file or cannot be read.
+std::optional<std::string> ReadWholeFile(const std::string& path,
+                                         std::size_t limit = SmallFileLimit);
 
 // The path a write to path lands on: symbolic links followed to their final target, which need
 // not exist yet. Throws std::system_error on a link loop.

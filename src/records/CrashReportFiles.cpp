@@ -3,14 +3,14 @@
 // Read and removed with the standard library.
 #include <algorithm>
 #include <filesystem>
-#include <fstream>
-#include <iterator>
 #include <map>
+#include <optional>
 #include <string>
 #include <system_error>
 #include <utility>
 #include <vector>
 
+#include "platform/FileReplace.h"
 #include "platform/Paths.h"
 #include "records/CrashReportText.h"
 
@@ -23,15 +23,24 @@ std::filesystem::path FileSystemPath(const std::string& utf8) {
   return std::filesystem::path(std::u8string(utf8.begin(), utf8.end()));
 }
 
+// The most a notice may hold: one path.
+constexpr std::size_t NoticeLimit = 64 * 1024;
+
 }  // namespace
 
 std::string TakeCrashReportNotice(const std::string& folder) {
   if (folder.empty()) return "";
-  const std::filesystem::path path = FileSystemPath(JoinPath(folder, CrashNoticeFileName));
-  std::ifstream in(path, std::ios::binary);
-  if (!in) return "";
-  std::string report((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
-  in.close();
+  const std::string notice = JoinPath(folder, CrashNoticeFileName);
+  std::string report;
+  try {
+    // One path; whatever else stands in its place is no notice, and never holds the start.
+    const std::optional<std::string> text = ReadWholeFile(notice, NoticeLimit);
+    if (!text) return "";
+    report = *text;
+  } catch (const std::system_error&) {
+    return "";
+  }
+  const std::filesystem::path path = FileSystemPath(notice);
   while (!report.empty() && (report.back() == '\n' || report.back() == '\r')) report.pop_back();
   // A notice that cannot be removed is still told: a crash told twice beats one never told.
   std::error_code ignored;

@@ -1,8 +1,10 @@
 // Linux: the XDG documents folder named in $XDG_CONFIG_HOME/user-dirs.dirs (else
-// ~/.config/user-dirs.dirs), else $HOME/Documents; the file is read again only when it changed.
+// ~/.config/user-dirs.dirs), else $HOME/Documents; the file is read again only when it changed, or
+// while its times are too recent to tell a change.
 #include "platform/DocumentsLocator.h"
 
 #include <sys/stat.h>
+#include <time.h>
 
 #include <cstdlib>
 #include <exception>
@@ -30,6 +32,21 @@ struct FileStamp {
   long long Changed = 0;
   bool operator==(const FileStamp&) const = default;
 };
+
+// The most a user-dirs.dirs may hold: a few lines; what is larger is no such file.
+constexpr std::size_t UserDirsLimit = 64 * 1024;
+
+// A rewrite within one tick of the file system's clock (a second on some) leaves every time as it
+// was: a stamp is trusted only once its times lie this far back, as kept summaries are.
+constexpr long long SettledNanoseconds = 2 * 1000000000LL;
+
+bool Settled(const FileStamp& stamp) {
+  timespec now{};
+  ::clock_gettime(CLOCK_REALTIME, &now);
+  const long long nowNano = now.tv_sec * 1000000000LL + now.tv_nsec;
+  return stamp.Modified <= nowNano - SettledNanoseconds &&
+         stamp.Changed <= nowNano - SettledNanoseconds;
+}
 
 FileStamp StampOf(const std::string& path) {
   struct stat info {};
@@ -60,10 +77,12 @@ DocumentsLocator::~DocumentsLocator() = default;
 const std::string& DocumentsLocator::Current() {
   Native& n = *native_;
   const FileStamp stamp = StampOf(n.UserDirs);
-  if (n.Read && *n.Read == stamp) return n.Documents;
+  if (n.Read && *n.Read == stamp && Settled(stamp)) return n.Documents;
   std::optional<std::string> named;
   try {
-    if (const auto text = ReadWholeFile(n.UserDirs)) named = DocumentsInUserDirs(*text, n.Home);
+    if (const auto text = ReadWholeFile(n.UserDirs, UserDirsLimit)) {
+      named = DocumentsInUserDirs(*text, n.Home);
+    }
   } catch (const std::exception&) {
     // A file that cannot be read names nothing, as a missing one.
   }

@@ -108,11 +108,16 @@ std::string_view NewFileLineEnd() {
   return "\n";
 }
 
-std::optional<std::string> ReadWholeFile(const std::string& path) {
-  Descriptor fd(::open(path.c_str(), O_RDONLY | O_CLOEXEC));
+std::optional<std::string> ReadWholeFile(const std::string& path, std::size_t limit) {
+  Descriptor fd(::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK));
   if (fd.Get() < 0) {
     if (errno == ENOENT) return std::nullopt;
     ThrowErrno("cannot open " + path);
+  }
+  struct stat status {};
+  if (::fstat(fd.Get(), &status) != 0) ThrowErrno("cannot examine " + path);
+  if (!S_ISREG(status.st_mode)) {
+    throw std::system_error(EINVAL, std::generic_category(), path + " is not a regular file");
   }
   std::string bytes;
   char buffer[8192];
@@ -123,6 +128,11 @@ std::optional<std::string> ReadWholeFile(const std::string& path) {
       ThrowErrno("cannot read " + path);
     }
     if (n == 0) break;
+    // Counted as it is read: the file may grow while it is.
+    if (static_cast<std::size_t>(n) > limit - bytes.size()) {
+      throw std::system_error(EFBIG, std::generic_category(),
+                              path + " holds more than " + std::to_string(limit) + " bytes");
+    }
     bytes.append(buffer, static_cast<std::size_t>(n));
   }
   return bytes;

@@ -130,13 +130,17 @@ std::string_view NewFileLineEnd() {
   return "\r\n";
 }
 
-std::optional<std::string> ReadWholeFile(const std::string& path) {
+std::optional<std::string> ReadWholeFile(const std::string& path, std::size_t limit) {
   Handle file(CreateFileW(LongPathOf(path).c_str(), GENERIC_READ, ShareAll, nullptr, OPEN_EXISTING,
                           FILE_ATTRIBUTE_NORMAL, nullptr));
   if (!file.IsOpen()) {
     const DWORD error = GetLastError();
     if (IsNotFound(error)) return std::nullopt;
     ThrowError(error, "cannot open " + path);
+  }
+  // A pipe or a device in its place would hold the reader or never end.
+  if (GetFileType(file.Get()) != FILE_TYPE_DISK) {
+    ThrowError(ERROR_INVALID_PARAMETER, path + " is not a regular file");
   }
   std::string bytes;
   char buffer[8192];
@@ -146,6 +150,10 @@ std::optional<std::string> ReadWholeFile(const std::string& path) {
       ThrowLastError("cannot read " + path);
     }
     if (got == 0) break;
+    // Counted as it is read: the file may grow while it is.
+    if (got > limit - bytes.size()) {
+      ThrowError(ERROR_FILE_TOO_LARGE, path + " holds more than " + std::to_string(limit) + " bytes");
+    }
     bytes.append(buffer, got);
   }
   return bytes;
