@@ -16,12 +16,6 @@ inline bool IsPortNumber(std::int32_t port) {
   return port >= 0 && port <= 65535;
 }
 
-// Whether a port may be chosen by the user: 0 would bind a port the system picks, which no client
-// could find, and replies sent to it go nowhere.
-inline bool IsUsablePort(std::int32_t port) {
-  return port >= 1 && port <= 65535;
-}
-
 // Why a port could not be bound; NoResources: no socket could be made at all (no descriptors).
 enum class BindFailure { InUse, NotPermitted, InvalidPort, NoResources, Other };
 

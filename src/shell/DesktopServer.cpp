@@ -1,4 +1,3 @@
-#include "records/Printable.h"
 #include "shell/DesktopServer.h"
 
 #include <algorithm>
@@ -11,7 +10,9 @@
 #include "handlers/Handlers.h"
 #include "platform/FileReplace.h"
 #include "platform/FolderWatch.h"
+#include "records/Printable.h"
 #include "settings/IniProfile.h"
+#include "settings/PortRule.h"
 #include "shell/DesktopTexts.h"
 
 namespace varo {

@@ -6,6 +6,7 @@
 #include "records/Printable.h"
 #include "settings/IniProfile.h"
 #include "settings/IntegerRule.h"
+#include "settings/PortRule.h"
 #include "shell/DesktopTexts.h"
 
 namespace varo {
