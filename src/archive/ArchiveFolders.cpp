@@ -5,6 +5,7 @@
 namespace varo {
 
 ArchiveFolders MakeArchiveFolders(const std::string& documents) {
+  if (documents.empty()) return ArchiveFolders{};
   const std::string base = JoinPath(JoinPath(documents, "Quillmarch"), "Quillmarch Varo Server");
   return ArchiveFolders{JoinPath(base, "Totocalcio"), JoinPath(base, "Totogol"), documents};
 }

@@ -17,7 +17,9 @@ struct ArchiveFolders {
 inline constexpr std::uint8_t GameTotocalcio = 1;
 inline constexpr std::uint8_t GameTotogol = 2;
 
-// The archive folders below the user's Documents folder; nothing is created.
+// The archive folders below the user's Documents folder; nothing is created. A Documents folder the
+// system cannot name ("") gives no folder at all (""), never one below the root of a drive, where
+// anybody may make folders.
 ArchiveFolders MakeArchiveFolders(const std::string& documents);
 
 // The folder of a game: 1 is Totocalcio, every other value Totogol.

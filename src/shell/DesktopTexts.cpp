@@ -118,7 +118,8 @@ std::string NotAPortNote(const std::string& setting, std::int32_t fallback) {
 }
 
 std::string MissingFolderNote(const std::string& game, const std::string& folder) {
-  return "cartella " + game + " mancante: " + folder;
+  return "cartella " + game + " mancante: " +
+         (folder.empty() ? std::string("il sistema non indica la cartella Documenti") : folder);
 }
 
 std::string EarlierCrashNote(const std::string& report) {

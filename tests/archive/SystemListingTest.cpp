@@ -54,11 +54,17 @@ TEST_P(SystemArchiveTest, EmptyFolderListsNothingAndFindsNothing) {
 }
 
 TEST_P(SystemArchiveTest, MissingFolderFailsInsteadOfListingNothing) {
-  SystemArchive archive(MakeArchiveFolders(test::Utf8(temp_.Path() / "nowhere")), {},
-                        test::WatchSeamsFor(GetParam()));
-  EXPECT_THROW(archive.List(1), std::system_error);
-  EXPECT_THROW(archive.List(2), std::system_error);
-  EXPECT_THROW(archive.Code2Filename(5, 1), std::system_error);
+  // A Documents folder the system cannot name is no folder either, never one below a root.
+  for (const std::string& documents : {test::Utf8(temp_.Path() / "nowhere"), std::string()}) {
+    const ArchiveFolders folders = MakeArchiveFolders(documents);
+    if (documents.empty()) {
+      EXPECT_EQ(folders.TotocalcioFolder + folders.TotogolFolder, "");
+    }
+    SystemArchive archive(folders, {}, test::WatchSeamsFor(GetParam()));
+    EXPECT_THROW(archive.List(1), std::system_error) << documents;
+    EXPECT_THROW(archive.List(2), std::system_error) << documents;
+    EXPECT_THROW(archive.Code2Filename(5, 1), std::system_error) << documents;
+  }
 }
 
 TEST_P(SystemArchiveTest, ListingsAreKeptOnlyWhereChosen) {

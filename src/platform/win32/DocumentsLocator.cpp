@@ -20,7 +20,9 @@ constexpr wchar_t ShellFoldersKey[] =
 std::string KnownDocuments() {
   PWSTR path = nullptr;
   std::string folder;
-  if (SUCCEEDED(SHGetKnownFolderPath(FOLDERID_Documents, 0, nullptr, &path))) {
+  // Named even while a redirected Documents cannot be reached (at log-on, off the network): it is
+  // then a missing folder, not a failure to name one.
+  if (SUCCEEDED(SHGetKnownFolderPath(FOLDERID_Documents, KF_FLAG_DONT_VERIFY, nullptr, &path))) {
     folder = win32::Narrow(path);
   }
   CoTaskMemFree(path);  // also when the call failed, as its documentation asks
@@ -64,6 +66,8 @@ const std::string& DocumentsLocator::Current() {
   if (n.Changed != nullptr) ResetEvent(n.Changed);
   n.Asked = n.Arm();
   n.Documents = KnownDocuments();
+  // A folder that could not be named is asked for again at the next request.
+  if (n.Documents.empty()) n.Asked = false;
   return n.Documents;
 }
 
