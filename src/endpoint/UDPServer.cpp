@@ -38,7 +38,7 @@ void UDPServer::MoveTo(std::int32_t port, const std::function<void()>& beforeSwi
   DatagramSocket fresh;
   if (const auto failure = fresh.Open(port)) throw BindError(*failure);
   beforeSwitch();
-  Deactivate();
+  Stop(true);
   inputPort_ = port;
   socket_.Swap(fresh);
   StartListener();
@@ -60,7 +60,13 @@ void UDPServer::StartListener() {
 }
 
 void UDPServer::Deactivate() {
+  Stop(false);
+}
+
+void UDPServer::Stop(bool serveQueued) {
   if (!Active()) return;
+  // Moving, the request in flight and those queued are answered from the port they were sent to.
+  servingQueued_ = serveQueued;
   stopping_ = true;
   socket_.Wake();
   // The listener may be waiting for the main thread (this one) to handle a datagram.
@@ -69,12 +75,25 @@ void UDPServer::Deactivate() {
     std::this_thread::sleep_for(std::chrono::milliseconds(1));
   }
   listener_.join();
+  if (serveQueued) {
+    // Bounded by what the socket's buffer holds: new requests go to the new port.
+    const std::uint16_t boundPort = socket_.BoundPort();
+    std::vector<std::uint8_t> buffer(ReceiveBufferSize);
+    for (;;) {
+      DatagramInfo info;
+      const ReceiveOutcome outcome = socket_.Receive(buffer, info, true);
+      if (outcome == ReceiveOutcome::Woken) break;
+      if (outcome != ReceiveOutcome::Datagram) continue;
+      if (const auto datagram = Delivered(buffer, info, boundPort)) Serve(*datagram);
+    }
+  }
+  servingQueued_ = false;
   socket_.Close();
 }
 
 void UDPServer::SendReply(const ReceivedDatagram& request, std::int32_t outputPort,
                           std::span<const std::uint8_t> reply) {
-  if (!Active() || stopping_ || !IsPortNumber(outputPort)) return;
+  if (!Active() || (stopping_ && !servingQueued_) || !IsPortNumber(outputPort)) return;
   // A reply that cannot be sent is dropped; the request has been served all the same.
   socket_.SendTo(request.SenderAddress, static_cast<std::uint16_t>(outputPort), reply);
 }
@@ -86,31 +105,32 @@ void UDPServer::Listen(std::uint16_t boundPort) {
     const ReceiveOutcome outcome = socket_.Receive(buffer, info);
     if (stopping_ || outcome == ReceiveOutcome::Woken) break;
     if (outcome != ReceiveOutcome::Datagram) continue;
-
-    ReceivedDatagram datagram;
-    datagram.SenderAddress = info.SenderAddress;
-    datagram.SenderPort = info.SenderPort;
-    datagram.DestinationAddress = info.DestinationAddress;
-    // Dropped here, before any handler or log line: answering it would answer itself forever.
-    if (IsOwnReply(datagram, boundPort)) continue;
-    datagram.Bytes.assign(buffer.begin(),
-                          buffer.begin() + static_cast<std::ptrdiff_t>(info.Length));
-
-    std::exception_ptr failure;
-    handOver_.RunOnMainThread([&] {
-      try {
-        if (onRead_) onRead_(datagram);
-      } catch (...) {
-        failure = std::current_exception();
-      }
-    });
-    // An error of the main thread ends only its own request: no reply, next datagram.
-    try {
-      if (failure) std::rethrow_exception(failure);
-    } catch (...) {
+    if (const auto datagram = Delivered(buffer, info, boundPort)) {
+      handOver_.RunOnMainThread([&] { Serve(*datagram); });
     }
   }
   listenerEnded_ = true;
+}
+
+std::optional<ReceivedDatagram> UDPServer::Delivered(const std::vector<std::uint8_t>& buffer,
+                                                     const DatagramInfo& info,
+                                                     std::uint16_t boundPort) {
+  ReceivedDatagram datagram;
+  datagram.SenderAddress = info.SenderAddress;
+  datagram.SenderPort = info.SenderPort;
+  datagram.DestinationAddress = info.DestinationAddress;
+  // Dropped here, before any handler or log line: answering it would answer itself forever.
+  if (IsOwnReply(datagram, boundPort)) return std::nullopt;
+  datagram.Bytes.assign(buffer.begin(), buffer.begin() + static_cast<std::ptrdiff_t>(info.Length));
+  return datagram;
+}
+
+void UDPServer::Serve(const ReceivedDatagram& datagram) {
+  // An error of the main thread ends only its own request: no reply, next datagram.
+  try {
+    if (onRead_) onRead_(datagram);
+  } catch (...) {
+  }
 }
 
 }  // namespace varo

@@ -4,8 +4,10 @@
 #include <atomic>
 #include <cstdint>
 #include <functional>
+#include <optional>
 #include <stdexcept>
 #include <thread>
+#include <vector>
 
 #include "MainThreadHandOver.h"
 #include "ReceivedDatagram.h"
@@ -53,10 +55,11 @@ class UDPServer : public ReplySender {
   // Binds the any-address at the input port and starts the listener. Throws BindError, or
   // std::system_error when the thread cannot be created; a failure leaves it inactive, all closed.
   void Activate();
-  // Moves the endpoint to port: binds it first, then runs beforeSwitch (which may throw), then lets
-  // the old socket go and listens on the new one. A failure to bind (BindError) or of beforeSwitch
-  // leaves the endpoint as it was; std::system_error when the new listener cannot start leaves it
-  // inactive. On the port it already listens on, only beforeSwitch runs.
+  // Moves the endpoint to port: binds it first, then runs beforeSwitch (which may throw), then
+  // serves what the old socket had queued, lets it go and listens on the new one (whose own queue
+  // waits meanwhile), so no request is lost to the move. A failure to bind (BindError) or of
+  // beforeSwitch leaves the endpoint as it was; std::system_error when the new listener cannot
+  // start leaves it inactive. On the port it already listens on, only beforeSwitch runs.
   void MoveTo(std::int32_t port, const std::function<void()>& beforeSwitch);
   // Stops the listener and closes the socket; serves pending hand-overs while it waits.
   void Deactivate();
@@ -72,6 +75,15 @@ class UDPServer : public ReplySender {
   // Starts the listener on the open socket; closes it when no thread can be made.
   void StartListener();
   void Listen(std::uint16_t boundPort);
+  // Stops the listener; with serveQueued, serves on this thread what the socket still holds
+  // before it closes.
+  void Stop(bool serveQueued);
+  // The datagram the buffer holds, as the handlers get it; nothing for one to drop unanswered.
+  static std::optional<ReceivedDatagram> Delivered(const std::vector<std::uint8_t>& buffer,
+                                                   const DatagramInfo& info,
+                                                   std::uint16_t boundPort);
+  // Runs the read event, an error ending only its own request.
+  void Serve(const ReceivedDatagram& datagram);
 
   MainThreadHandOver& handOver_;
   ReadEvent onRead_;
@@ -79,6 +91,7 @@ class UDPServer : public ReplySender {
   std::int32_t inputPort_ = 7770;
   DatagramSocket socket_;
   std::atomic<bool> stopping_{false};
+  bool servingQueued_ = false;  // replies of the old socket's queue still go out
   std::atomic<bool> listenerEnded_{true};
   std::thread listener_;
 };

@@ -53,8 +53,11 @@ class DatagramSocket {
   std::uint16_t BoundPort() const { return boundPort_; }
 
   // Waits for a datagram or a wake-up, whichever comes first; a wake-up wins when both are there.
-  // A datagram longer than the buffer is read whole and dropped, never cut.
-  ReceiveOutcome Receive(std::span<std::uint8_t> buffer, DatagramInfo& info);
+  // A datagram longer than the buffer is read whole and dropped, never cut. With queuedOnly it
+  // takes a datagram already queued, without waiting and also after a wake-up, and answers Woken
+  // once none is left: what was sent to a socket about to close is served, not lost.
+  ReceiveOutcome Receive(std::span<std::uint8_t> buffer, DatagramInfo& info,
+                         bool queuedOnly = false);
   // Ends the current wait, and every later one, at once. Safe from any thread while open.
   void Wake();
   // Sends one datagram; a failure is not reported, as a lost datagram is not either.

@@ -3,8 +3,10 @@
 #include <atomic>
 #include <chrono>
 #include <optional>
+#include <set>
 #include <stdexcept>
 #include <system_error>
+#include <thread>
 
 #include "RequestBuilder.h"
 #include "UdpPeer.h"
@@ -196,6 +198,30 @@ TEST_F(UDPServerTest, InputPortChangeMovesTheEndpoint) {
   ASSERT_TRUE(reply);
   EXPECT_EQ((*reply)[0], 2);
   EXPECT_FALSE(AwaitReply(replies, 200ms));
+}
+
+TEST_F(UDPServerTest, AMoveAnswersEveryRequestQueuedOnTheOldPortThenServesTheNewOne) {
+  // The listener hands the first over and waits; the others queue on the old socket meanwhile.
+  constexpr int Queued = 50;
+  for (int tag = 1; tag <= Queued; ++tag) {
+    client.SendTo(inputPort, BuildRequest({.Command = 1, .Tag = static_cast<std::uint8_t>(tag)}));
+  }
+  const auto deadline = std::chrono::steady_clock::now() + 2s;
+  while (handOver.Queued == 0 && std::chrono::steady_clock::now() < deadline) {
+    std::this_thread::sleep_for(1ms);
+  }
+  ASSERT_GT(handOver.Queued, 0);
+  const std::uint16_t newPort = test::FreeUdpPort();
+  server.MoveTo(newPort, [] {});
+  client.SendTo(newPort, BuildRequest({.Command = 1, .Tag = Queued + 1}));
+  std::set<int> answered;
+  handOver.ServeUntil(
+      [&] {
+        while (const auto reply = replies.Receive(0ms)) answered.insert((*reply)[0]);
+        return answered.size() == Queued + 1;
+      },
+      5000ms);
+  EXPECT_EQ(answered.size(), Queued + 1u);
 }
 
 TEST_F(UDPServerTest, BindFailuresLeaveTheEndpointInactiveWithTheBindText) {

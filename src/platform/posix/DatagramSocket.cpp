@@ -55,8 +55,9 @@ std::optional<BindFailure> DatagramSocket::Open(std::int32_t port) {
   return std::nullopt;
 }
 
-ReceiveOutcome DatagramSocket::Receive(std::span<std::uint8_t> buffer, DatagramInfo& info) {
-  if (handles_->Woken) return ReceiveOutcome::Woken;
+ReceiveOutcome DatagramSocket::Receive(std::span<std::uint8_t> buffer, DatagramInfo& info,
+                                       bool queuedOnly) {
+  if (handles_->Woken && !queuedOnly) return ReceiveOutcome::Woken;
   sockaddr_in from{};
   iovec data{buffer.data(), buffer.size()};
   alignas(cmsghdr) unsigned char control[CMSG_SPACE(sizeof(in_pktinfo))];
@@ -69,9 +70,17 @@ ReceiveOutcome DatagramSocket::Receive(std::span<std::uint8_t> buffer, DatagramI
   message.msg_controllen = sizeof control;
   // MSG_TRUNC makes the kernel report the datagram's real length, so an oversized one is seen.
   // One call a datagram: no wait on anything else first.
-  const ssize_t received = recvmsg(handles_->Socket, &message, MSG_TRUNC);
-  // A receive the wake-up ended returns like an empty datagram would: the flag tells them apart.
-  if (handles_->Woken) return ReceiveOutcome::Woken;
+  const ssize_t received =
+      recvmsg(handles_->Socket, &message, MSG_TRUNC | (queuedOnly ? MSG_DONTWAIT : 0));
+  if (queuedOnly) {
+    // Nothing left: the queue is empty, or, once woken, the socket reads as ended; a datagram
+    // always names its sender.
+    if (received < 0 && errno != EINTR && errno != EMSGSIZE) return ReceiveOutcome::Woken;
+    if (received >= 0 && message.msg_namelen == 0) return ReceiveOutcome::Woken;
+  } else if (handles_->Woken) {
+    // A receive the wake-up ended returns like an empty datagram would: the flag tells them apart.
+    return ReceiveOutcome::Woken;
+  }
   if (received < 0 || static_cast<std::size_t>(received) > buffer.size()) {
     return ReceiveOutcome::Dropped;
   }

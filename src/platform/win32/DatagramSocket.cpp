@@ -116,10 +116,13 @@ std::optional<BindFailure> DatagramSocket::Open(std::int32_t port) {
   return std::nullopt;
 }
 
-ReceiveOutcome DatagramSocket::Receive(std::span<std::uint8_t> buffer, DatagramInfo& info) {
+ReceiveOutcome DatagramSocket::Receive(std::span<std::uint8_t> buffer, DatagramInfo& info,
+                                       bool queuedOnly) {
   const SOCKET s = handles_->Socket;
   for (;;) {
-    if (WaitForSingleObject(handles_->Stop, 0) == WAIT_OBJECT_0) return ReceiveOutcome::Woken;
+    if (!queuedOnly && WaitForSingleObject(handles_->Stop, 0) == WAIT_OBJECT_0) {
+      return ReceiveOutcome::Woken;
+    }
     // The readiness event is reset before the receive is tried, so a datagram arriving after an
     // empty receive sets it again and the wait below ends.
     WSANETWORKEVENTS recorded;
@@ -155,6 +158,7 @@ ReceiveOutcome DatagramSocket::Receive(std::span<std::uint8_t> buffer, DatagramI
     }
     // WSAEMSGSIZE: the oversized datagram has been read and discarded.
     if (WSAGetLastError() != WSAEWOULDBLOCK) return ReceiveOutcome::Dropped;
+    if (queuedOnly) return ReceiveOutcome::Woken;  // none is left
 
     HANDLE waits[2] = {handles_->Stop, handles_->Readable};
     if (WaitForMultipleObjects(2, waits, FALSE, INFINITE) == WAIT_FAILED) {
