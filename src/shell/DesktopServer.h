@@ -42,6 +42,11 @@ struct DesktopPlaces {
 // folders that no request reports.
 inline constexpr std::chrono::minutes StatusRefreshInterval{1};
 
+// A service manager whose queue is full hears of readiness again this often, this many times in
+// all (10 seconds), serving going on meanwhile.
+inline constexpr std::chrono::milliseconds ReadinessRetryInterval{100};
+inline constexpr int ReadinessTries = 100;
+
 class DesktopServer {
  public:
   // Runs requests through handOver on the toolkit's main thread; handlers log to log; dialogs ask

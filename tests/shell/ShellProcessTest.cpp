@@ -378,10 +378,12 @@ TEST_F(ShellProcess, TheServiceManagerHearsOfReadinessAndTheJournalGetsPrioritie
     const char* what;
     bool portTaken;
     bool journalIsStandardError;  // else JOURNAL_STREAM names another file
+    bool queueFull;               // the manager's queue is full until a while after the start
   };
-  for (const Case& c : {Case{"port free, another file", false, false},
-                        Case{"port taken, the journal", true, true}}) {
-    const std::string tag = c.portTaken ? "taken" : "free";
+  for (const Case& c : {Case{"port free, another file", false, false, false},
+                        Case{"port taken, the journal", true, true, false},
+                        Case{"port free, a full queue", false, false, true}}) {
+    const std::string tag = c.portTaken ? "taken" : c.queueFull ? "full" : "free";
     // systemd's side: a datagram socket whose path NOTIFY_SOCKET names.
     const auto socketPath = dir_.Path() / (tag + ".notify");
     const int notify = ::socket(AF_UNIX, SOCK_DGRAM | SOCK_CLOEXEC, 0);
@@ -389,6 +391,15 @@ TEST_F(ShellProcess, TheServiceManagerHearsOfReadinessAndTheJournalGetsPrioritie
     address.sun_family = AF_UNIX;
     std::strncpy(address.sun_path, socketPath.c_str(), sizeof address.sun_path - 1);
     ASSERT_EQ(::bind(notify, reinterpret_cast<sockaddr*>(&address), sizeof address), 0);
+    // Filled from fresh senders until even a fresh one is refused.
+    for (bool sent = c.queueFull; sent;) {
+      const int sender = ::socket(AF_UNIX, SOCK_DGRAM | SOCK_CLOEXEC, 0);
+      const auto* to = reinterpret_cast<const sockaddr*>(&address);
+      sent = ::sendto(sender, "x", 1, MSG_DONTWAIT, to, sizeof address) == 1;
+      while (sent && ::sendto(sender, "x", 1, MSG_DONTWAIT, to, sizeof address) == 1) {
+      }
+      ::close(sender);
+    }
     // The stream the child's standard error will be: its file exists before and keeps its inode.
     const auto journal = dir_.Path() / (tag + (c.journalIsStandardError ? ".err" : ".other"));
     std::ofstream{journal};
@@ -401,9 +412,20 @@ TEST_F(ShellProcess, TheServiceManagerHearsOfReadinessAndTheJournalGetsPrioritie
     const std::uint16_t inPort = c.portTaken ? holder.Port() : FreeUdpPort();
     WritePorts(config_, inPort, replies_.Port());
     auto server = Start(tag);
+    bool toldWhileEmptied = false;
+    if (c.queueFull) {
+      // Still full a while after the start; readiness is told once there is room.
+      std::this_thread::sleep_for(std::chrono::milliseconds(500));
+      char got[64];
+      for (ssize_t n; (n = ::recv(notify, got, sizeof got, MSG_DONTWAIT)) > 0;) {
+        toldWhileEmptied = toldWhileEmptied || std::string(got, n) == "READY=1";
+      }
+    }
     pollfd ready{notify, POLLIN, 0};
     std::string message(64, '\0');
-    if (::poll(&ready, 1, c.portTaken ? 0 : 10000) == 1) {
+    if (toldWhileEmptied) {
+      message = "READY=1";
+    } else if (::poll(&ready, 1, c.portTaken ? 0 : 10000) == 1) {
       message.resize(static_cast<std::size_t>(
           std::max<ssize_t>(0, ::recv(notify, message.data(), message.size(), MSG_DONTWAIT))));
     } else {

@@ -126,13 +126,21 @@ void TFormPrincipale::ShowStatus(const ListenerStatus& status) {
   // Never while the input port is not bound: a start whose port is taken is no ready service.
   if (!readyReported_ && server_ && server_->Status().Listening()) {
     readyReported_ = true;
-    if (const auto failure = NotifyServiceReady()) {
-      // The service manager then counts the start as failed when its time is up: say why here.
-      WriteErrorLine(Severity::Warning, "cannot tell the service manager (NOTIFY_SOCKET=" +
-                                            failure->Where + ") that the server is ready: " +
-                                            failure->Error.message());
-    }
+    TellReadiness(1);
   }
+}
+
+void TFormPrincipale::TellReadiness(int attempt) {
+  const auto failure = NotifyServiceReady();
+  if (!failure) return;
+  if (failure->Error == std::errc::resource_unavailable_try_again && attempt < ReadinessTries) {
+    QTimer::singleShot(ReadinessRetryInterval, this, [this, attempt] { TellReadiness(attempt + 1); });
+    return;
+  }
+  // The service manager then counts the start as failed when its time is up: say why here.
+  WriteErrorLine(Severity::Warning, "cannot tell the service manager (NOTIFY_SOCKET=" +
+                                        failure->Where + ") that the server is ready: " +
+                                        failure->Error.message());
 }
 
 void TFormPrincipale::Present() {

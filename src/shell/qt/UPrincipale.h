@@ -85,6 +85,9 @@ class TFormPrincipale : public QMainWindow, public ActivityLog {
   // Puts a new status on the status line; the first time the endpoint listens, the service
   // manager that may have started the program hears that it is ready.
   void ShowStatus(const ListenerStatus& status);
+  // Tells the service manager that the server is ready; a full queue is tried again later, up to
+  // ReadinessTries attempts in all.
+  void TellReadiness(int attempt);
 
   UserDialogs& dialogs_;
   LogQueue log_;
