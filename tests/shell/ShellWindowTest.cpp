@@ -258,11 +258,14 @@ TEST_F(ShellWindow, LogLinesGoToTheViewAndToStandardOutput) {
 }
 
 TEST_F(ShellWindow, RegistroEventiOpensTheLogMadeIfMissingOrSaysWhyItCannot) {
-  // A stand-in for xdg-open that notes what it was asked to open; PATH and the state folder are
-  // the test's until it ends.
+  // A stand-in for xdg-open that notes what it was asked to open, the note appearing whole (by a
+  // rename) so it is never read half-written; PATH and the state folder are the test's until it
+  // ends.
   const auto viewerFolder = dir_.Path() / "bin";
   const auto asked = dir_.Path() / "asked";
-  dir_.WriteFile("bin/xdg-open", "#!/bin/sh\nprintf %s \"$1\" >'" + asked.string() + "'\n");
+  const std::string note = "'" + asked.string() + "'";
+  dir_.WriteFile("bin/xdg-open", "#!/bin/sh\nprintf %s \"$1\" >" + note + ".part && /bin/mv " + note +
+                                     ".part " + note + "\n");
   std::filesystem::permissions(viewerFolder / "xdg-open", std::filesystem::perms::owner_all);
   struct Restore {
     std::string path = std::getenv("PATH");
