@@ -27,6 +27,7 @@
 #include "platform/StopRequests.h"
 #include "records/ErrorLine.h"
 #include "settings/IniProfile.h"
+#include "settings/TrashSetting.h"
 
 namespace {
 
@@ -83,7 +84,9 @@ int main(int argc, char** argv) {
   std::string servedDocuments = documents.Current();
   ArchiveFolders folders = MakeArchiveFolders(servedDocuments);
   StandardOutputLog log;
-  HandlerTable handlers = MakeHandlerTable(folders, log);
+  // Deleted systems go where the desktop program sends them.
+  const Deletion deletion = DeletesToTrash(settings) ? Deletion::ToTrash : Deletion::ForGood;
+  HandlerTable handlers = MakeHandlerTable(folders, log, deletion);
   LoopHandOver handOver;
   RequestState state;
   state.OutputPort = outPort;
@@ -106,7 +109,7 @@ int main(int argc, char** argv) {
       if (documents.Current() != servedDocuments) {
         servedDocuments = documents.Current();
         folders = MakeArchiveFolders(servedDocuments);
-        handlers = MakeHandlerTable(folders, log);
+        handlers = MakeHandlerTable(folders, log, deletion);
         notice("the Documents folder is now " + servedDocuments);
       }
       UDPServerUDPRead(state, handlers, d, *endpoint);

@@ -103,10 +103,10 @@ std::string SystemArchive::Code2Filename(std::int32_t code, std::uint8_t gameKin
                   slot.Kept.Names[static_cast<std::size_t>(found - slot.Codes.begin())]);
 }
 
-void SystemArchive::Delete(const std::string& path) {
+Disposal SystemArchive::Delete(const std::string& path) {
   // Wine hands a deletion's notification on a moment after the deletion returns.
   for (Slot& slot : slots_) Forget(slot);
-  DeleteSystemFile(path);
+  return DeleteSystemFile(path, deletion_);
 }
 
 }  // namespace varo

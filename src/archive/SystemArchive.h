@@ -12,6 +12,7 @@
 
 #include "archive/ArchiveFolders.h"
 #include "archive/SummaryCache.h"
+#include "archive/SystemFileActions.h"
 #include "archive/SystemListing.h"
 #include "platform/FolderWatch.h"
 
@@ -37,10 +38,12 @@ class SystemArchive {
   // or "" when the game has none; throws std::system_error when the folder cannot be read.
   std::string Code2Filename(std::int32_t code, std::uint8_t gameKind);
 
-  // Deletes a system file found in the archive (one already gone counts as deleted, any other
-  // failure throws) and throws both listings away: the next request lists without it, whenever
-  // the notification of the deletion comes.
-  void Delete(const std::string& path);
+  // Deletes a system file found in the archive as SetDeletion said (one already gone counts as
+  // deleted, any other failure throws) and throws both listings away: the next request lists
+  // without it, whenever the notification of the deletion comes. Returns where it went.
+  Disposal Delete(const std::string& path);
+  // How Delete deletes: for good unless told otherwise.
+  void SetDeletion(Deletion deletion) { deletion_ = deletion; }
 
   // Times a game folder was read from the file system.
   std::size_t FolderReadings() const { return readings_; }
@@ -69,6 +72,7 @@ class SystemArchive {
   std::array<Slot, 2> slots_;
   Listing fresh_;  // the last listing not kept, for List's answer
   std::size_t readings_ = 0;
+  Deletion deletion_ = Deletion::ForGood;
 };
 
 }  // namespace varo

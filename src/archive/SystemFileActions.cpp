@@ -9,8 +9,10 @@
 
 namespace varo {
 
-void DeleteSystemFile(const std::string& path) {
+Disposal DeleteSystemFile(const std::string& path, Deletion deletion) {
+  if (deletion == Deletion::ToTrash) return MoveToTrash(path);
   RemoveFile(path);
+  return Disposal::DeletedForGood;
 }
 
 FileDate SystemFileDate(const std::string& path) {

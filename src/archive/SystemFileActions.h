@@ -5,6 +5,8 @@
 #include <ctime>
 #include <string>
 
+#include "platform/Trash.h"
+
 namespace varo {
 
 struct FileDate {
@@ -13,8 +15,15 @@ struct FileDate {
   std::uint8_t Day;
 };
 
-// Deletes a system file; one already gone counts as deleted, any other failure throws.
-void DeleteSystemFile(const std::string& path);
+// How a deleted system leaves the archive.
+enum class Deletion {
+  ToTrash,  // into the desktop's trash, from which the user can restore it
+  ForGood,
+};
+
+// Deletes a system file as deletion says (to the trash, deleted for good where none takes it);
+// one already gone counts as deleted, any other failure throws. Returns where it went.
+Disposal DeleteSystemFile(const std::string& path, Deletion deletion = Deletion::ForGood);
 
 // The local date of a file's last modification; throws when the file cannot be examined.
 FileDate SystemFileDate(const std::string& path);

@@ -1,13 +1,17 @@
 #include "Handlers.h"
 
+#include <utility>
+
 #include "handlers/ListAndDelete.h"
 #include "handlers/SystemInformation.h"
 #include "handlers/TicketRequests.h"
 
 namespace varo {
 
-HandlerTable MakeHandlerTable(const ArchiveFolders& folders, ActivityLog& log) {
-  return MakeHandlerTable(std::make_shared<SystemArchive>(folders), log);
+HandlerTable MakeHandlerTable(const ArchiveFolders& folders, ActivityLog& log, Deletion deletion) {
+  auto archive = std::make_shared<SystemArchive>(folders);
+  archive->SetDeletion(deletion);
+  return MakeHandlerTable(std::move(archive), log);
 }
 
 HandlerTable MakeHandlerTable(std::shared_ptr<SystemArchive> archive, ActivityLog& log) {

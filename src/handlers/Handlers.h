@@ -12,7 +12,9 @@ namespace varo {
 
 // A table whose slots run the six handlers on the given folders and log; the log must outlive it.
 // The table owns what is kept of the archive between requests.
-HandlerTable MakeHandlerTable(const ArchiveFolders& folders, ActivityLog& log);
+// A deletion goes as deletion says: to the trash is the programs' choice, by their settings.
+HandlerTable MakeHandlerTable(const ArchiveFolders& folders, ActivityLog& log,
+                              Deletion deletion = Deletion::ForGood);
 
 // The same on the given archive, which the table shares.
 HandlerTable MakeHandlerTable(std::shared_ptr<SystemArchive> archive, ActivityLog& log);

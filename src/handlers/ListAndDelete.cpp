@@ -83,7 +83,7 @@ void RichiestaCancellazione(RequestState& state, SystemArchive& archive, Activit
 
   if (!path.empty()) {
     // Throws on any failure but "already gone", so a file still there is never reported deleted.
-    archive.Delete(path);
+    const Disposal disposal = archive.Delete(path);
     PutWord(state.ReplyPayload, 0, StatusOk);
     AppendStamped(log, "Cancellazione " + Printable(path) + " effettuata");
     // Any host may delete: the operator can tell who did, and when.
@@ -93,6 +93,9 @@ void RichiestaCancellazione(RequestState& state, SystemArchive& archive, Activit
     log.Notice(std::string(when.View()) + " deleted at the request of " +
                DottedQuad(state.SenderAddress) + " port " + std::to_string(state.SenderPort) +
                ": " + Printable(path));
+    // Whether the user can still restore it.
+    log.Notice((disposal == Disposal::Trashed ? "moved to the trash: " : "deleted for good: ") +
+               Printable(path));
   } else {
     PutWord(state.ReplyPayload, 0, StatusNotFound);
   }

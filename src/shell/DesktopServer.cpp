@@ -13,6 +13,7 @@
 #include "records/Printable.h"
 #include "settings/IniProfile.h"
 #include "settings/PortRule.h"
+#include "settings/TrashSetting.h"
 #include "shell/DesktopTexts.h"
 
 namespace varo {
@@ -83,6 +84,7 @@ void DesktopServer::Start() {
   const std::int32_t inPort = ReadPort(InPort.Entry, InPort.Note);
   endpoint_->SetInputPort(inPort);
   ReadAccess();
+  ReadDeletion();
   addresses_ = places_.Addresses ? places_.Addresses() : std::vector<std::string>();
 
   ListenerStatus status = ListeningOn(inPort, state_.OutputPort);
@@ -149,6 +151,11 @@ void DesktopServer::ReadAccess() {
   }
 }
 
+void DesktopServer::ReadDeletion() {
+  deletion_ = DeletesToTrash(places_.SettingsFile) ? Deletion::ToTrash : Deletion::ForGood;
+  if (archive_) archive_->SetDeletion(deletion_);
+}
+
 void DesktopServer::Serve(const ReceivedDatagram& datagram) {
   if (!gate_.Admit(datagram, [this](const std::string& line) { log_.Notice(line); })) {
     ShowStatus(status_);  // the count of refused requests
@@ -173,7 +180,9 @@ void DesktopServer::FollowDocuments() {
   const bool moved = documents_.has_value();
   documents_ = documents;
   folders_ = MakeArchiveFolders(documents);
-  handlers_ = MakeHandlerTable(folders_, log_);
+  archive_ = std::make_shared<SystemArchive>(folders_);
+  archive_->SetDeletion(deletion_);
+  handlers_ = MakeHandlerTable(archive_, log_);
   if (!moved) return;
   log_.Notice("the Documents folder is now " + documents);
   CheckFolders(FolderReports::All);
@@ -248,6 +257,7 @@ void DesktopServer::PortChanged(NoteKey note) {
   // Who may ask is read again too: changing a port is how the settings are taken up anew.
   CheckSettingsFile();
   ReadAccess();
+  ReadDeletion();
   ListenerStatus status = status_;
   status.OutputPort = state_.OutputPort;
   if (endpoint_->Active()) {

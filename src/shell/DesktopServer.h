@@ -13,6 +13,7 @@
 #include <vector>
 
 #include "archive/ArchiveFolders.h"
+#include "archive/SystemArchive.h"
 #include "endpoint/AccessGate.h"
 #include "endpoint/MainThreadHandOver.h"
 #include "endpoint/RequestDispatch.h"
@@ -103,6 +104,8 @@ class DesktopServer {
   // Reads who may ask from the settings file and puts it in force, telling standard error of an
   // entry that cannot be read or is ignored.
   void ReadAccess();
+  // Reads whether deleted systems go to the trash ([Cancellazione] Cestino) and puts it in force.
+  void ReadDeletion();
   // Serves a datagram whose source the access rule admits.
   void Serve(const ReceivedDatagram& datagram);
   // Serves from the Documents folder the system names now: a new one gets new folders and a new
@@ -125,6 +128,8 @@ class DesktopServer {
   RequestState state_;
   std::optional<std::string> documents_;  // the Documents folder served from, once known
   ArchiveFolders folders_;
+  std::shared_ptr<SystemArchive> archive_;  // shared with the handlers
+  Deletion deletion_ = Deletion::ToTrash;
   HandlerTable handlers_;
   AccessGate gate_;
   std::string accessProblem_;

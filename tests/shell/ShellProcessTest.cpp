@@ -169,7 +169,8 @@ TEST_F(ShellProcess, StartUpTellsVersionPortsAndFoldersAndDeletionsTellWhoAsked)
           "\\d{4}-\\d\\d-\\d\\d \\d\\d:\\d\\d:\\d\\d deleted at the request of 127\\.0\\.0\\.1 "
           "port " +
           std::to_string(client_.Port()) +
-          ": [^\n]*/Totocalcio/s\\.tcl\\.7\nquillmarch-varo-server: stopped\n")))
+          ": [^\n]*/Totocalcio/s\\.tcl\\.7\nmoved to the trash: [^\n]*/Totocalcio/s\\.tcl\\.7\n"
+          "quillmarch-varo-server: stopped\n")))
       << err;
 
   // The event log keeps the same lines, each after its date, time and UTC offset.
@@ -184,6 +185,40 @@ TEST_F(ShellProcess, StartUpTellsVersionPortsAndFoldersAndDeletionsTellWhoAsked)
     unstamped += line->str(1);
   }
   EXPECT_EQ(unstamped, err) << log;
+}
+
+TEST_F(ShellProcess, ADeletedSystemGoesToTheTrashWithItsRecordUnlessCestinoIsZero) {
+  const auto totocalcio = TotocalcioFolderIn(dir_.Path() / "home");
+  const auto trash = dir_.Path() / "home" / ".local" / "share" / "Trash";
+  const std::string system = (totocalcio / "s.tcl.7").string();
+  for (const bool toTrash : {false, true}) {
+    WriteBytes(totocalcio / "s.tcl.7", std::string(14, '\x01'));
+    const std::uint16_t inPort = FreeUdpPort();
+    const auto settings = WritePorts(config_, inPort, replies_.Port());
+    if (!toTrash) std::ofstream(settings, std::ios::app) << "[Cancellazione]\nCestino=0\n";
+    auto server = Start(toTrash ? "trash" : "for-good");
+    ASSERT_TRUE(Ask(inPort, 10.0).has_value()) << server->StandardError();
+    client_.SendTo(inPort, TotocalcioDeletion(7));
+    ASSERT_TRUE(ConfirmsDeletion(replies_.Receive(milliseconds(5000)))) << server->StandardError();
+    StopsOnTerm(*server);
+    EXPECT_FALSE(std::filesystem::exists(totocalcio / "s.tcl.7"));
+    const std::string err = server->StandardError();
+    if (!toTrash) {
+      EXPECT_NE(err.find("\ndeleted for good: " + system + "\n"), std::string::npos) << err;
+      EXPECT_FALSE(std::filesystem::exists(trash / "files" / "s.tcl.7"));
+      continue;
+    }
+    // Where the desktop's "Restore" finds it: the file whole, and its record with the path it
+    // came from (spaces percent-encoded) and when it was deleted.
+    EXPECT_NE(err.find("\nmoved to the trash: " + system + "\n"), std::string::npos) << err;
+    EXPECT_EQ(FileBytes(trash / "files" / "s.tcl.7"), std::string(14, '\x01'));
+    const std::string encoded = std::regex_replace(system, std::regex(" "), "%20");
+    EXPECT_TRUE(std::regex_match(
+        FileBytes(trash / "info" / "s.tcl.7.trashinfo"),
+        std::regex("\\[Trash Info\\]\nPath=" + encoded +
+                   "\nDeletionDate=\\d{4}-\\d\\d-\\d\\dT\\d\\d:\\d\\d:\\d\\d\n")))
+        << FileBytes(trash / "info" / "s.tcl.7.trashinfo");
+  }
 }
 
 TEST_F(ShellProcess, AnEventLogThatCannotBeWrittenLeavesRequestsAnsweredAndIsToldOnce) {

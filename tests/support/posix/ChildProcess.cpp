@@ -35,7 +35,8 @@ Environment ProgramEnvironment(const std::filesystem::path& root) {
   // Nor the session bus, service manager or journal of whoever runs the tests.
   Environment env = EnvironmentWithout(
       {"DISPLAY", "WAYLAND_DISPLAY", "QT_QPA_PLATFORM", "XDG_DOCUMENTS_DIR", "XDG_CONFIG_HOME",
-       "XDG_STATE_HOME", "DBUS_SESSION_BUS_ADDRESS", "NOTIFY_SOCKET", "JOURNAL_STREAM"});
+       "XDG_STATE_HOME", "XDG_DATA_HOME", "DBUS_SESSION_BUS_ADDRESS", "NOTIFY_SOCKET",
+       "JOURNAL_STREAM"});
   std::filesystem::create_directories(root / "home");
   std::filesystem::create_directories(root / "run");
   std::filesystem::permissions(root / "run", std::filesystem::perms::owner_all);
