@@ -42,7 +42,15 @@ InstanceLock::InstanceLock(const std::string& lockName, bool askToShow) {
     return;  // a name no mutex can have: run as the first instance
   }
   const HANDLE mutex = CreateMutexW(nullptr, FALSE, name.c_str());
-  if (mutex == nullptr) return;
+  if (mutex == nullptr) {
+    // An instance started elevated (from an installer run as administrator) holds a mutex that a
+    // normal start may not open: it runs all the same, and a second server must not.
+    if (GetLastError() == ERROR_ACCESS_DENIED) {
+      heldElsewhere_ = true;
+      if (askToShow) showConfirmed_ = AskRunningInstanceToShow();
+    }
+    return;
+  }
   if (GetLastError() == ERROR_ALREADY_EXISTS) {
     heldElsewhere_ = true;
     CloseHandle(mutex);

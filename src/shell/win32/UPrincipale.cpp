@@ -138,6 +138,9 @@ TFormPrincipale::TFormPrincipale(Win32UserDialogs& dialogs, DesktopPlaces places
     DestroyMenu(PopupMenu1);
     win32::ThrowLastError("cannot create the main window");
   }
+  // Started elevated, the window still hears the shell of the user's desktop, which runs at a
+  // lower integrity level, announce a new taskbar.
+  ChangeWindowMessageFilterEx(window_, taskbarCreated_, MSGFLT_ALLOW, nullptr);
 
   MemoLog = std::make_unique<LogView>(window_, MemoLogId, font_);
   // One line below the log says whether requests can reach the server at all.
@@ -239,6 +242,10 @@ void TFormPrincipale::Present() {
 void TFormPrincipale::WatchShowRequests(UINT message, std::function<void()> knocked) {
   showRequest_ = message;
   knocked_ = message != 0 ? std::move(knocked) : nullptr;
+  // A later start that is not elevated may ask an elevated instance for its window.
+  if (message != 0 && window_ != nullptr) {
+    ChangeWindowMessageFilterEx(window_, message, MSGFLT_ALLOW, nullptr);
+  }
 }
 
 void TFormPrincipale::FormClose() {
