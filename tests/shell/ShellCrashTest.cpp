@@ -4,6 +4,7 @@
 #include <signal.h>
 
 #include <chrono>
+#include <cstdio>
 #include <filesystem>
 #include <memory>
 #include <regex>
@@ -18,6 +19,24 @@
 
 namespace varo::test {
 namespace {
+
+// The functions addr2line names for the program's frames of a report ("module+0xoffset").
+std::string FunctionsOfFrames(const std::string& report) {
+  std::string command = "addr2line -f -e '" + std::string(VARO_SERVER_PROGRAM) + "'";
+  static const std::regex frame(" quillmarch-varo-server\\+(0x[0-9a-f]+)\n");
+  for (std::sregex_iterator at(report.begin(), report.end(), frame), end; at != end; ++at) {
+    command += " " + at->str(1);
+  }
+  std::string functions;
+  if (FILE* names = ::popen(command.c_str(), "r")) {
+    char buffer[4096];
+    for (std::size_t got; (got = std::fread(buffer, 1, sizeof buffer, names)) > 0;) {
+      functions.append(buffer, got);
+    }
+    ::pclose(names);
+  }
+  return functions;
+}
 
 TEST(ShellCrash, AFaultSignalLeavesAReportThatTheNextStartNamesOnce) {
   TempDir dir;
@@ -69,10 +88,14 @@ TEST(ShellCrash, AFaultSignalLeavesAReportThatTheNextStartNamesOnce) {
   const std::string report = FileBytes(found[0]);
   EXPECT_NE(report.find("\nversion: 1.15\n"), std::string::npos) << report;
   EXPECT_NE(report.find("\nsignal: 11 (SIGSEGV)"), std::string::npos) << report;
-  // The handler's own frame at least lies in the program.
+  // The handler's own frame at least lies in the program, at the offset that names it.
   EXPECT_TRUE(std::regex_search(
       report, std::regex("\n#\\d+ 0x[0-9a-f]{16} quillmarch-varo-server\\+0x[0-9a-f]+\n")))
       << report;
+  EXPECT_NE(FunctionsOfFrames(report).find("OnCrashSignal\n"), std::string::npos) << report;
+  // What the program held when it crashed is the user's business alone.
+  EXPECT_EQ(std::filesystem::status(found[0]).permissions() & std::filesystem::perms::all,
+            std::filesystem::perms::owner_read | std::filesystem::perms::owner_write);
   EXPECT_NE(crashing->StandardError().find("crashed (SIGSEGV); report: " + path + "\n"),
             std::string::npos)
       << crashing->StandardError();
