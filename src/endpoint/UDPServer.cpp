@@ -5,6 +5,8 @@
 #include <system_error>
 #include <vector>
 
+#include "platform/CrashReporter.h"
+
 namespace varo {
 
 namespace {
@@ -99,6 +101,7 @@ void UDPServer::SendReply(const ReceivedDatagram& request, std::int32_t outputPo
 }
 
 void UDPServer::Listen(std::uint16_t boundPort) {
+  PrepareThreadForCrashReports();
   std::vector<std::uint8_t> buffer(ReceiveBufferSize);
   while (!stopping_) {
     DatagramInfo info;

@@ -15,4 +15,9 @@ namespace varo {
 void InstallCrashReporter(const std::string& folder, const std::string& program,
                           const std::string& version);
 
+// Gives the calling thread room to report a crash of its own, a stack overflow among them: every
+// thread the program starts calls it first (the installing thread has it already). Linux: a
+// signal stack for the thread; Windows: a stack guarantee.
+void PrepareThreadForCrashReports();
+
 }  // namespace varo

@@ -15,6 +15,7 @@
 #include <cerrno>
 #include <cstdlib>
 #include <exception>
+#include <memory>
 #include <string_view>
 
 #include "platform/CrashReporter.h"
@@ -313,12 +314,34 @@ void InstallCrashReporter(const std::string& folder, const std::string& program,
   stack.ss_sp = alternateStack;
   stack.ss_size = sizeof alternateStack;
   ::sigaltstack(&stack, nullptr);
+  // The signal's mask and flags are the process's; each thread has a stack of its own for them.
   struct sigaction action {};
   action.sa_sigaction = OnCrashSignal;
   sigemptyset(&action.sa_mask);
   action.sa_flags = SA_SIGINFO | SA_ONSTACK;
   for (int number : CrashSignals) ::sigaction(number, &action, nullptr);
   std::set_terminate(OnTerminate);
+}
+
+void PrepareThreadForCrashReports() {
+  // A stack overflow leaves no room on the thread's own stack for the handler: it runs on one of
+  // its own, given up when the thread ends.
+  struct AlternateStack {
+    std::unique_ptr<unsigned char[]> Memory{new unsigned char[64 * 1024]};
+    AlternateStack() {
+      stack_t stack{};
+      stack.ss_sp = Memory.get();
+      stack.ss_size = 64 * 1024;
+      ::sigaltstack(&stack, nullptr);
+    }
+    ~AlternateStack() {
+      stack_t off{};
+      off.ss_flags = SS_DISABLE;
+      ::sigaltstack(&off, nullptr);
+    }
+  };
+  thread_local AlternateStack alternate;
+  (void)alternate;
 }
 
 }  // namespace varo

@@ -106,6 +106,57 @@ HANDLE CreateReport(const CalendarTime& now) {
   return INVALID_HANDLE_VALUE;
 }
 
+// Leaves the path of the text report (pathText) in the report folder for the next start.
+void WriteNotice() {
+  char noticeText[2304];
+  FixedText notice(noticeText, sizeof noticeText);
+  notice.Add(reportFolder).Add("\\").Add(CrashNoticeFileName);
+  if (!WidenPath(notice.CString())) return;
+  const HANDLE noticeFile = CreateFileW(pathWide, GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
+                                        FILE_ATTRIBUTE_NORMAL, nullptr);
+  if (noticeFile == INVALID_HANDLE_VALUE) return;
+  WriteAll(noticeFile, pathText);
+  WriteAll(noticeFile, "\r\n");
+  CloseHandle(noticeFile);
+}
+
+// What the thread that writes the minidump is handed.
+struct DumpRequest {
+  HANDLE File;
+  MINIDUMP_EXCEPTION_INFORMATION Exception;
+  bool HasException;
+  DWORD Error;
+};
+DumpRequest dumpRequest;
+
+DWORD WINAPI DumpThread(void*) {
+  dumpRequest.Error = ERROR_SUCCESS;
+  if (!MiniDumpWriteDump(GetCurrentProcess(), GetCurrentProcessId(), dumpRequest.File,
+                         MiniDumpNormal, dumpRequest.HasException ? &dumpRequest.Exception : nullptr,
+                         nullptr, nullptr)) {
+    dumpRequest.Error = GetLastError();
+  }
+  return 0;
+}
+
+// Writes the minidump into file from a thread made for it, as its documentation asks (called on
+// the crashing thread it may deadlock on the loader lock), waiting for it ten seconds at most: a
+// hung dump must not keep the process, and with it the single-instance mutex, alive. The error,
+// or ERROR_SUCCESS.
+DWORD WriteMinidump(HANDLE file, const CrashCause& cause) {
+  dumpRequest.File = file;
+  dumpRequest.Exception.ThreadId = GetCurrentThreadId();
+  dumpRequest.Exception.ExceptionPointers = const_cast<EXCEPTION_POINTERS*>(cause.Exception);
+  dumpRequest.Exception.ClientPointers = FALSE;
+  dumpRequest.HasException = cause.Exception != nullptr;
+  dumpRequest.Error = ERROR_TIMEOUT;
+  const HANDLE thread = CreateThread(nullptr, 0, DumpThread, nullptr, 0, nullptr);
+  if (thread == nullptr) return GetLastError();
+  const DWORD waited = WaitForSingleObject(thread, 10000);
+  CloseHandle(thread);
+  return waited == WAIT_OBJECT_0 ? dumpRequest.Error : ERROR_TIMEOUT;
+}
+
 // The addresses of the stack from context on, each with its module; the count found.
 int WalkStack(CONTEXT context) {
   const auto* block = reinterpret_cast<const NT_TIB*>(NtCurrentTeb());
@@ -171,7 +222,7 @@ std::string_view ExceptionName(DWORD code) {
   return "exception";
 }
 
-// Writes the report, the minidump, the notice for the next start and a line on standard error.
+// Writes the report, the notice for the next start, the minidump and a line on standard error.
 void Report(const CrashCause& cause, const CONTEXT& context) {
   FILETIME utc{};
   FILETIME local{};
@@ -243,23 +294,20 @@ void Report(const CrashCause& cause, const CONTEXT& context) {
   }
   WriteAll(report, text.View());
 
+  // The notice, naming the text report, comes before the minidump: whatever becomes of the dump,
+  // the next start tells of the crash.
+  const std::size_t stem = std::string_view(pathText).size();
+  FixedText(pathText + stem, sizeof pathText - stem).Add(".txt").CString();
+  WriteNotice();
+
   // The minidump: every thread's stack and registers, the modules, the exception. The report's
   // last line says whether it was written.
-  const std::size_t stem = std::string_view(pathText).size();
   FixedText(pathText + stem, sizeof pathText - stem).Add(".dmp").CString();
   DWORD dumpError = ERROR_FILENAME_EXCED_RANGE;
   if (WidenPath(pathText)) {
     const HANDLE dump = CreateNewFile();
-    dumpError = dump == INVALID_HANDLE_VALUE ? GetLastError() : ERROR_SUCCESS;
+    dumpError = dump == INVALID_HANDLE_VALUE ? GetLastError() : WriteMinidump(dump, cause);
     if (dump != INVALID_HANDLE_VALUE) {
-      MINIDUMP_EXCEPTION_INFORMATION exception{};
-      exception.ThreadId = GetCurrentThreadId();
-      exception.ExceptionPointers = const_cast<EXCEPTION_POINTERS*>(cause.Exception);
-      exception.ClientPointers = FALSE;
-      if (!MiniDumpWriteDump(GetCurrentProcess(), GetCurrentProcessId(), dump, MiniDumpNormal,
-                             cause.Exception != nullptr ? &exception : nullptr, nullptr, nullptr)) {
-        dumpError = GetLastError();
-      }
       CloseHandle(dump);
       if (dumpError != ERROR_SUCCESS) DeleteFileW(pathWide);
     }
@@ -272,19 +320,6 @@ void Report(const CrashCause& cause, const CONTEXT& context) {
   }
   WriteAll(report, text.View());
   CloseHandle(report);
-
-  // The notice names the text report.
-  FixedText(pathText + stem, sizeof pathText - stem).Add(".txt").CString();
-  char noticeText[2304];
-  FixedText notice(noticeText, sizeof noticeText);
-  notice.Add(reportFolder).Add("\\").Add(CrashNoticeFileName);
-  if (!WidenPath(notice.CString())) return;
-  const HANDLE noticeFile = CreateFileW(pathWide, GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
-                                        FILE_ATTRIBUTE_NORMAL, nullptr);
-  if (noticeFile == INVALID_HANDLE_VALUE) return;
-  WriteAll(noticeFile, pathText);
-  WriteAll(noticeFile, "\r\n");
-  CloseHandle(noticeFile);
 }
 
 // Whether this thread reports. A crash inside the report ends the process at once; a crash of
@@ -335,13 +370,17 @@ void InstallCrashReporter(const std::string& folder, const std::string& program,
   CopyText(reportFolder, sizeof reportFolder, folder);
   CopyText(programName, sizeof programName, program);
   CopyText(programVersion, sizeof programVersion, version);
-  // Room on this thread's stack for the report after a stack overflow.
-  ULONG guarantee = 64 * 1024;
-  SetThreadStackGuarantee(&guarantee);
+  PrepareThreadForCrashReports();
   SetUnhandledExceptionFilter(OnUnhandledException);
   _set_invalid_parameter_handler(OnInvalidParameter);
   std::signal(SIGABRT, OnAbort);
   std::set_terminate(OnTerminate);
+}
+
+void PrepareThreadForCrashReports() {
+  // Room on this thread's stack for the report after a stack overflow.
+  ULONG guarantee = 64 * 1024;
+  SetThreadStackGuarantee(&guarantee);
 }
 
 }  // namespace varo
