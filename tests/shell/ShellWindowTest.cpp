@@ -29,6 +29,8 @@
 #include "ShellTestSupport.h"
 #include "SystemFiles.h"
 #include "TempDir.h"
+#include "records/ErrorLine.h"
+#include "shell/DesktopEventLog.h"
 #include "shell/qt/QtUserDialogs.h"
 #include "shell/qt/UPrincipale.h"
 
@@ -322,6 +324,15 @@ TEST_F(ShellWindow, RegistroEventiOpensTheLogMadeIfMissingOrSaysWhyItCannot) {
       EXPECT_TRUE(dialogs_.messages[0].Text.starts_with(message)) << dialogs_.messages[0].Text;
     }
   }
+
+  // With the file still in the way, the next event cannot be kept: the status line says so.
+  DesktopEventLog eventLog;
+  eventLog.ShowProblemsOn(&window.Server());
+  WriteErrorLine(Severity::Notice, "an event");
+  EXPECT_NE(window.StatusLabel->text().toStdString().find("registro eventi non scrivibile"),
+            std::string::npos)
+      << window.StatusLabel->text().toStdString();
+  eventLog.ShowProblemsOn(nullptr);
 }
 
 }  // namespace
