@@ -1,5 +1,6 @@
 // The small files the program reads (user-dirs.dirs, the settings file, the crash notice): nothing
-// put in their place holds or swells it.
+// put in their place holds or swells it, and a rewrite that leaves every time as it was is still
+// followed.
 #include <fcntl.h>
 #include <gtest/gtest.h>
 #include <stdlib.h>
@@ -14,6 +15,7 @@
 
 #include "SystemFiles.h"
 #include "TempDir.h"
+#include "posix/CoarseTimesVolume.h"
 #include "platform/DocumentsLocator.h"
 #include "records/CrashReportFiles.h"
 #include "settings/IniProfile.h"
@@ -67,7 +69,9 @@ TEST(SmallFiles, AFifoADeviceOrAHugeFileInTheirPlaceIsUnreadableAtOnce) {
   } readers[] = {
       {"user-dirs.dirs", userDirs, [] { return DocumentsLocator().Current(); }, documents},
       {"settings", settings,
-       [&] { return GetPrivateProfileString("Comunicazione", "InPort", "7770", test::Utf8(settings)); },
+       [&] {
+         return GetPrivateProfileString("Comunicazione", "InPort", "7770", test::Utf8(settings));
+       },
        "7770"},
       {"crash notice", notice, [&] { return TakeCrashReportNotice(test::Utf8(home.Path())); }, ""},
   };
@@ -98,6 +102,27 @@ TEST(SmallFiles, AFifoADeviceOrAHugeFileInTheirPlaceIsUnreadableAtOnce) {
       EXPECT_EQ(read.get(), reader.AsIfMissing) << intruder.What << " as " << reader.What;
     }
     fs::remove(reader.File);
+  }
+}
+
+TEST(SmallFiles, UserDirsRewrittenInPlaceAtTheSameSizeIsFollowedAtTheNextLookUp) {
+  TemporaryHome home;
+  // The desktop's configuration on a volume whose times have whole seconds.
+  const fs::path config = home.Path() / "config";
+  const test::CoarseTimesVolume volume(config);
+  ASSERT_EQ(volume.Refused(), "");
+  const fs::path userDirs = config / "user-dirs.dirs";
+  DocumentsLocator locator;
+  // Rewritten at once after each look-up, as a desktop's first log-in does, within the second
+  // that leaves the file's times as they were; bounded to 20 rounds.
+  for (int round = 0; round < 20; ++round) {
+    const std::string name = round % 2 == 0 ? "Documenti" : "Documents";
+    const int fd = ::open(userDirs.c_str(), O_WRONLY | O_CREAT, 0600);
+    ASSERT_GE(fd, 0);
+    const std::string text = "XDG_DOCUMENTS_DIR=\"$HOME/" + name + "\"\n";
+    ASSERT_EQ(::pwrite(fd, text.data(), text.size(), 0), static_cast<ssize_t>(text.size()));
+    ::close(fd);
+    ASSERT_EQ(locator.Current(), test::Utf8(home.Path() / name)) << "round " << round;
   }
 }
 
