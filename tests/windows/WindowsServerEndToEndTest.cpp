@@ -128,6 +128,13 @@ TEST(WindowsServerEndToEnd, AnswersTheLinuxClientByteForByteAsTheLinuxServerDoes
   WriteSystems(onLinux.Home);
   test::WritePorts(linuxEnv.at("XDG_CONFIG_HOME"), onLinux.InPort, onLinux.OutPort);
 
+  // The trashes deleted systems go to: Linux's own, and the XDG trash into which Wine's shell moves
+  // what its Recycle Bin takes (once the trash's folders exist).
+  const fs::path linuxTrash = onLinux.Home / ".local" / "share" / "Trash";
+  const fs::path wineTrash = fs::path(prefix.Env().at("HOME")) / ".local" / "share" / "Trash";
+  fs::create_directories(wineTrash / "files");
+  fs::create_directories(wineTrash / "info");
+
   onWindows.Process = std::make_unique<ChildProcess>(
       std::vector<std::string>{prefix.Wine().string(), windowsServer}, prefix.Env(), prefix.Logs(),
       "windows");
@@ -184,6 +191,13 @@ TEST(WindowsServerEndToEnd, AnswersTheLinuxClientByteForByteAsTheLinuxServerDoes
       EXPECT_FALSE(fs::exists(totocalcio / "Alfa.tcl.7"));
       EXPECT_FALSE(fs::exists(totocalcio / "NUL.tcl.1"));
       EXPECT_TRUE(fs::exists(totocalcio / "x.tcl"));
+    }
+    // Deleted, yet restorable: in the trash with the record that names where it was.
+    for (const fs::path& trash : {linuxTrash, wineTrash}) {
+      EXPECT_TRUE(fs::exists(trash / "files" / "Alfa.tcl.7")) << trash;
+      EXPECT_NE(test::FileBytes(trash / "info" / "Alfa.tcl.7.trashinfo").find("Alfa.tcl.7"),
+                std::string::npos)
+          << trash;
     }
   }
 
