@@ -1,6 +1,7 @@
 #include "SystemArchive.h"
 
 #include <algorithm>
+#include <system_error>
 #include <utility>
 
 #include "archive/SystemCode.h"
@@ -56,6 +57,11 @@ void SystemArchive::Forget(Slot& slot) {
 
 std::vector<std::string> SystemArchive::ReadFolder(Slot& slot, std::uint8_t gameKind) {
   Forget(slot);
+  // No Documents folder is no game folder: an empty path would read the current folder.
+  if (slot.Kept.Folder.empty()) {
+    throw std::system_error(std::make_error_code(std::errc::no_such_file_or_directory),
+                            "the system names no Documents folder");
+  }
   FolderReading reading = watcher_.Read(slot.Kept.Folder);
   ++readings_;
   std::vector<std::string> names = SystemFilesAmong(std::move(reading.Names), gameKind);

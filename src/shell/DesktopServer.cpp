@@ -193,7 +193,8 @@ bool DesktopServer::CheckFolders(FolderReports reports) {
   bool changed = false;
   for (const GameFolderNote& game : GameFolderNotes) {
     const std::string& folder = GameFolder(folders_, game.Game);
-    const bool present = FolderIdentityOf(folder).has_value();
+    // No Documents folder is no game folder, whatever an empty path reads as.
+    const bool present = !folder.empty() && FolderIdentityOf(folder).has_value();
     const std::string note = present ? "" : texts::MissingFolderNote(game.Name, Printable(folder));
     const bool noteChanged = notes_.Set(game.Key, note);
     changed = changed || noteChanged;

@@ -397,16 +397,16 @@ TEST_F(DesktopServerTest, AMissingGameFolderIsNamedWithItsPathUntilItComesBack) 
   EXPECT_FALSE(Receive(replies_, 0.1).has_value());
   EXPECT_TRUE(tips_.back().ends_with("; cartella Totocalcio mancante")) << tips_.back();
   EXPECT_EQ(log_.notices.back(), "Totocalcio systems: missing " + totocalcio.string());
-  // Back: the next request served clears the note, and so does the window's refresh.
+  // The window's refresh follows the folder both ways, and so does the next request served.
   std::filesystem::create_directories(totocalcio);
-  client_.SendTo(inPort, TotocalcioListRequest());
-  EXPECT_EQ(Receive(replies_, 5.0), EmptyTotocalcioListReply());
+  server.Refresh();
   EXPECT_EQ(Status(), ListeningLine(inPort, replies_.Port()));
   std::filesystem::remove_all(totocalcio);
   server.Refresh();
   EXPECT_EQ(Status(), ListeningLine(inPort, replies_.Port()) + missing);
   std::filesystem::create_directories(totocalcio);
-  server.Refresh();
+  client_.SendTo(inPort, TotocalcioListRequest());
+  EXPECT_EQ(Receive(replies_, 5.0), EmptyTotocalcioListReply());
   EXPECT_EQ(Status(), ListeningLine(inPort, replies_.Port()));
 }
 
