@@ -1,4 +1,4 @@
-// Linux: the freedesktop.org Trash specification 1.0, as file managers keep it, so that their
+// Linux: the freedesktop.org trash layout (Trash 1.0), as file managers keep it, so that their
 // "Restore" puts a system back where it was.
 #include "platform/Trash.h"
 

@@ -8,6 +8,7 @@
 #include "platform/win32/LongPath.h"
 #include "platform/win32/WideText.h"
 #include "platform/win32/Windows.h"
+#include "platform/win32/ZoneOffset.h"
 
 namespace varo {
 
@@ -223,10 +224,8 @@ CalendarTime LocalDateOf(std::time_t time) {
   }
   FILETIME localTime{};
   SystemTimeToFileTime(&local, &localTime);
-  // Zones lie whole minutes from UTC.
-  const std::int64_t difference = TicksOf(localTime) - static_cast<std::int64_t>(ticks);
-  const int offset = static_cast<int>(
-      (difference + (difference < 0 ? -300000000 : 300000000)) / 600000000);
+  const int offset =
+      win32::ZoneOffsetMinutes(TicksOf(localTime), static_cast<std::int64_t>(ticks));
   return CalendarTime{local.wYear,   local.wMonth,  local.wDay, local.wHour,
                       local.wMinute, local.wSecond, offset};
 }

@@ -5,6 +5,7 @@
 
 #include "platform/win32/WideText.h"
 #include "platform/win32/Windows.h"
+#include "platform/win32/ZoneOffset.h"
 
 namespace varo {
 
@@ -39,9 +40,7 @@ CalendarTime LocalClockNow() {
   // The rules of the zone in force for this very moment, summer time included.
   if (!SystemTimeToTzSpecificLocalTime(nullptr, &utc, &local)) local = utc;
   // 100-nanosecond ticks; zones lie whole minutes from UTC.
-  const std::int64_t difference = Ticks(local) - Ticks(utc);
-  const int offset = static_cast<int>((difference + (difference < 0 ? -300000000 : 300000000)) /
-                                      600000000);
+  const int offset = win32::ZoneOffsetMinutes(Ticks(local), Ticks(utc));
   return CalendarTime{local.wYear, local.wMonth,  local.wDay, local.wHour,
                       local.wMinute, local.wSecond, offset};
 }
