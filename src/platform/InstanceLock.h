@@ -1,6 +1,6 @@
 // The single-instance guard, dropped by the system when the holder ends, and the way a later start
-// asks the holder to show its window: a listening socket under an abstract name on Linux, whose
-// connections carry the request; a named mutex on Windows, the request being a window message.
+// asks the holder to show its window: a listening socket under an abstract name on Linux, a
+// connection from a socket bound to a name of its own being the request; a named mutex on Windows, the request being a window message.
 #pragma once
 
 #include <cstdint>
@@ -18,9 +18,9 @@ class InstanceLock {
   // Tries to take the lock without waiting. A lock that cannot be created or taken for any reason
   // but another holder of this user counts as taken, so the program runs as the first instance.
   // When this user's holder is found and askToShow is set, it is asked to show its window: on
-  // Linux on the guard's connection, waiting a moment for its answer; on Windows by a message
-  // posted to its main window (found by win32::MainWindowClass), whose process may then take
-  // the foreground.
+  // Linux by the name this start's connection comes from, waiting a moment for the answer; on
+  // Windows by a message posted to its main window (found by win32::MainWindowClass), whose
+  // process may then take the foreground.
   explicit InstanceLock(const std::string& lockName, bool askToShow = false);
   ~InstanceLock();
   InstanceLock(const InstanceLock&) = delete;
@@ -44,8 +44,8 @@ class InstanceLock {
   int KnockHandle() const;
   // Called by the holder's loop when KnockHandle signalled; true when one of this user asked for
   // the window to be shown. Linux: accepts, answers (with this user id) and closes the starts
-  // waiting on the socket, a bounded number a call, never waiting longer than a quarter of a
-  // second in all. Windows: the message itself is the request, from a start on this desktop, and
+  // waiting on the socket, a bounded number a call, reading nothing from them, so it never waits.
+  // Windows: the message itself is the request, from a start on this desktop, and
   // nothing waits for an answer, so true while the lock is held.
   bool AnswerKnocks();
 

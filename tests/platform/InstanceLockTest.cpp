@@ -70,16 +70,23 @@ TEST(InstanceLock, WhoHoldsTheNameDecides) {
   }
 }
 
-// A start knocking at the holder by hand: connected, the bytes sent, left open.
-int Knock(const std::string& name, const std::string& bytes) {
-  sockaddr_un address{};
-  address.sun_family = AF_UNIX;
-  std::memcpy(address.sun_path + 1, name.data(), name.size());
+// A start knocking at the holder by hand: its socket bound to from (unbound when ""), connected,
+// left open.
+int Knock(const std::string& name, const std::string& from) {
+  auto addressOf = [](const std::string& abstract, sockaddr_un& address) {
+    address = {};
+    address.sun_family = AF_UNIX;
+    std::memcpy(address.sun_path + 1, abstract.data(), abstract.size());
+    return static_cast<socklen_t>(offsetof(sockaddr_un, sun_path) + 1 + abstract.size());
+  };
   const int fd = ::socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0);
-  const auto length = static_cast<socklen_t>(offsetof(sockaddr_un, sun_path) + 1 + name.size());
-  if (::connect(fd, reinterpret_cast<sockaddr*>(&address), length) != 0) return -1;
-  if (!bytes.empty()) {
-    [[maybe_unused]] auto sent = ::send(fd, bytes.data(), bytes.size(), MSG_NOSIGNAL);
+  sockaddr_un address;
+  if (!from.empty() &&
+      ::bind(fd, reinterpret_cast<sockaddr*>(&address), addressOf(from, address)) != 0) {
+    return -1;
+  }
+  if (::connect(fd, reinterpret_cast<sockaddr*>(&address), addressOf(name, address)) != 0) {
+    return -1;
   }
   return fd;
 }
@@ -109,30 +116,30 @@ TEST(InstanceLock, TheHolderAnswersEveryKnockAndShowsItsWindowOnlyWhenThisUserAs
   const std::string thisUser = std::to_string(::getuid()) + "\n";
   struct Case {
     const char* what;
-    std::vector<std::string> knocks;  // sent by starts knocking together, each left open
+    std::vector<std::string> knocks;  // the names of starts knocking together, each left open
     bool showAsked;
   };
   for (const Case& c : {
-           Case{"a start that says nothing", {""}, false},
-           Case{"a start asking for the window", {"show\n"}, true},
-           Case{"a silent start, then one asking", {"", "show\n"}, true},
-           Case{"a request without its line's end", {"show"}, false},
-           Case{"a long line of something else", {std::string(5000, 'x') + "\n"}, false},
-           Case{"another word", {"mostra\n"}, false},
+           Case{"a start that asks nothing", {""}, false},
+           Case{"a start asking for the window", {name + "/show/1"}, true},
+           Case{"a silent start, then one asking", {"", name + "/show/2"}, true},
+           Case{"a name of this guard's that asks nothing", {name + "/mostra/1"}, false},
+           Case{"the mark alone", {name + "/show/"}, false},
+           Case{"a request to another guard", {"other/show/1"}, false},
        }) {
     std::vector<int> peers;
-    for (const std::string& bytes : c.knocks) peers.push_back(Knock(name, bytes));
+    for (const std::string& from : c.knocks) peers.push_back(Knock(name, from));
     ASSERT_TRUE(KnockWaits(holder)) << c.what;
     EXPECT_EQ(holder.AnswerKnocks(), c.showAsked) << c.what;
-    // Every one answered with the holder's user id and let go, however little it said.
+    // Every one answered with the holder's user id and let go.
     for (const int peer : peers) EXPECT_EQ(AnswerTo(peer), thisUser) << c.what;
   }
 
-  // Another user's request is answered and never read.
+  // Another user's request is answered and never taken.
   const pid_t other = ::fork();
   if (other == 0) {
     if (!test::BecomeNobody()) ::_exit(3);
-    ::_exit(AnswerTo(Knock(name, "show\n")) == thisUser ? 0 : 4);
+    ::_exit(AnswerTo(Knock(name, name + "/show/3")) == thisUser ? 0 : 4);
   }
   ASSERT_TRUE(KnockWaits(holder));
   EXPECT_FALSE(holder.AnswerKnocks());

@@ -1,18 +1,19 @@
 #include "platform/InstanceLock.h"
 
-#include <poll.h>
 #include <sys/socket.h>
 #include <sys/time.h>
 #include <sys/un.h>
 #include <unistd.h>
 
 #include <algorithm>
+#include <atomic>
 #include <cerrno>
 #include <chrono>
 #include <cstddef>
 #include <cstdint>
 #include <cstring>
 #include <string>
+#include <string_view>
 #include <thread>
 
 namespace varo {
@@ -33,15 +34,13 @@ socklen_t AbstractAddress(const std::string& name, sockaddr_un& address) {
   return static_cast<socklen_t>(offsetof(sockaddr_un, sun_path) + 1 + length);
 }
 
-// What a later start asked to be shown sends on the guard's connection, and the longest request
-// line the holder reads.
-constexpr char ShowRequest[] = "show\n";
-constexpr std::size_t LongestRequest = 64;
+// A later start that asks for the window says so by the name its own socket is bound to before it
+// connects: the holder reads it with the connection itself, so nothing is read afterwards and no
+// start is missed for being slow. The name is the guard's, then this mark, then what makes it
+// unique among this user's starts.
+constexpr char ShowMark[] = "/show/";
 // How long a start waits for a holder whose queue is full to make room, and for its answer.
 constexpr int HolderPatienceSeconds = 2;
-// How long, in all, one round of answers waits for this user's starts to say what they want; the
-// main loop goes on after it whatever they do.
-constexpr auto RequestPatience = std::chrono::milliseconds(250);
 // Connections answered in one round at most, so a flood of them cannot keep the main loop.
 constexpr int KnocksPerRound = 64;
 
@@ -54,16 +53,22 @@ void BoundWaits(int fd, int seconds) {
   ::setsockopt(fd, SOL_SOCKET, SO_RCVTIMEO, &limit, sizeof limit);
 }
 
-// Sends the request to show the window to the holder on fd and reads its answer up to the end;
-// true when an answer came.
-bool AskToShow(int fd) {
-  if (::send(fd, ShowRequest, sizeof ShowRequest - 1, MSG_NOSIGNAL) !=
-      static_cast<ssize_t>(sizeof ShowRequest - 1)) {
-    return false;
-  }
+// Binds fd to a name that asks the holder of lockName for its window; false when it cannot.
+bool AskForTheWindow(int fd, const std::string& lockName) {
+  static std::atomic<unsigned> asked{0};
+  const std::string name = lockName + ShowMark + std::to_string(::getpid()) + "." +
+                           std::to_string(asked.fetch_add(1));
+  sockaddr_un address;
+  const socklen_t length = AbstractAddress(name, address);
+  return name.size() < sizeof address.sun_path &&
+         ::bind(fd, reinterpret_cast<const sockaddr*>(&address), length) == 0;
+}
+
+// Reads the holder's answer on fd up to its end; true when it came whole.
+bool Answered(int fd) {
   std::string answer;
   char buffer[32];
-  while (answer.size() < LongestRequest) {
+  while (answer.size() < 64) {
     const ssize_t got = ::recv(fd, buffer, sizeof buffer, 0);
     if (got < 0 && errno == EINTR) continue;
     if (got <= 0) break;
@@ -74,11 +79,13 @@ bool AskToShow(int fd) {
 
 // Who holds the name, by the credentials the holder's listening socket carries; otherUid gets
 // the holder's user id. A holder whose queue is full gets a moment to make room.
-Holder AskHolder(const sockaddr_un& address, socklen_t length, uid_t& otherUid, bool askToShow,
-                 bool& showConfirmed) {
+Holder AskHolder(const std::string& lockName, uid_t& otherUid, bool askToShow, bool& showConfirmed) {
+  sockaddr_un address;
+  const socklen_t length = AbstractAddress(lockName, address);
   const int fd = ::socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0);
   if (fd < 0) return Holder::Silent;
   BoundWaits(fd, HolderPatienceSeconds);
+  const bool asking = askToShow && AskForTheWindow(fd, lockName);
   Holder holder = Holder::Silent;
   int connected = -1;
   do {
@@ -91,7 +98,7 @@ Holder AskHolder(const sockaddr_un& address, socklen_t length, uid_t& otherUid, 
       otherUid = peer.uid;
       holder = peer.uid == ::getuid() ? Holder::ThisUser : Holder::OtherUser;
       // Only this user's own instance is asked anything.
-      if (holder == Holder::ThisUser && askToShow) showConfirmed = AskToShow(fd);
+      if (holder == Holder::ThisUser && asking) showConfirmed = Answered(fd);
     }
   } else if (errno == ECONNREFUSED) {
     holder = Holder::Gone;  // bound but not listening yet, or let go in between
@@ -100,27 +107,25 @@ Holder AskHolder(const sockaddr_un& address, socklen_t length, uid_t& otherUid, 
   return holder;
 }
 
-// Reads from a peer of this user, whose socket does not block, what it sends up to its line's
-// end, its own end or the deadline; true when that is the request to show the window.
-bool ReadsShowRequest(int peer, std::chrono::steady_clock::time_point deadline) {
-  std::string request;
-  char buffer[LongestRequest];
-  while (request.size() < LongestRequest && request.find('\n') == std::string::npos) {
-    // Past the deadline what has already come is still read, without waiting.
-    const auto left = std::max<std::int64_t>(
-        0, std::chrono::duration_cast<std::chrono::milliseconds>(
-               deadline - std::chrono::steady_clock::now())
-               .count());
-    pollfd watched{peer, POLLIN, 0};
-    const int ready = ::poll(&watched, 1, static_cast<int>(left));
-    if (ready < 0 && errno == EINTR) continue;
-    if (ready <= 0) break;
-    const ssize_t got = ::recv(peer, buffer, LongestRequest - request.size(), 0);
-    if (got < 0 && (errno == EINTR || errno == EAGAIN)) continue;
-    if (got <= 0) break;
-    request.append(buffer, static_cast<std::size_t>(got));
+// Whether the peer's socket is bound to a name that asks the holder of lockName for its window.
+bool AsksForTheWindow(const sockaddr_un& peer, socklen_t peerLength, const std::string& lockName) {
+  const std::size_t header = offsetof(sockaddr_un, sun_path);
+  if (peerLength <= header + 1 || peer.sun_path[0] != '\0') return false;
+  const std::string_view name(peer.sun_path + 1, peerLength - header - 1);
+  const std::string asking = lockName + ShowMark;
+  return name.size() > asking.size() && name.substr(0, asking.size()) == asking;
+}
+
+// The abstract name the listening socket fd is bound to; "" when it cannot be read.
+std::string BoundName(int fd) {
+  sockaddr_un address{};
+  socklen_t length = sizeof address;
+  const std::size_t header = offsetof(sockaddr_un, sun_path);
+  if (::getsockname(fd, reinterpret_cast<sockaddr*>(&address), &length) != 0 ||
+      length <= header + 1 || address.sun_path[0] != '\0') {
+    return "";
   }
-  return request == ShowRequest;
+  return std::string(address.sun_path + 1, length - header - 1);
 }
 
 }  // namespace
@@ -152,7 +157,7 @@ InstanceLock::InstanceLock(const std::string& lockName, bool askToShow) {
     if (bindError != EADDRINUSE) return;
 
     uid_t holderUid = 0;
-    switch (AskHolder(address, length, holderUid, askToShow, showConfirmed_)) {
+    switch (AskHolder(lockName, holderUid, askToShow, showConfirmed_)) {
       case Holder::ThisUser:
         heldElsewhere_ = true;
         return;
@@ -187,20 +192,24 @@ int InstanceLock::KnockHandle() const {
 bool InstanceLock::AnswerKnocks() {
   if (native_ < 0) return false;
   const int listening = static_cast<int>(native_);
+  const std::string lockName = BoundName(listening);
   const std::string answer = std::to_string(::getuid()) + "\n";
-  const auto deadline = std::chrono::steady_clock::now() + RequestPatience;
   bool showAsked = false;
   for (int round = 0; round < KnocksPerRound; ++round) {
-    const int peer = ::accept4(listening, nullptr, nullptr, SOCK_NONBLOCK | SOCK_CLOEXEC);
+    sockaddr_un peerAddress{};
+    socklen_t peerLength = sizeof peerAddress;
+    const int peer = ::accept4(listening, reinterpret_cast<sockaddr*>(&peerAddress), &peerLength,
+                               SOCK_NONBLOCK | SOCK_CLOEXEC);
     if (peer < 0) {
       if (errno == EINTR || errno == ECONNABORTED) continue;
       break;  // none left, or none can be taken now: the next round tries again
     }
     ucred credentials{};
     socklen_t size = sizeof credentials;
-    // Another user's start learns who holds the name, and nothing it sends is read.
+    // Another user's start learns who holds the name, and asks nothing.
     if (::getsockopt(peer, SOL_SOCKET, SO_PEERCRED, &credentials, &size) == 0 &&
-        credentials.uid == ::getuid() && ReadsShowRequest(peer, deadline)) {
+        credentials.uid == ::getuid() && !lockName.empty() &&
+        AsksForTheWindow(peerAddress, peerLength, lockName)) {
       showAsked = true;
     }
     ::send(peer, answer.data(), answer.size(), MSG_NOSIGNAL | MSG_DONTWAIT);
