@@ -1,5 +1,5 @@
-#include "records/ErrorLine.h"
 #include "shell/DesktopEventLog.h"
+#include "records/ErrorLine.h"
 
 #include <exception>
 
@@ -40,8 +40,9 @@ void DesktopEventLog::ShowProblemsOn(DesktopServer* server) {
   });
 }
 
-void ShowEventLog(UserDialogs& dialogs, const std::string& title,
-                  const std::function<bool(const std::string& path)>& open) {
+void ShowEventLog(
+    UserDialogs& dialogs, const std::string& title,
+    const std::function<void(const std::string& path, std::function<void()> failed)>& open) {
   const std::string folder = EventLogFolder();
   std::string path;
   try {
@@ -50,7 +51,9 @@ void ShowEventLog(UserDialogs& dialogs, const std::string& title,
     dialogs.ShowMessage(title, std::string(texts::EventLogNotMade) + "\n" + error.what());
     return;
   }
-  if (!open(path)) dialogs.ShowMessage(title, std::string(texts::EventLogNotOpened) + "\n" + path);
+  open(path, [&dialogs, title, path] {
+    dialogs.ShowMessage(title, std::string(texts::EventLogNotOpened) + "\n" + path);
+  });
 }
 
 }  // namespace varo

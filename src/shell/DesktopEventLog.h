@@ -33,9 +33,11 @@ class DesktopEventLog {
 };
 
 // "Registro eventi": makes the event log file exist (empty when new) and hands its path to open,
-// the system's viewer; tells the user, captioned title, when either fails. open returns whether
-// the viewer could be started.
-void ShowEventLog(UserDialogs& dialogs, const std::string& title,
-                  const std::function<bool(const std::string& path)>& open);
+// which starts the system's viewer and calls failed, on the main thread, if it cannot be started
+// or ends with an error (at once or later); the user is told, captioned title, with the file's
+// path. The dialogs must outlive the viewer's end.
+void ShowEventLog(
+    UserDialogs& dialogs, const std::string& title,
+    const std::function<void(const std::string& path, std::function<void()> failed)>& open);
 
 }  // namespace varo

@@ -95,7 +95,10 @@ void DesktopServer::Start() {
   } catch (const BindError& error) {
     // Start-up goes on, so the user can reach the window and choose another input port.
     status = NotListening(inPort, state_.OutputPort, error);
-    ShowError(std::string(error.what()) + "\n" + texts::InputPortAdvice(error.Why(), inPort));
+    // A number that is no port was never tried: it is not valid, not in use.
+    const std::string first =
+        error.Why() == BindFailure::InvalidPort ? texts::InvalidPort : error.what();
+    ShowError(first + "\n" + texts::InputPortAdvice(error.Why(), inPort));
   }
   CheckFolders(FolderReports::None);  // the start report names them
   ShowStatus(status);

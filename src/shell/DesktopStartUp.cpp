@@ -110,9 +110,8 @@ int RunDesktopProgram(DesktopToolkit& toolkit, const std::vector<std::string>& a
   // at the tray icon.
   eventLog.ShowProblemsOn(server);
   if (const auto crash = AnnounceEarlierCrash(EventLogFolder())) {
-    const std::string note = texts::EarlierCrashNote(crash->Report);
-    server->SetNote(NoteKey::Crash, note);
-    toolkit.ShowTrayBalloon(note);
+    server->SetNote(NoteKey::Crash, texts::EarlierCrashNote(crash->Report));
+    toolkit.ShowTrayBalloon(texts::EarlierCrashBalloon(crash->Report));
   }
 
   if (!toolkit.MayGoOn()) {

@@ -55,7 +55,7 @@ std::string StillListeningOn(std::int32_t port) {
 }
 
 std::string ListeningOnPort(std::int32_t port) {
-  return "In ascolto sulla porta " + std::to_string(port);
+  return "in ascolto sulla porta " + std::to_string(port);
 }
 
 std::string StatusLineAddresses(const std::vector<std::string>& addresses) {
@@ -69,13 +69,17 @@ std::string StatusLineAddresses(const std::vector<std::string>& addresses) {
   }
 }
 
-std::string TrayTipAddresses(const std::vector<std::string>& addresses) {
-  return addresses.empty() ? "" : " di " + AddressList(addresses);
+std::string TrayTipAddresses(const std::vector<std::string>& shown, std::size_t others) {
+  if (shown.empty()) return "";
+  const std::string rest = others == 0   ? ""
+                           : others == 1 ? " e un altro"
+                                         : " e altri " + std::to_string(others);
+  return " di " + AddressList(shown) + rest;
 }
 
 std::string NotListeningBecause(BindFailure why, std::int32_t port,
                                 const std::string& failureText) {
-  const std::string named = "Non in ascolto: porta " + std::to_string(port);
+  const std::string named = "non in ascolto: porta " + std::to_string(port);
   switch (why) {
     case BindFailure::InUse:
       return named + " in uso";
@@ -96,7 +100,7 @@ std::string RepliesToPort(std::int32_t port) {
 }
 
 std::string AccessEntryNotValid(const std::string& entry) {
-  return "[Accesso] Reti: voce \"" + entry + "\" non valida, solo reti locali";
+  return "voce [Accesso] Reti non valida: \"" + entry + "\", si risponde solo alle reti locali";
 }
 
 std::string RefusedRequests(std::uint64_t count, const std::string& lastSource) {
@@ -123,6 +127,10 @@ std::string MissingFolderNote(const std::string& game, const std::string& folder
 }
 
 std::string EarlierCrashNote(const std::string& report) {
+  return "ultima esecuzione terminata con un errore: rapporto in " + report;
+}
+
+std::string EarlierCrashBalloon(const std::string& report) {
   return "L'ultima esecuzione è terminata con un errore: rapporto in " + report;
 }
 

@@ -3,6 +3,7 @@
 // them.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 #include <string>
 #include <vector>
@@ -46,24 +47,27 @@ std::string InputPortAdvice(BindFailure why, std::int32_t port);
 // Said after InputPortAdvice when the old input port goes on serving.
 std::string StillListeningOn(std::int32_t port);
 
-// The status line and the tray tip begin so while the endpoint listens.
+// The status line's and the tray tip's part while the endpoint listens ("in ascolto sulla porta
+// 7770"). Like every part of the line, in lower case: the line gives its first letter a capital.
 std::string ListeningOnPort(std::int32_t port);
 // Follows ListeningOnPort on the status line: the addresses the clients type in, or that there are
 // none.
 std::string StatusLineAddresses(const std::vector<std::string>& addresses);
-// Follows ListeningOnPort in the tray tip: the addresses in brief, nothing when there are none.
-std::string TrayTipAddresses(const std::vector<std::string>& addresses);
-// The status line and the tray tip begin so when the endpoint does not listen: "Non in ascolto:
-// porta 7770 in uso"; failureText is the error's own words, for BindFailure::Other.
+// Follows ListeningOnPort in the tray tip: the addresses shown in brief and how many others did not
+// fit; nothing when none is shown.
+std::string TrayTipAddresses(const std::vector<std::string>& shown, std::size_t others);
+// The problem that the endpoint does not listen: "non in ascolto: porta 7770 in uso"; failureText
+// is the error's own words, for BindFailure::Other.
 std::string NotListeningBecause(BindFailure why, std::int32_t port, const std::string& failureText);
 // The status line's part about where replies go.
 std::string RepliesToPort(std::int32_t port);
-// The status line's part about an [Accesso] Reti entry that could not be read.
+// The problem of an [Accesso] Reti entry that could not be read.
 std::string AccessEntryNotValid(const std::string& entry);
 // The status line's count of refused requests, with the latest one's source when known.
 std::string RefusedRequests(std::uint64_t count, const std::string& lastSource);
 
-// The status line's notes, each "what: detail" so the tray tip can show what alone.
+// The status line's notes, each a problem "what: detail" in lower case, so the tray tip can show
+// what alone.
 // A settings file that exists but cannot be read.
 std::string UnreadableSettingsNote(const std::string& file);
 // A port setting ("InPort=77O1") that does not parse.
@@ -75,8 +79,9 @@ std::string MissingFolderNote(const std::string& game, const std::string& folder
 // An event log that cannot be kept as it should; short, so the line shows them whole.
 inline constexpr const char* EventLogNotWritable = "registro eventi non scrivibile";
 inline constexpr const char* EventLogNotPassedOn = "registro eventi oltre 1 MiB, non rinominabile";
-// A crash of the last run, also the tray balloon's text.
+// A crash of the last run, as a note and as the tray balloon's sentence.
 std::string EarlierCrashNote(const std::string& report);
+std::string EarlierCrashBalloon(const std::string& report);
 
 // The messages about an event log that cannot be shown.
 inline constexpr const char* EventLogNotMade = "Impossibile creare il registro eventi.";

@@ -1,5 +1,7 @@
 #include "shell/ListenerStatus.h"
 
+#include <algorithm>
+
 #include "endpoint/UDPServer.h"
 #include "platform/FolderWatch.h"
 #include "shell/DesktopTexts.h"
@@ -8,9 +10,40 @@ namespace varo {
 
 namespace {
 
-// What a note is about, without its detail: "cartella Totocalcio mancante".
-std::string Headline(const std::string& note) {
-  return note.substr(0, note.find(':'));
+// What a problem is about, without its detail: "cartella Totocalcio mancante".
+std::string Headline(const std::string& problem) {
+  return problem.substr(0, problem.find(':'));
+}
+
+// The text with its first letter a capital, as a line or a sentence begins.
+std::string Capitalised(std::string text) {
+  if (!text.empty() && text[0] >= 'a' && text[0] <= 'z')
+    text[0] = static_cast<char>(text[0] - 'a' + 'A');
+  return text;
+}
+
+// The characters of a UTF-8 text, as the tip's limit counts them.
+std::size_t Characters(const std::string& text) {
+  std::size_t count = 0;
+  for (const char c : text) count += (static_cast<unsigned char>(c) & 0xC0) != 0x80;
+  return count;
+}
+
+// The text cut to at most limit characters, never inside a character.
+std::string CutTo(const std::string& text, std::size_t limit) {
+  std::size_t count = 0;
+  for (std::size_t i = 0; i < text.size(); ++i) {
+    if ((static_cast<unsigned char>(text[i]) & 0xC0) != 0x80 && count++ == limit) {
+      return text.substr(0, i);
+    }
+  }
+  return text;
+}
+
+std::string Joined(const std::vector<std::string>& parts) {
+  std::string line;
+  for (const std::string& part : parts) line += (line.empty() ? "" : "; ") + part;
+  return line;
 }
 
 }  // namespace
@@ -31,27 +64,65 @@ ListenerStatus NotListening(std::int32_t inputPort, std::int32_t outputPort,
   return status;
 }
 
-std::string StatusLine(const ListenerStatus& status) {
-  std::string line =
-      status.Listening()
-          ? texts::ListeningOnPort(status.InputPort) + texts::StatusLineAddresses(status.Addresses)
-          : texts::NotListeningBecause(*status.Failure, status.InputPort, status.FailureText);
-  line += "; " + texts::RepliesToPort(status.OutputPort);
-  if (!status.AccessProblem.empty()) {
-    line += "; " + texts::AccessEntryNotValid(status.AccessProblem);
+std::vector<std::string> Problems(const ListenerStatus& status) {
+  std::vector<std::string> problems;
+  if (!status.Listening()) {
+    problems.push_back(
+        texts::NotListeningBecause(*status.Failure, status.InputPort, status.FailureText));
   }
-  if (status.Refused > 0) line += "; " + texts::RefusedRequests(status.Refused, status.LastRefused);
-  for (const std::string& note : status.Notes) line += "; " + note;
-  return line;
+  problems.insert(problems.end(), status.Notes.begin(), status.Notes.end());
+  if (!status.AccessProblem.empty()) {
+    problems.push_back(texts::AccessEntryNotValid(status.AccessProblem));
+  }
+  return problems;
 }
 
-std::string TrayTip(const ListenerStatus& status) {
-  std::string state =
-      status.Listening()
-          ? texts::ListeningOnPort(status.InputPort) + texts::TrayTipAddresses(status.Addresses)
-          : texts::NotListeningBecause(*status.Failure, status.InputPort, status.FailureText);
-  for (const std::string& note : status.Notes) state += "; " + Headline(note);
-  return std::string(texts::ProductName) + "\n" + state;
+std::vector<std::string> MessageLines(const ListenerStatus& status) {
+  std::vector<std::string> lines = Problems(status);
+  for (std::string& line : lines) line = Capitalised(std::move(line));
+  return lines;
+}
+
+std::string StatusLine(const ListenerStatus& status) {
+  std::vector<std::string> parts = Problems(status);
+  if (status.Listening()) {
+    parts.push_back(texts::ListeningOnPort(status.InputPort) +
+                    texts::StatusLineAddresses(status.Addresses));
+  }
+  parts.push_back(texts::RepliesToPort(status.OutputPort));
+  if (status.Refused > 0)
+    parts.push_back(texts::RefusedRequests(status.Refused, status.LastRefused));
+  return Capitalised(Joined(parts));
+}
+
+std::string TrayTip(const ListenerStatus& status, std::size_t limit) {
+  const std::string title = std::string(texts::ProductName) + "\n";
+  const std::size_t room =
+      limit == 0 ? std::string::npos : limit - std::min(limit, Characters(title));
+  std::vector<std::string> parts = Problems(status);
+  // What each problem is about; why the endpoint does not listen is itself that.
+  for (std::size_t i = status.Listening() ? 0 : 1; i < parts.size(); ++i) {
+    parts[i] = Headline(parts[i]);
+  }
+  std::string state = Capitalised(Joined(parts));
+  // The problems come first, each whole; only a first one longer than the tip is cut.
+  while (Characters(state) > room && parts.size() > 1) {
+    parts.pop_back();
+    state = Capitalised(Joined(parts));
+  }
+  if (Characters(state) > room) return title + CutTo(state, room);
+  if (!status.Listening()) return title + state;
+
+  const std::string port = (state.empty() ? "" : "; ") + texts::ListeningOnPort(status.InputPort);
+  if (Characters(state + port) > room) return title + state;
+  state = Capitalised(state + port);
+  // As many addresses as fit, then how many did not.
+  for (std::size_t shown = status.Addresses.size();; --shown) {
+    const std::vector<std::string> some(
+        status.Addresses.begin(), status.Addresses.begin() + static_cast<std::ptrdiff_t>(shown));
+    const std::string addresses = texts::TrayTipAddresses(some, status.Addresses.size() - shown);
+    if (shown == 0 || Characters(state + addresses) <= room) return title + state + addresses;
+  }
 }
 
 std::string StatusReport(const ListenerStatus& status) {

@@ -2,6 +2,7 @@
 // and standard error tell it. Free of any toolkit, so every desktop program says the same.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 #include <exception>
 #include <optional>
@@ -36,11 +37,23 @@ ListenerStatus ListeningOn(std::int32_t inputPort, std::int32_t outputPort);
 ListenerStatus NotListening(std::int32_t inputPort, std::int32_t outputPort,
                             const std::exception& error);
 
-// The window's status line, in the window's language.
+// What keeps some request from being answered, gravest first: the endpoint not listening, then
+// the notes (settings, folders, event log, a crash) and an [Accesso] Reti entry that could not be
+// read; each "what: detail", in lower case as the status line joins them.
+std::vector<std::string> Problems(const ListenerStatus& status);
+
+// The window's message area: each problem on a line of its own, beginning with a capital; empty
+// while all is well.
+std::vector<std::string> MessageLines(const ListenerStatus& status);
+
+// The window's status line: the problems first, then the port and the addresses, where replies go
+// and the count of refused requests.
 std::string StatusLine(const ListenerStatus& status);
 
-// The tray icon's tip: the product's name, then the state in brief on a second line.
-std::string TrayTip(const ListenerStatus& status);
+// The tray icon's tip: the product's name, then on a second line the problems (what, without the
+// detail), then the port and the addresses. Within limit characters when limit is not 0: the
+// problems first, each whole, then the port, then as many addresses as fit ("e altri 2").
+std::string TrayTip(const ListenerStatus& status, std::size_t limit = 0);
 
 // The same for standard error: one line naming the ports and, when not listening, the cause.
 std::string StatusReport(const ListenerStatus& status);

@@ -28,7 +28,10 @@ bool PortDialogFlow::Ask(const PortEntry& entry, const PutInForce& putInForce) {
       dialogs_.AskText(texts::PortDialogCaption, entry.Prompt, shown);
   // A dialog cut short by the program's end changes nothing.
   if (closing_) return false;
-  // Cancelling stores and applies the shown value, exactly as confirming it would.
+  // Cancelling stores and applies the shown value, exactly as confirming it would; a shown value
+  // that could not be put in force is left as it is, with no message about what was not asked.
+  const std::optional<std::int32_t> shownPort = ParseInteger(shown);
+  if (!entered && !(shownPort && IsUsablePort(*shownPort))) return false;
   const std::string result = entered.value_or(shown);
   const std::string invalid = texts::InvalidPort;
   const std::optional<std::int32_t> port = ParseInteger(result);
@@ -58,7 +61,9 @@ bool PortDialogFlow::Ask(const PortEntry& entry, const PutInForce& putInForce) {
     ShowError(invalid + "\n" + texts::PortNotSaved(Printable(settingsFile_)));
     return false;
   } catch (const BindError& error) {
-    std::string text = invalid + "\n" + texts::InputPortAdvice(error.Why(), *port);
+    // A port that is taken or reserved is a valid number: the bind error's own words say so.
+    std::string text =
+        std::string(error.what()) + "\n" + texts::InputPortAdvice(error.Why(), *port);
     if (const std::optional<std::int32_t> listening = listeningOn_()) {
       text += " " + texts::StillListeningOn(*listening);
     }

@@ -31,10 +31,12 @@ const std::string Title = "Varo Title";
 // The one address the tests' computer has; clients type it in.
 const std::string Address = "192.0.2.7";
 
-// The status line of a server listening on port, replying to replies.
-std::string ListeningLine(int port, int replies) {
-  return "In ascolto sulla porta " + std::to_string(port) + " all'indirizzo " + Address +
-         "; risposte alla porta " + std::to_string(replies);
+// The status line of a server listening on port, replying to replies, after the problems, which
+// lead it.
+std::string ListeningLine(int port, int replies, const std::string& problems = "") {
+  return (problems.empty() ? "In" : problems + "; in") + " ascolto sulla porta " +
+         std::to_string(port) + " all'indirizzo " + Address + "; risposte alla porta " +
+         std::to_string(replies);
 }
 
 class RecordingLog : public ActivityLog {
@@ -166,8 +168,9 @@ TEST_F(DesktopServerTest, WhoMayAskIsReadAtStartAndAfterAPortChangeAndABadEntryI
   const std::uint16_t movedTo = FreeUdpPort();
   dialogs_.answers.push_back(std::to_string(movedTo));
   server_->AskInputPort();
-  EXPECT_EQ(Status(), ListeningLine(movedTo, replies_.Port()) +
-                          "; [Accesso] Reti: voce \"203.0.113.0/40\" non valida, solo reti locali");
+  EXPECT_EQ(Status(), ListeningLine(movedTo, replies_.Port(),
+                                    "Voce [Accesso] Reti non valida: \"203.0.113.0/40\", si "
+                                    "risponde solo alle reti locali"));
   EXPECT_EQ(log_.warnings, std::vector<std::string>{"[Accesso] Reti: cannot read the entry "
                                                     "\"203.0.113.0/40\"; answering local networks "
                                                     "only"});
@@ -232,6 +235,15 @@ TEST_F(DesktopServerTest, CancellingWritesTheShownValueBackAndPutsItInForce) {
   }
   EXPECT_NE(StoredSettings().find("\nOutPort=7779\n"), std::string::npos);
   EXPECT_TRUE(dialogs_.messages.empty());
+
+  // A stored value that could never be put in force, cancelled, changes nothing and says nothing.
+  std::ofstream(settings_, std::ios::trunc)
+      << "[Comunicazione]\nInPort=" << inPort << "\nOutPort=70000\n";
+  const std::string unusable = StoredSettings();
+  server.AskOutputPort();
+  EXPECT_TRUE(dialogs_.messages.empty());
+  EXPECT_EQ(StoredSettings(), unusable);
+  EXPECT_EQ(server.OutputPort(), 7779);
 }
 
 TEST_F(DesktopServerTest, ABadEntryShowsTheMessageAndChangesNothing) {
@@ -250,8 +262,10 @@ TEST_F(DesktopServerTest, ABadEntryShowsTheMessageAndChangesNothing) {
   for (const auto& message : dialogs_.messages) {
     EXPECT_EQ(message.Caption, Title);
     EXPECT_TRUE(message.Text.starts_with(PortMessage + "\n\"")) << message.Text;
-    EXPECT_TRUE(message.Text.ends_with("\" non è un numero di porta: scrivere un numero da 1 a "
-                                       "65535.")) << message.Text;
+    EXPECT_TRUE(
+        message.Text.ends_with("\" non è un numero di porta: scrivere un numero da 1 a "
+                               "65535."))
+        << message.Text;
   }
   EXPECT_EQ(StoredSettings(), before);
   EXPECT_EQ(server.OutputPort(), replies_.Port());
@@ -263,8 +277,8 @@ TEST_F(DesktopServerTest, ABadEntryShowsTheMessageAndChangesNothing) {
   UdpPeer other;
   dialogs_.answers.push_back(std::to_string(other.Port()));
   server.AskOutputPort();
-  EXPECT_TRUE(LastMessage().starts_with(
-      PortMessage + "\nNon è stato possibile salvare la porta nel file "))
+  EXPECT_TRUE(
+      LastMessage().starts_with(PortMessage + "\nNon è stato possibile salvare la porta nel file "))
       << LastMessage();
   EXPECT_EQ(server.OutputPort(), replies_.Port());
 }
@@ -274,28 +288,36 @@ TEST_F(DesktopServerTest, APortThatCannotWorkIsRefusedAndTheServerGoesOnAsItWas)
   DesktopServer& server = Started(inPort, replies_.Port());
   ASSERT_TRUE(Serves(inPort, replies_));
   const std::string stored = StoredSettings();
-  const std::string staysOn = " Il server resta in ascolto sulla porta " + std::to_string(inPort) + ".";
+  const std::string staysOn =
+      " Il server resta in ascolto sulla porta " + std::to_string(inPort) + ".";
 
   // Each is refused with the message and a second line naming the port; nothing is stored, and
   // the old port goes on serving.
   UdpPeer holder;
   const std::string held = std::to_string(holder.Port());
+  // A taken port is called taken, a number outside the range not valid.
+  const std::string taken = "Could not bind socket. Address and port are already in use.";
   const struct {
     std::string Entry;
     bool Input;
-    std::string Advice;
+    std::string Message;
   } refused[] = {
-      {held, true, "La porta " + held + " è usata da un altro programma: sceglierne un'altra da "
-                   "Impostazioni › Porta d'ingresso." + staysOn},
-      {"70000", true, "La porta 70000 non esiste: scrivere un numero da 1 a 65535."},
-      {"0", true, "La porta 0 non esiste: scrivere un numero da 1 a 65535."},
-      {"-1", false, "La porta -1 non esiste: scrivere un numero da 1 a 65535."},
-      {"65536", false, "La porta 65536 non esiste: scrivere un numero da 1 a 65535."},
+      {held, true,
+       taken + "\nLa porta " + held +
+           " è usata da un altro programma: sceglierne "
+           "un'altra da Impostazioni › Porta d'ingresso." +
+           staysOn},
+      {"70000", true,
+       PortMessage + "\nLa porta 70000 non esiste: scrivere un numero da 1 a 65535."},
+      {"0", true, PortMessage + "\nLa porta 0 non esiste: scrivere un numero da 1 a 65535."},
+      {"-1", false, PortMessage + "\nLa porta -1 non esiste: scrivere un numero da 1 a 65535."},
+      {"65536", false,
+       PortMessage + "\nLa porta 65536 non esiste: scrivere un numero da 1 a 65535."},
   };
   for (const auto& entry : refused) {
     dialogs_.answers.push_back(entry.Entry);
     entry.Input ? server.AskInputPort() : server.AskOutputPort();
-    EXPECT_EQ(LastMessage(), PortMessage + "\n" + entry.Advice);
+    EXPECT_EQ(LastMessage(), entry.Message);
   }
   EXPECT_EQ(dialogs_.messages.size(), std::size(refused));
   EXPECT_EQ(log_.warnings, std::vector<std::string>{"input port not moved: input port " + held +
@@ -333,27 +355,29 @@ TEST_F(DesktopServerTest, SettingsThatCannotWorkAtStartAreNamedAndDefaultsServe)
   // outside the range, give their defaults; each is named on the status line and standard error.
   const std::string out = std::to_string(replies_.Port());
   const std::uint16_t freePort = FreeUdpPort();
-  const std::string bindText = "Could not bind socket. Address and port are already in use.\n";
   const struct {
-    std::string InPort, OutPort, StatusEnd, Warning, Message;
+    std::string InPort, OutPort, StatusStart, Warning, Message;
     bool MayListen;                  // false: the input port is never bound
     std::int32_t InForce, OutForce;  // the ports in force
   } cases[] = {
       {"70000", out, "Non in ascolto: porta 70000 non valida; risposte alla porta " + out, "",
-       bindText + "La porta 70000 non esiste: scegliere un numero da 1 a 65535 da Impostazioni › "
-                  "Porta d'ingresso.",
+       PortMessage +
+           "\nLa porta 70000 non esiste: scegliere un numero da 1 a 65535 da Impostazioni › "
+           "Porta d'ingresso.",
        false, 70000, replies_.Port()},
       {"0", out, "Non in ascolto: porta 0 non valida; risposte alla porta " + out, "",
-       bindText + "La porta 0 non esiste: scegliere un numero da 1 a 65535 da Impostazioni › "
-                  "Porta d'ingresso.",
+       PortMessage + "\nLa porta 0 non esiste: scegliere un numero da 1 a 65535 da Impostazioni › "
+                     "Porta d'ingresso.",
        false, 0, replies_.Port()},
-      {"77O1", out, "; InPort=77O1 non è un numero: si usa la porta 7770",
+      {"77O1", out,
+       "InPort=77O1 non è un numero: si usa la porta 7770; in ascolto sulla porta 7770",
        "settings: InPort=77O1 in " + SettingsFileBelow(dir_.Path() / "config").string() +
            " is not a number; using 7770",
        "", true, 7770, replies_.Port()},
       {std::to_string(freePort), "70000",
-       "; risposte alla porta 7000; OutPort=70000 non è una porta da 1 a 65535: risposte alla "
-       "porta 7000",
+       "OutPort=70000 non è una porta da 1 a 65535: risposte alla porta 7000; in ascolto sulla "
+       "porta " +
+           std::to_string(freePort),
        "settings: OutPort=70000 in " + SettingsFileBelow(dir_.Path() / "config").string() +
            " is not a port from 1 to 65535; replies go to 7000",
        "", true, freePort, 7000},
@@ -365,7 +389,7 @@ TEST_F(DesktopServerTest, SettingsThatCannotWorkAtStartAreNamedAndDefaultsServe)
     log_.warnings.clear();
     dialogs_.messages.clear();
     Started();
-    EXPECT_TRUE(Status().ends_with(entry.StatusEnd)) << Status();
+    EXPECT_TRUE(Status().starts_with(entry.StatusStart)) << Status();
     EXPECT_EQ(log_.warnings.empty() ? "" : log_.warnings[0], entry.Warning);
     if (!entry.Message.empty()) {
       EXPECT_EQ(LastMessage(), entry.Message);
@@ -388,14 +412,16 @@ TEST_F(DesktopServerTest, AMissingGameFolderIsNamedWithItsPathUntilItComesBack) 
   const auto totocalcio = TotocalcioFolderIn(dir_.Path() / "home");
   std::filesystem::remove_all(totocalcio);
   client_.SendTo(inPort, TotocalcioListRequest());
-  const std::string missing = "; cartella Totocalcio mancante: " + totocalcio.string();
+  const std::string missing = "Cartella Totocalcio mancante: " + totocalcio.string();
   // Served as soon as the request is: waited for, not timed.
-  handOver_.ServeUntil(
-      [&] { return Status() == ListeningLine(inPort, replies_.Port()) + missing; },
-      milliseconds(5000));
-  EXPECT_EQ(Status(), ListeningLine(inPort, replies_.Port()) + missing);
+  handOver_.ServeUntil([&] { return Status() == ListeningLine(inPort, replies_.Port(), missing); },
+                       milliseconds(5000));
+  EXPECT_EQ(Status(), ListeningLine(inPort, replies_.Port(), missing));
   EXPECT_FALSE(Receive(replies_, 0.1).has_value());
-  EXPECT_TRUE(tips_.back().ends_with("; cartella Totocalcio mancante")) << tips_.back();
+  EXPECT_TRUE(
+      tips_.back().starts_with("Quillmarch Varo Server\nCartella Totocalcio mancante; in "
+                               "ascolto sulla porta "))
+      << tips_.back();
   EXPECT_EQ(log_.notices.back(), "Totocalcio systems: missing " + totocalcio.string());
   // The window's refresh follows the folder both ways, and so does the next request served.
   std::filesystem::create_directories(totocalcio);
@@ -403,7 +429,7 @@ TEST_F(DesktopServerTest, AMissingGameFolderIsNamedWithItsPathUntilItComesBack) 
   EXPECT_EQ(Status(), ListeningLine(inPort, replies_.Port()));
   std::filesystem::remove_all(totocalcio);
   server.Refresh();
-  EXPECT_EQ(Status(), ListeningLine(inPort, replies_.Port()) + missing);
+  EXPECT_EQ(Status(), ListeningLine(inPort, replies_.Port(), missing));
   std::filesystem::create_directories(totocalcio);
   client_.SendTo(inPort, TotocalcioListRequest());
   EXPECT_EQ(Receive(replies_, 5.0), EmptyTotocalcioListReply());
@@ -415,9 +441,8 @@ TEST_F(DesktopServerTest, ASettingsFileThatCannotBeReadIsNamed) {
   std::filesystem::create_directories(SettingsFileBelow(dir_.Path() / "config"));
   Started();
   const std::string file = SettingsFileBelow(dir_.Path() / "config").string();
-  EXPECT_NE(Status().find("; file delle impostazioni illeggibile: " + file +
-                          " (porte e accesso predefiniti)"),
-            std::string::npos)
+  EXPECT_TRUE(Status().starts_with("File delle impostazioni illeggibile: " + file +
+                                   " (porte e accesso predefiniti); in ascolto"))
       << Status();
   ASSERT_FALSE(log_.warnings.empty());
   EXPECT_TRUE(log_.warnings[0].starts_with("cannot read the settings file " + file + ": "))

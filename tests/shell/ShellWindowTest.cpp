@@ -6,6 +6,7 @@
 #include <QAction>
 #include <QApplication>
 #include <QDialogButtonBox>
+#include <QEventLoop>
 #include <QInputDialog>
 #include <QLabel>
 #include <QMenu>
@@ -31,6 +32,7 @@
 #include "TempDir.h"
 #include "records/ErrorLine.h"
 #include "shell/DesktopEventLog.h"
+#include "shell/qt/ApplicationIcon.h"
 #include "shell/qt/QtUserDialogs.h"
 #include "shell/qt/UPrincipale.h"
 
@@ -168,9 +170,26 @@ TEST_F(ShellWindow, ATakenInputPortAtStartIsReportedAndStartUpGoesOn) {
   EXPECT_FALSE(window.Server().Endpoint().Active());
   EXPECT_NE(window.TrayIcon, nullptr);
   EXPECT_EQ(window.windowTitle(), "Quillmarch Varo Server 1.15");
+  const std::string notListening =
+      "Non in ascolto: porta " + std::to_string(holder.Port()) + " in uso";
   EXPECT_EQ(window.StatusLabel->text().toStdString(),
-            "Non in ascolto: porta " + std::to_string(holder.Port()) +
-                " in uso; risposte alla porta " + std::to_string(replies_.Port()));
+            notListening + "; risposte alla porta " + std::to_string(replies_.Port()));
+  // The problem stands above the log without hovering, and the tray icon has its warning look.
+  const auto trayLooksWell = [&] {
+    return window.TrayIcon->icon().pixmap(32, 32).toImage() ==
+           ApplicationIcon().pixmap(32, 32).toImage();
+  };
+  EXPECT_TRUE(window.MessageArea->isVisibleTo(&window));
+  EXPECT_EQ(window.MessageArea->text().toStdString(), notListening);
+  EXPECT_FALSE(trayLooksWell());
+
+  // Another port chosen, no problem is left: the area goes, the icon looks as ever.
+  const std::uint16_t freePort = FreeUdpPort();
+  dialogs_.answers.push_back(std::to_string(freePort));
+  window.Portainingresso1->trigger();
+  ASSERT_TRUE(window.Server().Endpoint().Active());
+  EXPECT_FALSE(window.MessageArea->isVisibleTo(&window));
+  EXPECT_TRUE(trayLooksWell());
 }
 
 TEST_F(ShellWindow, TheMenuItemsOpenThePortDialogsAndTheStatusLineFollows) {
@@ -188,8 +207,7 @@ TEST_F(ShellWindow, TheMenuItemsOpenThePortDialogsAndTheStatusLineFollows) {
   ASSERT_EQ(dialogs_.asked.size(), 2u);
   EXPECT_EQ(dialogs_.asked[0].Prompt, "Numero della porta d'ingresso");
   EXPECT_EQ(dialogs_.asked[1].Prompt, "Numero della porta d'uscita");
-  EXPECT_EQ(window.StatusLabel->text().toStdString(),
-            ListeningLine(newPort, newReplies.Port()));
+  EXPECT_EQ(window.StatusLabel->text().toStdString(), ListeningLine(newPort, newReplies.Port()));
   EXPECT_TRUE(Serves(newPort, newReplies));
 
   // A bad entry's message is captioned with the program's title.
@@ -266,9 +284,13 @@ TEST_F(ShellWindow, RegistroEventiOpensTheLogMadeIfMissingOrSaysWhyItCannot) {
   const auto viewerFolder = dir_.Path() / "bin";
   const auto asked = dir_.Path() / "asked";
   const std::string note = "'" + asked.string() + "'";
-  dir_.WriteFile("bin/xdg-open", "#!/bin/sh\nprintf %s \"$1\" >" + note + ".part && /bin/mv " + note +
-                                     ".part " + note + "\n");
+  dir_.WriteFile("bin/xdg-open", "#!/bin/sh\nprintf %s \"$1\" >" + note + ".part && /bin/mv " +
+                                     note + ".part " + note + "\n");
   std::filesystem::permissions(viewerFolder / "xdg-open", std::filesystem::perms::owner_all);
+  // One that finds no program for the file, as xdg-open says by its exit code.
+  const auto failingFolder = dir_.Path() / "failing";
+  dir_.WriteFile("failing/xdg-open", "#!/bin/sh\nexit 3\n");
+  std::filesystem::permissions(failingFolder / "xdg-open", std::filesystem::perms::owner_all);
   struct Restore {
     std::string path = std::getenv("PATH");
     ~Restore() {
@@ -296,6 +318,10 @@ TEST_F(ShellWindow, RegistroEventiOpensTheLogMadeIfMissingOrSaysWhyItCannot) {
        window.RegistroEventi2,
        "Impossibile aprire il registro eventi: nessun programma lo mostra. Il file \xC3\xA8:\n" +
            log},
+      {"a viewer that fails", [&] { ::setenv("PATH", failingFolder.c_str(), 1); },
+       window.RegistroEventi1,
+       "Impossibile aprire il registro eventi: nessun programma lo mostra. Il file \xC3\xA8:\n" +
+           log},
       {"a file where the folder belongs",
        [&] {
          ::setenv("PATH", viewerFolder.c_str(), 1);
@@ -319,6 +345,11 @@ TEST_F(ShellWindow, RegistroEventiOpensTheLogMadeIfMissingOrSaysWhyItCannot) {
       EXPECT_EQ(FileBytes(log), "");
       EXPECT_TRUE(dialogs_.messages.empty());
     } else {
+      // A viewer's end is heard on the main loop.
+      const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(5);
+      while (dialogs_.messages.empty() && std::chrono::steady_clock::now() < deadline) {
+        QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
+      }
       ASSERT_EQ(dialogs_.messages.size(), 1u);
       EXPECT_EQ(dialogs_.messages[0].Caption, OwnTitle);
       EXPECT_TRUE(dialogs_.messages[0].Text.starts_with(message)) << dialogs_.messages[0].Text;
@@ -329,8 +360,7 @@ TEST_F(ShellWindow, RegistroEventiOpensTheLogMadeIfMissingOrSaysWhyItCannot) {
   DesktopEventLog eventLog;
   eventLog.ShowProblemsOn(&window.Server());
   WriteErrorLine(Severity::Notice, "an event");
-  EXPECT_NE(window.StatusLabel->text().toStdString().find("registro eventi non scrivibile"),
-            std::string::npos)
+  EXPECT_TRUE(window.StatusLabel->text().startsWith("Registro eventi non scrivibile; in ascolto"))
       << window.StatusLabel->text().toStdString();
   eventLog.ShowProblemsOn(nullptr);
 }

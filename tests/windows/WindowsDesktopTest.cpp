@@ -389,6 +389,9 @@ TEST_F(WindowsDesktop, APortTakenAtStartIsShownAndAnotherIsChosenFromTheMenu) {
   EXPECT_EQ(ControlText("msctls_statusbar32"),
             "Non in ascolto: porta " + std::to_string(holder.Port()) +
                 " in uso; risposte alla porta " + std::to_string(outPort));
+  // The problem also stands above the log, whole, in the message area.
+  EXPECT_EQ(ControlText("Static"),
+            "Non in ascolto: porta " + std::to_string(holder.Port()) + " in uso");
 
   // Impostazioni > Porta d'ingresso by keyboard: the dialog shows the stored port selected, so
   // what is typed replaces it; Enter confirms.
@@ -412,6 +415,7 @@ TEST_F(WindowsDesktop, APortTakenAtStartIsShownAndAnotherIsChosenFromTheMenu) {
   EXPECT_EQ(*reply, EmptyTotocalcioListReply());
   const auto status = ControlText("msctls_statusbar32");
   EXPECT_TRUE(SaysListening(status, inPort, outPort)) << status.value_or("no status line");
+  EXPECT_EQ(ControlText("Static"), "");  // no problem is left to show
   // Stored; the file keeps the line ends it was written with.
   EXPECT_NE(FileBytes(settings).find("\nInPort=" + std::to_string(inPort) + "\n"),
             std::string::npos)

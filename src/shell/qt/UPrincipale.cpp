@@ -14,6 +14,7 @@
 #include <QShowEvent>
 #include <QStatusBar>
 #include <QStyle>
+#include <QVBoxLayout>
 #include "endpoint/RefusedSources.h"
 #include "platform/DocumentsLocator.h"
 #include "platform/ServiceReadiness.h"
@@ -64,7 +65,24 @@ TFormPrincipale::TFormPrincipale(UserDialogs& dialogs) : dialogs_(dialogs) {
   MemoLog->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
   MemoLog->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
   MemoLog->setMaximumBlockCount(static_cast<int>(LogLinesKept));
-  setCentralWidget(MemoLog);
+  // Above the log, what keeps requests from being answered, one problem a line, seen without
+  // hovering; hidden while there is none.
+  MessageArea = new QLabel(this);
+  MessageArea->setObjectName(QStringLiteral("MessageArea"));
+  MessageArea->setWordWrap(true);
+  MessageArea->setTextFormat(Qt::PlainText);
+  MessageArea->setTextInteractionFlags(Qt::TextSelectableByMouse);
+  MessageArea->setStyleSheet(QStringLiteral(
+      "#MessageArea { background: #FFF4CE; color: #3B2F00; border: 1px solid #E0B000;"
+      " border-radius: 3px; padding: 6px; margin: 4px; }"));
+  MessageArea->hide();
+  auto* central = new QWidget(this);
+  auto* layout = new QVBoxLayout(central);
+  layout->setContentsMargins(0, 0, 0, 0);
+  layout->setSpacing(0);
+  layout->addWidget(MessageArea);
+  layout->addWidget(MemoLog, 1);
+  setCentralWidget(central);
   logFlush_.setSingleShot(true);
   logFlush_.setInterval(LogFlushMilliseconds);
   connect(&logFlush_, &QTimer::timeout, this, [this] { FlushLog(); });
@@ -84,8 +102,9 @@ TFormPrincipale::TFormPrincipale(UserDialogs& dialogs) : dialogs_(dialogs) {
   connect(Mostra1, &QAction::triggered, this, [this] { Present(); });
   connect(Esci1, &QAction::triggered, this, [this] { close(); });
 
-  server_ = std::make_unique<DesktopServer>(handOver_, *this, dialogs, QtPlaces(),
-                                            [this](const ListenerStatus& status) { ShowStatus(status); });
+  server_ =
+      std::make_unique<DesktopServer>(handOver_, *this, dialogs, QtPlaces(),
+                                      [this](const ListenerStatus& status) { ShowStatus(status); });
   statusRefresh_.setInterval(StatusRefreshInterval);
   connect(&statusRefresh_, &QTimer::timeout, this, [this] { server_->Refresh(); });
   statusRefresh_.start();
@@ -105,7 +124,7 @@ void TFormPrincipale::FormCreate() {
   server_->Start();
 
   TrayIcon = new QSystemTrayIcon(ApplicationIcon(), this);
-  TrayIcon->setToolTip(QString::fromStdString(TrayTip(server_->Status())));
+  ShowTrayState(server_->Status(), !Problems(server_->Status()).empty());
   TrayIcon->setContextMenu(TrayMenu);
   connect(TrayIcon, &QSystemTrayIcon::activated, this,
           [this](QSystemTrayIcon::ActivationReason reason) { TrayEvent(reason); });
@@ -122,7 +141,13 @@ void TFormPrincipale::TrayEvent(QSystemTrayIcon::ActivationReason reason) {
 void TFormPrincipale::ShowStatus(const ListenerStatus& status) {
   const QString line = QString::fromStdString(StatusLine(status));
   StatusLabel->SetWholeText(line);
-  if (TrayIcon != nullptr) TrayIcon->setToolTip(QString::fromStdString(TrayTip(status)));
+  QStringList messages;
+  for (const std::string& message : MessageLines(status)) {
+    messages.push_back(QString::fromStdString(message));
+  }
+  MessageArea->setText(messages.join(QLatin1Char('\n')));
+  MessageArea->setVisible(!messages.isEmpty());
+  if (TrayIcon != nullptr) ShowTrayState(status, !messages.isEmpty());
   // Never while the input port is not bound: a start whose port is taken is no ready service.
   if (!readyReported_ && server_ && server_->Status().Listening()) {
     readyReported_ = true;
@@ -130,17 +155,26 @@ void TFormPrincipale::ShowStatus(const ListenerStatus& status) {
   }
 }
 
+void TFormPrincipale::ShowTrayState(const ListenerStatus& status, bool problems) {
+  TrayIcon->setToolTip(QString::fromStdString(TrayTip(status)));
+  if (problems == trayWarns_ && trayIconSet_) return;
+  trayIconSet_ = true;
+  trayWarns_ = problems;
+  TrayIcon->setIcon(problems ? WarningIcon() : ApplicationIcon());
+}
+
 void TFormPrincipale::TellReadiness(int attempt) {
   const auto failure = NotifyServiceReady();
   if (!failure) return;
   if (failure->Error == std::errc::resource_unavailable_try_again && attempt < ReadinessTries) {
-    QTimer::singleShot(ReadinessRetryInterval, this, [this, attempt] { TellReadiness(attempt + 1); });
+    QTimer::singleShot(ReadinessRetryInterval, this,
+                       [this, attempt] { TellReadiness(attempt + 1); });
     return;
   }
   // The service manager then counts the start as failed when its time is up: say why here.
-  WriteErrorLine(Severity::Warning, "cannot tell the service manager (NOTIFY_SOCKET=" +
-                                        failure->Where + ") that the server is ready: " +
-                                        failure->Error.message());
+  WriteErrorLine(Severity::Warning,
+                 "cannot tell the service manager (NOTIFY_SOCKET=" + failure->Where +
+                     ") that the server is ready: " + failure->Error.message());
 }
 
 void TFormPrincipale::Present() {
@@ -161,10 +195,28 @@ void TFormPrincipale::Present() {
 }
 
 void TFormPrincipale::RegistroEventi1Click() {
-  ShowEventLog(dialogs_, CurrentProgramTitle(), [](const std::string& path) {
-    // Detached: the viewer lives on its own, and the main loop never waits for it.
-    return QProcess::startDetached(QStringLiteral("xdg-open"), {QFile::decodeName(path.c_str())});
-  });
+  ShowEventLog(
+      dialogs_, CurrentProgramTitle(),
+      [this](const std::string& path, std::function<void()> failed) {
+        // Watched, never waited for: xdg-open with no handler for the file starts and ends with an
+        // error, which the user must hear of. Without a parent, so a viewer still open when the
+        // program ends is left running rather than killed with it.
+        auto* viewer = new QProcess();
+        auto ended = [viewer, failed](bool ok) {
+          if (!ok) failed();
+          viewer->deleteLater();
+        };
+        connect(viewer, &QProcess::finished, this, [ended](int code, QProcess::ExitStatus how) {
+          ended(how == QProcess::NormalExit && code == 0);
+        });
+        connect(viewer, &QProcess::errorOccurred, this, [ended](QProcess::ProcessError error) {
+          if (error == QProcess::FailedToStart) ended(false);
+        });
+        viewer->setStandardInputFile(QProcess::nullDevice());
+        viewer->setStandardOutputFile(QProcess::nullDevice());  // never among the log's lines
+        viewer->setStandardErrorFile(QProcess::nullDevice());
+        viewer->start(QStringLiteral("xdg-open"), {QFile::decodeName(path.c_str())});
+      });
 }
 
 void TFormPrincipale::showEvent(QShowEvent* event) {

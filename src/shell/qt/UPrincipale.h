@@ -62,6 +62,8 @@ class TFormPrincipale : public QMainWindow, public ActivityLog {
   const ListenerStatus& Status() const { return server_->Status(); }
 
   QPlainTextEdit* MemoLog = nullptr;
+  // Above the log: one line a problem, hidden while there is none.
+  QLabel* MessageArea = nullptr;
   ElidingLabel* StatusLabel = nullptr;
   QMenuBar* MainMenu1 = nullptr;
   QMenu* Porta = nullptr;
@@ -85,6 +87,8 @@ class TFormPrincipale : public QMainWindow, public ActivityLog {
   // Puts a new status on the status line; the first time the endpoint listens, the service
   // manager that may have started the program hears that it is ready.
   void ShowStatus(const ListenerStatus& status);
+  // Puts the status's tip on the tray icon, and the icon's warning look while problems last.
+  void ShowTrayState(const ListenerStatus& status, bool problems);
   // Tells the service manager that the server is ready; a full queue is tried again later, up to
   // ReadinessTries attempts in all.
   void TellReadiness(int attempt);
@@ -95,6 +99,8 @@ class TFormPrincipale : public QMainWindow, public ActivityLog {
   QTimer statusRefresh_;
   bool shownOnce_ = false;
   bool readyReported_ = false;
+  bool trayIconSet_ = false;
+  bool trayWarns_ = false;  // whether the tray icon has its warning look
   QtHandOver handOver_;
   // Declared last: its endpoint is stopped before the hand-over and the log it serves with go.
   std::unique_ptr<DesktopServer> server_;

@@ -3,6 +3,7 @@
 // point it happened at in wParam.
 #pragma once
 
+#include <cstddef>
 #include <string>
 
 #include "platform/win32/Windows.h"
@@ -15,6 +16,8 @@ namespace varo {
 class TrayIcon {
  public:
   static constexpr UINT Message = WM_APP + 2;
+  // The characters a tip holds (szTip, less its terminator).
+  static constexpr std::size_t TipLimit = 127;
 
   // What an event of the icon asks of the program.
   enum class Request { None, Show, Menu };

@@ -30,6 +30,12 @@ constexpr UINT_PTR Esci1 = 1004;
 constexpr UINT_PTR RegistroEventi1 = 1005;  // in the menu bar and the tray icon's menu alike
 constexpr int MemoLogId = 2001;
 constexpr int StatusBarId = 2002;
+constexpr int MessageAreaId = 2003;
+// The message area's colours, the information bar's: dark text on pale yellow.
+constexpr COLORREF MessageBackground = RGB(0xFF, 0xF4, 0xCE);
+constexpr COLORREF MessageForeground = RGB(0x3B, 0x2F, 0x00);
+// Its margin around the text, at 96 dots per inch.
+constexpr int MessagePadding = 6;
 constexpr UINT_PTR LogFlushTimer = 1;
 constexpr UINT_PTR RefusalCountTimer = 3;
 constexpr UINT_PTR NotificationAreaTimer = 2;
@@ -147,10 +153,17 @@ TFormPrincipale::TFormPrincipale(Win32UserDialogs& dialogs, DesktopPlaces places
   StatusBar = CreateWindowExW(0, STATUSCLASSNAMEW, L"", WS_CHILD | WS_VISIBLE, 0, 0, 0, 0, window_,
                               reinterpret_cast<HMENU>(static_cast<INT_PTR>(StatusBarId)),
                               GetModuleHandleW(nullptr), nullptr);
-  if (MemoLog->Handle() == nullptr || StatusBar == nullptr) {
+  // What keeps requests from being answered stands above the log, seen without hovering.
+  MessageArea =
+      CreateWindowExW(0, L"STATIC", L"", WS_CHILD | SS_LEFT | SS_NOPREFIX, 0, 0, 0, 0, window_,
+                      reinterpret_cast<HMENU>(static_cast<INT_PTR>(MessageAreaId)),
+                      GetModuleHandleW(nullptr), nullptr);
+  messageBrush_ = CreateSolidBrush(MessageBackground);
+  if (MemoLog->Handle() == nullptr || StatusBar == nullptr || MessageArea == nullptr) {
     win32::ThrowLastError("cannot create the main window's controls");
   }
   SendMessageW(StatusBar, WM_SETFONT, reinterpret_cast<WPARAM>(font_), FALSE);
+  SendMessageW(MessageArea, WM_SETFONT, reinterpret_cast<WPARAM>(font_), FALSE);
   SendMessageW(StatusBar, WM_SIZE, 0, 0);
   // The whole status text as the status line's tooltip, however much of it the line can show.
   StatusTip = CreateWindowExW(WS_EX_TOPMOST, TOOLTIPS_CLASSW, nullptr, WS_POPUP | TTS_ALWAYSTIP,
@@ -178,8 +191,9 @@ TFormPrincipale::TFormPrincipale(Win32UserDialogs& dialogs, DesktopPlaces places
   trayIcon_ = std::make_unique<TrayIcon>(window_, smallIcon_, ShownText(texts::ProductName));
   dialogs_.SetOwner(window_);
   handOver_.SetWindow(window_);
-  server_ = std::make_unique<DesktopServer>(handOver_, *this, dialogs_, std::move(places),
-                                            [this](const ListenerStatus& status) { ShowStatus(status); });
+  server_ =
+      std::make_unique<DesktopServer>(handOver_, *this, dialogs_, std::move(places),
+                                      [this](const ListenerStatus& status) { ShowStatus(status); });
   SetTimer(window_, StatusRefreshTimer,
            static_cast<UINT>(std::chrono::milliseconds(StatusRefreshInterval).count()), nullptr);
   // Refused requests not named one by one are counted without waiting for a further refusal.
@@ -195,6 +209,7 @@ TFormPrincipale::~TFormPrincipale() {
   if (window_ != nullptr) DestroyWindow(window_);
   DestroyMenu(PopupMenu1);
   if (ownsFont_) DeleteObject(font_);
+  if (messageBrush_ != nullptr) DeleteObject(messageBrush_);
 }
 
 void TFormPrincipale::FormCreate() {
@@ -276,9 +291,29 @@ void TFormPrincipale::Layout() {
   RECT client{};
   GetClientRect(window_, &client);
   SendMessageW(StatusBar, WM_SIZE, 0, 0);
-  const int logHeight = client.bottom - WindowHeight(StatusBar);
-  MoveWindow(MemoLog->Handle(), 0, 0, client.right, logHeight > 0 ? logHeight : 0, TRUE);
+  const int messages = MessageAreaHeight(client.right);
+  MoveWindow(MessageArea, 0, 0, client.right, messages, TRUE);
+  const int logHeight = client.bottom - WindowHeight(StatusBar) - messages;
+  MoveWindow(MemoLog->Handle(), 0, messages, client.right, logHeight > 0 ? logHeight : 0, TRUE);
   FitStatusText();
+}
+
+int TFormPrincipale::MessageAreaHeight(int width) const {
+  // Asked of the control itself: the window may be hidden as a whole.
+  if ((GetWindowLongW(MessageArea, GWL_STYLE) & WS_VISIBLE) == 0) return 0;
+  const int length = GetWindowTextLengthW(MessageArea);
+  if (length == 0) return 0;
+  std::wstring text(static_cast<std::size_t>(length) + 1, L'\0');
+  text.resize(static_cast<std::size_t>(GetWindowTextW(MessageArea, text.data(), length + 1)));
+  const int padding = MulDiv(MessagePadding, static_cast<int>(GetDpiForWindow(window_)), 96);
+  RECT box{0, 0, width > 2 * padding ? width - 2 * padding : 1, 0};
+  const HDC dc = GetDC(MessageArea);
+  const HGDIOBJ previous = SelectObject(dc, font_);
+  DrawTextW(dc, text.c_str(), static_cast<int>(text.size()), &box,
+            DT_CALCRECT | DT_WORDBREAK | DT_NOPREFIX | DT_EDITCONTROL);
+  SelectObject(dc, previous);
+  ReleaseDC(MessageArea, dc);
+  return box.bottom + 2 * padding;
 }
 
 void TFormPrincipale::FollowDpi(UINT dpi, const RECT& suggested) {
@@ -286,6 +321,7 @@ void TFormPrincipale::FollowDpi(UINT dpi, const RECT& suggested) {
   const HFONT font = MessageFont(static_cast<int>(dpi), owned);
   SendMessageW(MemoLog->Handle(), WM_SETFONT, reinterpret_cast<WPARAM>(font), TRUE);
   SendMessageW(StatusBar, WM_SETFONT, reinterpret_cast<WPARAM>(font), TRUE);
+  SendMessageW(MessageArea, WM_SETFONT, reinterpret_cast<WPARAM>(font), TRUE);
   // The controls hold the new font now; the old one may go.
   if (ownsFont_) DeleteObject(font_);
   font_ = font;
@@ -297,19 +333,20 @@ void TFormPrincipale::FollowDpi(UINT dpi, const RECT& suggested) {
 }
 
 void TFormPrincipale::RegistroEventi1Click() {
-  ShowEventLog(dialogs_, programTitle_, [this](const std::string& path) {
-    const std::wstring file = win32::Widen(path);
-    // Returns once the viewer is started; it lives on its own.
-    INT_PTR opened = reinterpret_cast<INT_PTR>(
-        ShellExecuteW(window_, L"open", file.c_str(), nullptr, nullptr, SW_SHOWNORMAL));
-    // A system where no program claims .log files still has Notepad.
-    if (opened == SE_ERR_NOASSOC) {
-      const std::wstring quoted = L"\"" + file + L"\"";
-      opened = reinterpret_cast<INT_PTR>(ShellExecuteW(window_, L"open", L"notepad.exe",
-                                                       quoted.c_str(), nullptr, SW_SHOWNORMAL));
-    }
-    return opened > 32;
-  });
+  ShowEventLog(
+      dialogs_, programTitle_, [this](const std::string& path, std::function<void()> failed) {
+        const std::wstring file = win32::Widen(path);
+        // Returns once the viewer is started; it lives on its own.
+        INT_PTR opened = reinterpret_cast<INT_PTR>(
+            ShellExecuteW(window_, L"open", file.c_str(), nullptr, nullptr, SW_SHOWNORMAL));
+        // A system where no program claims .log files still has Notepad.
+        if (opened == SE_ERR_NOASSOC) {
+          const std::wstring quoted = L"\"" + file + L"\"";
+          opened = reinterpret_cast<INT_PTR>(ShellExecuteW(window_, L"open", L"notepad.exe",
+                                                           quoted.c_str(), nullptr, SW_SHOWNORMAL));
+        }
+        if (opened <= 32) failed();
+      });
 }
 
 void TFormPrincipale::ShowTrayMenu(WPARAM anchor) {
@@ -344,7 +381,15 @@ void TFormPrincipale::ShowStatus(const ListenerStatus& status) {
     tool.lpszText = statusText_.data();
     SendMessageW(StatusTip, TTM_UPDATETIPTEXTW, 0, reinterpret_cast<LPARAM>(&tool));
   }
-  trayIcon_->SetTip(ShownText(TrayTip(status)));
+  trayIcon_->SetTip(ShownText(TrayTip(status, TrayIcon::TipLimit)));
+
+  std::string messages;
+  for (const std::string& line : MessageLines(status)) {
+    messages += (messages.empty() ? "" : "\r\n") + line;
+  }
+  SetWindowTextW(MessageArea, ShownText(messages).c_str());
+  ShowWindow(MessageArea, messages.empty() ? SW_HIDE : SW_SHOWNA);
+  Layout();
 }
 
 void TFormPrincipale::FitStatusText() {
@@ -366,8 +411,7 @@ void TFormPrincipale::FitStatusText() {
     SIZE ellipsis{};
     GetTextExtentPoint32W(dc, Ellipsis, 1, &ellipsis);
     GetTextExtentExPointW(dc, shown.c_str(), static_cast<int>(shown.size()),
-                          std::max(0, width - static_cast<int>(ellipsis.cx)), &fit, nullptr,
-                          &size);
+                          std::max(0, width - static_cast<int>(ellipsis.cx)), &fit, nullptr, &size);
     shown.resize(static_cast<std::size_t>(std::max(0, fit)));
     shown += Ellipsis;
   }
@@ -486,6 +530,12 @@ LRESULT TFormPrincipale::HandleMessage(UINT message, WPARAM wParam, LPARAM lPara
       if (MemoLog) SetFocus(MemoLog->Handle());
       return 0;
     case WM_CTLCOLORSTATIC:
+      if (MessageArea != nullptr && reinterpret_cast<HWND>(lParam) == MessageArea) {
+        const auto dc = reinterpret_cast<HDC>(wParam);
+        SetTextColor(dc, MessageForeground);
+        SetBkColor(dc, MessageBackground);
+        return reinterpret_cast<LRESULT>(messageBrush_);
+      }
       // A read-only edit would be grey; the log reads as text on the window colour.
       if (MemoLog && reinterpret_cast<HWND>(lParam) == MemoLog->Handle()) {
         const auto dc = reinterpret_cast<HDC>(wParam);

@@ -65,8 +65,11 @@ class TFormPrincipale : public ActivityLog {
   void ShowTrayMenu(WPARAM anchor);
   // "Registro eventi": the event log in the system's viewer.
   void RegistroEventi1Click();
-  // Puts the status on the status line and the tray icon's tip.
+  // Puts the status on the status line, the message area and the tray icon's tip.
   void ShowStatus(const ListenerStatus& status);
+  // The message area's height for the client's width: its lines, wrapped, and its margins; 0 while
+  // it is hidden.
+  int MessageAreaHeight(int width) const;
   // Shows the status text in the status line's width, its end cut to "…" when it does not fit;
   // the whole text is always the status line's tooltip.
   void FitStatusText();
@@ -90,6 +93,9 @@ class TFormPrincipale : public ActivityLog {
   HMENU PopupMenu1 = nullptr;
   HWND StatusBar = nullptr;
   HWND StatusTip = nullptr;  // the status line's tooltip
+  // Above the log: one line a problem, hidden while there is none.
+  HWND MessageArea = nullptr;
+  HBRUSH messageBrush_ = nullptr;
   std::wstring statusText_;
   std::unique_ptr<LogView> MemoLog;
   std::unique_ptr<TrayIcon> trayIcon_;
