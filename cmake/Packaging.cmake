@@ -91,7 +91,8 @@ set(CPACK_DEBIAN_PACKAGE_RELEASE 1)
 set(CPACK_DEBIAN_PACKAGE_SECTION net)
 set(CPACK_DEBIAN_PACKAGE_PRIORITY optional)
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
-# "Registro eventi" opens the event log through xdg-open; without it the menu item says so.
-set(CPACK_DEBIAN_PACKAGE_RECOMMENDS xdg-utils)
+# "Registro eventi" opens the event log through xdg-open (without it the menu item says so); Qt's
+# own words (the log's menu, standard buttons) in the user's language come from its translations.
+set(CPACK_DEBIAN_PACKAGE_RECOMMENDS "xdg-utils, qt6-translations-l10n")
 set(CPACK_DEBIAN_PACKAGE_CONTROL_STRICT_PERMISSION ON)
 include(CPack)

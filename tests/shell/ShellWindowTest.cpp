@@ -14,6 +14,7 @@
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QScreen>
+#include <QTranslator>
 #include <QTextBlock>
 #include <algorithm>
 #include <chrono>
@@ -35,6 +36,7 @@
 #include "shell/qt/ApplicationIcon.h"
 #include "shell/qt/QtUserDialogs.h"
 #include "shell/qt/UPrincipale.h"
+#include "shell/qt/VaroApplication.h"
 
 namespace varo::test {
 namespace {
@@ -363,6 +365,18 @@ TEST_F(ShellWindow, RegistroEventiOpensTheLogMadeIfMissingOrSaysWhyItCannot) {
   EXPECT_TRUE(window.StatusLabel->text().startsWith("Registro eventi non scrivibile; in ascolto"))
       << window.StatusLabel->text().toStdString();
   eventLog.ShowProblemsOn(nullptr);
+}
+
+// Qt's own words, the log's context menu among them, follow the user's language.
+TEST(QtWords, FollowTheUsersLanguage) {
+  QTranslator italian;
+  ASSERT_TRUE(LoadQtWords(italian, QLocale(QLocale::Italian, QLocale::Italy)));
+  EXPECT_EQ(QCoreApplication::translate("QWidgetTextControl", "Select All").toStdString(),
+            "Seleziona tutto");
+  EXPECT_EQ(QCoreApplication::translate("QWidgetTextControl", "&Copy").toStdString(), "&Copia");
+  QCoreApplication::removeTranslator(&italian);
+  QTranslator none;
+  EXPECT_FALSE(LoadQtWords(none, QLocale(QLocale::Esperanto)));
 }
 
 }  // namespace

@@ -61,6 +61,10 @@ std::vector<std::string> QtToolkit::StartToolkit(const std::vector<std::string>&
   // Only closing the main window ends the program, never the close of a message box.
   QApplication::setQuitOnLastWindowClosed(false);
   QApplication::setWindowIcon(ApplicationIcon());
+  // Qt's own words (the log's menu, standard buttons) in the user's language, when its
+  // translations are installed; English otherwise.
+  qtWords_ = std::make_unique<QTranslator>();
+  LoadQtWords(*qtWords_, QLocale());
   QGuiApplication::setDesktopFileName(QStringLiteral("quillmarch-varo-server"));
 
   // A stop request by signal ends the program the way closing the window does. It is watched

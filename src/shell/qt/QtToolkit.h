@@ -12,6 +12,7 @@
 #include "shell/qt/QtUserDialogs.h"
 
 class QSocketNotifier;
+class QTranslator;
 
 namespace varo {
 
@@ -53,6 +54,7 @@ class QtToolkit : public DesktopToolkit {
   char** argv_;
   QtUserDialogs dialogs_;
   std::unique_ptr<VaroApplication> app_;
+  std::unique_ptr<QTranslator> qtWords_;  // after the application, which it must not outlive
   std::unique_ptr<QSocketNotifier> stopSignals_;
   bool stopRequested_ = false;
   std::unique_ptr<TFormPrincipale> window_;

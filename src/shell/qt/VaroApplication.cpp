@@ -1,5 +1,7 @@
 #include "shell/qt/VaroApplication.h"
 
+#include <QLibraryInfo>
+
 #include <exception>
 
 #include "shell/DesktopTexts.h"
@@ -23,6 +25,14 @@ bool VaroApplication::notify(QObject* receiver, QEvent* event) {
 
 void ReportUnhandledError(UserDialogs& dialogs, const std::string& text) {
   dialogs.ShowMessage(CurrentProgramTitle(), text);
+}
+
+bool LoadQtWords(QTranslator& translator, const QLocale& locale) {
+  if (!translator.load(locale, QStringLiteral("qt"), QStringLiteral("_"),
+                       QLibraryInfo::path(QLibraryInfo::TranslationsPath))) {
+    return false;
+  }
+  return QCoreApplication::installTranslator(&translator);
 }
 
 }  // namespace varo

@@ -2,6 +2,8 @@
 #pragma once
 
 #include <QApplication>
+#include <QLocale>
+#include <QTranslator>
 #include <string>
 
 #include "shell/UserDialogs.h"
@@ -18,6 +20,10 @@ class VaroApplication : public QApplication {
  private:
   UserDialogs& dialogs_;
 };
+
+// Installs Qt's own translations for locale (the log's menu, standard buttons) into the running
+// application; false when they are not installed, Qt's words then staying English.
+bool LoadQtWords(QTranslator& translator, const QLocale& locale);
 
 // Shows an error that escaped start-up or the event loop (message box and standard error).
 void ReportUnhandledError(UserDialogs& dialogs, const std::string& text);
