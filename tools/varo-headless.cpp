@@ -104,8 +104,11 @@ int main(int argc, char** argv) {
     WriteErrorLine(Severity::Warning, EverySourceWarning(access.EverySourceEntry));
   }
   const auto notice = [](const std::string& line) { WriteErrorLine(Severity::Notice, line); };
+  const auto refusal = [](const RefusalNotice& told) {
+    WriteErrorLine(Severity::Notice, RefusalReport(told));
+  };
   UDPServer server(handOver, [&](const ReceivedDatagram& d) {
-    if (gate.Admit(d, notice)) {
+    if (gate.Admit(d, refusal)) {
       if (documents.Current() != servedDocuments) {
         servedDocuments = documents.Current();
         folders = MakeArchiveFolders(servedDocuments);
@@ -127,11 +130,11 @@ int main(int argc, char** argv) {
             << server.InputPort() << ", replies to " << state.OutputPort << std::endl;
   while (!StopRequested()) {
     handOver.ServeUntil([] { return StopRequested(); }, std::chrono::milliseconds(500));
-    gate.TellUncounted(notice);
+    gate.TellUncounted(refusal);
   }
   // The port is free before the instance lock goes, so a new instance can bind it at once.
   server.Deactivate();
-  gate.TellUncounted(notice, true);
+  gate.TellUncounted(refusal, true);
   lock.Release();
   StopCompleted();
   return 0;

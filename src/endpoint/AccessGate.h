@@ -18,15 +18,15 @@ class AccessGate {
   void SetRule(AccessRule rule) { rule_ = std::move(rule); }
   const AccessRule& Rule() const { return rule_; }
 
-  // Whether the datagram may be served; a refused one is counted, and notice gets the line for
-  // standard error when one is due.
+  // Whether the datagram may be served; a refused one is counted, and notice hears of it when
+  // that is due.
   bool Admit(const ReceivedDatagram& datagram,
-             const std::function<void(const std::string&)>& notice);
+             const std::function<void(const RefusalNotice&)>& notice);
 
-  // Gives notice the line counting refused requests not named yet, once one is due; a program
+  // Gives notice the count of refused requests not named yet, once one is due; a program
   // calls it every RefusalCountCheck, so no refusal waits for a further one to be told, and once
   // more when it stops serving (ending), so none goes untold.
-  void TellUncounted(const std::function<void(const std::string&)>& notice, bool ending = false);
+  void TellUncounted(const std::function<void(const RefusalNotice&)>& notice, bool ending = false);
 
   // Requests refused since the start.
   std::uint64_t Refused() const { return refused_.Count(); }

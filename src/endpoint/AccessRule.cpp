@@ -76,14 +76,14 @@ int LengthOf(std::uint32_t mask) {
   return length;
 }
 
+}  // namespace
+
 std::string NetworkText(const IPv4Network& network) {
   const std::uint32_t a = network.Address;
   return std::to_string(a >> 24) + "." + std::to_string((a >> 16) & 0xFF) + "." +
          std::to_string((a >> 8) & 0xFF) + "." + std::to_string(a & 0xFF) + "/" +
          std::to_string(LengthOf(network.Mask));
 }
-
-}  // namespace
 
 AccessRule LocalNetworksRule() {
   return AccessRule{false,

@@ -48,6 +48,9 @@ AccessSetting ReadAccessSetting(std::string_view value);
 // The warning standard error gets about an entry that serves every source without saying "tutte".
 std::string EverySourceWarning(const std::string& entry);
 
+// A network as the settings write it: "203.0.113.0/24".
+std::string NetworkText(const IPv4Network& network);
+
 // The rule in words, for the start-up report: "local networks only", "every source", or the
 // networks served.
 std::string DescribeAccessRule(const AccessRule& rule);

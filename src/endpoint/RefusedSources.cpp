@@ -6,7 +6,18 @@
 
 namespace varo {
 
-std::optional<std::string> RefusedSources::Refuse(std::uint32_t source, Clock::time_point now) {
+std::string RefusalReport(const RefusalNotice& notice) {
+  if (notice.Source != 0) {
+    return "refused a request from " + DottedQuad(notice.Source) +
+           ": not a local network; see [Accesso] Reti";
+  }
+  return "refused " + std::to_string(notice.Unnamed) + " more request" +
+         (notice.Unnamed == 1 ? "" : "s") +
+         " from sources named in the last minute or not named: not a local network; see "
+         "[Accesso] Reti";
+}
+
+std::optional<RefusalNotice> RefusedSources::Refuse(std::uint32_t source, Clock::time_point now) {
   ++count_;
   if (const auto found = named_.find(source); found != named_.end()) {
     if (now - found->second < RefusalNoticeInterval) {
@@ -26,19 +37,16 @@ std::optional<std::string> RefusedSources::Refuse(std::uint32_t source, Clock::t
     }
     named_.emplace(source, now);
   }
-  return "refused a request from " + DottedQuad(source) +
-         ": not a local network; see [Accesso] Reti";
+  return RefusalNotice{.Source = source};
 }
 
-std::optional<std::string> RefusedSources::Flush(Clock::time_point now, bool ending) {
+std::optional<RefusalNotice> RefusedSources::Flush(Clock::time_point now, bool ending) {
   if (untold_ == 0) return std::nullopt;
   if (!ending && counted_ && now - *counted_ < RefusalNoticeInterval) return std::nullopt;
   counted_ = now;
   const std::uint64_t told = untold_;
   untold_ = 0;
-  return "refused " + std::to_string(told) + " more request" + (told == 1 ? "" : "s") +
-         " from sources named in the last minute or not named: not a local network; see "
-         "[Accesso] Reti";
+  return RefusalNotice{.Unnamed = told};
 }
 
 }  // namespace varo

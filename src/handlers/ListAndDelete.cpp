@@ -8,10 +8,8 @@
 #include "endpoint/ReceivedDatagram.h"
 #include "handlers/LogLine.h"
 #include "platform/Paths.h"
-#include "platform/TimeStamp.h"
 #include "protocol/Codecs.h"
 #include "protocol/Commands.h"
-#include "records/CalendarTime.h"
 #include "records/Printable.h"
 
 namespace varo {
@@ -86,16 +84,11 @@ void RichiestaCancellazione(RequestState& state, SystemArchive& archive, Activit
     const Disposal disposal = archive.Delete(path);
     PutWord(state.ReplyPayload, 0, StatusOk);
     AppendStamped(log, "Cancellazione " + Printable(path) + " effettuata");
-    // Any host may delete: the operator can tell who did, and when.
-    char stamp[IsoTimeCapacity];
-    FixedText when(stamp, sizeof stamp);
-    AddDateAndTime(when, LocalClockNow());
-    log.Notice(std::string(when.View()) + " deleted at the request of " +
-               DottedQuad(state.SenderAddress) + " port " + std::to_string(state.SenderPort) +
-               ": " + Printable(path));
-    // Whether the user can still restore it.
-    log.Notice((disposal == Disposal::Trashed ? "moved to the trash: " : "deleted for good: ") +
-               Printable(path));
+    // Any host may delete: the operator can tell who did, when, and where the file went.
+    log.Deleted({.SenderAddress = state.SenderAddress,
+                 .SenderPort = state.SenderPort,
+                 .Path = path,
+                 .Where = disposal});
   } else {
     PutWord(state.ReplyPayload, 0, StatusNotFound);
   }

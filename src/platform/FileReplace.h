@@ -26,6 +26,11 @@ std::string WriteTargetOf(const std::string& path);
 // Windows). A file that exists keeps whatever it has.
 std::string_view NewFileLineEnd();
 
+// What a text file the program creates for the user to read begins with: nothing on Linux; on
+// Windows a UTF-8 byte-order mark, without which older editors read its accents as another
+// code page.
+std::string_view NewTextFileStart();
+
 // Replaces the file's bytes through a temporary file in the same folder, flushed to disk and
 // renamed over it, keeping its permission bits (a new file gets 0666 less the umask; on Windows,
 // its attributes). A file that exists but that this process may not open for writing (on Windows a

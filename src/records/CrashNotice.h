@@ -1,5 +1,5 @@
-// What a start tells of a crash of an earlier run: standard error (and so the event log) hears it
-// here; the desktop program shows it on the status line and once in a tray balloon.
+// What a start learns of a crash of an earlier run, which the desktop program then tells on
+// standard error, in the event log, on the status line and once in a tray balloon.
 #pragma once
 
 #include <cstddef>
@@ -16,9 +16,9 @@ struct EarlierCrash {
   std::string Report;  // the path of its report
 };
 
-// Takes the report a crash of an earlier run left in folder and tells standard error where it
-// is; nothing when no crash is to be told. Each report is told at one start only; the oldest
-// reports beyond KeptCrashReports are removed then.
+// Takes the report a crash of an earlier run left in folder; nothing when no crash is to be told.
+// Each report is told at one start only; the oldest reports beyond KeptCrashReports are removed
+// then.
 std::optional<EarlierCrash> AnnounceEarlierCrash(const std::string& folder);
 
 }  // namespace varo

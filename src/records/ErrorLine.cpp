@@ -9,8 +9,8 @@ namespace varo {
 
 namespace {
 
-std::mutex copyMutex;
-std::function<void(std::string_view)> copyTo;
+std::mutex keepMutex;
+std::function<void(std::string_view)> keepTo;
 
 }  // namespace
 
@@ -21,22 +21,25 @@ void WriteErrorLine(Severity severity, std::string_view line) {
   text.push_back('\n');
   std::fwrite(text.data(), 1, text.size(), stderr);
   std::fflush(stderr);
-
-  // The copy's own warnings about itself would otherwise come back to it.
-  thread_local bool copying = false;
-  if (copying) return;
-  const std::lock_guard<std::mutex> lock(copyMutex);
-  if (!copyTo) return;
-  struct Copying {
-    Copying() { copying = true; }
-    ~Copying() { copying = false; }
-  } during;
-  copyTo(line);
 }
 
-void CopyErrorLines(std::function<void(std::string_view)> copy) {
-  const std::lock_guard<std::mutex> lock(copyMutex);
-  copyTo = std::move(copy);
+void WriteEvent(Severity severity, std::string_view line, std::string_view event) {
+  WriteErrorLine(severity, line);
+  // The keeper's own warnings about itself would otherwise come back to it.
+  thread_local bool keeping = false;
+  if (keeping) return;
+  const std::lock_guard<std::mutex> lock(keepMutex);
+  if (!keepTo) return;
+  struct Keeping {
+    Keeping() { keeping = true; }
+    ~Keeping() { keeping = false; }
+  } during;
+  keepTo(event);
+}
+
+void KeepEvents(std::function<void(std::string_view)> keep) {
+  const std::lock_guard<std::mutex> lock(keepMutex);
+  keepTo = std::move(keep);
 }
 
 }  // namespace varo

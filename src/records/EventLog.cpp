@@ -35,8 +35,15 @@ std::string OlderGenerationOf(const std::string& path) {
   return path.substr(0, path.size() - extension.size()) + ".1.log";
 }
 
-EventLog::EventLog(std::string folder)
-    : folder_(std::move(folder)), path_(folder_.empty() ? "" : JoinPath(folder_, EventLogName)) {}
+std::string UnwrittenEventsLine(std::uint64_t count) {
+  return std::to_string(count) + " earlier event" + (count == 1 ? "" : "s") +
+         " could not be written here";
+}
+
+EventLog::EventLog(std::string folder, std::function<std::string(std::uint64_t)> unwritten)
+    : folder_(std::move(folder)),
+      path_(folder_.empty() ? "" : JoinPath(folder_, EventLogName)),
+      unwrittenLine_(std::move(unwritten)) {}
 
 void EventLog::Write(std::string_view text) {
   std::string line = EventLogLine(LocalClockNow(), text);
@@ -50,8 +57,7 @@ void EventLog::Write(std::string_view text) {
     std::string bytes = line;
     if (unwritten_ > 0) {
       // The gap is told where it is, so a missing deletion never goes unnoticed.
-      bytes = EventLogLine(LocalClockNow(), std::to_string(unwritten_) +
-                                                " earlier events could not be written here") +
+      bytes = EventLogLine(LocalClockNow(), unwrittenLine_(unwritten_)) +
               std::string(NewFileLineEnd()) + line;
     }
     EventLogProblem now = EventLogProblem::None;
@@ -97,16 +103,18 @@ std::string EventLog::Append(const std::string& bytes) {
   }
   std::string passOnFailure;
   const std::optional<std::uint64_t> size = SizeOfFile(path_);
+  bool fresh = !size || *size == 0;
   if (size && StartsNewGeneration(*size, bytes.size())) {
     try {
       RenameReplacing(path_, OlderGenerationOf(path_));
+      fresh = true;
     } catch (const std::system_error& error) {
       // Nothing is lost for it: the line still goes into the file, which grows on.
       passOnFailure = error.what();
     }
   }
   if (!size) MakeFolders(folder_);  // made when first needed, and again if it went
-  AppendToFile(path_, bytes, NewFileLineEnd());
+  AppendToFile(path_, fresh ? std::string(NewTextFileStart()) + bytes : bytes, NewFileLineEnd());
   return passOnFailure;
 }
 

@@ -1,5 +1,6 @@
-// The event log the user keeps: every standard-error line, one a line, with its local date, time
-// and UTC offset, appended to eventi.log, which passes on to eventi.1.log past 1 MiB.
+// The event log the user keeps: every event, one a line, with its local date, time and UTC
+// offset, appended to eventi.log, which passes on to eventi.1.log past 1 MiB. A new file begins as
+// the system's text files for the user do (on Windows with a UTF-8 byte-order mark).
 #pragma once
 
 #include <cstdint>
@@ -27,8 +28,8 @@ std::string EventLogLine(const CalendarTime& time, std::string_view text);
 // Why the log cannot be kept as it should.
 enum class EventLogProblem {
   None,
-  NotWritable,   // events reach standard error only
-  NotPassedOn,   // past 1 MiB, it cannot be renamed to its older generation and grows on
+  NotWritable,  // events reach standard error only
+  NotPassedOn,  // past 1 MiB, it cannot be renamed to its older generation and grows on
 };
 
 // Whether a log of size bytes passes on to its older generation before a line of lineSize bytes is
@@ -38,11 +39,17 @@ bool StartsNewGeneration(std::uint64_t size, std::uint64_t lineSize);
 // The older generation beside a log file: "eventi.log" becomes "eventi.1.log".
 std::string OlderGenerationOf(const std::string& path);
 
+// The line telling of events lost while the log could not be written: "2 earlier events could not
+// be written here".
+std::string UnwrittenEventsLine(std::uint64_t count);
+
 class EventLog {
  public:
   // The log eventi.log in folder (empty when the system names none); nothing is made before the
-  // first event.
-  explicit EventLog(std::string folder);
+  // first event. unwritten phrases the line that tells of events lost while the log could not be
+  // written, given how many.
+  explicit EventLog(std::string folder,
+                    std::function<std::string(std::uint64_t)> unwritten = UnwrittenEventsLine);
   EventLog(const EventLog&) = delete;
   EventLog& operator=(const EventLog&) = delete;
 
@@ -68,6 +75,7 @@ class EventLog {
 
   const std::string folder_;
   const std::string path_;
+  const std::function<std::string(std::uint64_t)> unwrittenLine_;
   std::mutex mutex_;
   EventLogProblem problem_ = EventLogProblem::None;
   std::uint64_t unwritten_ = 0;  // events lost to the file since it last took one

@@ -1,6 +1,7 @@
 #include "shell/DesktopEventLog.h"
 #include "records/ErrorLine.h"
 
+#include <algorithm>
 #include <exception>
 
 #include "platform/KnownFolders.h"
@@ -24,12 +25,19 @@ std::string ProblemNote(EventLogProblem problem) {
 
 }  // namespace
 
-DesktopEventLog::DesktopEventLog() : log_(EventLogFolder()) {
-  CopyErrorLines([this](std::string_view line) { log_.Write(line); });
+DesktopEventLog::DesktopEventLog() : log_(EventLogFolder(), texts::UnwrittenEvents) {
+  KeepEvents([this](std::string_view event) { log_.Write(event); });
 }
 
 DesktopEventLog::~DesktopEventLog() {
-  CopyErrorLines({});
+  KeepEvents({});
+}
+
+void TellShownMessage(Severity severity, const std::string& caption, const std::string& text) {
+  std::string line = caption + ": " + text;
+  // One event, one line: the message's own lines follow each other.
+  std::replace(line.begin(), line.end(), '\n', ' ');
+  WriteEvent(severity, line, line);
 }
 
 void DesktopEventLog::ShowProblemsOn(DesktopServer* server) {
@@ -46,7 +54,7 @@ void ShowEventLog(
   const std::string folder = EventLogFolder();
   std::string path;
   try {
-    path = EventLog(folder).Prepare();
+    path = EventLog(folder, texts::UnwrittenEvents).Prepare();
   } catch (const std::exception& error) {
     dialogs.ShowMessage(title, std::string(texts::EventLogNotMade) + "\n" + error.what());
     return;

@@ -1,10 +1,12 @@
-// The desktop program's event log: while one exists, every standard-error line is also kept, with
-// its date and time, in the event log file the user can open from the menu.
+// The desktop program's event log: while one exists, every event told on standard error is also
+// kept, in the user's words and with its date and time, in the event log file the user can open
+// from the menu.
 #pragma once
 
 #include <functional>
 #include <string>
 
+#include "platform/StandardStreams.h"
 #include "records/EventLog.h"
 #include "shell/DesktopServer.h"
 #include "shell/UserDialogs.h"
@@ -16,9 +18,9 @@ inline constexpr const char* StopReport = "quillmarch-varo-server: stopped";
 
 class DesktopEventLog {
  public:
-  // The log in the user's event log folder, receiving every standard-error line from now on.
+  // The log in the user's event log folder, receiving every event from now on.
   DesktopEventLog();
-  // Standard-error lines are no longer kept.
+  // Events are no longer kept.
   ~DesktopEventLog();
   DesktopEventLog(const DesktopEventLog&) = delete;
   DesktopEventLog& operator=(const DesktopEventLog&) = delete;
@@ -31,6 +33,10 @@ class DesktopEventLog {
   EventLog log_;
   DesktopServer* server_ = nullptr;
 };
+
+// Tells standard error and the event log of a message shown to the user, captioned caption, in
+// the same words on one line, so both systems keep the same messages.
+void TellShownMessage(Severity severity, const std::string& caption, const std::string& text);
 
 // "Registro eventi": makes the event log file exist (empty when new) and hands its path to open,
 // which starts the system's viewer and calls failed, on the main thread, if it cannot be started

@@ -75,9 +75,11 @@ void DesktopServer::Start() {
   if (!IsUsablePort(state_.OutputPort)) {
     // Replies to such a port go nowhere while the log says they were sent.
     const std::string value = std::to_string(state_.OutputPort);
-    log_.Warning("settings: OutPort=" + value + " in " + places_.SettingsFile +
-                 " is not a port from 1 to 65535; replies go to " +
-                 std::to_string(OutPort.Entry.Default));
+    log_.WarningEvent(
+        "settings: OutPort=" + value + " in " + places_.SettingsFile +
+            " is not a port from 1 to 65535; replies go to " +
+            std::to_string(OutPort.Entry.Default),
+        texts::NotAPortEvent("OutPort=" + value, places_.SettingsFile, OutPort.Entry.Default));
     notes_.Set(OutPort.Note, texts::NotAPortNote("OutPort=" + value, OutPort.Entry.Default));
     state_.OutputPort = OutPort.Entry.Default;
   }
@@ -102,9 +104,9 @@ void DesktopServer::Start() {
   }
   CheckFolders(FolderReports::None);  // the start report names them
   ShowStatus(status);
-  for (const std::string& line : StartReport(std::string(texts::ProductName) + " " VARO_VERSION,
-                                             status, DescribeAccessRule(gate_.Rule()), folders_)) {
-    log_.Notice(line);
+  for (const ReportedEvent& told : StartReport(std::string(texts::ProductName) + " " VARO_VERSION,
+                                               status, gate_.Rule(), folders_)) {
+    log_.NoticeEvent(told.Line, told.Event);
   }
 }
 
@@ -119,8 +121,9 @@ std::int32_t DesktopServer::ReadPort(const PortEntry& entry, NoteKey note) {
   // The default still applies, but a typo must not look like a setting taken.
   const std::string shown = std::string(entry.Key) + "=" + Printable(text);
   const std::string fallback = std::to_string(entry.Default);
-  log_.Warning("settings: " + shown + " in " + places_.SettingsFile + " is not a number; using " +
-               fallback);
+  log_.WarningEvent(
+      "settings: " + shown + " in " + places_.SettingsFile + " is not a number; using " + fallback,
+      texts::NotANumberEvent(shown, places_.SettingsFile, entry.Default));
   notes_.Set(note, texts::NotANumberNote(shown, entry.Default));
   return entry.Default;
 }
@@ -135,8 +138,9 @@ void DesktopServer::CheckSettingsFile() {
   const bool noted = notes_.Has(NoteKey::SettingsFile);
   if (!problem.empty() && !noted) {
     // An owner's narrowed [Accesso] Reti would widen to the default without a word.
-    log_.Warning("cannot read the settings file " + places_.SettingsFile + ": " + problem +
-                 "; using the default ports and answering local networks only");
+    log_.WarningEvent("cannot read the settings file " + places_.SettingsFile + ": " + problem +
+                          "; using the default ports and answering local networks only",
+                      texts::UnreadableSettingsEvent(places_.SettingsFile, problem));
   }
   notes_.Set(NoteKey::SettingsFile,
              problem.empty() ? "" : texts::UnreadableSettingsNote(Printable(places_.SettingsFile)));
@@ -147,10 +151,17 @@ void DesktopServer::ReadAccess() {
       GetPrivateProfileString(AccessSection, NetworksKey, "", places_.SettingsFile));
   gate_.SetRule(setting.Rule);
   accessProblem_ = setting.Problem;
-  if (!accessProblem_.empty()) log_.Warning(AccessProblemReport(accessProblem_));
-  if (!setting.EverySourceEntry.empty()) log_.Warning(EverySourceWarning(setting.EverySourceEntry));
+  if (!accessProblem_.empty()) {
+    log_.WarningEvent(AccessProblemReport(accessProblem_),
+                      texts::AccessEntryNotValid(accessProblem_));
+  }
+  if (!setting.EverySourceEntry.empty()) {
+    log_.WarningEvent(EverySourceWarning(setting.EverySourceEntry),
+                      texts::EverySourceEvent(setting.EverySourceEntry));
+  }
   for (const std::string& entry : setting.Ignored) {
-    log_.Notice("[Accesso] Reti: " + entry + " ignored: this server answers IPv4 only");
+    log_.NoticeEvent("[Accesso] Reti: " + entry + " ignored: this server answers IPv4 only",
+                     texts::IgnoredEntryEvent(entry));
   }
 }
 
@@ -160,7 +171,7 @@ void DesktopServer::ReadDeletion() {
 }
 
 void DesktopServer::Serve(const ReceivedDatagram& datagram) {
-  if (!gate_.Admit(datagram, [this](const std::string& line) { log_.Notice(line); })) {
+  if (!gate_.Admit(datagram, [this](const RefusalNotice& told) { TellRefusal(told); })) {
     ShowStatus(status_);  // the count of refused requests
     return;
   }
@@ -185,9 +196,10 @@ void DesktopServer::FollowDocuments() {
   folders_ = MakeArchiveFolders(documents);
   archive_ = std::make_shared<SystemArchive>(folders_);
   archive_->SetDeletion(deletion_);
-  handlers_ = MakeHandlerTable(archive_, log_);
+  handlers_ = MakeHandlerTable(archive_, handlerLog_);
   if (!moved) return;
-  log_.Notice("the Documents folder is now " + documents);
+  log_.NoticeEvent("the Documents folder is now " + documents,
+                   texts::DocumentsMovedEvent(documents));
   CheckFolders(FolderReports::All);
   ShowStatus(status_);
 }
@@ -202,7 +214,8 @@ bool DesktopServer::CheckFolders(FolderReports reports) {
     const bool noteChanged = notes_.Set(game.Key, note);
     changed = changed || noteChanged;
     if (reports == FolderReports::All || (reports == FolderReports::Changed && noteChanged)) {
-      log_.Notice(FolderReport(game.Name, folder, present));
+      log_.NoticeEvent(FolderReport(game.Name, folder, present),
+                       texts::FolderEvent(game.Name, folder, present));
     }
   }
   return changed;
@@ -221,10 +234,13 @@ void DesktopServer::AskInputPort() {
     try {
       endpoint_->MoveTo(port, save);
     } catch (const BindError& error) {
-      log_.Warning(
+      const bool listening = endpoint_->Active();
+      log_.WarningEvent(
           "input port not moved: " + FailureReport(NotListening(port, state_.OutputPort, error)) +
-          "; " +
-          (endpoint_->Active() ? "still " + StatusReport(status_) : std::string("not listening")));
+              "; " + (listening ? "still " + StatusReport(status_) : std::string("not listening")),
+          texts::PortNotMovedEvent(
+              texts::PortProblem(error.Why(), port, error.what()),
+              listening ? "ancora " + StatusEvent(status_) : std::string("non in ascolto")));
       throw;
     } catch (const SettingsNotSaved&) {
       throw;
@@ -249,11 +265,37 @@ void DesktopServer::AskOutputPort() {
 void DesktopServer::Stop() {
   endpoint_->Deactivate();
   // No refusal arrives any more: what is still to be told is told now, not lost.
-  gate_.TellUncounted([this](const std::string& line) { log_.Notice(line); }, true);
+  gate_.TellUncounted([this](const RefusalNotice& told) { TellRefusal(told); }, true);
 }
 
 void DesktopServer::TellRefusals() {
-  gate_.TellUncounted([this](const std::string& line) { log_.Notice(line); });
+  gate_.TellUncounted([this](const RefusalNotice& told) { TellRefusal(told); });
+}
+
+void DesktopServer::TellRefusal(const RefusalNotice& told) {
+  log_.NoticeEvent(RefusalReport(told), texts::RefusalEvent(told));
+}
+
+DesktopServer::HandlerLog::HandlerLog(ActivityLog& log) : log_(log) {}
+
+void DesktopServer::HandlerLog::Append(const std::string& line) {
+  log_.Append(line);
+}
+
+void DesktopServer::HandlerLog::Notice(const std::string& line) {
+  log_.Notice(line);
+}
+
+void DesktopServer::HandlerLog::Warning(const std::string& line) {
+  log_.Warning(line);
+}
+
+void DesktopServer::HandlerLog::Deleted(const DeletedSystem& deleted) {
+  const std::string path = Printable(deleted.Path);
+  log_.NoticeEvent(DeletionReport(deleted), texts::DeletionEvent(DottedQuad(deleted.SenderAddress),
+                                                                 deleted.SenderPort, path));
+  log_.NoticeEvent(DisposalReport(deleted),
+                   texts::DisposalEvent(deleted.Where == Disposal::Trashed, path));
 }
 
 void DesktopServer::PortChanged(NoteKey note) {
@@ -292,9 +334,10 @@ void DesktopServer::ShowStatus(const ListenerStatus& status) {
 
 void DesktopServer::ReportStatus(const ListenerStatus& status) {
   ShowStatus(status);
-  log_.Notice(StatusReport(status_));
+  log_.NoticeEvent(StatusReport(status_), StatusEvent(status_));
   // The rule was read again with the port: said again as at start.
-  log_.Notice("answering requests from " + DescribeAccessRule(gate_.Rule()));
+  log_.NoticeEvent("answering requests from " + DescribeAccessRule(gate_.Rule()),
+                   texts::WhoMayAskEvent(gate_.Rule()));
 }
 
 }  // namespace varo

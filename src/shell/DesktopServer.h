@@ -116,11 +116,27 @@ class DesktopServer {
   // Notes a game folder that does not exist on the status line, telling standard error as reports
   // says; true when a note changed.
   bool CheckFolders(FolderReports reports);
+  // Tells standard error and the event log of refused requests.
+  void TellRefusal(const RefusalNotice& told);
   // Puts the status on the status line; ReportStatus also tells standard error.
   void ShowStatus(const ListenerStatus& status);
   void ReportStatus(const ListenerStatus& status);
 
+  // The handlers' log: the window's, with each deletion kept in the event log in the user's words.
+  class HandlerLog : public ActivityLog {
+   public:
+    explicit HandlerLog(ActivityLog& log);
+    void Append(const std::string& line) override;
+    void Notice(const std::string& line) override;
+    void Warning(const std::string& line) override;
+    void Deleted(const DeletedSystem& deleted) override;
+
+   private:
+    ActivityLog& log_;
+  };
+
   ActivityLog& log_;
+  HandlerLog handlerLog_{log_};
   UserDialogs& dialogs_;
   const DesktopPlaces places_;
   const std::function<void(const ListenerStatus&)> showStatus_;

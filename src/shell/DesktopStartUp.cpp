@@ -24,7 +24,7 @@ void End(DesktopToolkit& toolkit, DesktopServer& server, InstanceLock& lock,
   toolkit.StopWatchingShowRequests();
   // The port is free before the lock goes, so a new instance started at once can bind it.
   server.Stop();
-  if (reportStop) WriteErrorLine(Severity::Notice, StopReport);
+  if (reportStop) WriteEvent(Severity::Notice, StopReport, texts::StoppedEvent);
   lock.Release();
   eventLog.ShowProblemsOn(nullptr);
   toolkit.DropWindow();
@@ -43,7 +43,7 @@ int RunDesktopProgram(DesktopToolkit& toolkit, const std::vector<std::string>& a
   }
   std::setlocale(LC_ALL, "");
   toolkit.PrepareProcess();
-  // Every standard-error line from here on is also kept in the user's event log.
+  // Every event from here on is also kept in the user's event log, in the user's words.
   DesktopEventLog eventLog;
 
   // Before anything else, and so also in a second instance.
@@ -54,8 +54,9 @@ int RunDesktopProgram(DesktopToolkit& toolkit, const std::vector<std::string>& a
   } catch (const std::exception&) {
   }
   if (!folderMade) {
-    WriteErrorLine(Severity::Warning, "cannot create the settings folder " + settingsFolder +
-                                          "; saving a port will fail");
+    WriteEvent(Severity::Warning,
+               "cannot create the settings folder " + settingsFolder + "; saving a port will fail",
+               texts::SettingsFolderNotMadeEvent(settingsFolder));
   }
 
   // The menu's launcher asks for the window: this one's, or the running instance's.
@@ -110,6 +111,9 @@ int RunDesktopProgram(DesktopToolkit& toolkit, const std::vector<std::string>& a
   // at the tray icon.
   eventLog.ShowProblemsOn(server);
   if (const auto crash = AnnounceEarlierCrash(EventLogFolder())) {
+    WriteEvent(Severity::Warning,
+               "quillmarch-varo-server: the last run ended with a crash; report: " + crash->Report,
+               texts::EarlierCrashNote(crash->Report));
     server->SetNote(NoteKey::Crash, texts::EarlierCrashNote(crash->Report));
     toolkit.ShowTrayBalloon(texts::EarlierCrashBalloon(crash->Report));
   }

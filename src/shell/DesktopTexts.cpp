@@ -1,5 +1,7 @@
 #include "shell/DesktopTexts.h"
 
+#include "endpoint/ReceivedDatagram.h"
+
 namespace varo::texts {
 
 namespace {
@@ -77,9 +79,8 @@ std::string TrayTipAddresses(const std::vector<std::string>& shown, std::size_t 
   return " di " + AddressList(shown) + rest;
 }
 
-std::string NotListeningBecause(BindFailure why, std::int32_t port,
-                                const std::string& failureText) {
-  const std::string named = "non in ascolto: porta " + std::to_string(port);
+std::string PortProblem(BindFailure why, std::int32_t port, const std::string& failureText) {
+  const std::string named = "porta " + std::to_string(port);
   switch (why) {
     case BindFailure::InUse:
       return named + " in uso";
@@ -93,6 +94,11 @@ std::string NotListeningBecause(BindFailure why, std::int32_t port,
       break;
   }
   return named + ": " + failureText;
+}
+
+std::string NotListeningBecause(BindFailure why, std::int32_t port,
+                                const std::string& failureText) {
+  return "non in ascolto: " + PortProblem(why, port, failureText);
 }
 
 std::string RepliesToPort(std::int32_t port) {
@@ -132,6 +138,87 @@ std::string EarlierCrashNote(const std::string& report) {
 
 std::string EarlierCrashBalloon(const std::string& report) {
   return "L'ultima esecuzione è terminata con un errore: rapporto in " + report;
+}
+
+std::string StartedEvent(const std::string& productAndVersion) {
+  return "avvio di " + productAndVersion;
+}
+
+std::string WhoMayAskEvent(const AccessRule& rule) {
+  if (rule.Everyone) return "si risponde alle richieste di chiunque";
+  if (rule == LocalNetworksRule()) return "si risponde alle richieste delle sole reti locali";
+  std::string text = "si risponde alle richieste di questo computer";
+  for (const IPv4Network& network : rule.Networks) text += ", " + NetworkText(network);
+  return text;
+}
+
+std::string FolderEvent(const std::string& game, const std::string& folder, bool present) {
+  return "sistemi " + game + ": " + (present ? "" : "cartella mancante ") + folder;
+}
+
+std::string DocumentsMovedEvent(const std::string& documents) {
+  return "la cartella Documenti è ora " + documents;
+}
+
+std::string DeletionEvent(const std::string& address, std::uint16_t port, const std::string& path) {
+  return "cancellato su richiesta di " + address + " (porta " + std::to_string(port) + "): " + path;
+}
+
+std::string DisposalEvent(bool trashed, const std::string& path) {
+  return (trashed ? "spostato nel cestino: " : "eliminato definitivamente: ") + path;
+}
+
+std::string RefusalEvent(const RefusalNotice& notice) {
+  const std::string why = ": non è una rete locale (vedere [Accesso] Reti)";
+  if (notice.Source != 0) return "rifiutata una richiesta da " + DottedQuad(notice.Source) + why;
+  const std::string from = " da indirizzi già nominati nell'ultimo minuto o non nominati";
+  if (notice.Unnamed == 1) return "rifiutata un'altra richiesta" + from + why;
+  return "rifiutate altre " + std::to_string(notice.Unnamed) + " richieste" + from + why;
+}
+
+std::string NotANumberEvent(const std::string& setting, const std::string& file,
+                            std::int32_t fallback) {
+  return "impostazioni: " + setting + " in " + file + " non è un numero: si usa la porta " +
+         std::to_string(fallback);
+}
+
+std::string NotAPortEvent(const std::string& setting, const std::string& file,
+                          std::int32_t fallback) {
+  return "impostazioni: " + setting + " in " + file +
+         " non è una porta da 1 a 65535: " + RepliesToPort(fallback);
+}
+
+std::string UnreadableSettingsEvent(const std::string& file, const std::string& why) {
+  return "impossibile leggere il file delle impostazioni " + file + " (" + why +
+         "): porte predefinite, si risponde solo alle reti locali";
+}
+
+std::string EverySourceEvent(const std::string& entry) {
+  return "voce [Accesso] Reti \"" + entry +
+         "\": si risponde a chiunque, e chiunque raggiunga questa porta può cancellare i sistemi";
+}
+
+std::string IgnoredEntryEvent(const std::string& entry) {
+  return "voce [Accesso] Reti \"" + entry + "\" ignorata: il server risponde solo a IPv4";
+}
+
+std::string PortNotMovedEvent(const std::string& problem, const std::string& now) {
+  return "porta d'ingresso non cambiata: " + problem + "; " + now;
+}
+
+std::string PortNotSavedEvent(const std::string& setting, const std::string& file,
+                              const std::string& why) {
+  return "impossibile salvare " + setting + " in " + file + " (" + why + "): non è cambiato nulla";
+}
+
+std::string SettingsFolderNotMadeEvent(const std::string& folder) {
+  return "impossibile creare la cartella delle impostazioni " + folder +
+         ": il salvataggio di una porta non riuscirà";
+}
+
+std::string UnwrittenEvents(std::uint64_t count) {
+  if (count == 1) return "1 evento precedente non è stato scritto qui";
+  return std::to_string(count) + " eventi precedenti non sono stati scritti qui";
 }
 
 }  // namespace varo::texts

@@ -8,6 +8,8 @@
 #include <string>
 #include <vector>
 
+#include "endpoint/AccessRule.h"
+#include "endpoint/RefusedSources.h"
 #include "platform/DatagramSocket.h"
 
 namespace varo::texts {
@@ -56,8 +58,10 @@ std::string StatusLineAddresses(const std::vector<std::string>& addresses);
 // Follows ListeningOnPort in the tray tip: the addresses shown in brief and how many others did not
 // fit; nothing when none is shown.
 std::string TrayTipAddresses(const std::vector<std::string>& shown, std::size_t others);
-// The problem that the endpoint does not listen: "non in ascolto: porta 7770 in uso"; failureText
-// is the error's own words, for BindFailure::Other.
+// What is wrong with an input port: "porta 7770 in uso"; failureText is the error's own words, for
+// BindFailure::Other.
+std::string PortProblem(BindFailure why, std::int32_t port, const std::string& failureText);
+// The problem that the endpoint does not listen: "non in ascolto: porta 7770 in uso".
 std::string NotListeningBecause(BindFailure why, std::int32_t port, const std::string& failureText);
 // The status line's part about where replies go.
 std::string RepliesToPort(std::int32_t port);
@@ -82,6 +86,40 @@ inline constexpr const char* EventLogNotPassedOn = "registro eventi oltre 1 MiB,
 // A crash of the last run, as a note and as the tray balloon's sentence.
 std::string EarlierCrashNote(const std::string& report);
 std::string EarlierCrashBalloon(const std::string& report);
+
+// The event log's lines, one an event, in the user's words; the log puts the date and time before
+// each. The program starts ("avvio di Quillmarch Varo Server 1.15") and stops.
+std::string StartedEvent(const std::string& productAndVersion);
+inline constexpr const char* StoppedEvent = "arresto del programma";
+// Who may ask, as the program starts and after a port changed.
+std::string WhoMayAskEvent(const AccessRule& rule);
+// Where a game's systems are read, or that the folder is missing.
+std::string FolderEvent(const std::string& game, const std::string& folder, bool present);
+// The desktop named another Documents folder.
+std::string DocumentsMovedEvent(const std::string& documents);
+// A system deleted at a client's request (address dotted), then where it went.
+std::string DeletionEvent(const std::string& address, std::uint16_t port, const std::string& path);
+std::string DisposalEvent(bool trashed, const std::string& path);
+// Requests refused by the access rule.
+std::string RefusalEvent(const RefusalNotice& notice);
+// Settings that do not work: a port value that is no number, an output port outside the range,
+// a file that cannot be read (why: the system's words), an [Accesso] Reti entry.
+std::string NotANumberEvent(const std::string& setting, const std::string& file,
+                            std::int32_t fallback);
+std::string NotAPortEvent(const std::string& setting, const std::string& file,
+                          std::int32_t fallback);
+std::string UnreadableSettingsEvent(const std::string& file, const std::string& why);
+std::string EverySourceEvent(const std::string& entry);
+std::string IgnoredEntryEvent(const std::string& entry);
+// A port the dialog could not put in force: the input port not moved (problem as PortProblem
+// says it, then what serves now), a value not stored.
+std::string PortNotMovedEvent(const std::string& problem, const std::string& now);
+std::string PortNotSavedEvent(const std::string& setting, const std::string& file,
+                              const std::string& why);
+// The settings folder could not be made at start.
+std::string SettingsFolderNotMadeEvent(const std::string& folder);
+// Events that happened while the log could not be written, told once it can.
+std::string UnwrittenEvents(std::uint64_t count);
 
 // The messages about an event log that cannot be shown.
 inline constexpr const char* EventLogNotMade = "Impossibile creare il registro eventi.";

@@ -1,6 +1,7 @@
 #include "shell/ListenerStatus.h"
 
 #include <algorithm>
+#include <utility>
 
 #include "endpoint/UDPServer.h"
 #include "platform/FolderWatch.h"
@@ -152,13 +153,29 @@ std::string FailureReport(const ListenerStatus& status) {
   return in + ": " + status.FailureText;
 }
 
-std::vector<std::string> StartReport(const std::string& version, const ListenerStatus& status,
-                                     const std::string& whoMayAsk, const ArchiveFolders& folders) {
-  return {version, StatusReport(status), "answering requests from " + whoMayAsk,
-          FolderReport("Totocalcio", folders.TotocalcioFolder,
-                       FolderIdentityOf(folders.TotocalcioFolder).has_value()),
-          FolderReport("Totogol", folders.TotogolFolder,
-                       FolderIdentityOf(folders.TotogolFolder).has_value())};
+std::string StatusEvent(const ListenerStatus& status) {
+  if (status.Listening()) {
+    return texts::ListeningOnPort(status.InputPort) + ", " +
+           texts::RepliesToPort(status.OutputPort);
+  }
+  return texts::NotListeningBecause(*status.Failure, status.InputPort, status.FailureText) + " (" +
+         texts::RepliesToPort(status.OutputPort) + ")";
+}
+
+std::vector<ReportedEvent> StartReport(const std::string& version, const ListenerStatus& status,
+                                       const AccessRule& rule, const ArchiveFolders& folders) {
+  std::vector<ReportedEvent> report{
+      {version, texts::StartedEvent(version)},
+      {StatusReport(status), StatusEvent(status)},
+      {"answering requests from " + DescribeAccessRule(rule), texts::WhoMayAskEvent(rule)}};
+  for (const auto& [game, folder] :
+       {std::pair<const char*, const std::string&>{"Totocalcio", folders.TotocalcioFolder},
+        {"Totogol", folders.TotogolFolder}}) {
+    const bool present = FolderIdentityOf(folder).has_value();
+    report.push_back(
+        {FolderReport(game, folder, present), texts::FolderEvent(game, folder, present)});
+  }
+  return report;
 }
 
 std::string FolderReport(const char* game, const std::string& folder, bool present) {

@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "archive/ArchiveFolders.h"
+#include "endpoint/AccessRule.h"
 #include "platform/DatagramSocket.h"
 
 namespace varo {
@@ -62,10 +63,20 @@ std::string StatusReport(const ListenerStatus& status);
 // program".
 std::string FailureReport(const ListenerStatus& status);
 
-// The lines standard error gets at start: the version, the ports, who may ask, both game folders,
-// and "missing" before the path of a folder that does not exist.
-std::vector<std::string> StartReport(const std::string& version, const ListenerStatus& status,
-                                     const std::string& whoMayAsk, const ArchiveFolders& folders);
+// The same in the user's words, for the event log: "in ascolto sulla porta 7770, risposte alla
+// porta 7000".
+std::string StatusEvent(const ListenerStatus& status);
+
+// A line for standard error, and the same news in the user's words for the event log.
+struct ReportedEvent {
+  std::string Line;
+  std::string Event;
+};
+
+// What standard error and the event log get at start: the version, the ports, who may ask, both
+// game folders, and "missing" before the path of a folder that does not exist.
+std::vector<ReportedEvent> StartReport(const std::string& version, const ListenerStatus& status,
+                                       const AccessRule& rule, const ArchiveFolders& folders);
 
 // The line standard error gets about a game folder: its path, "missing" before it when absent.
 std::string FolderReport(const char* game, const std::string& folder, bool present);

@@ -56,8 +56,10 @@ bool PortDialogFlow::Ask(const PortEntry& entry, const PutInForce& putInForce) {
   try {
     putInForce(*port, save);
   } catch (const SettingsNotSaved& error) {
-    log_.Warning("cannot store " + std::string(entry.Key) + "=" + value + " in " + settingsFile_ +
-                 ": " + error.what() + "; nothing changed");
+    log_.WarningEvent("cannot store " + std::string(entry.Key) + "=" + value + " in " +
+                          settingsFile_ + ": " + error.what() + "; nothing changed",
+                      texts::PortNotSavedEvent(std::string(entry.Key) + "=" + value, settingsFile_,
+                                               error.what()));
     ShowError(invalid + "\n" + texts::PortNotSaved(Printable(settingsFile_)));
     return false;
   } catch (const BindError& error) {

@@ -90,18 +90,24 @@ TEST(AccessRule, EachRuleServesItsSourcesAndLoopbackAlways) {
   }
 }
 
+// Standard error's line for what is due, if anything.
+std::optional<std::string> Told(const std::optional<RefusalNotice>& notice) {
+  if (!notice) return std::nullopt;
+  return RefusalReport(*notice);
+}
+
 TEST(RefusedSources, EachSourceIsNamedOnceAMinuteAndEveryOtherRefusalIsCountedWithinAMinute) {
   using namespace std::chrono_literals;
   const std::string why = ": not a local network; see [Accesso] Reti";
   const std::string counted = " from sources named in the last minute or not named" + why;
   RefusedSources refused;
   const auto start = RefusedSources::Clock::time_point{} + 1h;
-  EXPECT_EQ(refused.Refuse(Source(203, 0, 113, 7), start),
+  EXPECT_EQ(Told(refused.Refuse(Source(203, 0, 113, 7), start)),
             "refused a request from 203.0.113.7" + why);
-  EXPECT_EQ(refused.Refuse(Source(203, 0, 113, 7), start + 59s), std::nullopt);
-  EXPECT_EQ(refused.Flush(start + 59s), "refused 1 more request" + counted);
+  EXPECT_EQ(Told(refused.Refuse(Source(203, 0, 113, 7), start + 59s)), std::nullopt);
+  EXPECT_EQ(Told(refused.Flush(start + 59s)), "refused 1 more request" + counted);
   EXPECT_NE(refused.Refuse(Source(203, 0, 113, 7), start + 60s), std::nullopt);
-  EXPECT_EQ(refused.Flush(start + 61s), std::nullopt);  // nothing left to tell
+  EXPECT_EQ(Told(refused.Flush(start + 61s)), std::nullopt);  // nothing left to tell
 
   // 5,000 sources in one second: a thousand are named, the rest counted at the next check, with
   // no further refusal needed to tell them.
@@ -112,18 +118,18 @@ TEST(RefusedSources, EachSourceIsNamedOnceAMinuteAndEveryOtherRefusalIsCountedWi
     if (flooded.Refuse(Source(198, 51, i / 256, i % 256), flood + i * 200us)) ++named;
   }
   EXPECT_EQ(named, 1000);
-  EXPECT_EQ(flooded.Flush(flood + 1s), "refused 4000 more requests" + counted);
+  EXPECT_EQ(Told(flooded.Flush(flood + 1s)), "refused 4000 more requests" + counted);
   // One counting line a minute: what comes after one waits for the minute to end.
-  EXPECT_EQ(flooded.Refuse(Source(8, 8, 8, 8), flood + 2s), std::nullopt);
-  EXPECT_EQ(flooded.Refuse(Source(198, 51, 3, 1), flood + 2s), std::nullopt);  // named before
-  EXPECT_EQ(flooded.Flush(flood + 60s), std::nullopt);
-  EXPECT_EQ(flooded.Flush(flood + 61s), "refused 2 more requests" + counted);
+  EXPECT_EQ(Told(flooded.Refuse(Source(8, 8, 8, 8), flood + 2s)), std::nullopt);
+  EXPECT_EQ(Told(flooded.Refuse(Source(198, 51, 3, 1), flood + 2s)), std::nullopt);  // named before
+  EXPECT_EQ(Told(flooded.Flush(flood + 60s)), std::nullopt);
+  EXPECT_EQ(Told(flooded.Flush(flood + 61s)), "refused 2 more requests" + counted);
   // Ending, what is left is told at once.
-  EXPECT_EQ(refused.Refuse(Source(203, 0, 113, 7), start + 62s), std::nullopt);
-  EXPECT_EQ(refused.Flush(start + 62s), std::nullopt);
-  EXPECT_EQ(refused.Flush(start + 62s, true), "refused 1 more request" + counted);
+  EXPECT_EQ(Told(refused.Refuse(Source(203, 0, 113, 7), start + 62s)), std::nullopt);
+  EXPECT_EQ(Told(refused.Flush(start + 62s)), std::nullopt);
+  EXPECT_EQ(Told(refused.Flush(start + 62s, true)), "refused 1 more request" + counted);
   // A minute after they were named, remembered sources make room for new ones.
-  EXPECT_EQ(flooded.Refuse(Source(8, 8, 4, 4), flood + 61s),
+  EXPECT_EQ(Told(flooded.Refuse(Source(8, 8, 4, 4), flood + 61s)),
             "refused a request from 8.8.4.4" + why);
   // The count equals what the lines told: 1,000 + 4,000 + 2 + 1.
   EXPECT_EQ(flooded.Count(), 5003u);

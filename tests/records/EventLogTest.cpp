@@ -16,9 +16,13 @@ namespace {
 
 namespace fs = std::filesystem;
 
+// How a new log begins and its lines end: on Windows with a UTF-8 byte-order mark, which older
+// editors need to read accents, and CR LF.
 #ifdef _WIN32
+constexpr const char* Head = "\xEF\xBB\xBF";
 constexpr const char* LineEnd = "\r\n";
 #else
+constexpr const char* Head = "";
 constexpr const char* LineEnd = "\n";
 #endif
 
@@ -35,8 +39,13 @@ TEST(EventLogLine, StampsLocalTimeWithItsOffsetAndKeepsOneEventOnOneLine) {
       {{2026, 3, 9, 8, 5, 7, 345}, "x", "2026-03-09T08:05:07+05:45 x"},
       // A name holding a line break must not forge a line that reads as another event.
       {{2026, 1, 2, 3, 4, 5, 60}, "a/b\n2026 c", "2026-01-02T03:04:05+01:00 a/b?2026 c"},
-      {{2026, 1, 2, 3, 4, 5, 60}, "porta\r\nin uso\t!", "2026-01-02T03:04:05+01:00 porta??in uso?!"},
-      {{2026, 1, 2, 3, 4, 5, 60}, "a\xE2\x80\xA8" "b", "2026-01-02T03:04:05+01:00 a?b"},
+      {{2026, 1, 2, 3, 4, 5, 60},
+       "porta\r\nin uso\t!",
+       "2026-01-02T03:04:05+01:00 porta??in uso?!"},
+      {{2026, 1, 2, 3, 4, 5, 60},
+       "a\xE2\x80\xA8"
+       "b",
+       "2026-01-02T03:04:05+01:00 a?b"},
       {{2026, 1, 2, 3, 4, 5, 60}, "Citt\xC3\xA0", "2026-01-02T03:04:05+01:00 Citt\xC3\xA0"},
   };
   for (const auto& [clock, text, expected] : cases) {
@@ -68,7 +77,8 @@ TEST(EventLogGeneration, PassesOnPastOneMebibyteAndMakesItsFolderWhenFirstNeeded
   std::vector<EventLogProblem> problems;
   log.OnProblemChanged([&](EventLogProblem problem) { problems.push_back(problem); });
   log.Write("one");
-  const std::regex stamped(R"(\d{4}-\d\d-\d\dT\d\d:\d\d:\d\d[+-]\d\d:\d\d one)" +
+  const std::regex stamped(std::string(Head) +
+                           R"(\d{4}-\d\d-\d\dT\d\d:\d\d:\d\d[+-]\d\d:\d\d one)" +
                            std::string(LineEnd));
   EXPECT_TRUE(std::regex_match(test::FileBytes(folder / "eventi.log"), stamped))
       << test::FileBytes(folder / "eventi.log");
@@ -79,6 +89,7 @@ TEST(EventLogGeneration, PassesOnPastOneMebibyteAndMakesItsFolderWhenFirstNeeded
   test::WriteBytes(folder / "eventi.log", full);
   log.Write("two");
   EXPECT_EQ(test::FileBytes(folder / "eventi.1.log"), full);
+  EXPECT_TRUE(test::FileBytes(folder / "eventi.log").starts_with(std::string(Head) + "20"));
   EXPECT_TRUE(test::FileBytes(folder / "eventi.log").ends_with(" two" + std::string(LineEnd)));
   EXPECT_LT(test::FileBytes(folder / "eventi.log").size(), 100u);
 

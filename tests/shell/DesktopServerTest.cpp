@@ -44,7 +44,15 @@ class RecordingLog : public ActivityLog {
   void Append(const std::string& line) override { lines.push_back(line); }
   void Notice(const std::string& line) override { notices.push_back(line); }
   void Warning(const std::string& line) override { warnings.push_back(line); }
-  std::vector<std::string> lines, notices, warnings;
+  void NoticeEvent(const std::string& line, const std::string& event) override {
+    notices.push_back(line);
+    events.push_back(event);
+  }
+  void WarningEvent(const std::string& line, const std::string& event) override {
+    warnings.push_back(line);
+    events.push_back(event);
+  }
+  std::vector<std::string> lines, notices, warnings, events;
 };
 
 class DesktopServerTest : public ::testing::Test {
@@ -323,6 +331,11 @@ TEST_F(DesktopServerTest, APortThatCannotWorkIsRefusedAndTheServerGoesOnAsItWas)
   EXPECT_EQ(log_.warnings, std::vector<std::string>{"input port not moved: input port " + held +
                                                     " is in use by another program; still " +
                                                     ListeningReport(inPort)});
+  // The event log says it in the user's words.
+  EXPECT_EQ(log_.events.back(), "porta d'ingresso non cambiata: porta " + held +
+                                    " in uso; ancora in ascolto sulla porta " +
+                                    std::to_string(inPort) + ", risposte alla porta " +
+                                    std::to_string(replies_.Port()));
   EXPECT_EQ(StoredSettings(), stored);
   EXPECT_EQ(server.OutputPort(), replies_.Port());
   EXPECT_EQ(Status(), ListeningLine(inPort, replies_.Port()));

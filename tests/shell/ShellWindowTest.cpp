@@ -361,7 +361,7 @@ TEST_F(ShellWindow, RegistroEventiOpensTheLogMadeIfMissingOrSaysWhyItCannot) {
   // With the file still in the way, the next event cannot be kept: the status line says so.
   DesktopEventLog eventLog;
   eventLog.ShowProblemsOn(&window.Server());
-  WriteErrorLine(Severity::Notice, "an event");
+  WriteEvent(Severity::Notice, "an event", "un evento");
   EXPECT_TRUE(window.StatusLabel->text().startsWith("Registro eventi non scrivibile; in ascolto"))
       << window.StatusLabel->text().toStdString();
   eventLog.ShowProblemsOn(nullptr);

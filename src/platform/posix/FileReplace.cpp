@@ -108,6 +108,10 @@ std::string_view NewFileLineEnd() {
   return "\n";
 }
 
+std::string_view NewTextFileStart() {
+  return "";
+}
+
 std::optional<std::string> ReadWholeFile(const std::string& path, std::size_t limit) {
   Descriptor fd(::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK));
   if (fd.Get() < 0) {

@@ -130,6 +130,10 @@ std::string_view NewFileLineEnd() {
   return "\r\n";
 }
 
+std::string_view NewTextFileStart() {
+  return "\xEF\xBB\xBF";
+}
+
 std::optional<std::string> ReadWholeFile(const std::string& path, std::size_t limit) {
   Handle file(CreateFileW(LongPathOf(path).c_str(), GENERIC_READ, ShareAll, nullptr, OPEN_EXISTING,
                           FILE_ATTRIBUTE_NORMAL, nullptr));

@@ -1,5 +1,5 @@
-#include "records/ErrorLine.h"
 #include "shell/qt/QtUserDialogs.h"
+#include "records/ErrorLine.h"
 
 #include <QFontMetrics>
 #include <QGuiApplication>
@@ -11,6 +11,7 @@
 #include <algorithm>
 #include <string_view>
 
+#include "shell/DesktopEventLog.h"
 #include "shell/DesktopTexts.h"
 
 namespace varo {
@@ -87,7 +88,7 @@ std::optional<std::string> QtUserDialogs::AskText(const std::string& caption,
 void QtUserDialogs::ShowMessage(const std::string& caption, const std::string& text) {
   const QString qCaption = QString::fromStdString(caption);
   const QString qText = QString::fromStdString(text);
-  WriteToStandardError(Severity::Error, qCaption, qText);
+  TellShownMessage(Severity::Error, caption, text);
   if (IsOffscreen()) return;
   const auto box = MakeMessageBox(parent_, qCaption, qText);
   CentreOnScreen(*box);

@@ -52,8 +52,4 @@ void BindInheritedStreams() {
   Bind(STD_ERROR_HANDLE, stderr);
 }
 
-bool HasStandardError() {
-  return Usable(GetStdHandle(STD_ERROR_HANDLE));
-}
-
 }  // namespace varo

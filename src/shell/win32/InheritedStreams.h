@@ -7,7 +7,4 @@ namespace varo {
 // Binds stdout and stderr to the process's standard handles where the C runtime has not.
 void BindInheritedStreams();
 
-// Whether the process was given a standard-error handle to write to.
-bool HasStandardError();
-
 }  // namespace varo

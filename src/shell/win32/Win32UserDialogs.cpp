@@ -4,9 +4,9 @@
 #include <cstdio>
 
 #include "platform/win32/WideText.h"
+#include "shell/DesktopEventLog.h"
 #include "shell/DesktopTexts.h"
 #include "shell/win32/DialogTemplate.h"
-#include "shell/win32/InheritedStreams.h"
 #include "shell/win32/ShownText.h"
 
 namespace varo {
@@ -170,11 +170,7 @@ std::optional<std::string> Win32UserDialogs::AskText(const std::string& caption,
 }
 
 void Win32UserDialogs::ShowMessage(const std::string& caption, const std::string& text) {
-  if (HasStandardError()) {
-    const std::string line = caption + ": " + text + "\n";
-    std::fwrite(line.data(), 1, line.size(), stderr);
-    std::fflush(stderr);
-  }
+  TellShownMessage(Severity::Error, caption, text);
   // A message at start, with the window still hidden, must not open behind other programs.
   MessageBoxW(owner_, ShownText(text).c_str(), ShownText(caption).c_str(),
               MB_OK | MB_ICONWARNING | MB_SETFOREGROUND);
