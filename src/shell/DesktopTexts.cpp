@@ -1,5 +1,7 @@
 #include "shell/DesktopTexts.h"
 
+#include "platform/FirewallPolicy.h"
+
 namespace varo::texts {
 
 namespace {
@@ -14,6 +16,13 @@ std::string AddressList(const std::vector<std::string>& addresses) {
   for (const std::string& address : addresses) list += (list.empty() ? "" : ", ") + address;
   return list;
 }
+
+// The firewall's profiles as Windows names them in Italian.
+constexpr struct {
+  std::uint32_t Profile;
+  const char* Name;
+} FirewallProfileNames[] = {
+    {FirewallDomain, "Dominio"}, {FirewallPrivate, "Privata"}, {FirewallPublic, "Pubblica"}};
 
 }  // namespace
 
@@ -124,6 +133,15 @@ std::string MissingFolderNote(const std::string& game, const std::string& folder
 
 std::string EarlierCrashNote(const std::string& report) {
   return "L'ultima esecuzione è terminata con un errore: rapporto in " + report;
+}
+
+std::string FirewallBlocksNote(std::uint32_t profiles) {
+  std::string names;
+  for (const auto& profile : FirewallProfileNames) {
+    if ((profiles & profile.Profile) == 0) continue;
+    names += (names.empty() ? "" : ", ") + std::string(profile.Name);
+  }
+  return "Windows Firewall blocca le richieste su questa rete (" + names + ")";
 }
 
 }  // namespace varo::texts

@@ -77,6 +77,9 @@ inline constexpr const char* EventLogNotWritable = "registro eventi non scrivibi
 inline constexpr const char* EventLogNotPassedOn = "registro eventi oltre 1 MiB, non rinominabile";
 // A crash of the last run, also the tray balloon's text.
 std::string EarlierCrashNote(const std::string& report);
+// Windows Firewall blocks incoming requests on the networks of the profiles (FirewallPolicy's
+// bits), which are named.
+std::string FirewallBlocksNote(std::uint32_t profiles);
 
 // The messages about an event log that cannot be shown.
 inline constexpr const char* EventLogNotMade = "Impossibile creare il registro eventi.";
