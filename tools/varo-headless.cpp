@@ -24,6 +24,7 @@
 #include "platform/InstanceLock.h"
 #include "platform/KnownFolders.h"
 #include "platform/Paths.h"
+#include "platform/ShellApartment.h"
 #include "platform/StopRequests.h"
 #include "records/ErrorLine.h"
 #include "settings/IniProfile.h"
@@ -53,6 +54,8 @@ int main(int argc, char** argv) {
   // Before anything that could crash; the report goes beside the event log.
   InstallCrashReporter(EventLogFolder(), "varo-headless", VARO_VERSION);
   std::setlocale(LC_ALL, "");
+  // Requests are served on this thread, and a deletion goes to the Recycle Bin through the shell.
+  ShellApartment apartment;
   WatchStopRequests();
 
   // Made to exist at start, as the desktop program does, also in a second instance.

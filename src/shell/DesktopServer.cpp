@@ -15,6 +15,7 @@
 #include "settings/PortRule.h"
 #include "settings/TrashSetting.h"
 #include "shell/DesktopTexts.h"
+#include "shell/FirewallVerdict.h"
 
 namespace varo {
 
@@ -87,7 +88,7 @@ void DesktopServer::Start() {
   endpoint_->SetInputPort(inPort);
   ReadAccess();
   ReadDeletion();
-  addresses_ = places_.Addresses ? places_.Addresses() : std::vector<std::string>();
+  ReadNetwork();
 
   ListenerStatus status = ListeningOn(inPort, state_.OutputPort);
   try {
@@ -222,10 +223,32 @@ bool DesktopServer::CheckFolders(FolderReports reports) {
 }
 
 void DesktopServer::Refresh() {
-  addresses_ = places_.Addresses ? places_.Addresses() : std::vector<std::string>();
+  ReadNetwork();
   FollowDocuments();
   CheckFolders(FolderReports::Changed);
   ShowStatus(status_);
+}
+
+void DesktopServer::ReadNetwork() {
+  addresses_ = places_.Addresses ? places_.Addresses() : std::vector<std::string>();
+  firewall_ = places_.Firewall ? places_.Firewall() : std::nullopt;
+}
+
+void DesktopServer::NoteFirewall(const ListenerStatus& status) {
+  const std::uint32_t blocking =
+      firewall_ && status.Listening()
+          ? BlockingProfiles(*firewall_, places_.ProgramPath, status.InputPort)
+          : 0;
+  const bool noted = notes_.Has(NoteKey::Firewall);
+  if (!notes_.Set(NoteKey::Firewall, blocking != 0 ? texts::FirewallBlocksNote(blocking) : "")) {
+    return;
+  }
+  const std::string port = "input port " + std::to_string(status.InputPort);
+  if (blocking != 0) {
+    log_.Warning("Windows Firewall blocks requests to " + port + " on the current network");
+  } else if (noted) {
+    log_.Notice("Windows Firewall lets requests to " + port + " in");
+  }
 }
 
 void DesktopServer::AskInputPort() {
@@ -328,6 +351,8 @@ void DesktopServer::ShowStatus(const ListenerStatus& status) {
   status_.LastRefused = gate_.LastRefused() != 0 ? DottedQuad(gate_.LastRefused()) : "";
   status_.AccessProblem = accessProblem_;
   status_.Addresses = addresses_;
+  // The verdict follows the port shown, whichever way it came to be shown.
+  NoteFirewall(status_);
   status_.Notes = notes_.Texts();
   if (showStatus_) showStatus_(status_);
 }

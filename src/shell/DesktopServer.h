@@ -20,6 +20,7 @@
 #include "endpoint/RequestState.h"
 #include "endpoint/UDPServer.h"
 #include "handlers/ActivityLog.h"
+#include "platform/FirewallPolicy.h"
 #include "platform/NetworkAddresses.h"
 #include "shell/ListenerStatus.h"
 #include "shell/PortDialogFlow.h"
@@ -37,6 +38,10 @@ struct DesktopPlaces {
   std::string ProgramTitle;  // the title rule applied to the program's own name
   // This computer's IPv4 addresses, which the user types into the clients.
   std::function<std::vector<std::string>()> Addresses = LocalIPv4Addresses;
+  // The running program's full path, which the firewall's rules name.
+  std::string ProgramPath{};
+  // What the system's firewall answers about incoming traffic; read with the addresses.
+  std::function<std::optional<FirewallAnswers>()> Firewall = ReadFirewallPolicy;
 };
 
 // How often the window calls Refresh at the least, so the status line keeps up with addresses and
@@ -69,8 +74,8 @@ class DesktopServer {
   void AskInputPort();
   // The output-port dialog: stores the port and sends later replies to it.
   void AskOutputPort();
-  // Looks again at what the status shows that no request reports: this computer's addresses and
-  // the game folders. Called when the window is shown and every StatusRefreshInterval.
+  // Looks again at what the status shows that no request reports: this computer's addresses, the
+  // firewall and the game folders. Called when the window is shown and every StatusRefreshInterval.
   void Refresh();
   // Puts a note under key on the status line, replacing the key's earlier one; an empty text takes
   // it away. Notes say, in Italian, what else the user should know (a log that cannot be written).
@@ -118,6 +123,11 @@ class DesktopServer {
   bool CheckFolders(FolderReports reports);
   // Tells standard error and the event log of refused requests.
   void TellRefusal(const RefusalNotice& told);
+  // Reads this computer's addresses and what its firewall answers.
+  void ReadNetwork();
+  // Notes a firewall that would block requests to the input port of status, telling standard
+  // error when that changes.
+  void NoteFirewall(const ListenerStatus& status);
   // Puts the status on the status line; ReportStatus also tells standard error.
   void ShowStatus(const ListenerStatus& status);
   void ReportStatus(const ListenerStatus& status);
@@ -150,6 +160,7 @@ class DesktopServer {
   AccessGate gate_;
   std::string accessProblem_;
   std::vector<std::string> addresses_;
+  std::optional<FirewallAnswers> firewall_;
   StatusNotes notes_;
   PortDialogFlow portDialog_;
   // Declared after what it serves with (request state, handlers), so it is stopped before they go,

@@ -1,6 +1,7 @@
 #include "shell/DesktopTexts.h"
 
 #include "endpoint/ReceivedDatagram.h"
+#include "platform/FirewallPolicy.h"
 
 namespace varo::texts {
 
@@ -16,6 +17,13 @@ std::string AddressList(const std::vector<std::string>& addresses) {
   for (const std::string& address : addresses) list += (list.empty() ? "" : ", ") + address;
   return list;
 }
+
+// The firewall's profiles as Windows names them in Italian.
+constexpr struct {
+  std::uint32_t Profile;
+  const char* Name;
+} FirewallProfileNames[] = {
+    {FirewallDomain, "Dominio"}, {FirewallPrivate, "Privata"}, {FirewallPublic, "Pubblica"}};
 
 }  // namespace
 
@@ -219,6 +227,15 @@ std::string SettingsFolderNotMadeEvent(const std::string& folder) {
 std::string UnwrittenEvents(std::uint64_t count) {
   if (count == 1) return "1 evento precedente non è stato scritto qui";
   return std::to_string(count) + " eventi precedenti non sono stati scritti qui";
+}
+
+std::string FirewallBlocksNote(std::uint32_t profiles) {
+  std::string names;
+  for (const auto& profile : FirewallProfileNames) {
+    if ((profiles & profile.Profile) == 0) continue;
+    names += (names.empty() ? "" : ", ") + std::string(profile.Name);
+  }
+  return "Windows Firewall blocca le richieste su questa rete (" + names + ")";
 }
 
 }  // namespace varo::texts

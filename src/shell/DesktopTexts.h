@@ -86,6 +86,9 @@ inline constexpr const char* EventLogNotPassedOn = "registro eventi oltre 1 MiB,
 // A crash of the last run, as a note and as the tray balloon's sentence.
 std::string EarlierCrashNote(const std::string& report);
 std::string EarlierCrashBalloon(const std::string& report);
+// Windows Firewall blocks incoming requests on the networks of the profiles (FirewallPolicy's
+// bits), which are named.
+std::string FirewallBlocksNote(std::uint32_t profiles);
 
 // The event log's lines, one an event, in the user's words; the log puts the date and time before
 // each. The program starts ("avvio di Quillmarch Varo Server 1.15") and stops.

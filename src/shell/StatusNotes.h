@@ -17,6 +17,7 @@ enum class NoteKey {
   TotogolFolder,
   EventLog,  // an event log that cannot be kept as it should
   Crash,     // a crash of the last run
+  Firewall,  // a firewall that blocks incoming requests
 };
 
 class StatusNotes {

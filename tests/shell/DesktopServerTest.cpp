@@ -30,6 +30,8 @@ const std::string PortMessage = "Il numero della porta non valido";
 const std::string Title = "Varo Title";
 // The one address the tests' computer has; clients type it in.
 const std::string Address = "192.0.2.7";
+// Where the program runs from, as the firewall's rules name it.
+const std::string ProgramPath = "C:\\Programmi\\Varo\\quillmarch-varo-server.exe";
 
 // The status line of a server listening on port, replying to replies, after the problems, which
 // lead it.
@@ -64,9 +66,11 @@ class DesktopServerTest : public ::testing::Test {
   }
   DesktopServer& Started() {
     MakeEmptyArchive(dir_.Path() / "home");
-    const DesktopPlaces places{[this] { return documents_.string(); },
-                               SettingsFileBelow(dir_.Path() / "config").string(), Title,
-                               [] { return std::vector<std::string>{Address}; }};
+    DesktopPlaces places{[this] { return documents_.string(); },
+                         SettingsFileBelow(dir_.Path() / "config").string(), Title,
+                         [] { return std::vector<std::string>{Address}; }};
+    places.ProgramPath = ProgramPath;
+    places.Firewall = [this] { return firewall_; };
     server_ = std::make_unique<DesktopServer>(handOver_, log_, dialogs_, places,
                                               [this](const ListenerStatus& status) {
                                                 statusLines_.push_back(StatusLine(status));
@@ -116,6 +120,7 @@ class DesktopServerTest : public ::testing::Test {
   std::vector<std::string> statusLines_;
   std::vector<std::string> tips_;
   LoopHandOver handOver_;
+  std::optional<FirewallAnswers> firewall_;  // none, as where no firewall can be read
   std::unique_ptr<DesktopServer> server_;
 };
 
@@ -488,6 +493,43 @@ TEST_F(DesktopServerTest, DialogsShowTheDefaultsWhenTheFileIsGoneAndADialogCutSh
   EXPECT_TRUE(dialogs_.messages.empty());
   EXPECT_EQ(StoredSettings(), before);
   EXPECT_EQ(server.OutputPort(), 7000);
+}
+
+TEST_F(DesktopServerTest, AFirewallThatWouldBlockRequestsIsNamedWhileItDoes) {
+  // A public network whose firewall blocks what no rule allows.
+  firewall_ = FirewallAnswers{FirewallPublic, {{FirewallPublic, true, true, false}}, {}};
+  const std::uint16_t inPort = FreeUdpPort();
+  DesktopServer& server = Started(inPort, replies_.Port());
+  const std::string blocked = "Windows Firewall blocca le richieste su questa rete (Pubblica)";
+  EXPECT_EQ(Status(), ListeningLine(inPort, replies_.Port(), blocked));
+  EXPECT_TRUE(tips_.back().starts_with("Quillmarch Varo Server\n" + blocked + "; in ascolto"))
+      << tips_.back();
+  const std::string port = "input port " + std::to_string(inPort);
+  EXPECT_EQ(log_.warnings.back(),
+            "Windows Firewall blocks requests to " + port + " on the current network");
+
+  // The user allows the port: read again with the addresses, the note goes.
+  FirewallRule rule;
+  rule.Enabled = rule.Inbound = rule.Allows = true;
+  rule.Profiles = FirewallPublic;
+  rule.Protocol = FirewallUdp;
+  rule.LocalPorts = std::to_string(inPort);
+  firewall_->Rules.push_back(rule);
+  server.Refresh();
+  EXPECT_EQ(Status(), ListeningLine(inPort, replies_.Port()));
+  EXPECT_EQ(log_.notices.back(), "Windows Firewall lets requests to " + port + " in");
+
+  // Another input port is not the one allowed.
+  const std::uint16_t movedTo = FreeUdpPort();
+  dialogs_.answers.push_back(std::to_string(movedTo));
+  server.AskInputPort();
+  EXPECT_EQ(Status(), ListeningLine(movedTo, replies_.Port(), blocked));
+
+  // Allowed as a program, by its path, the new port gets through too.
+  firewall_->Rules[0].LocalPorts = "*";
+  firewall_->Rules[0].Application = ProgramPath;
+  server.Refresh();
+  EXPECT_EQ(Status(), ListeningLine(movedTo, replies_.Port()));
 }
 
 TEST(LogQueue, EveryLineGoesOutAtOnceAndTheViewGetsTheLatestTenThousandInBatches) {

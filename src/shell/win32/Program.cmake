@@ -6,6 +6,7 @@ add_executable(quillmarch-varo-server WIN32
   win32/UPrincipale.cpp
   win32/LogView.cpp
   win32/TrayIcon.cpp
+  win32/ProgramIcon.cpp
   win32/PostedHandOver.cpp
   win32/Win32UserDialogs.cpp
   win32/DialogTemplate.cpp

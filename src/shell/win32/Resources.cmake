@@ -1,5 +1,6 @@
-# The program's resources: its icon, its version information and its application manifest
-# (included from win32/Program.cmake).
+# The program's resources: its icon and the icon's warning look (both made from their drawings by
+# scripts/make-windows-icons), its version information and its application manifest (included
+# from win32/Program.cmake).
 
 # The version as four numbers, missing parts 0: 1.15 is 1.15.0.0.
 set(varo_version_parts "")
@@ -21,4 +22,5 @@ target_include_directories(quillmarch-varo-server PRIVATE
   ${CMAKE_CURRENT_BINARY_DIR}/resources ${CMAKE_CURRENT_LIST_DIR} ${CMAKE_CURRENT_LIST_DIR}/../icons)
 set_property(SOURCE ${CMAKE_CURRENT_LIST_DIR}/Resources.rc APPEND PROPERTY OBJECT_DEPENDS
   ${CMAKE_CURRENT_LIST_DIR}/quillmarch-varo-server.manifest
-  ${CMAKE_CURRENT_LIST_DIR}/../icons/quillmarch-varo-server.ico)
+  ${CMAKE_CURRENT_LIST_DIR}/../icons/quillmarch-varo-server.ico
+  ${CMAKE_CURRENT_LIST_DIR}/../icons/quillmarch-varo-server-warning.ico)

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cwchar>
+#include <utility>
 
 namespace varo {
 
@@ -17,7 +18,7 @@ void CopyInto(wchar_t (&field)[N], const std::wstring& text) {
 
 }  // namespace
 
-TrayIcon::TrayIcon(HWND owner, HICON icon, const std::wstring& tip) {
+TrayIcon::TrayIcon(HWND owner, const std::wstring& tip) {
   data_.cbSize = sizeof data_;
   data_.hWnd = owner;
   data_.uID = 1;
@@ -25,12 +26,34 @@ TrayIcon::TrayIcon(HWND owner, HICON icon, const std::wstring& tip) {
   data_.uFlags = NIF_MESSAGE | NIF_ICON | NIF_TIP | NIF_SHOWTIP;
   data_.uVersion = NOTIFYICON_VERSION_4;
   data_.uCallbackMessage = Message;
-  data_.hIcon = icon;
   CopyInto(data_.szTip, tip);
+  LoadIcons();
 }
 
 void TrayIcon::SetTip(const std::wstring& tip) {
   CopyInto(data_.szTip, tip);
+  if (shown_) Shell_NotifyIconW(NIM_MODIFY, &data_);
+}
+
+void TrayIcon::SetWarning(bool warning) {
+  if (warning == warns_) return;
+  warns_ = warning;
+  ShowLook();
+}
+
+void TrayIcon::LoadIcons() {
+  // The small icon's size at the system's scale, which the notification area is drawn at.
+  const int size = GetSystemMetrics(SM_CXSMICON);
+  OwnedIcon normal = LoadProgramIcon(IconLook::Normal, size);
+  OwnedIcon warning = LoadProgramIcon(IconLook::Warning, size);
+  std::swap(normal_, normal);
+  std::swap(warning_, warning);
+  // The old icons go only once the notification area holds the new one.
+  ShowLook();
+}
+
+void TrayIcon::ShowLook() {
+  data_.hIcon = warns_ ? warning_.Get() : normal_.Get();
   if (shown_) Shell_NotifyIconW(NIM_MODIFY, &data_);
 }
 

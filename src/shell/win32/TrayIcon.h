@@ -7,6 +7,7 @@
 #include <string>
 
 #include "platform/win32/Windows.h"
+#include "shell/win32/ProgramIcon.h"
 
 // After windows.h, on which it builds.
 #include <shellapi.h>
@@ -25,8 +26,9 @@ class TrayIcon {
   // window; a right-click or the menu key asks for the menu.
   static Request RequestOf(LPARAM lParam);
 
-  // Describes the icon; nothing is shown before Add.
-  TrayIcon(HWND owner, HICON icon, const std::wstring& tip);
+  // Describes the icon, the program's own at the notification area's size; nothing is shown before
+  // Add.
+  TrayIcon(HWND owner, const std::wstring& tip);
   // Removes the icon if it is shown.
   ~TrayIcon();
   TrayIcon(const TrayIcon&) = delete;
@@ -36,6 +38,11 @@ class TrayIcon {
   bool Add();
   // Changes the tip (cut to what the notification area holds), at once when the icon is shown.
   void SetTip(const std::wstring& tip);
+  // Shows the icon with a warning mark while warning is true, so a glance at the notification area
+  // tells whether all is well.
+  void SetWarning(bool warning);
+  // Loads both looks again at the notification area's size, which follows the screen's scale.
+  void LoadIcons();
   // Takes the icon out of the notification area.
   void Remove();
   // Shows a balloon with a warning's icon beside the icon, once: now if the icon is shown, else
@@ -48,8 +55,14 @@ class TrayIcon {
   UINT ChooseFromMenu(HMENU menu, WPARAM wParam) const;
 
  private:
+  // Puts the icon of the look in force into the record, and into the notification area if shown.
+  void ShowLook();
+
   NOTIFYICONDATAW data_{};
   bool shown_ = false;
+  OwnedIcon normal_;
+  OwnedIcon warning_;
+  bool warns_ = false;
   // A balloon asked for before there was an icon to show it at.
   std::wstring balloonTitle_;
   std::wstring balloonText_;

@@ -13,7 +13,6 @@
 #include "shell/DesktopEventLog.h"
 #include "shell/DesktopTexts.h"
 #include "shell/NotificationAreaWait.h"
-#include "shell/win32/ResourceIds.h"
 #include "shell/win32/ShownText.h"
 
 namespace varo {
@@ -75,25 +74,15 @@ HFONT MessageFont(int dpi, bool& owned) {
   return static_cast<HFONT>(stock);
 }
 
-// The program's icon at the given size; the system's application icon until the program has one.
-HICON ProgramIcon(int sizeMetric) {
-  const int size = GetSystemMetrics(sizeMetric);
-  if (const HANDLE icon = LoadImageW(GetModuleHandleW(nullptr), MAKEINTRESOURCEW(VARO_ICON_ID),
-                                     IMAGE_ICON, size, size, LR_SHARED)) {
-    return static_cast<HICON>(icon);
-  }
-  return LoadIconW(nullptr, reinterpret_cast<LPCWSTR>(IDI_APPLICATION));
-}
-
-void RegisterWindowClass(HICON icon, HICON smallIcon, WNDPROC procedure) {
+// The window's icons come by WM_SETICON, each at its size; the class has none that could be
+// shown at another.
+void RegisterWindowClass(WNDPROC procedure) {
   WNDCLASSEXW windowClass{};
   windowClass.cbSize = sizeof windowClass;
   if (GetClassInfoExW(GetModuleHandleW(nullptr), WindowClass, &windowClass)) return;
   windowClass.cbSize = sizeof windowClass;
   windowClass.lpfnWndProc = procedure;
   windowClass.hInstance = GetModuleHandleW(nullptr);
-  windowClass.hIcon = icon;
-  windowClass.hIconSm = smallIcon;
   windowClass.hCursor = LoadCursorW(nullptr, reinterpret_cast<LPCWSTR>(IDC_ARROW));
   windowClass.hbrBackground = reinterpret_cast<HBRUSH>(COLOR_BTNFACE + 1);
   windowClass.lpszClassName = WindowClass;
@@ -117,9 +106,7 @@ TFormPrincipale::TFormPrincipale(Win32UserDialogs& dialogs, DesktopPlaces places
   // The window starts on the monitor whose scale the system's metrics have.
   const int dpi = SystemDpi();
   font_ = MessageFont(dpi, ownsFont_);
-  icon_ = ProgramIcon(SM_CXICON);
-  smallIcon_ = ProgramIcon(SM_CXSMICON);
-  RegisterWindowClass(icon_, smallIcon_, WindowProcedure);
+  RegisterWindowClass(WindowProcedure);
 
   MainMenu1 = CreateMenu();
   Porta = CreatePopupMenu();
@@ -144,6 +131,7 @@ TFormPrincipale::TFormPrincipale(Win32UserDialogs& dialogs, DesktopPlaces places
     DestroyMenu(PopupMenu1);
     win32::ThrowLastError("cannot create the main window");
   }
+  SetWindowIcons(dpi);
   // Started elevated, the window still hears the shell of the user's desktop, which runs at a
   // lower integrity level, announce a new taskbar.
   ChangeWindowMessageFilterEx(window_, taskbarCreated_, MSGFLT_ALLOW, nullptr);
@@ -188,7 +176,7 @@ TFormPrincipale::TFormPrincipale(Win32UserDialogs& dialogs, DesktopPlaces places
                SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
   Layout();
 
-  trayIcon_ = std::make_unique<TrayIcon>(window_, smallIcon_, ShownText(texts::ProductName));
+  trayIcon_ = std::make_unique<TrayIcon>(window_, ShownText(texts::ProductName));
   dialogs_.SetOwner(window_);
   handOver_.SetWindow(window_);
   server_ =
@@ -330,6 +318,22 @@ void TFormPrincipale::FollowDpi(UINT dpi, const RECT& suggested) {
                suggested.bottom - suggested.top, SWP_NOZORDER | SWP_NOACTIVATE);
   // The status line's height follows its font, even where the window's size stayed.
   Layout();
+  SetWindowIcons(static_cast<int>(dpi));
+  if (trayIcon_) trayIcon_->LoadIcons();
+}
+
+void TFormPrincipale::SetWindowIcons(int dpi) {
+  // The system's sizes are given at its own scale; the window's monitor may have another.
+  const int systemDpi = SystemDpi();
+  OwnedIcon icon =
+      LoadProgramIcon(IconLook::Normal, MulDiv(GetSystemMetrics(SM_CXICON), dpi, systemDpi));
+  OwnedIcon smallIcon =
+      LoadProgramIcon(IconLook::Normal, MulDiv(GetSystemMetrics(SM_CXSMICON), dpi, systemDpi));
+  SendMessageW(window_, WM_SETICON, ICON_BIG, reinterpret_cast<LPARAM>(icon.Get()));
+  SendMessageW(window_, WM_SETICON, ICON_SMALL, reinterpret_cast<LPARAM>(smallIcon.Get()));
+  // The window holds the new icons now; the old ones may go.
+  icon_ = std::move(icon);
+  smallIcon_ = std::move(smallIcon);
 }
 
 void TFormPrincipale::RegistroEventi1Click() {
@@ -387,6 +391,8 @@ void TFormPrincipale::ShowStatus(const ListenerStatus& status) {
   for (const std::string& line : MessageLines(status)) {
     messages += (messages.empty() ? "" : "\r\n") + line;
   }
+  // Whatever keeps some request from being answered marks the icon too.
+  trayIcon_->SetWarning(!messages.empty());
   SetWindowTextW(MessageArea, ShownText(messages).c_str());
   ShowWindow(MessageArea, messages.empty() ? SW_HIDE : SW_SHOWNA);
   Layout();
@@ -457,6 +463,8 @@ LRESULT TFormPrincipale::HandleMessage(UINT message, WPARAM wParam, LPARAM lPara
   // The notification area was rebuilt (the desktop shell restarted): the icon must come back,
   // or the hidden window could never be reached again.
   if (message == taskbarCreated_ && taskbarCreated_ != 0) {
+    // The new notification area may be drawn at another scale.
+    trayIcon_->LoadIcons();
     AddTrayIcon();
     return 0;
   }

@@ -14,6 +14,7 @@
 #include "shell/NotificationAreaWait.h"
 #include "shell/win32/LogView.h"
 #include "shell/win32/PostedHandOver.h"
+#include "shell/win32/ProgramIcon.h"
 #include "shell/win32/TrayIcon.h"
 #include "shell/win32/Win32UserDialogs.h"
 
@@ -59,8 +60,10 @@ class TFormPrincipale : public ActivityLog {
   // Gives MemoLog the client area above the status line.
   void Layout();
   // The window moved to a monitor of another scale: the rectangle Windows suggests for it there,
-  // and the font made again for the new dots per inch.
+  // and the font and the icons made again for the new dots per inch.
   void FollowDpi(UINT dpi, const RECT& suggested);
+  // Gives the window its large and small icons, each loaded at its size at dpi.
+  void SetWindowIcons(int dpi);
   // The tray icon's menu at the point of the event, and what was chosen from it done.
   void ShowTrayMenu(WPARAM anchor);
   // "Registro eventi": the event log in the system's viewer.
@@ -86,8 +89,8 @@ class TFormPrincipale : public ActivityLog {
   HWND window_ = nullptr;
   HFONT font_ = nullptr;
   bool ownsFont_ = false;
-  HICON icon_ = nullptr;
-  HICON smallIcon_ = nullptr;
+  OwnedIcon icon_;
+  OwnedIcon smallIcon_;
   HMENU MainMenu1 = nullptr;
   HMENU Porta = nullptr;
   HMENU PopupMenu1 = nullptr;

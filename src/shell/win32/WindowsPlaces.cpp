@@ -46,8 +46,11 @@ bool MakeFolder(const std::string& folder) {
 DesktopPlaces WindowsPlaces(const std::string& settingsFolder) {
   // Asked again whenever the registry reports that the user's shell folders changed.
   auto documents = std::make_shared<DocumentsLocator>();
-  return DesktopPlaces{[documents] { return documents->Current(); }, JoinPath(settingsFolder, "QuillmarchvaroServer.ini"),
-                       ProgramTitle(ExecutablePath())};
+  const std::string program = ExecutablePath();
+  DesktopPlaces places{[documents] { return documents->Current(); },
+                       JoinPath(settingsFolder, "QuillmarchvaroServer.ini"), ProgramTitle(program)};
+  places.ProgramPath = program;
+  return places;
 }
 
 }  // namespace varo

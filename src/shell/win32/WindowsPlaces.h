@@ -13,8 +13,8 @@ std::string SettingsFolder();
 // Makes folder and its missing parents; false when it does not exist afterwards.
 bool MakeFolder(const std::string& folder);
 
-// The Documents folder, the settings file in settingsFolder, and the title rule applied to the
-// program's own .exe.
+// The Documents folder, the settings file in settingsFolder, the program's own .exe and the title
+// rule applied to it.
 DesktopPlaces WindowsPlaces(const std::string& settingsFolder);
 
 }  // namespace varo

@@ -3,6 +3,7 @@
 #include <string>
 #include <vector>
 
+#include "platform/ShellApartment.h"
 #include "platform/win32/WideText.h"
 #include "platform/win32/Windows.h"
 #include "shell/DesktopStartUp.h"
@@ -30,6 +31,9 @@ std::vector<std::string> Arguments() {
 int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int) {
   // Before anything is written: the log reaches whoever redirected standard output.
   varo::BindInheritedStreams();
+  // Before any shell call (the event log's viewer, the Recycle Bin, the firewall's policy), all on
+  // this thread; left once the window and its server are gone.
+  varo::ShellApartment apartment;
   varo::Win32Toolkit toolkit;
   return varo::RunDesktopProgram(toolkit, Arguments());
 }
