@@ -85,7 +85,7 @@ void DesktopServer::Start() {
   endpoint_->SetInputPort(inPort);
   ReadAccess();
   ReadDeletion();
-  addresses_ = places_.Addresses ? places_.Addresses() : std::vector<std::string>();
+  ReadAddresses();
 
   ListenerStatus status = ListeningOn(inPort, state_.OutputPort);
   try {
@@ -206,10 +206,35 @@ bool DesktopServer::CheckFolders(FolderReports reports) {
 }
 
 void DesktopServer::Refresh() {
-  addresses_ = places_.Addresses ? places_.Addresses() : std::vector<std::string>();
+  ReadAddresses();
   FollowDocuments();
   CheckFolders(FolderReports::Changed);
   ShowStatus(status_);
+}
+
+void DesktopServer::FollowAddresses(std::function<void()> post) {
+  addressWatch_.reset();
+  try {
+    addressWatch_ = std::make_unique<AddressWatcher>([this, post = std::move(post)] {
+      if (!addressesPending_.exchange(true)) post();
+    });
+  } catch (const std::system_error& error) {
+    log_.Warning(std::string(error.what()) + "; addresses are read again every minute");
+  }
+}
+
+void DesktopServer::RefreshAddresses() {
+  if (ReadAddresses()) ShowStatus(status_);
+}
+
+bool DesktopServer::ReadAddresses() {
+  // Cleared before the reading: a change that comes during it is told again.
+  addressesPending_ = false;
+  std::vector<std::string> addresses =
+      places_.Addresses ? places_.Addresses() : std::vector<std::string>();
+  if (addresses == addresses_) return false;
+  addresses_ = std::move(addresses);
+  return true;
 }
 
 void DesktopServer::AskInputPort() {
@@ -244,6 +269,7 @@ void DesktopServer::AskOutputPort() {
 }
 
 void DesktopServer::Stop() {
+  addressWatch_.reset();
   endpoint_->Deactivate();
   // No refusal arrives any more: what is still to be told is told now, not lost.
   gate_.TellUncounted([this](const std::string& line) { log_.Notice(line); }, true);
