@@ -230,7 +230,7 @@ void DesktopServer::Refresh() {
 }
 
 void DesktopServer::ReadNetwork() {
-  addresses_ = places_.Addresses ? places_.Addresses() : std::vector<std::string>();
+  ReadAddresses();
   firewall_ = places_.Firewall ? places_.Firewall() : std::nullopt;
 }
 
@@ -249,6 +249,31 @@ void DesktopServer::NoteFirewall(const ListenerStatus& status) {
   } else if (noted) {
     log_.Notice("Windows Firewall lets requests to " + port + " in");
   }
+}
+
+void DesktopServer::FollowAddresses(std::function<void()> post) {
+  addressWatch_.reset();
+  try {
+    addressWatch_ = std::make_unique<AddressWatcher>([this, post = std::move(post)] {
+      if (!addressesPending_.exchange(true)) post();
+    });
+  } catch (const std::system_error& error) {
+    log_.Warning(std::string(error.what()) + "; addresses are read again every minute");
+  }
+}
+
+void DesktopServer::RefreshAddresses() {
+  if (ReadAddresses()) ShowStatus(status_);
+}
+
+bool DesktopServer::ReadAddresses() {
+  // Cleared before the reading: a change that comes during it is told again.
+  addressesPending_ = false;
+  std::vector<std::string> addresses =
+      places_.Addresses ? places_.Addresses() : std::vector<std::string>();
+  if (addresses == addresses_) return false;
+  addresses_ = std::move(addresses);
+  return true;
 }
 
 void DesktopServer::AskInputPort() {
@@ -286,6 +311,7 @@ void DesktopServer::AskOutputPort() {
 }
 
 void DesktopServer::Stop() {
+  addressWatch_.reset();
   endpoint_->Deactivate();
   // No refusal arrives any more: what is still to be told is told now, not lost.
   gate_.TellUncounted([this](const RefusalNotice& told) { TellRefusal(told); }, true);

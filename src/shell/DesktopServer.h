@@ -3,6 +3,7 @@
 // hand-over, its log and its dialogs, and keeps only widgets and events.
 #pragma once
 
+#include <atomic>
 #include <chrono>
 #include <cstdint>
 #include <functional>
@@ -21,6 +22,7 @@
 #include "endpoint/UDPServer.h"
 #include "handlers/ActivityLog.h"
 #include "platform/FirewallPolicy.h"
+#include "platform/AddressWatch.h"
 #include "platform/NetworkAddresses.h"
 #include "shell/ListenerStatus.h"
 #include "shell/PortDialogFlow.h"
@@ -44,8 +46,8 @@ struct DesktopPlaces {
   std::function<std::optional<FirewallAnswers>()> Firewall = ReadFirewallPolicy;
 };
 
-// How often the window calls Refresh at the least, so the status line keeps up with addresses and
-// folders that no request reports.
+// How often the window calls Refresh at the least, so the status line keeps up with folders that
+// no request reports, and with addresses where their changes cannot be followed.
 inline constexpr std::chrono::minutes StatusRefreshInterval{1};
 
 // A service manager whose queue is full hears of readiness again this often, this many times in
@@ -77,12 +79,19 @@ class DesktopServer {
   // Looks again at what the status shows that no request reports: this computer's addresses, the
   // firewall and the game folders. Called when the window is shown and every StatusRefreshInterval.
   void Refresh();
+  // From now on an IPv4 address added or removed reaches the status line at once: post, called on
+  // another thread, must have RefreshAddresses run on the main thread soon, without waiting for
+  // it; it is not called again before that has run (or Refresh has). When the system gives no
+  // such news, standard error says so and Refresh alone keeps the addresses.
+  void FollowAddresses(std::function<void()> post);
+  // Reads this computer's addresses again, and shows the status when they changed.
+  void RefreshAddresses();
   // Puts a note under key on the status line, replacing the key's earlier one; an empty text takes
   // it away. Notes say, in Italian, what else the user should know (a log that cannot be written).
   void SetNote(NoteKey key, const std::string& text);
   // The program is ending: a dialog that returns from now on changes nothing.
   void BeginClosing() { portDialog_.BeginClosing(); }
-  // Stops the endpoint; its input port is free when this returns.
+  // Stops the endpoint, and the following of addresses; the input port is free when this returns.
   void Stop();
   // Tells standard error of refused requests not named yet, once that is due; the window calls it
   // every RefusalCountCheck.
@@ -128,6 +137,8 @@ class DesktopServer {
   // Notes a firewall that would block requests to the input port of status, telling standard
   // error when that changes.
   void NoteFirewall(const ListenerStatus& status);
+  // Reads this computer's addresses; true when they are not those shown.
+  bool ReadAddresses();
   // Puts the status on the status line; ReportStatus also tells standard error.
   void ShowStatus(const ListenerStatus& status);
   void ReportStatus(const ListenerStatus& status);
@@ -161,6 +172,10 @@ class DesktopServer {
   std::string accessProblem_;
   std::vector<std::string> addresses_;
   std::optional<FirewallAnswers> firewall_;
+  // Set while news of an address change is on its way to the main thread, so a burst of changes
+  // is read once.
+  std::atomic<bool> addressesPending_{false};
+  std::unique_ptr<AddressWatcher> addressWatch_;
   StatusNotes notes_;
   PortDialogFlow portDialog_;
   // Declared after what it serves with (request state, handlers), so it is stopped before they go,

@@ -31,6 +31,7 @@
 #include "ShellTestSupport.h"
 #include "SystemFiles.h"
 #include "TempDir.h"
+#include "posix/VethPair.h"
 #include "records/ErrorLine.h"
 #include "shell/DesktopEventLog.h"
 #include "shell/qt/ApplicationIcon.h"
@@ -218,6 +219,38 @@ TEST_F(ShellWindow, TheMenuItemsOpenThePortDialogsAndTheStatusLineFollows) {
   ASSERT_EQ(dialogs_.messages.size(), 1u);
   EXPECT_EQ(dialogs_.messages[0].Caption, OwnTitle);
   EXPECT_TRUE(QString::fromStdString(dialogs_.messages[0].Text).startsWith(PortMessage + "\n"));
+}
+
+TEST_F(ShellWindow, AnAddressAddedOrRemovedShowsWithinTwoSecondsWithoutARefresh) {
+  const VethPair pair("v0", "v1");
+  if (!pair.Problem().empty()) GTEST_SKIP() << pair.Problem();
+  const std::uint16_t inPort = FreeUdpPort();
+  WritePorts(config_, inPort, replies_.Port());
+  TFormPrincipale window(dialogs_);
+  const std::string listening = "In ascolto sulla porta " + std::to_string(inPort);
+  const struct {
+    const char* What;
+    const char* Ip;
+    std::string Line, Tip;
+  } cases[] = {
+      {"added", "addr add 10.9.8.7/24 dev v0",
+       listening + " all'indirizzo 10.9.8.7; risposte alla porta " +
+           std::to_string(replies_.Port()),
+       "Quillmarch Varo Server\n" + listening + " di 10.9.8.7"},
+      {"removed", "addr del 10.9.8.7/24 dev v0", ListeningLine(inPort, replies_.Port()),
+       "Quillmarch Varo Server\n" + listening},
+  };
+  for (const auto& [what, ip, line, tip] : cases) {
+    SCOPED_TRACE(what);
+    ASSERT_TRUE(RunIp(ip));
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(2);
+    while (window.StatusLabel->text().toStdString() != line &&
+           std::chrono::steady_clock::now() < deadline) {
+      QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
+    }
+    EXPECT_EQ(window.StatusLabel->text().toStdString(), line);
+    EXPECT_EQ(window.TrayIcon->toolTip().toStdString(), tip);
+  }
 }
 
 TEST(ShellDialogs, ThePortDialogFitsItsTextsAndMessagesCarryTheWarningIcon) {

@@ -8,6 +8,7 @@
 #include <QLabel>
 #include <QMenu>
 #include <QMenuBar>
+#include <QMetaObject>
 #include <QPlainTextEdit>
 #include <QProcess>
 #include <QScreen>
@@ -105,6 +106,11 @@ TFormPrincipale::TFormPrincipale(UserDialogs& dialogs) : dialogs_(dialogs) {
   server_ =
       std::make_unique<DesktopServer>(handOver_, *this, dialogs, QtPlaces(),
                                       [this](const ListenerStatus& status) { ShowStatus(status); });
+  // An address added or removed shows at once; the news comes on a thread of its own.
+  server_->FollowAddresses([this] {
+    QMetaObject::invokeMethod(
+        this, [this] { server_->RefreshAddresses(); }, Qt::QueuedConnection);
+  });
   statusRefresh_.setInterval(StatusRefreshInterval);
   connect(&statusRefresh_, &QTimer::timeout, this, [this] { server_->Refresh(); });
   statusRefresh_.start();

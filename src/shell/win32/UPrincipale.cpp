@@ -39,6 +39,8 @@ constexpr UINT_PTR LogFlushTimer = 1;
 constexpr UINT_PTR RefusalCountTimer = 3;
 constexpr UINT_PTR NotificationAreaTimer = 2;
 constexpr UINT_PTR StatusRefreshTimer = 4;
+// Posted by the address watch: this computer's addresses changed.
+constexpr UINT AddressesChanged = WM_APP + 3;
 
 // MemoLog's size at 96 dots per inch, as on Linux.
 constexpr int ClientWidth = 549;
@@ -182,6 +184,8 @@ TFormPrincipale::TFormPrincipale(Win32UserDialogs& dialogs, DesktopPlaces places
   server_ =
       std::make_unique<DesktopServer>(handOver_, *this, dialogs_, std::move(places),
                                       [this](const ListenerStatus& status) { ShowStatus(status); });
+  // An address added or removed shows at once; the news comes on a thread of the system's.
+  server_->FollowAddresses([window = window_] { PostMessageW(window, AddressesChanged, 0, 0); });
   SetTimer(window_, StatusRefreshTimer,
            static_cast<UINT>(std::chrono::milliseconds(StatusRefreshInterval).count()), nullptr);
   // Refused requests not named one by one are counted without waiting for a further refusal.
@@ -476,6 +480,9 @@ LRESULT TFormPrincipale::HandleMessage(UINT message, WPARAM wParam, LPARAM lPara
   switch (message) {
     case PostedHandOver::Message:
       handOver_.ServePending();
+      return 0;
+    case AddressesChanged:
+      server_->RefreshAddresses();
       return 0;
     case TrayIcon::Message:
       switch (TrayIcon::RequestOf(lParam)) {
