@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # Takes docs/screenshot-windows.png: the Windows server under Wine on a virtual desktop (Xvfb,
 # openbox, tint2 as the tray), its window opened by a double-click on the tray icon, with the log
-# lines of a few requests.
+# lines of a few requests and a problem above them.
 # Usage: tools/make-screenshot-windows.sh [path of quillmarch-varo-server.exe] [output png]
 set -euo pipefail
 cd "$(dirname "$0")/.."
@@ -32,7 +32,9 @@ rm -f "$profile/Documents"
 make_archive "$profile/Documents"
 settings="$profile/AppData/Roaming/Quillmarch/Quillmarch Varo Server"
 mkdir -p "$settings"
-printf '[Comunicazione]\r\nInPort=%s\r\nOutPort=%s\r\n' "$in_port" "$out_port" \
+# A mistyped [Accesso] Reti entry: a problem the message area shows above the log, while this
+# computer's own requests are still answered.
+printf '[Comunicazione]\r\nInPort=%s\r\nOutPort=%s\r\n[Accesso]\r\nReti=192.168.1.0/33\r\n' "$in_port" "$out_port" \
   >"$settings/QuillmarchvaroServer.ini"
 
 wine "$program" </dev/null >"$work/program.out" 2>"$work/program.err" &

@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # Takes docs/screenshot.png: the server on a virtual desktop (Xvfb, openbox, tint2 as the tray),
-# its window opened by a double-click on the tray icon, with the log lines of a few requests.
+# its window opened by a double-click on the tray icon, with the log lines of a few requests and a
+# problem above them.
 # Usage: tools/make-screenshot.sh [path of quillmarch-varo-server] [output png]
 set -euo pipefail
 cd "$(dirname "$0")/.."
@@ -20,7 +21,10 @@ mkdir -p "$XDG_RUNTIME_DIR" && chmod 700 "$XDG_RUNTIME_DIR"
 make_archive "$HOME/Documents"
 settings="$XDG_CONFIG_HOME/Quillmarch/Quillmarch Varo Server"
 mkdir -p "$settings"
-printf '[Comunicazione]\nInPort=%s\nOutPort=%s\n' "$in_port" "$out_port" >"$settings/QuillmarchvaroServer.ini"
+# A mistyped [Accesso] Reti entry: a problem the message area shows above the log, while this
+# computer's own requests are still answered.
+printf '[Comunicazione]\nInPort=%s\nOutPort=%s\n[Accesso]\nReti=192.168.1.0/33\n' "$in_port" "$out_port" \
+  >"$settings/QuillmarchvaroServer.ini"
 
 "$program" >"$work/program.out" 2>"$work/program.err" &
 pids+=($!)

@@ -33,6 +33,7 @@ constexpr int MessageAreaId = 2003;
 // The message area's colours, the information bar's: dark text on pale yellow.
 constexpr COLORREF MessageBackground = RGB(0xFF, 0xF4, 0xCE);
 constexpr COLORREF MessageForeground = RGB(0x3B, 0x2F, 0x00);
+constexpr COLORREF MessageBorder = RGB(0xE0, 0xB0, 0x00);
 // Its margin around the text, at 96 dots per inch.
 constexpr int MessagePadding = 6;
 constexpr UINT_PTR LogFlushTimer = 1;
@@ -144,16 +145,14 @@ TFormPrincipale::TFormPrincipale(Win32UserDialogs& dialogs, DesktopPlaces places
                               reinterpret_cast<HMENU>(static_cast<INT_PTR>(StatusBarId)),
                               GetModuleHandleW(nullptr), nullptr);
   // What keeps requests from being answered stands above the log, seen without hovering.
-  MessageArea =
-      CreateWindowExW(0, L"STATIC", L"", WS_CHILD | SS_LEFT | SS_NOPREFIX, 0, 0, 0, 0, window_,
-                      reinterpret_cast<HMENU>(static_cast<INT_PTR>(MessageAreaId)),
-                      GetModuleHandleW(nullptr), nullptr);
+  MessageArea = CreateWindowExW(0, L"STATIC", L"", WS_CHILD | SS_OWNERDRAW, 0, 0, 0, 0, window_,
+                                reinterpret_cast<HMENU>(static_cast<INT_PTR>(MessageAreaId)),
+                                GetModuleHandleW(nullptr), nullptr);
   messageBrush_ = CreateSolidBrush(MessageBackground);
   if (MemoLog->Handle() == nullptr || StatusBar == nullptr || MessageArea == nullptr) {
     win32::ThrowLastError("cannot create the main window's controls");
   }
   SendMessageW(StatusBar, WM_SETFONT, reinterpret_cast<WPARAM>(font_), FALSE);
-  SendMessageW(MessageArea, WM_SETFONT, reinterpret_cast<WPARAM>(font_), FALSE);
   SendMessageW(StatusBar, WM_SIZE, 0, 0);
   // The whole status text as the status line's tooltip, however much of it the line can show.
   StatusTip = CreateWindowExW(WS_EX_TOPMOST, TOOLTIPS_CLASSW, nullptr, WS_POPUP | TTS_ALWAYSTIP,
@@ -290,6 +289,25 @@ void TFormPrincipale::Layout() {
   FitStatusText();
 }
 
+void TFormPrincipale::DrawMessageArea(const DRAWITEMSTRUCT& item) const {
+  RECT box = item.rcItem;
+  FillRect(item.hDC, &box, messageBrush_);
+  const HBRUSH border = CreateSolidBrush(MessageBorder);
+  FrameRect(item.hDC, &box, border);
+  DeleteObject(border);
+  const int length = GetWindowTextLengthW(MessageArea);
+  std::wstring text(static_cast<std::size_t>(length) + 1, L'\0');
+  text.resize(static_cast<std::size_t>(GetWindowTextW(MessageArea, text.data(), length + 1)));
+  const int padding = MulDiv(MessagePadding, static_cast<int>(GetDpiForWindow(window_)), 96);
+  InflateRect(&box, -padding, -padding);
+  const HGDIOBJ previous = SelectObject(item.hDC, font_);
+  SetBkMode(item.hDC, TRANSPARENT);
+  SetTextColor(item.hDC, MessageForeground);
+  DrawTextW(item.hDC, text.c_str(), static_cast<int>(text.size()), &box,
+            DT_WORDBREAK | DT_NOPREFIX | DT_EDITCONTROL);
+  SelectObject(item.hDC, previous);
+}
+
 int TFormPrincipale::MessageAreaHeight(int width) const {
   // Asked of the control itself: the window may be hidden as a whole.
   if ((GetWindowLongW(MessageArea, GWL_STYLE) & WS_VISIBLE) == 0) return 0;
@@ -313,7 +331,7 @@ void TFormPrincipale::FollowDpi(UINT dpi, const RECT& suggested) {
   const HFONT font = MessageFont(static_cast<int>(dpi), owned);
   SendMessageW(MemoLog->Handle(), WM_SETFONT, reinterpret_cast<WPARAM>(font), TRUE);
   SendMessageW(StatusBar, WM_SETFONT, reinterpret_cast<WPARAM>(font), TRUE);
-  SendMessageW(MessageArea, WM_SETFONT, reinterpret_cast<WPARAM>(font), TRUE);
+  InvalidateRect(MessageArea, nullptr, TRUE);  // drawn with the window's font, now the new one
   // The controls hold the new font now; the old one may go.
   if (ownsFont_) DeleteObject(font_);
   font_ = font;
@@ -398,6 +416,7 @@ void TFormPrincipale::ShowStatus(const ListenerStatus& status) {
   // Whatever keeps some request from being answered marks the icon too.
   trayIcon_->SetWarning(!messages.empty());
   SetWindowTextW(MessageArea, ShownText(messages).c_str());
+  InvalidateRect(MessageArea, nullptr, TRUE);
   ShowWindow(MessageArea, messages.empty() ? SW_HIDE : SW_SHOWNA);
   Layout();
 }
@@ -544,13 +563,13 @@ LRESULT TFormPrincipale::HandleMessage(UINT message, WPARAM wParam, LPARAM lPara
     case WM_SETFOCUS:
       if (MemoLog) SetFocus(MemoLog->Handle());
       return 0;
-    case WM_CTLCOLORSTATIC:
-      if (MessageArea != nullptr && reinterpret_cast<HWND>(lParam) == MessageArea) {
-        const auto dc = reinterpret_cast<HDC>(wParam);
-        SetTextColor(dc, MessageForeground);
-        SetBkColor(dc, MessageBackground);
-        return reinterpret_cast<LRESULT>(messageBrush_);
+    case WM_DRAWITEM:
+      if (wParam == MessageAreaId) {
+        DrawMessageArea(*reinterpret_cast<const DRAWITEMSTRUCT*>(lParam));
+        return TRUE;
       }
+      break;
+    case WM_CTLCOLORSTATIC:
       // A read-only edit would be grey; the log reads as text on the window colour.
       if (MemoLog && reinterpret_cast<HWND>(lParam) == MemoLog->Handle()) {
         const auto dc = reinterpret_cast<HDC>(wParam);

@@ -73,6 +73,8 @@ class TFormPrincipale : public ActivityLog {
   // The message area's height for the client's width: its lines, wrapped, and its margins; 0 while
   // it is hidden.
   int MessageAreaHeight(int width) const;
+  // Paints the message area: its lines on the information bar's colours, within a margin.
+  void DrawMessageArea(const DRAWITEMSTRUCT& item) const;
   // Shows the status text in the status line's width, its end cut to "…" when it does not fit;
   // the whole text is always the status line's tooltip.
   void FitStatusText();
