@@ -1,5 +1,6 @@
 #include "SummaryCache.h"
 
+#include <optional>
 #include <utility>
 
 #include "archive/ArchiveFolders.h"
@@ -26,6 +27,29 @@ SummaryCache::SummaryCache(std::size_t capacity, SummaryCacheSeams seams)
     : capacity_(capacity), seams_(std::move(seams)) {}
 
 FileTotals SummaryCache::TotalsOf(const std::string& path, std::uint8_t gameKind) {
+  return OpenedTotalsOf(path, gameKind, nullptr);
+}
+
+FileTotals SummaryCache::TotalsOf(const std::string& path, std::uint8_t gameKind,
+                                  VolumeRound& round) {
+  // A link put in the file's place is no regular file here, and is refused by the opening below.
+  if (const std::optional<FileIdentity> seen = RegularFileIdentityOf(path)) {
+    const Key key{gameKind == GameTotocalcio ? GameTotocalcio : GameTotogol, seen->Device,
+                  seen->FileNumber};
+    const auto found = index_.find(key);
+    const auto volume = round.Volumes.find(seen->Device);
+    if (found != index_.end() && volume != round.Volumes.end() &&
+        MayKeepReadingsOn(volume->second) && found->second->Identity == *seen &&
+        seams_.Monotonic() - found->second->Counted < KeptTotalsLife) {
+      used_.splice(used_.begin(), used_, found->second);
+      return {found->second->Totals, static_cast<std::time_t>(seen->Modified.Seconds)};
+    }
+  }
+  return OpenedTotalsOf(path, gameKind, &round);
+}
+
+FileTotals SummaryCache::OpenedTotalsOf(const std::string& path, std::uint8_t gameKind,
+                                        VolumeRound* round) {
   // Taken before the file is opened and examined, so that a change after this moment cannot carry
   // the change time seen below.
   const FileTime counted = seams_.FileClock();
@@ -35,7 +59,9 @@ FileTotals SummaryCache::TotalsOf(const std::string& path, std::uint8_t gameKind
   ReadOnlyFile file(path);
   const FileIdentity before = file.OpenedIdentity();
   // Asked each time: the path may now lead to another volume.
-  const bool keepable = MayKeepReadingsOn(seams_.Volume(file));
+  const VolumeKind volume = seams_.Volume(file);
+  if (round != nullptr) round->Volumes[before.Device] = volume;
+  const bool keepable = MayKeepReadingsOn(volume);
   // A file linked into both folders has different totals in each game.
   const Key key{gameKind == GameTotocalcio ? GameTotocalcio : GameTotogol, before.Device,
                 before.FileNumber};

@@ -39,6 +39,12 @@ struct SummaryCacheSeams {
   };
 };
 
+// What one round of lookups (a list page) has learnt of the volumes it met, so each device is
+// asked its kind once a round, and a file of another device is still judged by its own.
+struct VolumeRound {
+  std::unordered_map<std::uint64_t, VolumeKind> Volumes;
+};
+
 // Totals of one file and the modification time of the file they were taken from.
 struct FileTotals {
   ColumnTotals Totals;
@@ -57,6 +63,11 @@ class SummaryCache {
   // the count began and did not change during it. The least recently used totals leave when the
   // capacity is reached. Throws, keeping nothing, when the file cannot be opened or read.
   FileTotals TotalsOf(const std::string& path, std::uint8_t gameKind);
+
+  // The same within a round: a file whose totals are kept, unchanged by its name's one examination
+  // and on a device the round found trustworthy, is not opened; any other is opened as above,
+  // which teaches the round its device's kind.
+  FileTotals TotalsOf(const std::string& path, std::uint8_t gameKind, VolumeRound& round);
 
   // Number of files whose totals are kept.
   std::size_t Size() const { return index_.size(); }
@@ -78,6 +89,8 @@ class SummaryCache {
     std::chrono::steady_clock::time_point Counted;
   };
 
+  // Opens the file and gives its totals, telling round, when there is one, of its volume.
+  FileTotals OpenedTotalsOf(const std::string& path, std::uint8_t gameKind, VolumeRound* round);
   void Keep(const Key& key, const FileIdentity& identity, const ColumnTotals& totals,
             std::chrono::steady_clock::time_point counted);
 

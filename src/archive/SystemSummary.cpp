@@ -157,6 +157,11 @@ void GetInfoTotogol(const std::string& path, SystemSummary& summary, SummaryCach
   GetInfo(path, summary, GameTotogol, kept);
 }
 
+void GetListedInfo(const std::string& path, std::uint8_t gameKind, SystemSummary& summary,
+                   SummaryCache& kept, VolumeRound& round) {
+  FillSummary(path, kept.TotalsOf(path, gameKind, round), summary);
+}
+
 void swapinfototocalcio(SystemSummary& summary) {
   SwapSummary(summary);
 }

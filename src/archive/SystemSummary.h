@@ -11,6 +11,7 @@
 namespace varo {
 
 class SummaryCache;
+struct VolumeRound;
 
 #pragma pack(push, 1)
 struct SystemSummary {
@@ -63,6 +64,11 @@ void GetInfoTotogol(const std::string& path, SystemSummary& summary);
 // file is opened all the same, so one that cannot be read still fails.
 void GetInfoTotocalcio(const std::string& path, SystemSummary& summary, SummaryCache& kept);
 void GetInfoTotogol(const std::string& path, SystemSummary& summary, SummaryCache& kept);
+
+// The same summary of either game for one entry of a list page, within the page's round: an
+// unchanged file whose totals are kept, on a volume the round found trustworthy, is not opened.
+void GetListedInfo(const std::string& path, std::uint8_t gameKind, SystemSummary& summary,
+                   SummaryCache& kept, VolumeRound& round);
 
 // The totals of a whole open system file of a game (1 Totocalcio, any other value Totogol), read
 // from its first record to its end; throws when it cannot be read.

@@ -4,6 +4,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <ctime>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -68,6 +69,11 @@ class ReadOnlyFile {
   std::string path_;
   FileIdentity opened_;
 };
+
+// The identity of the regular file at path, examined by its name with one call, without opening it
+// or following a symbolic link; nothing when it is no regular file or cannot be examined so (on
+// Windows, where only an open handle tells a file's number and change time, always nothing).
+std::optional<FileIdentity> RegularFileIdentityOf(const std::string& path);
 
 // Removes a file; a file already gone counts as removed, any other failure throws
 // std::system_error.

@@ -14,6 +14,7 @@
 
 #include "ArchiveTestFiles.h"
 #include "ErrorOf.h"
+#include "archive/SummaryCache.h"
 #include "archive/SystemArchive.h"
 #include "archive/SystemFileActions.h"
 #include "archive/SystemListing.h"
@@ -129,6 +130,37 @@ TEST_F(ArchiveFolderTest, SymbolicLinkOrPipeInPlaceOfASystemFileIsNotRead) {
   // A pipe must be refused, not waited on.
   EXPECT_THROW(GetInfoTotocalcio(TotoPath("pipe.tcl.3"), summary), std::system_error);
   EXPECT_THROW(GetInfoTotocalcio(TotoPath("missing.tcl.4"), summary), std::system_error);
+}
+
+// Within a list page a kept file is examined by its name alone; a link put in its place after the
+// listing, even to the very file whose totals are kept, still reaches nothing.
+TEST_F(ArchiveFolderTest, AListPageOpensOnlyWhatItMustAndALinkInAFilesPlaceReachesNothing) {
+  const auto file = Toto("Kept.tcl.4", test::Column(0x01));
+  int opened = 0;
+  SummaryCache kept(MaxKeptSummaries, {.FileClock =
+                                           [] {
+                                             return FileTime{FileClockNow().Seconds + 3600, 0};
+                                           },
+                                       .Volume =
+                                           [&](const ReadOnlyFile&) {
+                                             ++opened;
+                                             return VolumeKind::Ext;
+                                           }});
+  VolumeRound page;
+  SystemSummary summary{};
+  for (int entry = 0; entry < 3; ++entry) {
+    GetListedInfo(file.string(), GameTotocalcio, summary, kept, page);
+    EXPECT_EQ(Copy(summary.TotalCost), 50);  // one combination
+  }
+  EXPECT_EQ(opened, 1);  // the first lookup of the page learns the volume
+  VolumeRound nextPage;
+  GetListedInfo(file.string(), GameTotocalcio, summary, kept, nextPage);
+  EXPECT_EQ(opened, 2);  // each page asks again
+
+  std::filesystem::rename(file, TotoPath("Target.tcl.5"));
+  std::filesystem::create_symlink(TotoPath("Target.tcl.5"), file);
+  EXPECT_THROW(GetListedInfo(file.string(), GameTotocalcio, summary, kept, page),
+               std::system_error);
 }
 
 }  // namespace

@@ -99,6 +99,15 @@ FileIdentity ReadOnlyFile::Identity() const {
   return IdentityOf(status);
 }
 
+std::optional<FileIdentity> RegularFileIdentityOf(const std::string& path) {
+  struct stat status;
+  if (::fstatat(AT_FDCWD, path.c_str(), &status, AT_SYMLINK_NOFOLLOW) != 0 ||
+      !S_ISREG(status.st_mode)) {
+    return std::nullopt;
+  }
+  return IdentityOf(status);
+}
+
 void RemoveFile(const std::string& path) {
   if (unlink(path.c_str()) == 0 || errno == ENOENT) return;
   ThrowErrno(errno, "cannot delete " + path);

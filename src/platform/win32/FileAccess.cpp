@@ -196,6 +196,10 @@ void RemoveFile(const std::string& path) {
   ThrowError(error, "cannot delete " + path);
 }
 
+std::optional<FileIdentity> RegularFileIdentityOf(const std::string& /*path*/) {
+  return std::nullopt;
+}
+
 std::time_t ModificationTimeOf(const std::string& path) {
   // Reads the entry itself; a link is not followed.
   WIN32_FILE_ATTRIBUTE_DATA data{};
