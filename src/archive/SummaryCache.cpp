@@ -5,6 +5,7 @@
 
 #include "archive/ArchiveFolders.h"
 #include "archive/TrustedVolumes.h"
+#include "platform/Paths.h"
 
 namespace varo {
 
@@ -30,26 +31,25 @@ FileTotals SummaryCache::TotalsOf(const std::string& path, std::uint8_t gameKind
   return OpenedTotalsOf(path, gameKind, nullptr);
 }
 
-FileTotals SummaryCache::TotalsOf(const std::string& path, std::uint8_t gameKind,
-                                  VolumeRound& round) {
+FileTotals SummaryCache::TotalsOf(ListPage& page, const std::string& name, std::uint8_t gameKind) {
   // A link put in the file's place is no regular file here, and is refused by the opening below.
-  if (const std::optional<FileIdentity> seen = RegularFileIdentityOf(path)) {
+  if (const std::optional<FileIdentity> seen = page.Entries.RegularFileIdentityOf(name)) {
     const Key key{gameKind == GameTotocalcio ? GameTotocalcio : GameTotogol, seen->Device,
                   seen->FileNumber};
     const auto found = index_.find(key);
-    const auto volume = round.Volumes.find(seen->Device);
-    if (found != index_.end() && volume != round.Volumes.end() &&
+    const auto volume = page.Volumes.find(seen->Device);
+    if (found != index_.end() && volume != page.Volumes.end() &&
         MayKeepReadingsOn(volume->second) && found->second->Identity == *seen &&
         seams_.Monotonic() - found->second->Counted < KeptTotalsLife) {
       used_.splice(used_.begin(), used_, found->second);
       return {found->second->Totals, static_cast<std::time_t>(seen->Modified.Seconds)};
     }
   }
-  return OpenedTotalsOf(path, gameKind, &round);
+  return OpenedTotalsOf(JoinPath(page.Folder, name), gameKind, &page);
 }
 
 FileTotals SummaryCache::OpenedTotalsOf(const std::string& path, std::uint8_t gameKind,
-                                        VolumeRound* round) {
+                                        ListPage* page) {
   // Taken before the file is opened and examined, so that a change after this moment cannot carry
   // the change time seen below.
   const FileTime counted = seams_.FileClock();
@@ -60,7 +60,7 @@ FileTotals SummaryCache::OpenedTotalsOf(const std::string& path, std::uint8_t ga
   const FileIdentity before = file.OpenedIdentity();
   // Asked each time: the path may now lead to another volume.
   const VolumeKind volume = seams_.Volume(file);
-  if (round != nullptr) round->Volumes[before.Device] = volume;
+  if (page != nullptr) page->Volumes[before.Device] = volume;
   const bool keepable = MayKeepReadingsOn(volume);
   // A file linked into both folders has different totals in each game.
   const Key key{gameKind == GameTotocalcio ? GameTotocalcio : GameTotogol, before.Device,

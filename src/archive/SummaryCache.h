@@ -39,9 +39,13 @@ struct SummaryCacheSeams {
   };
 };
 
-// What one round of lookups (a list page) has learnt of the volumes it met, so each device is
-// asked its kind once a round, and a file of another device is still judged by its own.
-struct VolumeRound {
+// One page of a list: its folder, held open so each entry is examined by its name alone, and the
+// kinds of the volumes the page met, so each device is asked once a page and a file of another
+// device is still judged by its own.
+struct ListPage {
+  explicit ListPage(const std::string& folder) : Folder(folder), Entries(folder) {}
+  std::string Folder;
+  OpenFolder Entries;
   std::unordered_map<std::uint64_t, VolumeKind> Volumes;
 };
 
@@ -64,10 +68,10 @@ class SummaryCache {
   // capacity is reached. Throws, keeping nothing, when the file cannot be opened or read.
   FileTotals TotalsOf(const std::string& path, std::uint8_t gameKind);
 
-  // The same within a round: a file whose totals are kept, unchanged by its name's one examination
-  // and on a device the round found trustworthy, is not opened; any other is opened as above,
-  // which teaches the round its device's kind.
-  FileTotals TotalsOf(const std::string& path, std::uint8_t gameKind, VolumeRound& round);
+  // The same for the file name of a list page: one whose totals are kept, unchanged by its name's
+  // one examination and on a device the page found trustworthy, is not opened; any other is
+  // opened as above, which teaches the page its device's kind.
+  FileTotals TotalsOf(ListPage& page, const std::string& name, std::uint8_t gameKind);
 
   // Number of files whose totals are kept.
   std::size_t Size() const { return index_.size(); }
@@ -89,8 +93,8 @@ class SummaryCache {
     std::chrono::steady_clock::time_point Counted;
   };
 
-  // Opens the file and gives its totals, telling round, when there is one, of its volume.
-  FileTotals OpenedTotalsOf(const std::string& path, std::uint8_t gameKind, VolumeRound* round);
+  // Opens the file and gives its totals, telling page, when there is one, of its volume.
+  FileTotals OpenedTotalsOf(const std::string& path, std::uint8_t gameKind, ListPage* page);
   void Keep(const Key& key, const FileIdentity& identity, const ColumnTotals& totals,
             std::chrono::steady_clock::time_point counted);
 

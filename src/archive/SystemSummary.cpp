@@ -157,9 +157,9 @@ void GetInfoTotogol(const std::string& path, SystemSummary& summary, SummaryCach
   GetInfo(path, summary, GameTotogol, kept);
 }
 
-void GetListedInfo(const std::string& path, std::uint8_t gameKind, SystemSummary& summary,
-                   SummaryCache& kept, VolumeRound& round) {
-  FillSummary(path, kept.TotalsOf(path, gameKind, round), summary);
+void GetListedInfo(ListPage& page, const std::string& name, std::uint8_t gameKind,
+                   SystemSummary& summary, SummaryCache& kept) {
+  FillSummary(name, kept.TotalsOf(page, name, gameKind), summary);
 }
 
 void swapinfototocalcio(SystemSummary& summary) {

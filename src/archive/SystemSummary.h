@@ -11,7 +11,7 @@
 namespace varo {
 
 class SummaryCache;
-struct VolumeRound;
+struct ListPage;
 
 #pragma pack(push, 1)
 struct SystemSummary {
@@ -65,10 +65,10 @@ void GetInfoTotogol(const std::string& path, SystemSummary& summary);
 void GetInfoTotocalcio(const std::string& path, SystemSummary& summary, SummaryCache& kept);
 void GetInfoTotogol(const std::string& path, SystemSummary& summary, SummaryCache& kept);
 
-// The same summary of either game for one entry of a list page, within the page's round: an
-// unchanged file whose totals are kept, on a volume the round found trustworthy, is not opened.
-void GetListedInfo(const std::string& path, std::uint8_t gameKind, SystemSummary& summary,
-                   SummaryCache& kept, VolumeRound& round);
+// The same summary of either game for the file name of a list page: an unchanged file whose
+// totals are kept, on a volume the page found trustworthy, is not opened.
+void GetListedInfo(ListPage& page, const std::string& name, std::uint8_t gameKind,
+                   SystemSummary& summary, SummaryCache& kept);
 
 // The totals of a whole open system file of a game (1 Totocalcio, any other value Totogol), read
 // from its first record to its end; throws when it cannot be read.

@@ -16,16 +16,15 @@ namespace varo {
 
 namespace {
 
-void WriteListEntry(PayloadArea& reply, std::size_t offset, const Listing& listing,
-                    const std::string& name, std::uint8_t gameKind, SummaryCache& kept,
-                    VolumeRound& round) {
+void WriteListEntry(PayloadArea& reply, std::size_t offset, ListPage& page, const std::string& name,
+                    std::uint8_t gameKind, SummaryCache& kept) {
   PutLong(reply, offset, GetCodice(name));
   const auto wireName = WireName(name);
   std::copy(wireName.begin(), wireName.end(),
             reply.begin() + static_cast<std::ptrdiff_t>(offset + 4));
   // The system's date and total cost, both of the one file examined.
   SystemSummary summary{};
-  GetListedInfo(JoinPath(listing.Folder, name), gameKind, summary, kept, round);
+  GetListedInfo(page, name, gameKind, summary, kept);
   PutWord(reply, offset + 24, summary.Year);
   reply[offset + 26] = summary.Month;
   reply[offset + 27] = summary.Day;
@@ -50,11 +49,11 @@ void RichiestaLista(RequestState& state, SystemArchive& archive, ActivityLog& lo
   // Positions are 1-based; files past the 62nd entry of the range are not read at all, and the
   // client pages on with a later first position.
   std::size_t n = 0;
-  VolumeRound round;
+  ListPage page(listing.Folder);
   for (std::size_t position = std::max<std::size_t>(first, 1);
        position <= std::min(last, count) && n < MaxListEntries; ++position) {
-    WriteListEntry(reply, ListHeadSize + ListEntrySize * n, listing, listing.Names[position - 1],
-                   gameKind, archive.Summaries(), round);
+    WriteListEntry(reply, ListHeadSize + ListEntrySize * n, page, listing.Names[position - 1],
+                   gameKind, archive.Summaries());
     ++n;
   }
   PutWord(reply, 0, n >= 1 ? StatusOk : StatusNotFound);

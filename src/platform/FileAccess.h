@@ -70,10 +70,23 @@ class ReadOnlyFile {
   FileIdentity opened_;
 };
 
-// The identity of the regular file at path, examined by its name with one call, without opening it
-// or following a symbolic link; nothing when it is no regular file or cannot be examined so (on
-// Windows, where only an open handle tells a file's number and change time, always nothing).
-std::optional<FileIdentity> RegularFileIdentityOf(const std::string& path);
+// A folder held open, whose entries are examined by name without walking the folder's path again.
+class OpenFolder {
+ public:
+  // Opens folder; one that cannot be opened examines nothing.
+  explicit OpenFolder(const std::string& folder);
+  ~OpenFolder();
+  OpenFolder(const OpenFolder&) = delete;
+  OpenFolder& operator=(const OpenFolder&) = delete;
+
+  // The identity of the regular file name in the folder, examined with one call, without opening
+  // it or following a symbolic link; nothing when it is no regular file or cannot be examined so
+  // (on Windows, where only an open handle tells a file's number and change time, always nothing).
+  std::optional<FileIdentity> RegularFileIdentityOf(const std::string& name) const;
+
+ private:
+  std::intptr_t native_ = -1;  // the folder's descriptor on Linux; none on Windows
+};
 
 // Removes a file; a file already gone counts as removed, any other failure throws
 // std::system_error.

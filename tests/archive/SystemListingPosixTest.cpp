@@ -146,21 +146,20 @@ TEST_F(ArchiveFolderTest, AListPageOpensOnlyWhatItMustAndALinkInAFilesPlaceReach
                                              ++opened;
                                              return VolumeKind::Ext;
                                            }});
-  VolumeRound page;
+  ListPage page(folders_.TotocalcioFolder);
   SystemSummary summary{};
   for (int entry = 0; entry < 3; ++entry) {
-    GetListedInfo(file.string(), GameTotocalcio, summary, kept, page);
+    GetListedInfo(page, "Kept.tcl.4", GameTotocalcio, summary, kept);
     EXPECT_EQ(Copy(summary.TotalCost), 50);  // one combination
   }
   EXPECT_EQ(opened, 1);  // the first lookup of the page learns the volume
-  VolumeRound nextPage;
-  GetListedInfo(file.string(), GameTotocalcio, summary, kept, nextPage);
+  ListPage nextPage(folders_.TotocalcioFolder);
+  GetListedInfo(nextPage, "Kept.tcl.4", GameTotocalcio, summary, kept);
   EXPECT_EQ(opened, 2);  // each page asks again
 
   std::filesystem::rename(file, TotoPath("Target.tcl.5"));
   std::filesystem::create_symlink(TotoPath("Target.tcl.5"), file);
-  EXPECT_THROW(GetListedInfo(file.string(), GameTotocalcio, summary, kept, page),
-               std::system_error);
+  EXPECT_THROW(GetListedInfo(page, "Kept.tcl.4", GameTotocalcio, summary, kept), std::system_error);
 }
 
 }  // namespace

@@ -99,9 +99,17 @@ FileIdentity ReadOnlyFile::Identity() const {
   return IdentityOf(status);
 }
 
-std::optional<FileIdentity> RegularFileIdentityOf(const std::string& path) {
+OpenFolder::OpenFolder(const std::string& folder)
+    : native_(::open(folder.c_str(), O_PATH | O_DIRECTORY | O_CLOEXEC)) {}
+
+OpenFolder::~OpenFolder() {
+  if (native_ >= 0) ::close(Fd(native_));
+}
+
+std::optional<FileIdentity> OpenFolder::RegularFileIdentityOf(const std::string& name) const {
   struct stat status;
-  if (::fstatat(AT_FDCWD, path.c_str(), &status, AT_SYMLINK_NOFOLLOW) != 0 ||
+  if (native_ < 0 || name.find('/') != std::string::npos ||
+      ::fstatat(Fd(native_), name.c_str(), &status, AT_SYMLINK_NOFOLLOW) != 0 ||
       !S_ISREG(status.st_mode)) {
     return std::nullopt;
   }

@@ -196,7 +196,11 @@ void RemoveFile(const std::string& path) {
   ThrowError(error, "cannot delete " + path);
 }
 
-std::optional<FileIdentity> RegularFileIdentityOf(const std::string& /*path*/) {
+OpenFolder::OpenFolder(const std::string& /*folder*/) {}
+
+OpenFolder::~OpenFolder() = default;
+
+std::optional<FileIdentity> OpenFolder::RegularFileIdentityOf(const std::string& /*name*/) const {
   return std::nullopt;
 }
 
