@@ -1,7 +1,8 @@
 // The real program with a D-Bus notification area, as KDE Plasma and GNOME's AppIndicator offer
 // one: a stand-in StatusNotifierWatcher on a private session bus takes the icon's registration;
 // the icon's activation shows the window, its context request does not, and its exported menu
-// holds "Mostra" and "Esci", the latter ending the program.
+// holds "Mostra" and "Esci", the latter ending the program. While a game folder is missing the
+// item asks for attention with its warning look, and says so when it changes.
 #include <gtest/gtest.h>
 
 #include <QCoreApplication>
@@ -10,11 +11,13 @@
 #include <QDBusVariant>
 #include <QDBusVirtualObject>
 #include <QThread>
+#include <filesystem>
 #include <mutex>
 #include <regex>
 #include <string>
 
 #include "ProgramFiles.h"
+#include "ShellTestSupport.h"
 #include "TempDir.h"
 #include "UdpPeer.h"
 #include "posix/ChildProcess.h"
@@ -80,8 +83,16 @@ std::string Call(const std::string& display, const std::string& bus, const std::
   return RunOn(display, "dbus-send --bus='" + bus + "' --print-reply " + call);
 }
 
+// The item's Status as a reply to Get prints it, "" when the reply holds none.
+std::string StatusIn(const std::string& reply) {
+  std::smatch status;
+  return std::regex_search(reply, status, std::regex("variant\\s+string \"(\\w+)\""))
+             ? status[1].str()
+             : "";
+}
+
 TEST(ShellStatusNotifier, ActivationShowsTheWindowAndTheExportedMenuHoldsMostraAndEsci) {
-  for (const char* program : {"Xvfb", "dbus-daemon", "dbus-send", "xdotool"}) {
+  for (const char* program : {"Xvfb", "dbus-daemon", "dbus-send", "dbus-monitor", "xdotool"}) {
     if (FindProgram(program).empty()) GTEST_SKIP() << program << " is missing";
   }
   TempDir dir;
@@ -121,7 +132,16 @@ TEST(ShellStatusNotifier, ActivationShowsTheWindowAndTheExportedMenuHoldsMostraA
   } endWatcher{watcherThread};
 
   env["DBUS_SESSION_BUS_ADDRESS"] = bus;
-  WritePorts(dir.Path() / "config", FreeUdpPort(), FreeUdpPort());
+  const std::uint16_t inPort = FreeUdpPort();
+  UdpPeer client;
+  WritePorts(dir.Path() / "config", inPort, FreeUdpPort());
+  MakeEmptyArchive(dir.Path() / "home");
+  // Every change of the item's status, as a notification area hears of it.
+  std::unique_ptr<ChildProcess> monitor = std::make_unique<ChildProcess>(
+      std::vector<std::string>{FindProgram("dbus-monitor"), "--address", bus,
+                               "type='signal',interface='org.kde.StatusNotifierItem'"},
+      env, dir.Path(), "monitor");
+  const StopAll endMonitor{{&monitor}};
   program = std::make_unique<ChildProcess>(std::vector<std::string>{VARO_SERVER_PROGRAM}, env,
                                            dir.Path(), "program");
   const std::string item = WaitFor(10.0, [&] { return watcher.Item(); });
@@ -150,6 +170,57 @@ TEST(ShellStatusNotifier, ActivationShowsTheWindowAndTheExportedMenuHoldsMostraA
   }
   EXPECT_EQ(labels, (std::vector<std::string>{"Mostra", "Esci"})) << layout;
 
+  // With both game folders there, all is well; a missing one, found by the next list request,
+  // makes the item ask for attention with its warning look, until the folder is back.
+  // A property's printed value, without the reply's header line of times and serials.
+  const auto property = [&](const std::string& name) {
+    const std::string reply = Call(display, bus,
+                                   on +
+                                       "org.freedesktop.DBus.Properties.Get "
+                                       "string:org.kde.StatusNotifierItem string:" +
+                                       name);
+    return reply.substr(std::min(reply.find('\n'), reply.size()));
+  };
+
+  EXPECT_EQ(StatusIn(property("Status")), "Active") << program->StandardError();
+  const std::string normalLook = property("IconPixmap");
+  const std::string warningLook = property("AttentionIconPixmap");
+  EXPECT_NE(normalLook.find("array of bytes"), std::string::npos) << normalLook;
+  EXPECT_TRUE(normalLook != warningLook) << "the warning look is the normal one";
+  const auto totocalcio = TotocalcioFolderIn(dir.Path() / "home");
+  struct Step {
+    bool folderThere;
+    std::string status;
+    const std::string& look;
+  };
+  for (const Step& step :
+       {Step{false, "NeedsAttention", warningLook}, Step{true, "Active", normalLook}}) {
+    if (step.folderThere) {
+      std::filesystem::create_directories(totocalcio);
+    } else {
+      std::filesystem::remove(totocalcio);
+    }
+    EXPECT_EQ(WaitFor(10.0,
+                      [&] {
+                        client.SendTo(inPort, TotocalcioListRequest());
+                        const std::string status = StatusIn(property("Status"));
+                        return status == step.status ? status : "";
+                      }),
+              step.status)
+        << program->StandardError();
+    EXPECT_TRUE(property("IconPixmap") == step.look)
+        << "the icon is not the look of " << step.status;
+  }
+  const std::string heard = WaitFor(10.0, [&] {
+    const std::string out = monitor->StandardOutput();
+    const std::size_t attention = out.find("string \"NeedsAttention\"");
+    return attention != std::string::npos &&
+                   out.find("string \"Active\"", attention) != std::string::npos
+               ? out
+               : "";
+  });
+  EXPECT_NE(heard, "") << "no NewStatus to NeedsAttention and back: " << monitor->StandardOutput();
+
   // The context request leaves the menu to the notification area; the activation shows the window.
   Call(display, bus, on + "org.kde.StatusNotifierItem.ContextMenu int32:0 int32:0");
   EXPECT_EQ(RunOn(display, windowName), "") << "the context request showed the window";
@@ -168,7 +239,12 @@ TEST(ShellStatusNotifier, ActivationShowsTheWindowAndTheExportedMenuHoldsMostraA
        "--dest=" + item + " " + path[1].str() + " com.canonical.dbusmenu.Event int32:" +
            id[1].str() + " string:clicked variant:int32:0 uint32:0");
   EXPECT_EQ(program->WaitExit(5.0), 0) << program->StandardError();
-  EXPECT_EQ(program->StandardOutput(), "");
+  // Standard output holds the served list requests' lines and nothing else.
+  EXPECT_EQ(std::regex_replace(program->StandardOutput(),
+                               std::regex("(Richiesta lista Totocalcio|Elenco inviato \\(0\\)) "
+                                          "\\[[^\\]\n]+\\]\n"),
+                               ""),
+            "");
 }
 
 }  // namespace

@@ -30,8 +30,7 @@ const QDBusArgument& operator>>(const QDBusArgument& argument, DBusMenuLayoutIte
   while (!argument.atEnd()) {
     QDBusVariant child;
     argument >> child;
-    item.Children.push_back(
-        qdbus_cast<DBusMenuLayoutItem>(child.variant().value<QDBusArgument>()));
+    item.Children.push_back(qdbus_cast<DBusMenuLayoutItem>(child.variant().value<QDBusArgument>()));
   }
   argument.endArray();
   argument.endStructure();
@@ -201,8 +200,8 @@ QString DBusMenuAdaptor::TextDirection() const {
                                                                : QStringLiteral("ltr");
 }
 
-uint DBusMenuAdaptor::GetLayout(int parentId, int recursionDepth,
-                                const QStringList& propertyNames, DBusMenuLayoutItem& layout) {
+uint DBusMenuAdaptor::GetLayout(int parentId, int recursionDepth, const QStringList& propertyNames,
+                                DBusMenuLayoutItem& layout) {
   if (const auto found = menu_->Layout(parentId, recursionDepth, propertyNames)) {
     layout = *found;
   } else {

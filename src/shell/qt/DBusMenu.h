@@ -81,8 +81,7 @@ class DBusMenu : public QObject {
 
   // The layout below parentId, depth levels deep (-1: all), with only the named properties (none
   // named: all); nothing when parentId is no entry.
-  std::optional<DBusMenuLayoutItem> Layout(int parentId, int depth,
-                                           const QStringList& names) const;
+  std::optional<DBusMenuLayoutItem> Layout(int parentId, int depth, const QStringList& names) const;
   // The properties of an entry, nothing when id is no entry.
   std::optional<QVariantMap> Properties(int id) const;
   // Whether id is an entry; a "clicked" event on an action's entry triggers it.
@@ -122,7 +121,7 @@ class DBusMenuAdaptor : public QDBusAbstractAdaptor, protected QDBusContext {
                  varo::DBusMenuLayoutItem& layout);
   // The named properties (none named: all) of the entries among ids.
   QList<varo::DBusMenuItem> GetGroupProperties(const QList<int>& ids,
-                                            const QStringList& propertyNames);
+                                               const QStringList& propertyNames);
   // One property of one entry.
   QDBusVariant GetProperty(int id, const QString& name);
   // An event from the host: "clicked" triggers the entry's action.

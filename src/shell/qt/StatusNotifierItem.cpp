@@ -137,16 +137,14 @@ StatusNotifierItem::~StatusNotifierItem() {
 
 void StatusNotifierItem::Register() {
   if (withdrawn_) return;
-  QDBusMessage call =
-      QDBusMessage::createMethodCall(WatcherService, WatcherPath, WatcherService,
-                                     QStringLiteral("RegisterStatusNotifierItem"));
+  QDBusMessage call = QDBusMessage::createMethodCall(WatcherService, WatcherPath, WatcherService,
+                                                     QStringLiteral("RegisterStatusNotifierItem"));
   call << service_;
   auto* pending = new QDBusPendingCallWatcher(bus_.asyncCall(call), this);
   connect(pending, &QDBusPendingCallWatcher::finished, this, [](QDBusPendingCallWatcher* done) {
     if (done->isError()) {
-      WriteErrorLine(Severity::Warning,
-                     "the notification area did not take the tray icon: " +
-                         done->error().message().toStdString());
+      WriteErrorLine(Severity::Warning, "the notification area did not take the tray icon: " +
+                                            done->error().message().toStdString());
     }
     done->deleteLater();
   });
