@@ -2,7 +2,8 @@
 // one: a stand-in StatusNotifierWatcher on a private session bus takes the icon's registration;
 // the icon's activation shows the window, its context request does not, and its exported menu
 // holds "Mostra" and "Esci", the latter ending the program. While a game folder is missing the
-// item asks for attention with its warning look, and says so when it changes.
+// item asks for attention with its warning look, and says so when it changes. A crash of the last
+// run is told through the desktop's notification service.
 #include <gtest/gtest.h>
 
 #include <QCoreApplication>

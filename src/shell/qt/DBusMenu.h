@@ -65,6 +65,8 @@ const QDBusArgument& operator>>(const QDBusArgument& argument, DBusMenuItemKeys&
 QDBusArgument& operator<<(QDBusArgument& argument, const DBusMenuEvent& event);
 const QDBusArgument& operator>>(const QDBusArgument& argument, DBusMenuEvent& event);
 
+class DBusMenuAdaptor;
+
 // The menu on the bus. Entry 0 is the root; the menu's actions are entries 1, 2, ... in order.
 class DBusMenu : public QObject {
   Q_OBJECT
@@ -95,7 +97,7 @@ class DBusMenu : public QObject {
   QMenu* menu_;
   QDBusConnection bus_;
   QString path_;
-  class DBusMenuAdaptor* adaptor_;
+  DBusMenuAdaptor* adaptor_;
 };
 
 // The com.canonical.dbusmenu interface of a DBusMenu.
@@ -108,8 +110,11 @@ class DBusMenuAdaptor : public QDBusAbstractAdaptor, protected QDBusContext {
   Q_PROPERTY(QStringList IconThemePath READ IconThemePath)
 
  public:
+  // Answers for menu, as its child.
   explicit DBusMenuAdaptor(DBusMenu* menu);
 
+  // The interface's properties: its version, the labels' direction, the menu's normal state and
+  // no icon folders of its own.
   uint Version() const { return 3; }
   QString TextDirection() const;
   QString Status() const { return QStringLiteral("normal"); }

@@ -50,6 +50,8 @@ const QDBusArgument& operator>>(const QDBusArgument& argument, SniToolTip& tip);
 // The pictures of icon at the sizes notification areas draw, for the item's properties.
 QList<SniPixmap> SniPixmapsOf(const QIcon& icon);
 
+class StatusNotifierItemAdaptor;
+
 class StatusNotifierItem : public QObject {
   Q_OBJECT
 
@@ -95,7 +97,7 @@ class StatusNotifierItem : public QObject {
   QString tipText_;
   DBusMenu* menu_;
   QDBusServiceWatcher* watcher_;
-  class StatusNotifierItemAdaptor* adaptor_;
+  StatusNotifierItemAdaptor* adaptor_;
   bool withdrawn_ = false;
 };
 
@@ -120,8 +122,11 @@ class StatusNotifierItemAdaptor : public QDBusAbstractAdaptor {
   Q_PROPERTY(QDBusObjectPath Menu READ Menu)
 
  public:
+  // Answers for item, as its child.
   explicit StatusNotifierItemAdaptor(StatusNotifierItem* item);
 
+  // The interface's properties as the host reads them; names, overlays and movies stay empty,
+  // since the item hands over its pictures.
   QString Category() const { return QStringLiteral("ApplicationStatus"); }
   QString Id() const { return item_->Id(); }
   QString Title() const { return item_->Title(); }
