@@ -228,9 +228,13 @@ TEST_F(ShellStatusNotifier, ActivationShowsTheWindowAndTheExportedMenuHoldsMostr
     labels.push_back((*it)[1]);
   }
   EXPECT_EQ(labels, (std::vector<std::string>{"Mostra", "Esci"})) << layout;
+  // A question about no entry gets an error, and the menu goes on answering.
+  const std::string refused =
+      RunOn(display, "sh -c \"dbus-send --bus='" + bus + "' --print-reply --dest=" + item + " " +
+                         path[1].str() +
+                         " com.canonical.dbusmenu.GetProperty int32:99 string:label 2>&1\"");
+  EXPECT_NE(refused.find("org.freedesktop.DBus.Error.InvalidArgs"), std::string::npos) << refused;
 
-  // With both game folders there, all is well; a missing one, found by the next list request,
-  // makes the item ask for attention with its warning look, until the folder is back.
   // A property's printed value, without the reply's header line of times and serials.
   const auto property = [&](const std::string& name) {
     const std::string reply = Call(on +
@@ -240,6 +244,8 @@ TEST_F(ShellStatusNotifier, ActivationShowsTheWindowAndTheExportedMenuHoldsMostr
     return reply.substr(std::min(reply.find('\n'), reply.size()));
   };
 
+  // With both game folders there, all is well; a missing one, found by the next list request,
+  // makes the item ask for attention with its warning look, until the folder is back.
   EXPECT_EQ(StatusIn(property("Status")), "Active") << program->StandardError();
   const std::string normalLook = property("IconPixmap");
   const std::string warningLook = property("AttentionIconPixmap");

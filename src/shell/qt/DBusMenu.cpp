@@ -183,6 +183,10 @@ std::optional<DBusMenuLayoutItem> DBusMenu::Layout(int parentId, int depth,
   return item;
 }
 
+void DBusMenu::RefuseCall(const QString& why) const {
+  if (calledFromDBus()) sendErrorReply(QDBusError::InvalidArgs, why);
+}
+
 bool DBusMenu::HandleEvent(int id, const QString& eventId) {
   if (!Properties(id)) return false;
   QAction* action = ActionOf(id);
@@ -205,7 +209,7 @@ uint DBusMenuAdaptor::GetLayout(int parentId, int recursionDepth, const QStringL
   if (const auto found = menu_->Layout(parentId, recursionDepth, propertyNames)) {
     layout = *found;
   } else {
-    sendErrorReply(QDBusError::InvalidArgs, QStringLiteral("no menu entry %1").arg(parentId));
+    menu_->RefuseCall(QStringLiteral("no menu entry %1").arg(parentId));
   }
   return menu_->Revision();
 }
@@ -224,8 +228,7 @@ QList<DBusMenuItem> DBusMenuAdaptor::GetGroupProperties(const QList<int>& ids,
 QDBusVariant DBusMenuAdaptor::GetProperty(int id, const QString& name) {
   const auto properties = menu_->Properties(id);
   if (!properties || !properties->contains(name)) {
-    sendErrorReply(QDBusError::InvalidArgs,
-                   QStringLiteral("no property %1 of menu entry %2").arg(name).arg(id));
+    menu_->RefuseCall(QStringLiteral("no property %1 of menu entry %2").arg(name).arg(id));
     return QDBusVariant(QString());
   }
   return QDBusVariant(properties->value(name));

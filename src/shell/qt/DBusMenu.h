@@ -68,7 +68,7 @@ const QDBusArgument& operator>>(const QDBusArgument& argument, DBusMenuEvent& ev
 class DBusMenuAdaptor;
 
 // The menu on the bus. Entry 0 is the root; the menu's actions are entries 1, 2, ... in order.
-class DBusMenu : public QObject {
+class DBusMenu : public QObject, protected QDBusContext {
   Q_OBJECT
 
  public:
@@ -90,6 +90,9 @@ class DBusMenu : public QObject {
   bool HandleEvent(int id, const QString& eventId);
   // The revision of the layout, the same while the entries stay.
   uint Revision() const { return 1; }
+  // Answers the call being handled with an error of bad arguments; QtDBus keeps the call's
+  // context with the object, not with its adaptor.
+  void RefuseCall(const QString& why) const;
 
  private:
   QAction* ActionOf(int id) const;
@@ -101,7 +104,7 @@ class DBusMenu : public QObject {
 };
 
 // The com.canonical.dbusmenu interface of a DBusMenu.
-class DBusMenuAdaptor : public QDBusAbstractAdaptor, protected QDBusContext {
+class DBusMenuAdaptor : public QDBusAbstractAdaptor {
   Q_OBJECT
   Q_CLASSINFO("D-Bus Interface", "com.canonical.dbusmenu")
   Q_PROPERTY(uint Version READ Version)
@@ -142,7 +145,6 @@ class DBusMenuAdaptor : public QDBusAbstractAdaptor, protected QDBusContext {
   void LayoutUpdated(uint revision, int parent);
   void ItemsPropertiesUpdated(const QList<varo::DBusMenuItem>& updatedProps,
                               const QList<varo::DBusMenuItemKeys>& removedProps);
-  void ItemActivationRequested(int id, uint timestamp);
 
  private:
   DBusMenu* menu_;
