@@ -1,7 +1,9 @@
 // The real program with a D-Bus notification area, as KDE Plasma and GNOME's AppIndicator offer
 // one: a stand-in StatusNotifierWatcher on a private session bus takes the icon's registration;
 // the icon's activation shows the window, its context request does not, and its exported menu
-// holds "Mostra" and "Esci", the latter ending the program.
+// holds "Mostra" and "Esci", the latter ending the program. While a game folder is missing the
+// item asks for attention with its warning look, and says so when it changes. A crash of the last
+// run is told through the desktop's notification service.
 #include <gtest/gtest.h>
 
 #include <QCoreApplication>
@@ -10,11 +12,13 @@
 #include <QDBusVariant>
 #include <QDBusVirtualObject>
 #include <QThread>
+#include <filesystem>
 #include <mutex>
 #include <regex>
 #include <string>
 
 #include "ProgramFiles.h"
+#include "ShellTestSupport.h"
 #include "TempDir.h"
 #include "UdpPeer.h"
 #include "posix/ChildProcess.h"
@@ -75,63 +79,139 @@ class StandInWatcher : public QDBusVirtualObject {
   std::string item_;
 };
 
-// A call on the private bus with dbus-send, and its printed reply.
-std::string Call(const std::string& display, const std::string& bus, const std::string& call) {
-  return RunOn(display, "dbus-send --bus='" + bus + "' --print-reply " + call);
+// The desktop's notification service, enough to take messages: it keeps each one's summary and
+// body.
+class StandInNotifications : public QDBusVirtualObject {
+ public:
+  QString introspect(const QString&) const override {
+    return QStringLiteral(
+        "<interface name=\"org.freedesktop.Notifications\">"
+        "<method name=\"Notify\"><arg type=\"s\" direction=\"in\"/>"
+        "<arg type=\"u\" direction=\"in\"/><arg type=\"s\" direction=\"in\"/>"
+        "<arg type=\"s\" direction=\"in\"/><arg type=\"s\" direction=\"in\"/>"
+        "<arg type=\"as\" direction=\"in\"/><arg type=\"a{sv}\" direction=\"in\"/>"
+        "<arg type=\"i\" direction=\"in\"/><arg type=\"u\" direction=\"out\"/></method>"
+        "</interface>");
+  }
+
+  bool handleMessage(const QDBusMessage& message, const QDBusConnection& connection) override {
+    if (message.member() == "Notify") {
+      const std::lock_guard<std::mutex> lock(mutex_);
+      messages_.push_back(message.arguments().value(3).toString().toStdString() + "\n" +
+                          message.arguments().value(4).toString().toStdString());
+    }
+    connection.send(message.createReply(QVariantList{1u}));
+    return true;
+  }
+
+  // Each message taken so far: its summary, a line break, its body.
+  std::vector<std::string> Messages() const {
+    const std::lock_guard<std::mutex> lock(mutex_);
+    return messages_;
+  }
+
+ private:
+  mutable std::mutex mutex_;
+  std::vector<std::string> messages_;
+};
+
+// The item's Status as a reply to Get prints it, "" when the reply holds none.
+std::string StatusIn(const std::string& reply) {
+  std::smatch status;
+  return std::regex_search(reply, status, std::regex("variant\\s+string \"(\\w+)\""))
+             ? status[1].str()
+             : "";
 }
 
-TEST(ShellStatusNotifier, ActivationShowsTheWindowAndTheExportedMenuHoldsMostraAndEsci) {
-  for (const char* program : {"Xvfb", "dbus-daemon", "dbus-send", "xdotool"}) {
-    if (FindProgram(program).empty()) GTEST_SKIP() << program << " is missing";
-  }
-  TempDir dir;
-  auto env = ProgramEnvironment(dir.Path());
-  std::unique_ptr<ChildProcess> xserver;
-  std::unique_ptr<ChildProcess> busDaemon;
-  std::unique_ptr<ChildProcess> program;
-  const StopAll cleanup{{&program, &busDaemon, &xserver}};
-  const std::string display = StartXvfb(FindProgram("Xvfb"), env, dir.Path(), xserver);
-  ASSERT_NE(display, "") << xserver->StandardError();
-  env["DISPLAY"] = display;
-
-  busDaemon = std::make_unique<ChildProcess>(
-      std::vector<std::string>{FindProgram("dbus-daemon"), "--session", "--nofork",
-                               "--print-address=1",
-                               "--address=unix:path=" + (dir.Path() / "bus").string()},
-      env, dir.Path(), "bus");
-  const std::string bus = FirstLine(WaitFor(10.0, [&] { return busDaemon->StandardOutput(); }));
-  ASSERT_NE(bus, "") << busDaemon->StandardError();
-
-  // The watcher answers from a thread of its own, whatever this one waits for.
-  QThread watcherThread;
-  StandInWatcher watcher;
-  watcher.moveToThread(&watcherThread);
-  watcherThread.start();
-  QDBusConnection connection =
-      QDBusConnection::connectToBus(QString::fromStdString(bus), "watcher");
-  ASSERT_TRUE(connection.registerVirtualObject("/StatusNotifierWatcher", &watcher));
-  ASSERT_TRUE(connection.registerService(WatcherService));
-  const struct EndWatcher {
-    QThread& thread;
-    ~EndWatcher() {
-      QDBusConnection::disconnectFromBus("watcher");
-      thread.quit();
-      thread.wait();
+// A display and a private session bus whose stand-in watcher and notification service answer
+// from a thread of their own, whatever the test waits for.
+class ShellStatusNotifier : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    for (const char* program : {"Xvfb", "dbus-daemon", "dbus-send", "dbus-monitor", "xdotool"}) {
+      if (FindProgram(program).empty()) GTEST_SKIP() << program << " is missing";
     }
-  } endWatcher{watcherThread};
+    env = ProgramEnvironment(dir.Path());
+    display = StartXvfb(FindProgram("Xvfb"), env, dir.Path(), xserver_);
+    ASSERT_NE(display, "") << xserver_->StandardError();
+    env["DISPLAY"] = display;
 
-  env["DBUS_SESSION_BUS_ADDRESS"] = bus;
-  WritePorts(dir.Path() / "config", FreeUdpPort(), FreeUdpPort());
-  program = std::make_unique<ChildProcess>(std::vector<std::string>{VARO_SERVER_PROGRAM}, env,
-                                           dir.Path(), "program");
-  const std::string item = WaitFor(10.0, [&] { return watcher.Item(); });
+    busDaemon_ = std::make_unique<ChildProcess>(
+        std::vector<std::string>{FindProgram("dbus-daemon"), "--session", "--nofork",
+                                 "--print-address=1",
+                                 "--address=unix:path=" + (dir.Path() / "bus").string()},
+        env, dir.Path(), "bus");
+    bus = FirstLine(WaitFor(10.0, [&] { return busDaemon_->StandardOutput(); }));
+    ASSERT_NE(bus, "") << busDaemon_->StandardError();
+
+    watcher.moveToThread(&servicesThread_);
+    notifications.moveToThread(&servicesThread_);
+    servicesThread_.start();
+    QDBusConnection connection =
+        QDBusConnection::connectToBus(QString::fromStdString(bus), "services");
+    ASSERT_TRUE(connection.registerVirtualObject("/StatusNotifierWatcher", &watcher));
+    ASSERT_TRUE(connection.registerService(WatcherService));
+    env["DBUS_SESSION_BUS_ADDRESS"] = bus;
+  }
+
+  void TearDown() override {
+    Stop(program);
+    QDBusConnection::disconnectFromBus("services");
+    servicesThread_.quit();
+    servicesThread_.wait();
+    Stop(busDaemon_);
+    Stop(xserver_);
+  }
+
+  // Starts the program and returns the bus name its item registered, "" when none did within
+  // ten seconds.
+  std::string StartProgram() {
+    program = std::make_unique<ChildProcess>(std::vector<std::string>{VARO_SERVER_PROGRAM}, env,
+                                             dir.Path(), "program");
+    return WaitFor(10.0, [&] { return watcher.Item(); });
+  }
+
+  // A call on the private bus with dbus-send, and its printed reply.
+  std::string Call(const std::string& call) const {
+    return RunOn(display, "dbus-send --bus='" + bus + "' --print-reply " + call);
+  }
+
+  TempDir dir;
+  Environment env;
+  std::string display;
+  std::string bus;
+  std::unique_ptr<ChildProcess> program;
+
+ private:
+  std::unique_ptr<ChildProcess> xserver_;
+  std::unique_ptr<ChildProcess> busDaemon_;
+  QThread servicesThread_;
+
+ protected:
+  // After the thread, so they go before it does.
+  StandInWatcher watcher;
+  StandInNotifications notifications;
+};
+
+TEST_F(ShellStatusNotifier, ActivationShowsTheWindowAndTheExportedMenuHoldsMostraAndEsci) {
+  const std::uint16_t inPort = FreeUdpPort();
+  UdpPeer client;
+  WritePorts(dir.Path() / "config", inPort, FreeUdpPort());
+  MakeEmptyArchive(dir.Path() / "home");
+  // Every change of the item's status, as a notification area hears of it.
+  std::unique_ptr<ChildProcess> monitor = std::make_unique<ChildProcess>(
+      std::vector<std::string>{FindProgram("dbus-monitor"), "--address", bus,
+                               "type='signal',interface='org.kde.StatusNotifierItem'"},
+      env, dir.Path(), "monitor");
+  const StopAll endMonitor{{&monitor}};
+  const std::string item = StartProgram();
   ASSERT_NE(item, "") << "no icon registered: " << program->StandardError();
   const std::string on = "--dest=" + item + " /StatusNotifierItem ";
 
   // A reply from the program's event loop: start-up has decided by now whether to show the window.
-  const std::string menuPath = Call(display, bus,
-                                    on + "org.freedesktop.DBus.Properties.Get "
-                                         "string:org.kde.StatusNotifierItem string:Menu");
+  const std::string menuPath = Call(on +
+                                    "org.freedesktop.DBus.Properties.Get "
+                                    "string:org.kde.StatusNotifierItem string:Menu");
   std::smatch path;
   ASSERT_TRUE(std::regex_search(menuPath, path, std::regex("object path \"([^\"]+)\"")))
       << menuPath;
@@ -139,9 +219,8 @@ TEST(ShellStatusNotifier, ActivationShowsTheWindowAndTheExportedMenuHoldsMostraA
   EXPECT_EQ(RunOn(display, windowName), "") << "a tray is there, yet the window shows at start";
 
   const std::string layout =
-      Call(display, bus,
-           "--dest=" + item + " " + path[1].str() +
-               " com.canonical.dbusmenu.GetLayout int32:0 int32:-1 array:string:");
+      Call("--dest=" + item + " " + path[1].str() +
+           " com.canonical.dbusmenu.GetLayout int32:0 int32:-1 array:string:");
   const std::regex label("string \"label\"\\s+variant\\s+string \"(Mostra|Esci)\"");
   std::vector<std::string> labels;
   for (auto it = std::sregex_iterator(layout.begin(), layout.end(), label);
@@ -149,11 +228,67 @@ TEST(ShellStatusNotifier, ActivationShowsTheWindowAndTheExportedMenuHoldsMostraA
     labels.push_back((*it)[1]);
   }
   EXPECT_EQ(labels, (std::vector<std::string>{"Mostra", "Esci"})) << layout;
+  // A question about no entry gets an error, and the menu goes on answering.
+  const std::string refused =
+      RunOn(display, "sh -c \"dbus-send --bus='" + bus + "' --print-reply --dest=" + item + " " +
+                         path[1].str() +
+                         " com.canonical.dbusmenu.GetProperty int32:99 string:label 2>&1\"");
+  EXPECT_NE(refused.find("org.freedesktop.DBus.Error.InvalidArgs"), std::string::npos) << refused;
+
+  // A property's printed value, without the reply's header line of times and serials.
+  const auto property = [&](const std::string& name) {
+    const std::string reply = Call(on +
+                                   "org.freedesktop.DBus.Properties.Get "
+                                   "string:org.kde.StatusNotifierItem string:" +
+                                   name);
+    return reply.substr(std::min(reply.find('\n'), reply.size()));
+  };
+
+  // With both game folders there, all is well; a missing one, found by the next list request,
+  // makes the item ask for attention with its warning look, until the folder is back.
+  EXPECT_EQ(StatusIn(property("Status")), "Active") << program->StandardError();
+  const std::string normalLook = property("IconPixmap");
+  const std::string warningLook = property("AttentionIconPixmap");
+  EXPECT_NE(normalLook.find("array of bytes"), std::string::npos) << normalLook;
+  EXPECT_TRUE(normalLook != warningLook) << "the warning look is the normal one";
+  const auto totocalcio = TotocalcioFolderIn(dir.Path() / "home");
+  struct Step {
+    bool folderThere;
+    std::string status;
+    const std::string& look;
+  };
+  for (const Step& step :
+       {Step{false, "NeedsAttention", warningLook}, Step{true, "Active", normalLook}}) {
+    if (step.folderThere) {
+      std::filesystem::create_directories(totocalcio);
+    } else {
+      std::filesystem::remove(totocalcio);
+    }
+    EXPECT_EQ(WaitFor(10.0,
+                      [&] {
+                        client.SendTo(inPort, TotocalcioListRequest());
+                        const std::string status = StatusIn(property("Status"));
+                        return status == step.status ? status : "";
+                      }),
+              step.status)
+        << program->StandardError();
+    EXPECT_TRUE(property("IconPixmap") == step.look)
+        << "the icon is not the look of " << step.status;
+  }
+  const std::string heard = WaitFor(10.0, [&] {
+    const std::string out = monitor->StandardOutput();
+    const std::size_t attention = out.find("string \"NeedsAttention\"");
+    return attention != std::string::npos &&
+                   out.find("string \"Active\"", attention) != std::string::npos
+               ? out
+               : "";
+  });
+  EXPECT_NE(heard, "") << "no NewStatus to NeedsAttention and back: " << monitor->StandardOutput();
 
   // The context request leaves the menu to the notification area; the activation shows the window.
-  Call(display, bus, on + "org.kde.StatusNotifierItem.ContextMenu int32:0 int32:0");
+  Call(on + "org.kde.StatusNotifierItem.ContextMenu int32:0 int32:0");
   EXPECT_EQ(RunOn(display, windowName), "") << "the context request showed the window";
-  Call(display, bus, on + "org.kde.StatusNotifierItem.Activate int32:0 int32:0");
+  Call(on + "org.kde.StatusNotifierItem.Activate int32:0 int32:0");
   EXPECT_NE(FirstLine(WaitFor(10.0, [&] { return RunOn(display, windowName); })), "")
       << "the activation showed no window";
 
@@ -164,11 +299,41 @@ TEST(ShellStatusNotifier, ActivationShowsTheWindowAndTheExportedMenuHoldsMostraA
   std::smatch id;
   ASSERT_TRUE(std::regex_search(before, id, std::regex("int32 (\\d+)\\s+array \\[[^\\[]*$")))
       << layout;
-  Call(display, bus,
-       "--dest=" + item + " " + path[1].str() + " com.canonical.dbusmenu.Event int32:" +
-           id[1].str() + " string:clicked variant:int32:0 uint32:0");
+  Call("--dest=" + item + " " + path[1].str() + " com.canonical.dbusmenu.Event int32:" +
+       id[1].str() + " string:clicked variant:int32:0 uint32:0");
   EXPECT_EQ(program->WaitExit(5.0), 0) << program->StandardError();
-  EXPECT_EQ(program->StandardOutput(), "");
+  // Standard output holds the served list requests' lines and nothing else.
+  EXPECT_EQ(std::regex_replace(program->StandardOutput(),
+                               std::regex("(Richiesta lista Totocalcio|Elenco inviato \\(0\\)) "
+                                          "\\[[^\\]\n]+\\]\n"),
+                               ""),
+            "");
+}
+
+TEST_F(ShellStatusNotifier, ACrashOfTheLastRunIsToldOnceByTheDesktopsNotificationService) {
+  ASSERT_TRUE(QDBusConnection(QStringLiteral("services"))
+                  .registerVirtualObject("/org/freedesktop/Notifications", &notifications));
+  ASSERT_TRUE(QDBusConnection(QStringLiteral("services"))
+                  .registerService(QStringLiteral("org.freedesktop.Notifications")));
+  // What a crash leaves for the next start: the path of its report.
+  env["XDG_STATE_HOME"] = (dir.Path() / "state").string();
+  const std::string report = (dir.Path() / "state" / "crash-2026-12-08T101500.txt").string();
+  dir.WriteFile("state/Quillmarch/Quillmarch Varo Server/ultimo-crash", report + "\n");
+  WritePorts(dir.Path() / "config", FreeUdpPort(), FreeUdpPort());
+  const std::string item = StartProgram();
+  ASSERT_NE(item, "") << "no icon registered: " << program->StandardError();
+  // A reply from the program's event loop: start-up, which tells the crash, is over by then.
+  Call("--dest=" + item +
+       " /StatusNotifierItem org.freedesktop.DBus.Properties.Get "
+       "string:org.kde.StatusNotifierItem string:Status");
+
+  const std::string told =
+      "Quillmarch Varo Server\nL'ultima esecuzione è terminata con un errore: "
+      "rapporto in " +
+      report;
+  EXPECT_EQ(WaitFor(10.0, [&] { return notifications.Messages().empty() ? "" : "told"; }), "told")
+      << program->StandardError();
+  EXPECT_EQ(notifications.Messages(), std::vector<std::string>{told});
 }
 
 }  // namespace

@@ -3,14 +3,12 @@
 #include <QCoreApplication>
 #include <QGuiApplication>
 #include <QSocketNotifier>
-#include <QSystemTrayIcon>
 #include <QTimer>
 #include <exception>
 #include <utility>
 
 #include "platform/posix/Signals.h"
 #include "records/ErrorLine.h"
-#include "shell/DesktopTexts.h"
 #include "shell/ListenerStatus.h"
 #include "shell/NotificationAreaWait.h"
 #include "shell/qt/ApplicationIcon.h"
@@ -104,10 +102,7 @@ void QtToolkit::ReportStartUpFailure(const std::string& reason) {
 }
 
 void QtToolkit::ShowTrayBalloon(const std::string& text) {
-  if (window_->TrayIconAdded()) {
-    window_->TrayIcon->showMessage(QString::fromUtf8(texts::ProductName),
-                                   QString::fromStdString(text), QSystemTrayIcon::Warning);
-  }
+  window_->ShowTrayBalloon(QString::fromStdString(text));
 }
 
 bool QtToolkit::MayGoOn() {
@@ -132,10 +127,10 @@ void QtToolkit::RunEventLoop() {
   // one may come a few seconds after the program, so it is waited for before the window shows.
   QTimer notificationAreaWatch;
   NotificationAreaWait notificationAreaWait;
-  if (!IsOffscreen() && !QSystemTrayIcon::isSystemTrayAvailable()) {
+  if (!IsOffscreen() && !window_->FindNotificationArea()) {
     notificationAreaWatch.setInterval(NotificationAreaWait::CheckEvery);
     QObject::connect(&notificationAreaWatch, &QTimer::timeout, app_.get(), [&] {
-      if (QSystemTrayIcon::isSystemTrayAvailable()) {
+      if (window_->FindNotificationArea()) {
         notificationAreaWatch.stop();
       } else if (!notificationAreaWait.KeepWaiting()) {
         notificationAreaWatch.stop();

@@ -23,8 +23,10 @@
 #include "shell/DesktopEventLog.h"
 #include "shell/DesktopTexts.h"
 #include "shell/qt/ApplicationIcon.h"
+#include "shell/qt/DesktopNotification.h"
 #include "shell/qt/ElidingLabel.h"
 #include "shell/qt/ShellPaths.h"
+#include "shell/qt/StatusNotifierItem.h"
 
 namespace varo {
 
@@ -129,15 +131,53 @@ TFormPrincipale::~TFormPrincipale() {
 void TFormPrincipale::FormCreate() {
   server_->Start();
 
+  AddTrayIcon();
+  setWindowTitle(Text(texts::Caption));
+}
+
+void TFormPrincipale::AddTrayIcon() {
+  // Nobody sees a notification area without a display; asking for one only brings warnings.
+  if (!IsOffscreen() && StatusNotifierItem::Available()) {
+    AddNotifierItem();
+    return;
+  }
   TrayIcon = new QSystemTrayIcon(ApplicationIcon(), this);
   ShowTrayState(server_->Status(), !Problems(server_->Status()).empty());
   TrayIcon->setContextMenu(TrayMenu);
   connect(TrayIcon, &QSystemTrayIcon::activated, this,
           [this](QSystemTrayIcon::ActivationReason reason) { TrayEvent(reason); });
-  // Nobody sees a notification area without a display; asking for one only brings warnings.
   if (!IsOffscreen()) TrayIcon->show();
+}
 
-  setWindowTitle(Text(texts::Caption));
+void TFormPrincipale::AddNotifierItem() {
+  // Qt's D-Bus tray icon stays "Active" whatever happens, so the program exports its own item.
+  NotifierItem = new StatusNotifierItem(ApplicationIcon(), WarningIcon(), TrayMenu, this);
+  connect(NotifierItem, &StatusNotifierItem::Activated, this,
+          [this] { TrayEvent(QSystemTrayIcon::Trigger); });
+  ShowTrayState(server_->Status(), !Problems(server_->Status()).empty());
+}
+
+bool TFormPrincipale::TrayIconAdded() const {
+  return NotifierItem != nullptr || (TrayIcon != nullptr && TrayIcon->isVisible());
+}
+
+bool TFormPrincipale::FindNotificationArea() {
+  if (NotifierItem != nullptr) return true;
+  if (!IsOffscreen() && StatusNotifierItem::Available()) {
+    delete TrayIcon;
+    TrayIcon = nullptr;
+    AddNotifierItem();
+    return true;
+  }
+  return QSystemTrayIcon::isSystemTrayAvailable();
+}
+
+void TFormPrincipale::ShowTrayBalloon(const QString& text) {
+  if (NotifierItem != nullptr) {
+    ShowDesktopNotification(Text(texts::ProductName), text);
+  } else if (TrayIconAdded()) {
+    TrayIcon->showMessage(Text(texts::ProductName), text, QSystemTrayIcon::Warning);
+  }
 }
 
 void TFormPrincipale::TrayEvent(QSystemTrayIcon::ActivationReason reason) {
@@ -153,7 +193,7 @@ void TFormPrincipale::ShowStatus(const ListenerStatus& status) {
   }
   MessageArea->setText(messages.join(QLatin1Char('\n')));
   MessageArea->setVisible(!messages.isEmpty());
-  if (TrayIcon != nullptr) ShowTrayState(status, !messages.isEmpty());
+  if (TrayIcon != nullptr || NotifierItem != nullptr) ShowTrayState(status, !messages.isEmpty());
   // Never while the input port is not bound: a start whose port is taken is no ready service.
   if (!readyReported_ && server_ && server_->Status().Listening()) {
     readyReported_ = true;
@@ -162,7 +202,14 @@ void TFormPrincipale::ShowStatus(const ListenerStatus& status) {
 }
 
 void TFormPrincipale::ShowTrayState(const ListenerStatus& status, bool problems) {
-  TrayIcon->setToolTip(QString::fromStdString(TrayTip(status)));
+  const QString tip = QString::fromStdString(TrayTip(status));
+  if (NotifierItem != nullptr) {
+    // The item keeps its own state and tells the notification area only of changes.
+    NotifierItem->SetToolTip(tip);
+    NotifierItem->SetNeedsAttention(problems);
+    return;
+  }
+  TrayIcon->setToolTip(tip);
   if (problems == trayWarns_ && trayIconSet_) return;
   trayIconSet_ = true;
   trayWarns_ = problems;
@@ -240,6 +287,7 @@ void TFormPrincipale::closeEvent(QCloseEvent* event) {
 void TFormPrincipale::FormClose(QCloseEvent* /*event*/) {
   server_->BeginClosing();
   if (TrayIcon != nullptr) TrayIcon->hide();
+  if (NotifierItem != nullptr) NotifierItem->Withdraw();
   QCoreApplication::quit();
 }
 

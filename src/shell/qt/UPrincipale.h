@@ -25,6 +25,8 @@ class QPlainTextEdit;
 
 namespace varo {
 
+class StatusNotifierItem;
+
 class TFormPrincipale : public QMainWindow, public ActivityLog {
   Q_OBJECT
 
@@ -57,7 +59,13 @@ class TFormPrincipale : public QMainWindow, public ActivityLog {
   // The output port every reply goes to.
   std::int32_t OutputPort() const { return server_->OutputPort(); }
   const ArchiveFolders& Folders() const { return server_->Folders(); }
-  bool TrayIconAdded() const { return TrayIcon != nullptr && TrayIcon->isVisible(); }
+  // Whether a notification area shows the icon: Qt's, or the D-Bus item's.
+  bool TrayIconAdded() const;
+  // Whether a notification area is there now; one of the D-Bus kind that came after the start
+  // takes the icon from Qt's tray icon, which such an area may never show.
+  bool FindNotificationArea();
+  // A balloon at the icon, or the desktop's notification for a D-Bus item; nothing without either.
+  void ShowTrayBalloon(const QString& text);
   // Whether the endpoint listens, on which ports, and why not.
   const ListenerStatus& Status() const { return server_->Status(); }
 
@@ -70,7 +78,10 @@ class TFormPrincipale : public QMainWindow, public ActivityLog {
   QAction* Portainingresso1 = nullptr;
   QAction* Portadiuscita1 = nullptr;
   QAction* RegistroEventi1 = nullptr;
+  // Qt's tray icon, for notification areas of the X kind and without a display; or the program's
+  // own item where a D-Bus notification area is (NotifierItem, then TrayIcon stays null).
   QSystemTrayIcon* TrayIcon = nullptr;
+  StatusNotifierItem* NotifierItem = nullptr;
   // The tray icon's menu: "Mostra" shows the window, "Esci" closes it, ending the program.
   QMenu* TrayMenu = nullptr;
   QAction* Mostra1 = nullptr;
@@ -87,6 +98,10 @@ class TFormPrincipale : public QMainWindow, public ActivityLog {
   // Puts a new status on the status line; the first time the endpoint listens, the service
   // manager that may have started the program hears that it is ready.
   void ShowStatus(const ListenerStatus& status);
+  // Qt's tray icon, or the D-Bus item where a notification area of that kind is.
+  void AddTrayIcon();
+  // The D-Bus item in place of Qt's tray icon.
+  void AddNotifierItem();
   // Puts the status's tip on the tray icon, and the icon's warning look while problems last.
   void ShowTrayState(const ListenerStatus& status, bool problems);
   // Tells the service manager that the server is ready; a full queue is tried again later, up to
