@@ -142,7 +142,7 @@ void TFormPrincipale::AddTrayIcon() {
     return;
   }
   TrayIcon = new QSystemTrayIcon(ApplicationIcon(), this);
-  ShowTrayState(server_->Status(), !Problems(server_->Status()).empty());
+  ShowTrayState(server_->Status());
   TrayIcon->setContextMenu(TrayMenu);
   connect(TrayIcon, &QSystemTrayIcon::activated, this,
           [this](QSystemTrayIcon::ActivationReason reason) { TrayEvent(reason); });
@@ -154,7 +154,7 @@ void TFormPrincipale::AddNotifierItem() {
   NotifierItem = new StatusNotifierItem(ApplicationIcon(), WarningIcon(), TrayMenu, this);
   connect(NotifierItem, &StatusNotifierItem::Activated, this,
           [this] { TrayEvent(QSystemTrayIcon::Trigger); });
-  ShowTrayState(server_->Status(), !Problems(server_->Status()).empty());
+  ShowTrayState(server_->Status());
 }
 
 bool TFormPrincipale::TrayIconAdded() const {
@@ -193,7 +193,7 @@ void TFormPrincipale::ShowStatus(const ListenerStatus& status) {
   }
   MessageArea->setText(messages.join(QLatin1Char('\n')));
   MessageArea->setVisible(!messages.isEmpty());
-  if (TrayIcon != nullptr || NotifierItem != nullptr) ShowTrayState(status, !messages.isEmpty());
+  if (TrayIcon != nullptr || NotifierItem != nullptr) ShowTrayState(status);
   // Never while the input port is not bound: a start whose port is taken is no ready service.
   if (!readyReported_ && server_ && server_->Status().Listening()) {
     readyReported_ = true;
@@ -201,7 +201,8 @@ void TFormPrincipale::ShowStatus(const ListenerStatus& status) {
   }
 }
 
-void TFormPrincipale::ShowTrayState(const ListenerStatus& status, bool problems) {
+void TFormPrincipale::ShowTrayState(const ListenerStatus& status) {
+  const bool problems = !Problems(status).empty();
   const QString tip = QString::fromStdString(TrayTip(status));
   if (NotifierItem != nullptr) {
     // The item keeps its own state and tells the notification area only of changes.
@@ -210,8 +211,7 @@ void TFormPrincipale::ShowTrayState(const ListenerStatus& status, bool problems)
     return;
   }
   TrayIcon->setToolTip(tip);
-  if (problems == trayWarns_ && trayIconSet_) return;
-  trayIconSet_ = true;
+  if (trayWarns_ == problems) return;
   trayWarns_ = problems;
   TrayIcon->setIcon(problems ? WarningIcon() : ApplicationIcon());
 }

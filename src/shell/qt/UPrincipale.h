@@ -6,6 +6,7 @@
 #include <QSystemTrayIcon>
 #include <QTimer>
 #include <cstdint>
+#include <optional>
 #include <string>
 
 #include "handlers/ActivityLog.h"
@@ -103,7 +104,7 @@ class TFormPrincipale : public QMainWindow, public ActivityLog {
   // The D-Bus item in place of Qt's tray icon.
   void AddNotifierItem();
   // Puts the status's tip on the tray icon, and the icon's warning look while problems last.
-  void ShowTrayState(const ListenerStatus& status, bool problems);
+  void ShowTrayState(const ListenerStatus& status);
   // Tells the service manager that the server is ready; a full queue is tried again later, up to
   // ReadinessTries attempts in all.
   void TellReadiness(int attempt);
@@ -114,8 +115,8 @@ class TFormPrincipale : public QMainWindow, public ActivityLog {
   QTimer statusRefresh_;
   bool shownOnce_ = false;
   bool readyReported_ = false;
-  bool trayIconSet_ = false;
-  bool trayWarns_ = false;  // whether the tray icon has its warning look
+  // Whether Qt's tray icon has its warning look; nothing before its look was first set.
+  std::optional<bool> trayWarns_;
   QtHandOver handOver_;
   // Declared last: its endpoint is stopped before the hand-over and the log it serves with go.
   std::unique_ptr<DesktopServer> server_;
