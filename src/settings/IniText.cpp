@@ -40,12 +40,6 @@ bool IsBlank(char c) {
   return c == ' ' || c == '\t';
 }
 
-std::string_view Trim(std::string_view s) {
-  while (!s.empty() && IsBlank(s.front())) s.remove_prefix(1);
-  while (!s.empty() && IsBlank(s.back())) s.remove_suffix(1);
-  return s;
-}
-
 char LowerAscii(char c) {
   return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c;
 }
@@ -60,11 +54,11 @@ bool SameName(std::string_view a, std::string_view b) {
 
 // The section name of a "[name]" line, or nothing for any other line.
 std::optional<std::string_view> SectionName(std::string_view content) {
-  const std::string_view trimmed = Trim(content);
+  const std::string_view trimmed = TrimBlanks(content);
   if (!trimmed.starts_with('[')) return std::nullopt;
   const std::size_t close = trimmed.find(']');
   if (close == std::string_view::npos) return std::nullopt;
-  return Trim(trimmed.substr(1, close - 1));
+  return TrimBlanks(trimmed.substr(1, close - 1));
 }
 
 // Where a "key=value" line of the wanted key sits, as found by Locate.
@@ -90,12 +84,12 @@ Location Locate(std::string_view text, const std::vector<Line>& lines, std::stri
       continue;
     }
     if (!inSection) continue;
-    if (!Trim(content).empty()) found.LastOfSection = i;
-    const std::string_view trimmed = Trim(content);
+    if (!TrimBlanks(content).empty()) found.LastOfSection = i;
+    const std::string_view trimmed = TrimBlanks(content);
     if (trimmed.starts_with(';')) continue;
     const std::size_t equals = content.find('=');
     if (equals == std::string_view::npos) continue;
-    if (!SameName(Trim(content.substr(0, equals)), key)) continue;
+    if (!SameName(TrimBlanks(content.substr(0, equals)), key)) continue;
     found.KeyLine = i;
     found.ValueBegin = lines[i].Begin + equals + 1;
     return found;
@@ -126,13 +120,20 @@ void RequireSingleLine(std::string_view what, std::string_view text) {
 
 }  // namespace
 
+std::string_view TrimBlanks(std::string_view text) {
+  while (!text.empty() && IsBlank(text.front())) text.remove_prefix(1);
+  while (!text.empty() && IsBlank(text.back())) text.remove_suffix(1);
+  return text;
+}
+
 std::optional<std::string> FindProfileValue(std::string_view text, std::string_view section,
                                             std::string_view key) {
   const std::vector<Line> lines = SplitLines(text);
   const Location found = Locate(text, lines, section, key);
   if (!found.KeyLine) return std::nullopt;
   const Line& line = lines[*found.KeyLine];
-  std::string_view value = Trim(text.substr(found.ValueBegin, line.ContentEnd - found.ValueBegin));
+  std::string_view value =
+      TrimBlanks(text.substr(found.ValueBegin, line.ContentEnd - found.ValueBegin));
   if (value.size() >= 2 && (value.front() == '"' || value.front() == '\'') &&
       value.back() == value.front()) {
     value = value.substr(1, value.size() - 2);
@@ -148,11 +149,11 @@ std::string SetProfileValue(std::string_view text, std::string_view section, std
   if (section.find(']') != std::string_view::npos) {
     throw std::invalid_argument("a section name must not contain ']'");
   }
-  if (key.find('=') != std::string_view::npos || Trim(key).empty()) {
+  if (key.find('=') != std::string_view::npos || TrimBlanks(key).empty()) {
     throw std::invalid_argument("a key name must be non-empty and without '='");
   }
   // Names the reader could never find again: each write would add one more unreadable line.
-  if (Trim(section) != section || Trim(key) != key) {
+  if (TrimBlanks(section) != section || TrimBlanks(key) != key) {
     throw std::invalid_argument("a section or key name must not begin or end with a blank");
   }
   if (key.front() == ';' || key.front() == '[') {

@@ -7,6 +7,9 @@
 
 namespace varo {
 
+// The text without the blanks and tabs around it, as a settings value or an item of a list is read.
+std::string_view TrimBlanks(std::string_view text);
+
 // The value of key in section (names compared without regard to ASCII case; only the first section
 // of the name is looked at, and the first key in it wins), with blanks and tabs around it and one
 // pair of matching quotes removed; nothing when absent.

@@ -6,17 +6,11 @@
 #include <optional>
 #include <string_view>
 
+#include "settings/IniText.h"
+
 namespace varo {
 
 namespace {
-
-// The text without the blanks around it.
-std::string_view Trimmed(std::string_view text) {
-  const auto blank = [](char c) { return c == ' ' || c == '\t'; };
-  while (!text.empty() && blank(text.front())) text.remove_prefix(1);
-  while (!text.empty() && blank(text.back())) text.remove_suffix(1);
-  return text;
-}
 
 // A whole decimal number, or nothing for a name or anything else.
 std::optional<std::int32_t> Number(std::string_view text) {
@@ -28,17 +22,17 @@ std::optional<std::int32_t> Number(std::string_view text) {
 
 // Whether a rule's field stands for every value: "*", or nothing given.
 bool AnyValue(std::string_view text) {
-  text = Trimmed(text);
+  text = TrimBlanks(text);
   return text.empty() || text == "*";
 }
 
 // Whether one item of a port list, a number or a range "low-high", takes in port.
 bool PortItemListed(std::string_view item, std::int32_t port) {
-  item = Trimmed(item);
+  item = TrimBlanks(item);
   const std::size_t dash = item.find('-');
   if (dash == std::string_view::npos) return Number(item) == port;
-  const auto low = Number(Trimmed(item.substr(0, dash)));
-  const auto high = Number(Trimmed(item.substr(dash + 1)));
+  const auto low = Number(TrimBlanks(item.substr(0, dash)));
+  const auto high = Number(TrimBlanks(item.substr(dash + 1)));
   return low && high && *low <= port && port <= *high;
 }
 
