@@ -11,12 +11,17 @@ namespace varo {
 // The most a small file the program reads may hold (a settings file); more is no such file.
 inline constexpr std::size_t SmallFileLimit = 1024 * 1024;
 
+// Whether a small file may be reached through a symbolic link in its place: the user's own files
+// may be links; a file only the program writes never is one.
+enum class LinkInPlace { Followed, Refused };
+
 // The bytes of the file; nothing when it does not exist. It is opened without waiting (a FIFO in
 // its place never holds the caller) and read only when it is a regular file of at most limit
 // bytes, so nothing put in its place stops or swells the program. Throws std::system_error when
-// it exists but is not such a file or cannot be read.
+// it exists but is not such a file (a link too, where links are refused) or cannot be read.
 std::optional<std::string> ReadWholeFile(const std::string& path,
-                                         std::size_t limit = SmallFileLimit);
+                                         std::size_t limit = SmallFileLimit,
+                                         LinkInPlace link = LinkInPlace::Followed);
 
 // The path a write to path lands on: symbolic links followed to their final target, which need
 // not exist yet. Throws std::system_error on a link loop.

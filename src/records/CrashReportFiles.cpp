@@ -33,8 +33,10 @@ std::string TakeCrashReportNotice(const std::string& folder) {
   const std::string notice = JoinPath(folder, CrashNoticeFileName);
   std::string report;
   try {
-    // One path; whatever else stands in its place is no notice, and never holds the start.
-    const std::optional<std::string> text = ReadWholeFile(notice, NoticeLimit);
+    // One path, written by the program alone; whatever else stands in its place, a link
+    // included, is no notice, and never holds the start.
+    const std::optional<std::string> text =
+        ReadWholeFile(notice, NoticeLimit, LinkInPlace::Refused);
     if (!text) return "";
     report = *text;
   } catch (const std::system_error&) {

@@ -105,6 +105,15 @@ TEST(SmallFiles, AFifoADeviceOrAHugeFileInTheirPlaceIsUnreadableAtOnce) {
   }
 }
 
+TEST(SmallFiles, ACrashNoticeReachedThroughALinkIsNoNotice) {
+  TemporaryHome home;
+  const fs::path elsewhere = home.Path() / "elsewhere";
+  test::WriteBytes(elsewhere, test::Utf8(home.Path() / "crash-2026-12-08T101502.txt") + "\n");
+  fs::create_symlink(elsewhere, home.Path() / "ultimo-crash");
+  EXPECT_EQ(TakeCrashReportNotice(test::Utf8(home.Path())), "");
+  EXPECT_TRUE(fs::exists(elsewhere));
+}
+
 TEST(SmallFiles, UserDirsRewrittenInPlaceAtTheSameSizeIsFollowedAtTheNextLookUp) {
   TemporaryHome home;
   // The desktop's configuration on a volume whose times have whole seconds.

@@ -93,8 +93,10 @@ std::string_view NewTextFileStart() {
   return "";
 }
 
-std::optional<std::string> ReadWholeFile(const std::string& path, std::size_t limit) {
-  Descriptor fd(::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK));
+std::optional<std::string> ReadWholeFile(const std::string& path, std::size_t limit,
+                                         LinkInPlace link) {
+  const int noLink = link == LinkInPlace::Refused ? O_NOFOLLOW : 0;
+  Descriptor fd(::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK | noLink));
   if (fd.Get() < 0) {
     if (errno == ENOENT) return std::nullopt;
     ThrowErrno("cannot open " + path);

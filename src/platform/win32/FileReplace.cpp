@@ -134,9 +134,13 @@ std::string_view NewTextFileStart() {
   return "\xEF\xBB\xBF";
 }
 
-std::optional<std::string> ReadWholeFile(const std::string& path, std::size_t limit) {
+std::optional<std::string> ReadWholeFile(const std::string& path, std::size_t limit,
+                                         LinkInPlace link) {
+  // FILE_FLAG_OPEN_REPARSE_POINT opens a link itself rather than what it names, which the
+  // attributes of the open handle then tell.
+  const DWORD noLink = link == LinkInPlace::Refused ? FILE_FLAG_OPEN_REPARSE_POINT : 0;
   Handle file(CreateFileW(LongPathOf(path).c_str(), GENERIC_READ, ShareAll, nullptr, OPEN_EXISTING,
-                          FILE_ATTRIBUTE_NORMAL, nullptr));
+                          FILE_ATTRIBUTE_NORMAL | noLink, nullptr));
   if (!file.IsOpen()) {
     const DWORD error = GetLastError();
     if (IsNotFound(error)) return std::nullopt;
@@ -145,6 +149,12 @@ std::optional<std::string> ReadWholeFile(const std::string& path, std::size_t li
   // A pipe or a device in its place would hold the reader or never end.
   if (GetFileType(file.Get()) != FILE_TYPE_DISK) {
     ThrowError(ERROR_INVALID_PARAMETER, path + " is not a regular file");
+  }
+  BY_HANDLE_FILE_INFORMATION information{};
+  if (link == LinkInPlace::Refused &&
+      (!GetFileInformationByHandle(file.Get(), &information) ||
+       (information.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT) != 0)) {
+    ThrowError(ERROR_CANT_ACCESS_FILE, path + " is a link");
   }
   std::string bytes;
   char buffer[8192];
