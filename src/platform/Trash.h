@@ -13,9 +13,10 @@ enum class Disposal {
 };
 
 // Moves the file to the trash of its volume, asking nobody; where no trash can take it, deletes it
-// for good. Linux: the home trash for a file on its device, else the trash at the top of the
-// file's volume; the file's record there is made first, reserving its name, then the file is
-// renamed into it, never copied. A file already gone counts as deleted for good. Throws
+// for good, and says so: Trashed only for a file that is in a trash. Linux: the home trash where
+// one rename reaches it from the file's own mount, else the trash at the top of that mount; the
+// file's record there is made first, reserving its name, then the file is moved in, never copied
+// and never over anything already there. A file already gone counts as deleted for good. Throws
 // std::system_error when the file is still there.
 Disposal MoveToTrash(const std::string& path);
 
