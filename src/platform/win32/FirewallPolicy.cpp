@@ -7,6 +7,7 @@
 #include <string>
 #include <string_view>
 
+#include "platform/win32/ComRef.h"
 #include "platform/win32/WideText.h"
 #include "platform/win32/Windows.h"
 
@@ -18,26 +19,7 @@ namespace varo {
 
 namespace {
 
-// Releases a COM interface when it goes.
-template <typename Interface>
-class ComRef {
- public:
-  ComRef() = default;
-  ~ComRef() {
-    if (pointer_ != nullptr) pointer_->Release();
-  }
-  ComRef(const ComRef&) = delete;
-  ComRef& operator=(const ComRef&) = delete;
-
-  // Where a call that hands out the interface puts it.
-  Interface** Out() { return &pointer_; }
-  void** OutAsVoid() { return reinterpret_cast<void**>(&pointer_); }
-  Interface* Get() const { return pointer_; }
-  Interface* operator->() const { return pointer_; }
-
- private:
-  Interface* pointer_ = nullptr;
-};
+using win32::ComRef;
 
 // An answer of the firewall that could not be had.
 struct Unanswered {};
