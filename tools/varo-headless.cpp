@@ -54,7 +54,8 @@ int main(int argc, char** argv) {
   // Before anything that could crash; the report goes beside the event log.
   InstallCrashReporter(EventLogFolder(), "varo-headless", VARO_VERSION);
   std::setlocale(LC_ALL, "");
-  // Requests are served on this thread, and a deletion goes to the Recycle Bin through the shell.
+  // Requests are served on this thread, and a deletion goes to the Recycle Bin through the shell,
+  // whose file operation works only in a single-threaded apartment.
   ShellApartment apartment;
   WatchStopRequests();
 
@@ -131,8 +132,14 @@ int main(int argc, char** argv) {
   }
   std::cerr << "serving " << folders.TotocalcioFolder << " and " << folders.TotogolFolder << " on "
             << server.InputPort() << ", replies to " << state.OutputPort << std::endl;
+  // The stop condition is asked at least every 10 ms while the loop waits: the apartment's
+  // messages are handed on there too.
+  const auto stopOrPump = [&apartment] {
+    apartment.DispatchPending();
+    return StopRequested();
+  };
   while (!StopRequested()) {
-    handOver.ServeUntil([] { return StopRequested(); }, std::chrono::milliseconds(500));
+    handOver.ServeUntil(stopOrPump, std::chrono::milliseconds(500));
     gate.TellUncounted(refusal);
   }
   // The port is free before the instance lock goes, so a new instance can bind it at once.

@@ -14,6 +14,10 @@ class ShellApartment {
   ShellApartment(const ShellApartment&) = delete;
   ShellApartment& operator=(const ShellApartment&) = delete;
 
+  // Hands the messages waiting for this thread to their windows, as the owner of an apartment must
+  // while it waits for anything else (COM delivers calls from other threads as messages).
+  void DispatchPending();
+
  private:
   bool entered_ = false;
 };

@@ -17,6 +17,7 @@
 #include "platform/FileAccess.h"
 #include "platform/InstanceLock.h"
 #include "platform/Paths.h"
+#include "platform/ShellApartment.h"
 #include "platform/win32/FolderScan.h"
 #include "platform/win32/VolumeAnswers.h"
 #include "settings/IniProfile.h"
@@ -211,6 +212,29 @@ TEST(WindowsVolumes, OnlyLocalNtfsAndRefsWithAChangeTimeKeepReadings) {
   TempDir temp;
   const auto path = temp.WriteFile("Sistema.tcl.1", "x");
   EXPECT_EQ(ReadOnlyFile(test::Utf8(path)).Volume(), VolumeKind::Ntfs);
+}
+
+// The headless program's loop hands the thread's messages on while it waits, as an apartment's
+// owner must.
+TEST(WindowsShellApartment, PendingMessagesReachTheirWindows) {
+  ShellApartment apartment;
+  static int handled = 0;
+  WNDCLASSW windowClass{};
+  windowClass.lpfnWndProc = [](HWND window, UINT message, WPARAM w, LPARAM l) -> LRESULT {
+    if (message == WM_APP) ++handled;
+    return DefWindowProcW(window, message, w, l);
+  };
+  windowClass.hInstance = GetModuleHandleW(nullptr);
+  windowClass.lpszClassName = L"varo apartment test";
+  ASSERT_NE(RegisterClassW(&windowClass), 0);
+  HWND window = CreateWindowExW(0, windowClass.lpszClassName, L"", 0, 0, 0, 0, 0, HWND_MESSAGE,
+                                nullptr, windowClass.hInstance, nullptr);
+  ASSERT_NE(window, nullptr);
+  ASSERT_TRUE(PostMessageW(window, WM_APP, 0, 0));
+  ASSERT_TRUE(PostMessageW(window, WM_APP, 0, 0));
+  apartment.DispatchPending();
+  EXPECT_EQ(handled, 2);
+  DestroyWindow(window);
 }
 
 }  // namespace

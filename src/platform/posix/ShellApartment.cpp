@@ -7,4 +7,6 @@ ShellApartment::ShellApartment() = default;
 
 ShellApartment::~ShellApartment() = default;
 
+void ShellApartment::DispatchPending() {}
+
 }  // namespace varo
