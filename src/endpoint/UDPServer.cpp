@@ -1,6 +1,10 @@
 #include "UDPServer.h"
 
+#include <algorithm>
+#include <array>
+#include <atomic>
 #include <chrono>
+#include <cstring>
 #include <exception>
 #include <system_error>
 #include <vector>
@@ -13,6 +17,20 @@ namespace {
 
 // The largest datagram the endpoint accepts; a longer one is detected and dropped.
 constexpr std::size_t ReceiveBufferSize = 8192;
+
+// The longest a move serves what the old port had queued.
+constexpr std::chrono::milliseconds QueuedServingLimit(100);
+
+// What the old socket's marker begins with; the move's number follows.
+constexpr std::uint8_t MoveMarkerTag[8] = {'v', 'a', 'r', 'o', 'm', 'o', 'v', 'e'};
+
+// 127.0.0.1 in network byte order.
+std::uint32_t LoopbackAddress() {
+  const std::uint8_t bytes[4] = {127, 0, 0, 1};
+  std::uint32_t address = 0;
+  std::memcpy(&address, bytes, sizeof address);
+  return address;
+}
 
 }  // namespace
 
@@ -77,20 +95,37 @@ void UDPServer::Stop(bool serveQueued) {
     std::this_thread::sleep_for(std::chrono::milliseconds(1));
   }
   listener_.join();
-  if (serveQueued) {
-    // Bounded by what the socket's buffer holds: new requests go to the new port.
-    const std::uint16_t boundPort = socket_.BoundPort();
-    std::vector<std::uint8_t> buffer(ReceiveBufferSize);
-    for (;;) {
-      DatagramInfo info;
-      const ReceiveOutcome outcome = socket_.Receive(buffer, info, true);
-      if (outcome == ReceiveOutcome::Woken) break;
-      if (outcome != ReceiveOutcome::Datagram) continue;
-      if (const auto datagram = Delivered(buffer, info, boundPort)) Serve(*datagram);
-    }
-  }
+  if (serveQueued) ServeQueued();
   servingQueued_ = false;
   socket_.Close();
+}
+
+void UDPServer::ServeQueued() {
+  // What the old socket held when the new port was bound is served, and no more: a marker the
+  // socket sends itself now queues behind it, and what a sender keeps sending to the old port
+  // queues behind the marker. The marker may be lost to a full buffer, so the deadline holds in
+  // any case; the main thread waits for nothing longer.
+  static std::atomic<std::uint64_t> moves{0};
+  const std::uint64_t move = moves.fetch_add(1);
+  std::array<std::uint8_t, sizeof MoveMarkerTag + sizeof move> marker{};
+  std::memcpy(marker.data(), MoveMarkerTag, sizeof MoveMarkerTag);
+  std::memcpy(marker.data() + sizeof MoveMarkerTag, &move, sizeof move);
+  const std::uint16_t boundPort = socket_.BoundPort();
+  socket_.SendTo(LoopbackAddress(), boundPort, marker);
+
+  const auto deadline = std::chrono::steady_clock::now() + QueuedServingLimit;
+  std::vector<std::uint8_t> buffer(ReceiveBufferSize);
+  while (std::chrono::steady_clock::now() < deadline) {
+    DatagramInfo info;
+    const ReceiveOutcome outcome = socket_.Receive(buffer, info, true);
+    if (outcome == ReceiveOutcome::Woken) break;
+    if (outcome != ReceiveOutcome::Datagram) continue;
+    if (info.SenderPort == boundPort && info.Length == marker.size() &&
+        std::equal(marker.begin(), marker.end(), buffer.begin())) {
+      break;
+    }
+    if (const auto datagram = Delivered(buffer, info, boundPort)) Serve(*datagram);
+  }
 }
 
 void UDPServer::SendReply(const ReceivedDatagram& request, std::int32_t outputPort,

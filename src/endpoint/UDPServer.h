@@ -56,10 +56,12 @@ class UDPServer : public ReplySender {
   // std::system_error when the thread cannot be created; a failure leaves it inactive, all closed.
   void Activate();
   // Moves the endpoint to port: binds it first, then runs beforeSwitch (which may throw), then
-  // serves what the old socket had queued, lets it go and listens on the new one (whose own queue
-  // waits meanwhile), so no request is lost to the move. A failure to bind (BindError) or of
-  // beforeSwitch leaves the endpoint as it was; std::system_error when the new listener cannot
-  // start leaves it inactive. On the port it already listens on, only beforeSwitch runs.
+  // serves what the old socket had queued by then (for at most 100 ms: a sender that keeps
+  // sending there cannot hold the caller), lets it go and listens on the new one (whose own queue
+  // waits meanwhile), so no request queued before the move is lost to it. A failure to bind
+  // (BindError) or of beforeSwitch leaves the endpoint as it was; std::system_error when the new
+  // listener cannot start leaves it inactive. On the port it already listens on, only
+  // beforeSwitch runs.
   void MoveTo(std::int32_t port, const std::function<void()>& beforeSwitch);
   // Stops the listener and closes the socket; serves pending hand-overs while it waits.
   void Deactivate();
@@ -78,6 +80,8 @@ class UDPServer : public ReplySender {
   // Stops the listener; with serveQueued, serves on this thread what the socket still holds
   // before it closes.
   void Stop(bool serveQueued);
+  // Serves on this thread what the stopped socket had queued at this moment, within a deadline.
+  void ServeQueued();
   // The datagram the buffer holds, as the handlers get it; nothing for one to drop unanswered.
   static std::optional<ReceivedDatagram> Delivered(const std::vector<std::uint8_t>& buffer,
                                                    const DatagramInfo& info,

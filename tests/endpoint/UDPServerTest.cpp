@@ -224,6 +224,36 @@ TEST_F(UDPServerTest, AMoveAnswersEveryRequestQueuedOnTheOldPortThenServesTheNew
   EXPECT_EQ(answered.size(), Queued + 1u);
 }
 
+TEST_F(UDPServerTest, AMoveDuringAFloodToTheOldPortReturnsWithinOneSecond) {
+  // Each request takes a millisecond to serve: the flood outruns the server.
+  handlers.RichiestaLista = [](RequestState&) { std::this_thread::sleep_for(1ms); };
+  const std::uint16_t oldPort = inputPort;
+  std::atomic<bool> done{false};
+  std::atomic<int> sent{0};
+  std::thread flood([&] {
+    UdpPeer sender;
+    const auto end = std::chrono::steady_clock::now() + 5s;
+    while (!done && std::chrono::steady_clock::now() < end) {
+      sender.SendTo(oldPort, BuildRequest({.Command = 510, .SubCommand = 1}));
+      ++sent;
+    }
+  });
+  const auto deadline = std::chrono::steady_clock::now() + 2s;
+  while (sent < 1000 && std::chrono::steady_clock::now() < deadline) {
+    std::this_thread::sleep_for(1ms);
+  }
+  const std::uint16_t newPort = test::FreeUdpPort();
+  const auto start = std::chrono::steady_clock::now();
+  server.MoveTo(newPort, [] {});
+  const auto held = std::chrono::steady_clock::now() - start;
+  done = true;
+  flood.join();
+  EXPECT_LT(held, 1s);
+  inputPort = newPort;
+  const auto reply = Exchange(BuildRequest({.Command = 1, .Tag = 3}));
+  ASSERT_TRUE(reply);
+}
+
 TEST_F(UDPServerTest, BindFailuresLeaveTheEndpointInactiveWithTheBindText) {
   LoopHandOver otherHandOver;
   UDPServer second(otherHandOver, nullptr);
