@@ -5,6 +5,8 @@
 #include <string>
 #include <utility>
 
+#include "records/Printable.h"
+
 namespace varo {
 
 namespace {
@@ -17,7 +19,8 @@ std::function<void(std::string_view)> keepTo;
 void WriteErrorLine(Severity severity, std::string_view line) {
   // One write per line, so lines of two threads never interleave.
   std::string text(ErrorLinePrefix(severity));
-  text.append(line);
+  // A line break or a bidirectional control in a name would forge or reorder an operator's line.
+  text.append(EventText(line));
   text.push_back('\n');
   std::fwrite(text.data(), 1, text.size(), stderr);
   std::fflush(stderr);

@@ -21,7 +21,7 @@ std::string EventLogLine(const CalendarTime& time, std::string_view text) {
   // A line break inside a name or a message would start what reads as another event.
   std::string line(iso.View());
   line.push_back(' ');
-  line.append(Printable(text));
+  line.append(EventText(text));
   return line;
 }
 

@@ -12,4 +12,10 @@ namespace varo {
 // each of which a text view takes for a line end. Every other byte stays.
 std::string Printable(std::string_view text);
 
+// The text as the event log and standard error show it, which the user reads as sentences:
+// Printable's rule, and also each bidirectional control (U+200E, U+200F, U+202A to U+202E, U+2066
+// to U+2069), which could make a name reorder the line around it, and each byte that is not part
+// of valid UTF-8 as one "?".
+std::string EventText(std::string_view text);
+
 }  // namespace varo

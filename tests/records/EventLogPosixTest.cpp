@@ -6,6 +6,7 @@
 #include <unistd.h>
 
 #include <chrono>
+#include <cstdio>
 #include <filesystem>
 #include <future>
 #include <string>
@@ -13,6 +14,7 @@
 
 #include "SystemFiles.h"
 #include "TempDir.h"
+#include "records/ErrorLine.h"
 #include "records/EventLog.h"
 
 namespace varo {
@@ -78,6 +80,25 @@ TEST(EventLogFile, IsPrivateRefusesWhatIsNoRegularFileAndStartsAfterATornLineOnA
     fs::remove(file);
     log.Write("four");  // the file comes back, and with it the log
   }
+}
+
+// Standard error goes through the same cleaner as the event log: an operator's line cannot be
+// reordered by a name either.
+TEST(ErrorLines, ShowABidirectionalControlAndAStrayByteAsAQuestionMark) {
+  test::TempDir dir;
+  const fs::path captured = dir.Path() / "stderr";
+  const int file = ::open(captured.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
+  ASSERT_GE(file, 0);
+  std::fflush(stderr);
+  const int saved = ::dup(2);
+  ::dup2(file, 2);
+  WriteErrorLine(Severity::Notice,
+                 "deleted for good: /d/Totocalcio/x\xE2\x80\xAE"
+                 "5.lct\x85.tcl.5");
+  ::dup2(saved, 2);
+  ::close(saved);
+  ::close(file);
+  EXPECT_EQ(test::FileBytes(captured), "deleted for good: /d/Totocalcio/x?5.lct?.tcl.5\n");
 }
 
 }  // namespace

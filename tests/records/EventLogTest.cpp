@@ -47,6 +47,23 @@ TEST(EventLogLine, StampsLocalTimeWithItsOffsetAndKeepsOneEventOnOneLine) {
        "b",
        "2026-01-02T03:04:05+01:00 a?b"},
       {{2026, 1, 2, 3, 4, 5, 60}, "Citt\xC3\xA0", "2026-01-02T03:04:05+01:00 Citt\xC3\xA0"},
+      // Bidirectional controls would reorder the line around a name: U+202E, U+200E, U+200F,
+      // U+202A and U+2069, one "?" each; a dash (U+2014) and an emoji stay.
+      {{2026, 1, 2, 3, 4, 5, 60},
+       "a\xE2\x80\xAE"
+       "b\xE2\x80\x8E"
+       "c\xE2\x80\x8F"
+       "d\xE2\x80\xAA"
+       "e\xE2\x81\xA9"
+       "f",
+       "2026-01-02T03:04:05+01:00 a?b?c?d?e?f"},
+      {{2026, 1, 2, 3, 4, 5, 60},
+       "\xE2\x80\x94 \xF0\x9F\x98\x80",
+       "2026-01-02T03:04:05+01:00 \xE2\x80\x94 \xF0\x9F\x98\x80"},
+      // Bytes that are no UTF-8: a stray 0x85, an overlong "/", a surrogate, a cut character.
+      {{2026, 1, 2, 3, 4, 5, 60},
+       "x\x85y \xC0\xAF \xED\xA0\x80 \xE2\x82",
+       "2026-01-02T03:04:05+01:00 x?y ?? ??? ??"},
   };
   for (const auto& [clock, text, expected] : cases) {
     EXPECT_EQ(EventLogLine(clock, text), expected) << text;
