@@ -13,14 +13,17 @@ TEST(TrashEntry, TheRecordSaysWhereTheFileWasAndWhenInTheFormFileManagersRead) {
     CalendarTime Deleted;
     const char* Record;
   } cases[] = {
-      {"/home/anna/Documents/Totocalcio/Ruota.tcl.5", {2026, 12, 8, 21, 4, 9},
+      {"/home/anna/Documents/Totocalcio/Ruota.tcl.5",
+       {2026, 12, 8, 21, 4, 9},
        "[Trash Info]\nPath=/home/anna/Documents/Totocalcio/Ruota.tcl.5\n"
        "DeletionDate=2026-12-08T21:04:09\n"},
       // Every byte outside the unreserved ones, those of a UTF-8 letter and a stray 0x85 too.
-      {"Sistemi vincenti/Più #1%&+?.tcl.5\x85", {2027, 1, 2, 3, 45, 56},
+      {"Sistemi vincenti/Più #1%&+?.tcl.5\x85",
+       {2027, 1, 2, 3, 45, 56},
        "[Trash Info]\nPath=Sistemi%20vincenti/Pi%C3%B9%20%231%25%26%2B%3F.tcl.5%85\n"
        "DeletionDate=2027-01-02T03:45:56\n"},
-      {"a_b-c~d/\n\x7F", {999, 10, 31, 0, 0, 0},
+      {"a_b-c~d/\n\x7F",
+       {999, 10, 31, 0, 0, 0},
        "[Trash Info]\nPath=a_b-c~d/%0A%7F\nDeletionDate=0999-10-31T00:00:00\n"},
   };
   for (const auto& entry : cases) {

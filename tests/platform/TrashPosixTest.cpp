@@ -133,7 +133,8 @@ TEST_F(Trash, ASystemGoesToTheTrashOfItsOwnMount) {
          fs::create_directory_symlink(disk, Documents());
        },
        fs::path(), ""},
-      {"no trash can take it", [&] {
+      {"no trash can take it",
+       [&] {
          Put(disk / ".Trash-0", "not a folder");
          fs::create_directory_symlink(disk, Documents());
        },
@@ -188,7 +189,7 @@ TEST_F(Trash, NothingInATrashIsReplacedAndEveryNameFits) {
       {"Ruota.tcl.1", "Ruota.tcl.1"},
       {"Sole.tcl.2", "Sole.tcl.2"},
       {"Luna.tcl.3", "Luna.tcl.3"},
-      {long249 + ".tcl.4", long249 + ".tcl.4"},        // 255 bytes
+      {long249 + ".tcl.4", long249 + ".tcl.4"},      // 255 bytes
       {utf8 + ".tcl.55", utf8Encoded + ".tcl.55"}};  // 254 bytes
   for (const auto& [what, documents, trash, recordFolder] :
        {std::tuple{"home trash", Documents(), HomeTrash(), Documents().string() + "/Totocalcio/"},
@@ -268,7 +269,8 @@ TEST_F(Trash, AnotherUsersSwapOfTheTrashGetsNothing) {
   });
   std::map<Disposal, int> told;
   for (int i = 0; i < 1000; ++i) {
-    const fs::path system = open / "Documents" / "Totocalcio" / ("S" + std::to_string(i) + ".tcl.1");
+    const fs::path system =
+        open / "Documents" / "Totocalcio" / ("S" + std::to_string(i) + ".tcl.1");
     Put(system, "mine");
     ++told[MoveToTrash(system.string())];
   }
@@ -280,7 +282,8 @@ TEST_F(Trash, AnotherUsersSwapOfTheTrashGetsNothing) {
   for (auto entry = fs::recursive_directory_iterator(open); entry != fs::end(entry); ++entry) {
     if (!entry->is_regular_file() || test::FileBytes(entry->path()) != "mine") continue;
     ++found;
-    struct stat files {}, trash {};
+    struct stat files {
+    }, trash{};
     ASSERT_EQ(::lstat(entry->path().parent_path().c_str(), &files), 0);
     ASSERT_EQ(::lstat(entry->path().parent_path().parent_path().c_str(), &trash), 0);
     EXPECT_EQ(files.st_uid, 0u) << entry->path();

@@ -12,8 +12,8 @@
 
 #include <cerrno>
 #include <climits>
-#include <cstdio>
 #include <cstdint>
+#include <cstdio>
 #include <cstdlib>
 #include <optional>
 #include <random>
@@ -152,8 +152,9 @@ std::optional<OpenTrash> TopTrash(const Doomed& file) {
   } catch (const std::system_error&) {
   }
   if (!mountinfo) return std::nullopt;
-  const std::optional<std::string> top = file.Mount ? MountPointOfId(*mountinfo, *file.Mount)
-                                                    : MountPointHolding(*mountinfo, file.RealFolder);
+  const std::optional<std::string> top = file.Mount
+                                             ? MountPointOfId(*mountinfo, *file.Mount)
+                                             : MountPointHolding(*mountinfo, file.RealFolder);
   if (!top || !IsWithin(file.RealFolder, *top)) return std::nullopt;
   const Descriptor topFolder(::open(top->c_str(), O_PATH | O_DIRECTORY | O_CLOEXEC));
   if (!topFolder.IsOpen() || !ReachableByRename(topFolder.Get(), file)) return std::nullopt;
@@ -218,8 +219,8 @@ Move MoveInto(const OpenTrash& trash, const Doomed& file) {
       if (errno == EEXIST) continue;
       return Move::NotTaken;
     }
-    const bool written = ::write(fd.Get(), info.data(), info.size()) ==
-                         static_cast<ssize_t>(info.size());
+    const bool written =
+        ::write(fd.Get(), info.data(), info.size()) == static_cast<ssize_t>(info.size());
     if (fd.Close() == 0 && written && MoveWithoutReplacing(file, trash.Files.Get(), entry) == 0) {
       return Move::Trashed;
     }

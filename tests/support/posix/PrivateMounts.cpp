@@ -43,8 +43,7 @@ bool PrivateMounts::Volume(const std::filesystem::path& point, mode_t mode) {
 bool PrivateMounts::Bind(const std::filesystem::path& source, const std::filesystem::path& point) {
   std::error_code ignored;
   std::filesystem::create_directories(point, ignored);
-  if (!refused_.empty() ||
-      ::mount(source.c_str(), point.c_str(), nullptr, MS_BIND, nullptr) != 0) {
+  if (!refused_.empty() || ::mount(source.c_str(), point.c_str(), nullptr, MS_BIND, nullptr) != 0) {
     return false;
   }
   mounted_.push_back(point);
