@@ -21,17 +21,21 @@ PortDialogFlow::PortDialogFlow(UserDialogs& dialogs, ActivityLog& log, std::stri
       listeningOn_(std::move(listeningOn)) {}
 
 bool PortDialogFlow::Ask(const PortEntry& entry, const PutInForce& putInForce) {
-  // The dialog shows what the file holds, which may differ from the value in force.
-  const std::string shown =
-      std::to_string(ReadProfileInteger(entry.Section, entry.Key, entry.Default, settingsFile_));
+  // The dialog shows what the file holds, which may differ from the value in force; a value that
+  // is no number shows the default.
+  const std::string stored = GetPrivateProfileString(entry.Section, entry.Key, "", settingsFile_);
+  const std::optional<std::int32_t> storedPort = ParseProfileInteger(stored);
+  const std::string shown = std::to_string(storedPort.value_or(entry.Default));
   const std::optional<std::string> entered =
       dialogs_.AskText(texts::PortDialogCaption, entry.Prompt, shown);
   // A dialog cut short by the program's end changes nothing.
   if (closing_) return false;
-  // Cancelling stores and applies the shown value, exactly as confirming it would; a shown value
-  // that could not be put in force is left as it is, with no message about what was not asked.
+  // Cancelling stores and applies the shown value, exactly as confirming it would; a stored value
+  // that could not be put in force (no number, or out of range) is left as it is, with no message
+  // about what was not asked.
+  const bool storedIsNoNumber = !stored.empty() && !storedPort;
   const std::optional<std::int32_t> shownPort = ParseInteger(shown);
-  if (!entered && !(shownPort && IsUsablePort(*shownPort))) return false;
+  if (!entered && (storedIsNoNumber || !(shownPort && IsUsablePort(*shownPort)))) return false;
   const std::string result = entered.value_or(shown);
   const std::string invalid = texts::InvalidPort;
   const std::optional<std::int32_t> port = ParseInteger(result);

@@ -249,14 +249,26 @@ TEST_F(DesktopServerTest, CancellingWritesTheShownValueBackAndPutsItInForce) {
   EXPECT_NE(StoredSettings().find("\nOutPort=7779\n"), std::string::npos);
   EXPECT_TRUE(dialogs_.messages.empty());
 
-  // A stored value that could never be put in force, cancelled, changes nothing and says nothing.
-  std::ofstream(settings_, std::ios::trunc)
-      << "[Comunicazione]\nInPort=" << inPort << "\nOutPort=70000\n";
-  const std::string unusable = StoredSettings();
-  server.AskOutputPort();
-  EXPECT_TRUE(dialogs_.messages.empty());
-  EXPECT_EQ(StoredSettings(), unusable);
-  EXPECT_EQ(server.OutputPort(), 7779);
+  // A stored value that could never be put in force, out of range or no number, cancelled,
+  // changes nothing and says nothing: the file, the endpoint and the event log stay as they are.
+  for (const auto& [key, value] : {std::pair{"OutPort", "70000"}, std::pair{"InPort", "77O1"}}) {
+    const bool input = std::string(key) == "InPort";
+    std::ofstream(settings_, std::ios::trunc)
+        << "[Comunicazione]\nInPort=" << (input ? value : std::to_string(inPort))
+        << "\nOutPort=" << (input ? "7779" : value) << "\n";
+    const std::string unusable = StoredSettings();
+    const std::size_t notices = log_.notices.size();
+    if (input) {
+      server.AskInputPort();
+    } else {
+      server.AskOutputPort();
+    }
+    EXPECT_TRUE(dialogs_.messages.empty()) << key;
+    EXPECT_EQ(StoredSettings(), unusable) << key;
+    EXPECT_EQ(log_.notices.size(), notices) << key;
+    EXPECT_EQ(server.OutputPort(), 7779);
+    EXPECT_EQ(server.Endpoint().InputPort(), inPort);
+  }
 }
 
 TEST_F(DesktopServerTest, ABadEntryShowsTheMessageAndChangesNothing) {
