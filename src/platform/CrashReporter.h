@@ -9,9 +9,10 @@ namespace varo {
 // Installs the crash reporter; called first thing in main, once. A crash from then on (Linux:
 // SIGSEGV, SIGBUS, SIGILL, SIGFPE, SIGABRT; Windows: an unhandled exception, an invalid parameter
 // of the C runtime, abort; both: std::terminate) writes crash-<date>T<time>.txt into folder, made
-// then if missing (on Windows also a minidump, crash-<date>T<time>.dmp), leaves the report's path
-// there for the next start and tells standard error; the process then ends as it would have
-// without the reporter. program and version head the report.
+// then if missing (on Windows also a minidump, crash-<date>T<time>.dmp, by a thread made here,
+// waited for 10 seconds at most), leaves the report's path there for the next start and tells
+// standard error; the process then ends as it would have without the reporter. program and
+// version head the report.
 void InstallCrashReporter(const std::string& folder, const std::string& program,
                           const std::string& version);
 

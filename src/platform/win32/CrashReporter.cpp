@@ -1,7 +1,8 @@
 // Windows: the crash reporter as the process's unhandled-exception filter, the C runtime's
 // invalid-parameter and abort handlers and a terminate handler. The report is written from buffers
-// prepared beforehand, nothing allocated, and a minidump (dbghelp) beside it; the stack is
-// unwound from the crash's own register context with the modules' unwind tables.
+// prepared beforehand, nothing allocated, and a minidump (dbghelp, loaded at installation) beside
+// it, written by a thread made at installation; the stack is unwound from the crash's own register
+// context with the modules' unwind tables.
 #include "platform/win32/Windows.h"
 
 // After windows.h, on which they build.
@@ -9,7 +10,9 @@
 
 #include <csignal>
 #include <cstdlib>
+#include <cstring>
 #include <exception>
+#include <optional>
 #include <string_view>
 
 #include "platform/CrashReporter.h"
@@ -120,41 +123,116 @@ void WriteNotice() {
   CloseHandle(noticeFile);
 }
 
-// What the thread that writes the minidump is handed.
-struct DumpRequest {
-  HANDLE File;
+// How long a crash waits for its minidump: a hung dump must not keep the process, and with it
+// the single-instance mutex, alive. Another thread that crashes meanwhile waits this and a little
+// more for the report to end the process.
+constexpr DWORD DumpWaitMilliseconds = 10000;
+constexpr DWORD ReportWaitMilliseconds = DumpWaitMilliseconds + 5000;
+
+using WriteDumpFunction = BOOL(WINAPI*)(HANDLE, DWORD, HANDLE, MINIDUMP_TYPE,
+                                        PMINIDUMP_EXCEPTION_INFORMATION,
+                                        PMINIDUMP_USER_STREAM_INFORMATION,
+                                        PMINIDUMP_CALLBACK_INFORMATION);
+
+// The thread that writes the minidump, made at installation and waiting for a crash. The crashing
+// thread fills the request, sets Asked and waits for Answered; the dump file is opened, written
+// and closed by the writer alone, so a wait that runs out leaves nothing closed under it.
+struct DumpWriter {
+  WriteDumpFunction Write = nullptr;
+  HANDLE Asked = nullptr;
+  HANDLE Answered = nullptr;   // also set once when the writer is ready
+  HRESULT Unavailable = S_OK;  // why there is no writer, or S_OK
+  // The request, read by the writer after Asked.
+  wchar_t Path[2304];
   MINIDUMP_EXCEPTION_INFORMATION Exception;
   bool HasException;
-  DWORD Error;
+  // The answer, written by the writer before Answered.
+  HRESULT Result;
 };
-DumpRequest dumpRequest;
+DumpWriter dumpWriter;
 
-DWORD WINAPI DumpThread(void*) {
-  dumpRequest.Error = ERROR_SUCCESS;
-  if (!MiniDumpWriteDump(GetCurrentProcess(), GetCurrentProcessId(), dumpRequest.File,
-                         MiniDumpNormal, dumpRequest.HasException ? &dumpRequest.Exception : nullptr,
-                         nullptr, nullptr)) {
-    dumpRequest.Error = GetLastError();
+// Writes the minidump the request names; the outcome as an HRESULT.
+HRESULT WriteRequestedDump() {
+  const HANDLE file = CreateFileW(dumpWriter.Path, GENERIC_WRITE, 0, nullptr, CREATE_NEW,
+                                  FILE_ATTRIBUTE_NORMAL, nullptr);
+  if (file == INVALID_HANDLE_VALUE) return HRESULT_FROM_WIN32(GetLastError());
+  HRESULT result = S_OK;
+  // Wine's dbghelp waits here for a loader lock the crashing thread holds, and the crash's wait
+  // runs out; the documentation warns of loader deadlocks on Windows too, which the bound covers.
+  if (!dumpWriter.Write(GetCurrentProcess(), GetCurrentProcessId(), file, MiniDumpNormal,
+                        dumpWriter.HasException ? &dumpWriter.Exception : nullptr, nullptr,
+                        nullptr)) {
+    // Its last error is an HRESULT, as its documentation says; a plain Win32 code is made one.
+    result = HRESULT_FROM_WIN32(GetLastError());
+    if (SUCCEEDED(result)) result = E_FAIL;
   }
-  return 0;
+  CloseHandle(file);
+  if (FAILED(result)) DeleteFileW(dumpWriter.Path);
+  return result;
 }
 
-// Writes the minidump into file from a thread made for it, as its documentation asks (called on
-// the crashing thread it may deadlock on the loader lock), waiting for it ten seconds at most: a
-// hung dump must not keep the process, and with it the single-instance mutex, alive. The error,
-// or ERROR_SUCCESS.
-DWORD WriteMinidump(HANDLE file, const CrashCause& cause) {
-  dumpRequest.File = file;
-  dumpRequest.Exception.ThreadId = GetCurrentThreadId();
-  dumpRequest.Exception.ExceptionPointers = const_cast<EXCEPTION_POINTERS*>(cause.Exception);
-  dumpRequest.Exception.ClientPointers = FALSE;
-  dumpRequest.HasException = cause.Exception != nullptr;
-  dumpRequest.Error = ERROR_TIMEOUT;
-  const HANDLE thread = CreateThread(nullptr, 0, DumpThread, nullptr, 0, nullptr);
-  if (thread == nullptr) return GetLastError();
-  const DWORD waited = WaitForSingleObject(thread, 10000);
+DWORD WINAPI RunDumpWriter(void*) {
+  PrepareThreadForCrashReports();
+  SetEvent(dumpWriter.Answered);
+  for (;;) {
+    if (WaitForSingleObject(dumpWriter.Asked, INFINITE) != WAIT_OBJECT_0) return 0;
+    dumpWriter.Result = WriteRequestedDump();
+    SetEvent(dumpWriter.Answered);
+  }
+}
+
+// Loads dbghelp and starts the writer, so that a crash needs neither the loader nor a new thread:
+// a thread made while crashing never starts while the crashing thread holds the loader lock (it
+// must take it to start), and MiniDumpWriteDump's documentation advises a thread of its own.
+void StartDumpWriter() {
+  // From System32 only, never a dbghelp.dll beside the program; looked up now, so nothing of it
+  // is loaded or resolved at the crash (an export forwarded to another library loads that one
+  // when it is looked up).
+  const HMODULE dbghelp = LoadLibraryExW(L"dbghelp.dll", nullptr, LOAD_LIBRARY_SEARCH_SYSTEM32);
+  if (dbghelp != nullptr) {
+    dumpWriter.Write = reinterpret_cast<WriteDumpFunction>(
+        reinterpret_cast<void*>(GetProcAddress(dbghelp, "MiniDumpWriteDump")));
+  }
+  if (dumpWriter.Write == nullptr) {
+    dumpWriter.Unavailable = HRESULT_FROM_WIN32(GetLastError());
+    return;
+  }
+  dumpWriter.Asked = CreateEventW(nullptr, FALSE, FALSE, nullptr);
+  dumpWriter.Answered = CreateEventW(nullptr, FALSE, FALSE, nullptr);
+  // The libraries' thread-attach code runs for the new thread now, under the loader lock, while
+  // nothing of a crash holds it.
+  const HANDLE thread = dumpWriter.Asked != nullptr && dumpWriter.Answered != nullptr
+                            ? CreateThread(nullptr, 0, RunDumpWriter, nullptr, 0, nullptr)
+                            : nullptr;
+  if (thread == nullptr) {
+    dumpWriter.Unavailable = HRESULT_FROM_WIN32(GetLastError());
+    return;
+  }
   CloseHandle(thread);
-  return waited == WAIT_OBJECT_0 ? dumpRequest.Error : ERROR_TIMEOUT;
+  // Ready before the program goes on: a writer still starting when a crash comes would need the
+  // loader lock too. One that does not start in time is never asked (its late "ready" would read
+  // as an answer).
+  if (WaitForSingleObject(dumpWriter.Answered, DumpWaitMilliseconds) != WAIT_OBJECT_0) {
+    dumpWriter.Unavailable = HRESULT_FROM_WIN32(ERROR_TIMEOUT);
+  }
+}
+
+// Hands the writer the minidump to write at pathWide and waits for it DumpWaitMilliseconds at
+// most. The outcome, or nothing when the wait ran out: the writer may still be at work, and
+// nothing it uses may be touched again.
+std::optional<HRESULT> WriteMinidump(const CrashCause& cause) {
+  if (dumpWriter.Unavailable != S_OK) return dumpWriter.Unavailable;
+  static_assert(sizeof dumpWriter.Path == sizeof pathWide);
+  std::memcpy(dumpWriter.Path, pathWide, sizeof pathWide);
+  dumpWriter.Exception.ThreadId = GetCurrentThreadId();
+  dumpWriter.Exception.ExceptionPointers = const_cast<EXCEPTION_POINTERS*>(cause.Exception);
+  dumpWriter.Exception.ClientPointers = FALSE;
+  dumpWriter.HasException = cause.Exception != nullptr;
+  if (!SetEvent(dumpWriter.Asked)) return HRESULT_FROM_WIN32(GetLastError());
+  if (WaitForSingleObject(dumpWriter.Answered, DumpWaitMilliseconds) != WAIT_OBJECT_0) {
+    return std::nullopt;
+  }
+  return dumpWriter.Result;
 }
 
 // The addresses of the stack from context on, each with its module; the count found.
@@ -300,35 +378,33 @@ void Report(const CrashCause& cause, const CONTEXT& context) {
   FixedText(pathText + stem, sizeof pathText - stem).Add(".txt").CString();
   WriteNotice();
 
-  // The minidump: every thread's stack and registers, the modules, the exception. The report's
-  // last line says whether it was written.
+  // The minidump: every thread's stack and registers, the modules, the exception. The report
+  // says where it goes before the wait, and how it ended only when that is known in time: once
+  // the wait runs out nothing more is written, and the process ends at once.
   FixedText(pathText + stem, sizeof pathText - stem).Add(".dmp").CString();
-  DWORD dumpError = ERROR_FILENAME_EXCED_RANGE;
-  if (WidenPath(pathText)) {
-    const HANDLE dump = CreateNewFile();
-    dumpError = dump == INVALID_HANDLE_VALUE ? GetLastError() : WriteMinidump(dump, cause);
-    if (dump != INVALID_HANDLE_VALUE) {
-      CloseHandle(dump);
-      if (dumpError != ERROR_SUCCESS) DeleteFileW(pathWide);
-    }
-  }
   text.Clear();
-  if (dumpError == ERROR_SUCCESS) {
-    text.Add("minidump: ").Add(pathText).Add("\r\n");
+  text.Add("minidump: writing ").Add(pathText).Add(", for 10 s at most\r\n");
+  WriteAll(report, text.View());
+  const std::optional<HRESULT> dump =
+      WidenPath(pathText) ? WriteMinidump(cause) : HRESULT_FROM_WIN32(ERROR_FILENAME_EXCED_RANGE);
+  if (!dump) return;
+  text.Clear();
+  if (SUCCEEDED(*dump)) {
+    text.Add("minidump: written\r\n");
   } else {
-    text.Add("minidump: not written (error ").AddDecimal(dumpError).Add(")\r\n");
+    text.Add("minidump: not written (error 0x").AddHex(static_cast<DWORD>(*dump), 8).Add(")\r\n");
   }
   WriteAll(report, text.View());
   CloseHandle(report);
 }
 
 // Whether this thread reports. A crash inside the report ends the process at once; a crash of
-// another thread meanwhile waits for the report to end the process (at most ten seconds).
+// another thread meanwhile waits for the report to end the process.
 bool TakeReporting() {
   const LONG self = static_cast<LONG>(GetCurrentThreadId());
   const LONG owner = InterlockedCompareExchange(&reportingThread, self, 0);
   if (owner == 0) return true;
-  if (owner != self) Sleep(10000);
+  if (owner != self) Sleep(ReportWaitMilliseconds);
   return false;
 }
 
@@ -347,6 +423,10 @@ bool TakeReporting() {
 // Windows Error Reporting is not asked to send anything.
 LONG WINAPI OnUnhandledException(EXCEPTION_POINTERS* exception) {
   if (TakeReporting()) Report(CrashCause{exception, nullptr, nullptr}, *exception->ContextRecord);
+  // Ended here, not by returning: the system would end the process with ExitProcess, which runs
+  // every library's detach code while the minidump's writer may still be inside dbghelp or hold a
+  // lock they need; TerminateProcess notifies no library.
+  TerminateProcess(GetCurrentProcess(), exception->ExceptionRecord->ExceptionCode);
   return EXCEPTION_EXECUTE_HANDLER;
 }
 
@@ -371,6 +451,7 @@ void InstallCrashReporter(const std::string& folder, const std::string& program,
   CopyText(programName, sizeof programName, program);
   CopyText(programVersion, sizeof programVersion, version);
   PrepareThreadForCrashReports();
+  StartDumpWriter();
   SetUnhandledExceptionFilter(OnUnhandledException);
   _set_invalid_parameter_handler(OnInvalidParameter);
   std::signal(SIGABRT, OnAbort);
