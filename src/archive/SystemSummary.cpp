@@ -13,6 +13,7 @@
 #include "archive/SystemCode.h"
 #include "archive/SystemFileActions.h"
 #include "archive/WireName.h"
+#include "platform/CrashReporter.h"
 #include "platform/FileAccess.h"
 #include "protocol/Codecs.h"
 
@@ -48,6 +49,7 @@ ColumnTotals SumFile(ReadOnlyFile& file, AddColumns add) {
   {
     // Joined when the block ends, also when the second half fails.
     std::jthread firstHalf([&] {
+      PrepareThreadForCrashReports();
       try {
         first = SumPart(file, 0, half, add);
       } catch (...) {

@@ -14,6 +14,8 @@
 #include <thread>
 #include <utility>
 
+#include "platform/CrashReporter.h"
+
 namespace varo {
 
 namespace {
@@ -64,6 +66,7 @@ struct AddressWatcher::Native {
   }
 
   void Run() {
+    PrepareThreadForCrashReports();
     for (;;) {
       Wait wait = WaitFor(std::chrono::milliseconds(-1));
       if (wait == Wait::Stop) return;
