@@ -1,13 +1,15 @@
 // The Win32 side of the platform layer: what only Windows has (attributes, sharing modes, named
-// mutexes, both separators, CRLF files) and the conversions of its times.
+// mutexes, both separators, CRLF files, the Recycle Bin) and the conversions of its times.
 #include "platform/win32/Windows.h"
 
 #include <gtest/gtest.h>
 
+#include <cstring>
 #include <filesystem>
 #include <fstream>
 #include <functional>
 #include <iterator>
+#include <optional>
 #include <string>
 #include <system_error>
 
@@ -18,7 +20,10 @@
 #include "platform/InstanceLock.h"
 #include "platform/Paths.h"
 #include "platform/ShellApartment.h"
+#include "platform/Trash.h"
+#include "platform/win32/ComRef.h"
 #include "platform/win32/FolderScan.h"
+#include "platform/win32/ShellDeletion.h"
 #include "platform/win32/VolumeAnswers.h"
 #include "settings/IniProfile.h"
 
@@ -212,6 +217,113 @@ TEST(WindowsVolumes, OnlyLocalNtfsAndRefsWithAChangeTimeKeepReadings) {
   TempDir temp;
   const auto path = temp.WriteFile("Sistema.tcl.1", "x");
   EXPECT_EQ(ReadOnlyFile(test::Utf8(path)).Volume(), VolumeKind::Ntfs);
+}
+
+// This process's own Recycle Bin under Wine, never the trash of whoever runs the tests: Wine reads
+// XDG_DATA_HOME from the environment at the bin's first use and keeps it for the process. Empty
+// where this is not Wine.
+std::filesystem::path ProcessTrash() {
+  static const TempDir data;
+  static const std::filesystem::path trash = [] {
+    const auto unixFileName = reinterpret_cast<char*(CDECL*)(LPCWSTR)>(reinterpret_cast<void*>(
+        GetProcAddress(GetModuleHandleW(L"kernel32.dll"), "wine_get_unix_file_name")));
+    char* name = unixFileName != nullptr ? unixFileName(data.Path().c_str()) : nullptr;
+    if (name == nullptr) return std::filesystem::path();
+    const std::filesystem::path unixPath(std::u8string(name, name + std::strlen(name)));
+    SetEnvironmentVariableW(L"XDG_DATA_HOME", unixPath.c_str());
+    HeapFree(GetProcessHeap(), 0, name);
+    return data.Path() / "Trash";
+  }();
+  return trash;
+}
+
+// The exact name below folder, which a plain path would not spell (a final "." dropped).
+std::filesystem::path ExactPath(const std::filesystem::path& folder, const std::wstring& name) {
+  return L"\\\\?\\" + std::filesystem::absolute(folder).wstring() + L"\\" + name;
+}
+
+// Where a deletion went, in words a failed check prints.
+std::string Where(const std::function<std::optional<Disposal>()>& deletion) {
+  try {
+    const std::optional<Disposal> disposal = deletion();
+    if (!disposal) return "left for another way";
+    return *disposal == Disposal::Trashed ? "trashed" : "deleted for good";
+  } catch (const std::system_error&) {
+    return "not deleted";
+  }
+}
+
+// Wine's shell has no file operation, so its reports are made here as the real shell makes them:
+// PreDeleteItem, then PostDeleteItem with the deletion's result and the item it made in the Recycle
+// Bin, null where it made none.
+TEST(WindowsRecycleBin, OnlyTheItemTheShellMadeInTheBinMakesADeletionTrashed) {
+  TempDir temp;
+  ShellApartment apartment;
+  win32::ComRef<IShellItem> made;
+  ASSERT_TRUE(SUCCEEDED(SHCreateItemFromParsingName(temp.Path().c_str(), nullptr,
+                                                    __uuidof(IShellItem), made.OutAsVoid())));
+  const HRESULT sharing = HRESULT_FROM_WIN32(ERROR_SHARING_VIOLATION);
+  const struct {
+    const char* What;
+    HRESULT Performed;
+    bool Begun;
+    std::optional<HRESULT> Deleted;
+    IShellItem* Made;
+    bool Gone;
+    std::string Expected;
+  } cases[] = {
+      {"recycled", S_OK, true, S_OK, made.Get(), true, "trashed"},
+      {"destroyed where no bin takes it", S_OK, true, S_OK, nullptr, true, "deleted for good"},
+      {"held by another program", S_OK, true, sharing, nullptr, false, "not deleted"},
+      {"aborted after it began", E_ABORT, true, {}, nullptr, false, "not deleted"},
+      {"no file operation (Wine)", E_NOTIMPL, false, {}, nullptr, false, "left for another way"},
+  };
+  for (const auto& c : cases) {
+    const win32::ComRef<win32::DeletionSink> sink(new win32::DeletionSink);
+    if (c.Begun) sink->PreDeleteItem(TSF_DELETE_RECYCLE_IF_POSSIBLE, made.Get());
+    if (c.Deleted) sink->PostDeleteItem(0, made.Get(), *c.Deleted, c.Made);
+    EXPECT_EQ(Where([&] {
+                return win32::FileOperationDisposal(c.Performed, sink->Report(), c.Gone, "a.tcl.1");
+              }),
+              c.Expected)
+        << c.What;
+  }
+}
+
+// Under Wine the older call recycles, and the bin's count tells where the file went. A name the
+// shell would read as another file never reaches it.
+TEST(WindowsRecycleBin, AFileIsTrashedOnlyWhereTheShellTookItByItsOwnName) {
+  const std::filesystem::path trash = ProcessTrash();
+  if (trash.empty()) GTEST_SKIP() << "not Wine: the Recycle Bin here is the user's own";
+  TempDir temp;
+  ShellApartment apartment;  // the file operation is tried first, as by the programs
+  std::ofstream(ExactPath(temp.Path(), L"Ruota.tcl.5"), std::ios::binary) << "the sibling";
+  const struct {
+    std::wstring Name;
+    DWORD Attributes;
+    std::string Expected;
+  } cases[] = {
+      {L"Alfa.tcl.7", FILE_ATTRIBUTE_NORMAL, "trashed"},
+      {L"Ruota.tcl.5.", FILE_ATTRIBUTE_NORMAL, "deleted for good"},
+      {L"Sola.tcl.4", FILE_ATTRIBUTE_READONLY, "not deleted"},
+  };
+  for (const auto& [name, attributes, expected] : cases) {
+    const std::filesystem::path exact = ExactPath(temp.Path(), name);
+    const std::string what = test::Utf8(name);
+    std::ofstream(exact, std::ios::binary) << what;
+    ASSERT_TRUE(SetFileAttributesW(exact.c_str(), attributes));
+    EXPECT_EQ(Where([&] { return MoveToTrash(test::Utf8(temp.Path() / name)); }), expected) << what;
+    // Only the trashed one is in the trash, with the record "Restore" reads: where it was.
+    EXPECT_EQ(BytesOf(exact), expected == "not deleted" ? what : "") << what;
+    EXPECT_EQ(BytesOf(trash / "files" / name), expected == "trashed" ? what : "") << what;
+    const std::string record = BytesOf(trash / "info" / (name + L".trashinfo"));
+    EXPECT_EQ(record.find("/" + what + "\n") != std::string::npos, expected == "trashed") << what;
+  }
+  // The shell, asked for "Ruota.tcl.5.", once recycled this one instead.
+  EXPECT_EQ(BytesOf(ExactPath(temp.Path(), L"Ruota.tcl.5")), "the sibling");
+  // The read-only attribute is the user's: never cleared to get a deletion through.
+  EXPECT_TRUE(HasAttribute(ExactPath(temp.Path(), L"Sola.tcl.4"), FILE_ATTRIBUTE_READONLY));
+  SetFileAttributesW(ExactPath(temp.Path(), L"Sola.tcl.4").c_str(), FILE_ATTRIBUTE_NORMAL);
 }
 
 // The headless program's loop hands the thread's messages on while it waits, as an apartment's

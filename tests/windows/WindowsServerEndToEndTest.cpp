@@ -99,26 +99,46 @@ void WriteSystems(const fs::path& home) {
   }
 }
 
-TEST(WindowsServerEndToEnd, AnswersTheLinuxClientByteForByteAsTheLinuxServerDoes) {
-  const char* windowsServer = std::getenv("VARO_WINDOWS_SERVER");
-  if (windowsServer == nullptr || *windowsServer == '\0') {
-    GTEST_SKIP() << "VARO_WINDOWS_SERVER names no Windows server program";
+// The Windows server program and a Wine prefix of the test's own, its Documents a folder of its
+// own (a fresh prefix links it to HOME). Skipped where VARO_WINDOWS_SERVER names no program or
+// Wine is not installed.
+class WindowsServerEndToEnd : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    const char* program = std::getenv("VARO_WINDOWS_SERVER");
+    if (program == nullptr || *program == '\0') {
+      GTEST_SKIP() << "VARO_WINDOWS_SERVER names no Windows server program";
+    }
+    const auto wine = test::ProgramOnPath("wine");
+    const auto wineserver = test::ProgramOnPath("wineserver");
+    if (!wine || !wineserver) GTEST_SKIP() << "Wine is not installed";
+    windowsServer = program;
+    ASSERT_TRUE(fs::is_regular_file(windowsServer)) << windowsServer;
+    prefix = std::make_unique<WinePrefix>(root.Path() / "wine", *wine, *wineserver);
+    ASSERT_TRUE(prefix->Boot()) << "the Wine prefix could not be made";
+    fs::remove(prefix->UserFolder() / "Documents");
+    fs::create_directories(prefix->UserFolder() / "Documents");
   }
-  const auto wine = test::ProgramOnPath("wine");
-  const auto wineserver = test::ProgramOnPath("wineserver");
-  if (!wine || !wineserver) GTEST_SKIP() << "Wine is not installed";
-  ASSERT_TRUE(fs::is_regular_file(windowsServer)) << windowsServer;
 
   test::TempDir root;
-  WinePrefix prefix(root.Path() / "wine", *wine, *wineserver);
-  ASSERT_TRUE(prefix.Boot()) << "the Wine prefix could not be made";
+  std::string windowsServer;
+  std::unique_ptr<WinePrefix> prefix;
+};
 
-  // Windows: Documents made a folder of its own (a fresh prefix links it to HOME), the settings
-  // file in the roaming application data.
+// Waits until the server says on standard error that it serves, its port bound.
+bool WaitServing(ChildProcess& server) {
+  const auto deadline = std::chrono::steady_clock::now() + 60s;
+  while (server.StandardError().find("serving ") == std::string::npos && !server.WaitEnded(0) &&
+         std::chrono::steady_clock::now() < deadline) {
+    std::this_thread::sleep_for(50ms);
+  }
+  return server.StandardError().find("serving ") != std::string::npos;
+}
+
+TEST_F(WindowsServerEndToEnd, AnswersTheLinuxClientByteForByteAsTheLinuxServerDoes) {
+  // Windows: the settings file in the roaming application data.
   Server onWindows;
-  onWindows.Home = prefix.UserFolder();
-  fs::remove(onWindows.Home / "Documents");
-  fs::create_directories(onWindows.Home / "Documents");
+  onWindows.Home = prefix->UserFolder();
   WriteSystems(onWindows.Home);
   test::WritePorts(onWindows.Home / "AppData" / "Roaming", onWindows.InPort, onWindows.OutPort);
   // Linux: HOME, XDG_CONFIG_HOME and XDG_RUNTIME_DIR of its own.
@@ -128,29 +148,24 @@ TEST(WindowsServerEndToEnd, AnswersTheLinuxClientByteForByteAsTheLinuxServerDoes
   WriteSystems(onLinux.Home);
   test::WritePorts(linuxEnv.at("XDG_CONFIG_HOME"), onLinux.InPort, onLinux.OutPort);
 
-  // The trashes deleted systems go to: Linux's own, and the XDG trash into which Wine's shell moves
-  // what its Recycle Bin takes (once the trash's folders exist).
+  // The trashes deleted systems go to: Linux's own, and the prefix's XDG trash, which Wine makes
+  // at its Recycle Bin's first use.
   const fs::path linuxTrash = onLinux.Home / ".local" / "share" / "Trash";
-  const fs::path wineTrash = fs::path(prefix.Env().at("HOME")) / ".local" / "share" / "Trash";
-  fs::create_directories(wineTrash / "files");
-  fs::create_directories(wineTrash / "info");
+  const fs::path wineTrash = prefix->Trash();
 
   onWindows.Process = std::make_unique<ChildProcess>(
-      std::vector<std::string>{prefix.Wine().string(), windowsServer}, prefix.Env(), prefix.Logs(),
-      "windows");
+      std::vector<std::string>{prefix->Wine().string(), windowsServer}, prefix->Env(),
+      prefix->Logs(), "windows");
   onLinux.Process = std::make_unique<ChildProcess>(std::vector<std::string>{VARO_LINUX_SERVER_PATH},
-                                                   linuxEnv, prefix.Logs(), "linux");
+                                                   linuxEnv, prefix->Logs(), "linux");
 
-  // Each says on standard error that it serves once its port is bound.
   for (Server* server : {&onWindows, &onLinux}) {
-    const auto deadline = std::chrono::steady_clock::now() + 60s;
-    while (server->Process->StandardError().find("serving ") == std::string::npos &&
-           !server->Process->WaitEnded(0) && std::chrono::steady_clock::now() < deadline) {
-      std::this_thread::sleep_for(50ms);
-    }
-    ASSERT_NE(server->Process->StandardError().find("serving "), std::string::npos)
-        << server->Process->StandardError();
+    ASSERT_TRUE(WaitServing(*server->Process)) << server->Process->StandardError();
   }
+
+  // Where the Windows server's archive is, as it names its paths.
+  const std::string windowsArchive =
+      "C:\\users\\" + prefix->UserName() + "\\Documents\\Quillmarch\\Quillmarch Varo Server\\";
 
   // Raw requests, each to both servers; the Linux server's reply is the one expected.
   {
@@ -199,6 +214,15 @@ TEST(WindowsServerEndToEnd, AnswersTheLinuxClientByteForByteAsTheLinuxServerDoes
                 std::string::npos)
           << trash;
     }
+    // Standard error tells where each went: a name the system reads as a device (Wine reads
+    // "NUL.tcl.1" so) never reaches the shell, and is deleted for good by its exact name.
+    const std::string told = onWindows.Process->StandardError();
+    EXPECT_NE(told.find("moved to the trash: " + windowsArchive + "Totocalcio\\Alfa.tcl.7\r\n"),
+              std::string::npos)
+        << told;
+    EXPECT_NE(told.find("deleted for good: " + windowsArchive + "Totocalcio\\NUL.tcl.1\r\n"),
+              std::string::npos)
+        << told;
   }
 
   // The client, as a user runs it, prints the same for both.
@@ -219,10 +243,10 @@ TEST(WindowsServerEndToEnd, AnswersTheLinuxClientByteForByteAsTheLinuxServerDoes
                                           "10"};
       command.insert(command.end(), request.begin(), request.end());
       const std::string tag = "client" + std::to_string(++runs);
-      EXPECT_EQ(RunToEnd(command, test::EnvironmentWithout({}), prefix.Logs(), tag, 30), 0)
+      EXPECT_EQ(RunToEnd(command, test::EnvironmentWithout({}), prefix->Logs(), tag, 30), 0)
           << request[0] << "\n"
-          << test::FileBytes(prefix.Logs() / (tag + ".err"));
-      outputs[index++] = test::FileBytes(prefix.Logs() / (tag + ".out"));
+          << test::FileBytes(prefix->Logs() / (tag + ".err"));
+      outputs[index++] = test::FileBytes(prefix->Logs() / (tag + ".out"));
     }
     EXPECT_NE(outputs[0], "") << request[0];
     EXPECT_EQ(outputs[1], outputs[0]) << request[0];
@@ -236,8 +260,6 @@ TEST(WindowsServerEndToEnd, AnswersTheLinuxClientByteForByteAsTheLinuxServerDoes
   const std::vector<std::string> windowsLog =
       LogBodies(onWindows.Process->StandardOutput(), "\r\n");
   ASSERT_EQ(windowsLog.size(), linuxLog.size());
-  const std::string windowsArchive =
-      "C:\\users\\" + prefix.UserName() + "\\Documents\\Quillmarch\\Quillmarch Varo Server\\";
   for (std::size_t i = 0; i < linuxLog.size(); ++i) {
     std::string expected = linuxLog[i];
     for (const char* game : {"Totocalcio", "Totogol"}) {
@@ -248,7 +270,7 @@ TEST(WindowsServerEndToEnd, AnswersTheLinuxClientByteForByteAsTheLinuxServerDoes
   }
 
   // A second instance in the same Windows session ends at once with 0; the first still serves.
-  EXPECT_EQ(RunToEnd({prefix.Wine().string(), windowsServer}, prefix.Env(), prefix.Logs(),
+  EXPECT_EQ(RunToEnd({prefix->Wine().string(), windowsServer}, prefix->Env(), prefix->Logs(),
                      "windows-second", 60),
             0);
   {
@@ -263,6 +285,41 @@ TEST(WindowsServerEndToEnd, AnswersTheLinuxClientByteForByteAsTheLinuxServerDoes
   EXPECT_EQ(onWindows.Process->WaitExit(20), 0);
   onLinux.Process->Signal(SIGTERM);
   EXPECT_EQ(onLinux.Process->WaitExit(10), 0);
+}
+
+// Where Wine's shell has no trash (its folders cannot be made) it destroys a file it is asked to
+// recycle and still says it succeeded: the server tells that deletion as one for good.
+TEST_F(WindowsServerEndToEnd, ASystemNoTrashCanTakeIsToldAsDeletedForGood) {
+  Server onWindows;
+  onWindows.Home = prefix->UserFolder();
+  const fs::path system = test::TotocalcioFolderIn(onWindows.Home) / "Alfa.tcl.7";
+  test::WriteBytes(system, test::Columns(1, 0x01));
+  test::WritePorts(onWindows.Home / "AppData" / "Roaming", onWindows.InPort, onWindows.OutPort);
+  // The trash's parent is a file, below which Wine makes no folder.
+  test::WriteBytes(root.Path() / "data", "not a folder");
+  Environment noTrash = prefix->Env();
+  noTrash["XDG_DATA_HOME"] = (root.Path() / "data").string();
+  onWindows.Process = std::make_unique<ChildProcess>(
+      std::vector<std::string>{prefix->Wine().string(), windowsServer}, noTrash, prefix->Logs(),
+      "windows");
+  ASSERT_TRUE(WaitServing(*onWindows.Process)) << onWindows.Process->StandardError();
+
+  test::UdpPeer client;
+  test::UdpPeer replies(onWindows.OutPort);
+  client.SendTo(onWindows.InPort, Request(510, 2, {1, 0, 0, 0, 7}));
+  const auto reply = replies.Receive(10000ms);
+  ASSERT_TRUE(reply) << "the Windows server did not answer the deletion";
+  EXPECT_EQ(Bytes(reply->end() - 2, reply->end()), (Bytes{0, 1})) << "not confirmed";
+  EXPECT_FALSE(fs::exists(system));
+  const std::string shown =
+      "C:\\users\\" + prefix->UserName() +
+      "\\Documents\\Quillmarch\\Quillmarch Varo Server\\Totocalcio\\Alfa.tcl.7";
+  const std::string told = onWindows.Process->StandardError();
+  EXPECT_NE(told.find("deleted for good: " + shown + "\r\n"), std::string::npos) << told;
+  EXPECT_EQ(told.find("moved to the trash"), std::string::npos) << told;
+
+  onWindows.Process->Signal(SIGINT);
+  EXPECT_EQ(onWindows.Process->WaitExit(20), 0);
 }
 
 }  // namespace

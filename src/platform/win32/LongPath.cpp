@@ -16,6 +16,14 @@ bool IsSeparator(wchar_t c) {
   return c == L'\\' || c == L'/';
 }
 
+// Where the final name of a path starts: after its last separator, or after the drive of "C:name".
+std::size_t NameStartOf(std::wstring_view path) {
+  std::size_t start = path.size();
+  while (start > 0 && !IsSeparator(path[start - 1])) --start;
+  if (start == 0 && path.size() >= 2 && path[1] == L':') start = 2;
+  return start;
+}
+
 // The absolute, normalised form of a path, as the system would resolve it now.
 std::wstring FullPathOf(const std::wstring& path, const std::string& shown) {
   std::wstring full(MAX_PATH, L'\0');
@@ -39,9 +47,7 @@ std::wstring LongPathOf(const std::string& path) {
 
   // Only the folder goes through the system's normalising: it would also take a final "." or " "
   // off the name, and turn a name such as "NUL.tcl.1" into a device.
-  std::size_t nameStart = wide.size();
-  while (nameStart > 0 && !IsSeparator(wide[nameStart - 1])) --nameStart;
-  if (nameStart == 0 && wide.size() >= 2 && wide[1] == L':') nameStart = 2;  // "C:name"
+  const std::size_t nameStart = NameStartOf(wide);
   std::wstring folder = wide.substr(0, nameStart);
   std::wstring name = wide.substr(nameStart);
   if (name == L"." || name == L"..") {  // a folder's own parts, which the prefix would keep
@@ -57,6 +63,16 @@ std::wstring LongPathOf(const std::string& path) {
   if (full.starts_with(LocalPrefix) || full.starts_with(L"\\\\.\\")) return full;
   if (full.starts_with(L"\\\\")) return std::wstring(SharePrefix) + full.substr(2);
   return std::wstring(LocalPrefix) + full;
+}
+
+std::optional<std::wstring> ShellPathOf(const std::string& path) {
+  const std::wstring wide = Widen(path);
+  if (wide.starts_with(LocalPrefix)) return std::nullopt;
+  std::wstring full = FullPathOf(wide, path);
+  const std::wstring_view name = std::wstring_view(wide).substr(NameStartOf(wide));
+  const std::wstring_view read = std::wstring_view(full).substr(NameStartOf(full));
+  if (read != name || full.size() >= MAX_PATH) return std::nullopt;
+  return full;
 }
 
 }  // namespace varo::win32

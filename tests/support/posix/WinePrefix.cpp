@@ -28,13 +28,16 @@ WinePrefix::WinePrefix(const fs::path& root, fs::path wine, fs::path wineserver)
     : root_(root), wine_(std::move(wine)), wineserver_(std::move(wineserver)) {
   fs::create_directories(root_ / "home");
   fs::create_directories(root_ / "logs");
+  fs::create_directories(root_ / "data");    // the trash's parent, as on a desktop
   fs::create_directories(root_ / "prefix");  // wineserver starts in it
-  env_ = EnvironmentWithout(
-      {"DISPLAY", "WAYLAND_DISPLAY", "WINEPREFIX", "WINEDEBUG", "WINEDLLOVERRIDES", "HOME"});
+  env_ = EnvironmentWithout({"DISPLAY", "WAYLAND_DISPLAY", "WINEPREFIX", "WINEDEBUG",
+                             "WINEDLLOVERRIDES", "HOME", "XDG_DATA_HOME"});
   env_["WINEPREFIX"] = (root_ / "prefix").string();
   env_["WINEDEBUG"] = "-all";
   env_["WINEDLLOVERRIDES"] = "mscoree,mshtml=";  // no Mono or Gecko installers
   env_["HOME"] = (root_ / "home").string();      // a fresh prefix links its user folders here
+  // Not the trash of whoever runs the tests.
+  env_["XDG_DATA_HOME"] = (root_ / "data").string();
   // Wine spells Unix file names in the locale's character set, which is ASCII where no LANG is set.
   env_["LC_ALL"] = "C.UTF-8";
 }

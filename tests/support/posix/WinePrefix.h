@@ -22,8 +22,9 @@ std::optional<int> RunToEnd(const std::vector<std::string>& command, const Envir
                             double seconds);
 
 // A Wine prefix below root, with a home folder of its own that the prefix links its user folders
-// to. Wine's services are started first with nothing to read or wait for, or every program waits
-// for them; wineserver -k ends them all when it goes.
+// to and a trash of its own, into which Wine's shell moves what its Recycle Bin takes. Wine's
+// services are started first with nothing to read or wait for, or every program waits for them;
+// wineserver -k ends them all when it goes.
 class WinePrefix {
  public:
   WinePrefix(const std::filesystem::path& root, std::filesystem::path wine,
@@ -52,6 +53,9 @@ class WinePrefix {
   // The prefix's own folder (drive_c, user.reg and system.reg are in it).
   std::filesystem::path Folder() const { return root_ / "prefix"; }
   std::filesystem::path Logs() const { return root_ / "logs"; }
+  // The XDG trash Wine's Recycle Bin uses ($XDG_DATA_HOME/Trash), which Wine makes when first
+  // asked: files/ holds what it took and info/ a record of where each was.
+  std::filesystem::path Trash() const { return root_ / "data" / "Trash"; }
   const Environment& Env() const { return env_; }
   const std::filesystem::path& Wine() const { return wine_; }
 
