@@ -15,7 +15,6 @@
 #include "settings/PortRule.h"
 #include "settings/TrashSetting.h"
 #include "shell/DesktopTexts.h"
-#include "shell/FirewallVerdict.h"
 
 namespace varo {
 
@@ -58,7 +57,9 @@ DesktopServer::DesktopServer(MainThreadHandOver& handOver, ActivityLog& log, Use
                   [this]() -> std::optional<std::int32_t> {
                     if (!endpoint_->Active()) return std::nullopt;
                     return endpoint_->InputPort();
-                  }) {
+                  }),
+      firewallReader_(handOver, places_.Firewall, places_.FollowProfiles, places_.ProgramPath,
+                      [this](const FirewallReading& reading) { TakeFirewall(reading); }) {
   endpoint_ =
       std::make_unique<UDPServer>(handOver, [this](const ReceivedDatagram& d) { Serve(d); });
 }
@@ -86,9 +87,10 @@ void DesktopServer::Start() {
   }
   const std::int32_t inPort = ReadPort(InPort.Entry, InPort.Note);
   endpoint_->SetInputPort(inPort);
+  firewallAsked_ = inPort;  // read first by the reader's start, below
   ReadAccess();
   ReadDeletion();
-  ReadNetwork();
+  ReadAddresses();
 
   ListenerStatus status = ListeningOn(inPort, state_.OutputPort);
   try {
@@ -108,6 +110,11 @@ void DesktopServer::Start() {
   for (const ReportedEvent& told : StartReport(std::string(texts::ProductName) + " " VARO_VERSION,
                                                status, gate_.Rule(), folders_)) {
     log_.NoticeEvent(told.Line, told.Event);
+  }
+  try {
+    firewallReader_.Start(inPort);
+  } catch (const std::system_error& error) {
+    log_.Warning(std::string("cannot start reading Windows Firewall's policy: ") + error.what());
   }
 }
 
@@ -223,30 +230,44 @@ bool DesktopServer::CheckFolders(FolderReports reports) {
 }
 
 void DesktopServer::Refresh() {
-  ReadNetwork();
+  ReadAddresses();
   FollowDocuments();
   CheckFolders(FolderReports::Changed);
   ShowStatus(status_);
 }
 
-void DesktopServer::ReadNetwork() {
-  ReadAddresses();
-  firewall_ = places_.Firewall ? places_.Firewall() : std::nullopt;
+void DesktopServer::TakeFirewall(const FirewallReading& reading) {
+  firewall_ = reading;
+  ShowStatus(status_);
 }
 
 void DesktopServer::NoteFirewall(const ListenerStatus& status) {
-  const std::uint32_t blocking =
-      firewall_ && status.Listening()
-          ? BlockingProfiles(*firewall_, places_.ProgramPath, status.InputPort)
-          : 0;
-  const bool noted = notes_.Has(NoteKey::Firewall);
-  if (!notes_.Set(NoteKey::Firewall, blocking != 0 ? texts::FirewallBlocksNote(blocking) : "")) {
+  // A reading of another port says nothing of this one, which is read as soon as may be.
+  std::optional<FirewallVerdict> verdict;
+  if (status.Listening()) {
+    if (firewall_ && firewall_->Port == status.InputPort) {
+      verdict = firewall_->Verdict;
+    } else if (firewallAsked_ != status.InputPort) {
+      firewallAsked_ = status.InputPort;
+      firewallReader_.ReadSoon(status.InputPort);
+    }
+  }
+  const std::uint32_t blocking = verdict ? verdict->Blocking : 0;
+  notes_.Set(NoteKey::Firewall, blocking != 0 ? texts::FirewallBlocksNote(blocking) : "");
+  if (!verdict || (firewallTold_ && firewallTold_->first == status.InputPort &&
+                   firewallTold_->second == *verdict)) {
     return;
   }
+  const bool problemTold =
+      firewallTold_ && (firewallTold_->second.Blocking | firewallTold_->second.Undecided) != 0;
+  firewallTold_.emplace(status.InputPort, *verdict);
   const std::string port = "input port " + std::to_string(status.InputPort);
-  if (blocking != 0) {
+  if (verdict->Blocking != 0) {
     log_.Warning("Windows Firewall blocks requests to " + port + " on the current network");
-  } else if (noted) {
+  } else if (verdict->Undecided != 0) {
+    log_.Notice("cannot tell whether Windows Firewall lets requests to " + port +
+                " in: a rule for them covers only part of the traffic, or group policy decides");
+  } else if (problemTold) {
     log_.Notice("Windows Firewall lets requests to " + port + " in");
   }
 }
@@ -263,6 +284,8 @@ void DesktopServer::FollowAddresses(std::function<void()> post) {
 }
 
 void DesktopServer::RefreshAddresses() {
+  // A network that came or went may be of another profile.
+  firewallReader_.ReadSoon(status_.InputPort);
   if (ReadAddresses()) ShowStatus(status_);
 }
 
@@ -312,6 +335,7 @@ void DesktopServer::AskOutputPort() {
 
 void DesktopServer::Stop() {
   addressWatch_.reset();
+  firewallReader_.Stop();
   endpoint_->Deactivate();
   // No refusal arrives any more: what is still to be told is told now, not lost.
   gate_.TellUncounted([this](const RefusalNotice& told) { TellRefusal(told); }, true);

@@ -21,9 +21,11 @@
 #include "endpoint/RequestState.h"
 #include "endpoint/UDPServer.h"
 #include "handlers/ActivityLog.h"
-#include "platform/FirewallPolicy.h"
 #include "platform/AddressWatch.h"
+#include "platform/FirewallPolicy.h"
 #include "platform/NetworkAddresses.h"
+#include "shell/FirewallReader.h"
+#include "shell/FirewallVerdict.h"
 #include "shell/ListenerStatus.h"
 #include "shell/PortDialogFlow.h"
 #include "shell/StatusNotes.h"
@@ -42,8 +44,10 @@ struct DesktopPlaces {
   std::function<std::vector<std::string>()> Addresses = LocalIPv4Addresses;
   // The running program's full path, which the firewall's rules name.
   std::string ProgramPath{};
-  // What the system's firewall answers about incoming traffic; read with the addresses.
-  std::function<std::optional<FirewallAnswers>()> Firewall = ReadFirewallPolicy;
+  // What the system's firewall answers about incoming traffic; read on a thread of its own.
+  FirewallReader::Read Firewall = ReadFirewallPolicy;
+  // News of the current networks' profiles, which the firewall's answers depend on.
+  FirewallReader::FollowProfiles FollowProfiles = WatchNetworkProfiles;
 };
 
 // How often the window calls Refresh at the least, so the status line keeps up with folders that
@@ -76,22 +80,25 @@ class DesktopServer {
   void AskInputPort();
   // The output-port dialog: stores the port and sends later replies to it.
   void AskOutputPort();
-  // Looks again at what the status shows that no request reports: this computer's addresses, the
-  // firewall and the game folders. Called when the window is shown and every StatusRefreshInterval.
+  // Looks again at what the status shows that no request reports: this computer's addresses and
+  // the game folders (the firewall is read on its own thread). Called when the window is shown
+  // and every StatusRefreshInterval.
   void Refresh();
   // From now on an IPv4 address added or removed reaches the status line at once: post, called on
   // another thread, must have RefreshAddresses run on the main thread soon, without waiting for
   // it; it is not called again before that has run (or Refresh has). When the system gives no
   // such news, standard error says so and Refresh alone keeps the addresses.
   void FollowAddresses(std::function<void()> post);
-  // Reads this computer's addresses again, and shows the status when they changed.
+  // News of a network change: reads this computer's addresses again, showing the status when they
+  // changed, and has the firewall read again.
   void RefreshAddresses();
   // Puts a note under key on the status line, replacing the key's earlier one; an empty text takes
   // it away. Notes say, in Italian, what else the user should know (a log that cannot be written).
   void SetNote(NoteKey key, const std::string& text);
   // The program is ending: a dialog that returns from now on changes nothing.
   void BeginClosing() { portDialog_.BeginClosing(); }
-  // Stops the endpoint, and the following of addresses; the input port is free when this returns.
+  // Stops the endpoint, the following of addresses and the firewall's reading; the input port is
+  // free when this returns.
   void Stop();
   // Tells standard error of refused requests not named yet, once that is due; the window calls it
   // every RefusalCountCheck.
@@ -132,10 +139,10 @@ class DesktopServer {
   bool CheckFolders(FolderReports reports);
   // Tells standard error and the event log of refused requests.
   void TellRefusal(const RefusalNotice& told);
-  // Reads this computer's addresses and what its firewall answers.
-  void ReadNetwork();
-  // Notes a firewall that would block requests to the input port of status, telling standard
-  // error when that changes.
+  // Takes a reading of the firewall and shows the status with it.
+  void TakeFirewall(const FirewallReading& reading);
+  // Notes a firewall that surely blocks requests to the input port of status, telling standard
+  // error when what is known of that changes; asks for a reading of a port not judged yet.
   void NoteFirewall(const ListenerStatus& status);
   // Reads this computer's addresses; true when they are not those shown.
   bool ReadAddresses();
@@ -171,13 +178,17 @@ class DesktopServer {
   AccessGate gate_;
   std::string accessProblem_;
   std::vector<std::string> addresses_;
-  std::optional<FirewallAnswers> firewall_;
+  std::optional<FirewallReading> firewall_;  // the last reading taken
+  std::int32_t firewallAsked_ = 0;           // the port the reader was last asked to judge
+  // The last verdict told on standard error, and for which port.
+  std::optional<std::pair<std::int32_t, FirewallVerdict>> firewallTold_;
   // Set while news of an address change is on its way to the main thread, so a burst of changes
   // is read once.
   std::atomic<bool> addressesPending_{false};
   std::unique_ptr<AddressWatcher> addressWatch_;
   StatusNotes notes_;
   PortDialogFlow portDialog_;
+  FirewallReader firewallReader_;
   // Declared after what it serves with (request state, handlers), so it is stopped before they go,
   // also when the constructor fails half-way.
   std::unique_ptr<UDPServer> endpoint_;

@@ -6,6 +6,7 @@
 #include <optional>
 #include <string_view>
 
+#include "platform/ProgramPaths.h"
 #include "settings/IniText.h"
 
 namespace varo {
@@ -48,13 +49,22 @@ bool PortListed(std::string_view ports, std::int32_t port) {
   }
 }
 
-// Paths on Windows name the same file whatever the case of their letters.
-bool SamePath(std::string_view a, std::string_view b) {
-  return std::equal(a.begin(), a.end(), b.begin(), b.end(), [](char x, char y) {
-    return std::tolower(static_cast<unsigned char>(x)) ==
-           std::tolower(static_cast<unsigned char>(y));
-  });
+// Whether a rule's interface types stand for every interface: "All" (in any letter case), or
+// nothing given.
+bool AnyInterfaceType(std::string_view types) {
+  types = TrimBlanks(types);
+  return types.empty() ||
+         std::equal(types.begin(), types.end(), "all", "all" + 3, [](char a, char b) {
+           return std::tolower(static_cast<unsigned char>(a)) == b;
+         });
 }
+
+// How surely a rule that concerns the program applies to its requests.
+enum class Reach {
+  None,  // to none of them
+  Some,  // perhaps to some or all of them: its limits cannot be checked against the requests
+  All,
+};
 
 // Whether rule, in force on profile, concerns datagrams to program at port.
 bool Concerns(const FirewallRule& rule, std::uint32_t profile, const std::string& program,
@@ -62,40 +72,72 @@ bool Concerns(const FirewallRule& rule, std::uint32_t profile, const std::string
   return rule.Enabled && rule.Inbound && (rule.Profiles & profile) != 0 &&
          // A rule of a service stands for that service's process only, never this program.
          rule.Service.empty() &&
-         (rule.Application.empty() || SamePath(rule.Application, program)) &&
          (rule.Protocol == FirewallAnyProtocol || rule.Protocol == FirewallUdp) &&
-         PortListed(rule.LocalPorts, port);
+         PortListed(rule.LocalPorts, port) &&
+         (rule.Application.empty() || SameProgramPath(rule.Application, program));
 }
 
-// Whether the firewall, by what it does on profile, blocks datagrams to program at port.
-bool Blocks(const FirewallAnswers& answers, const FirewallProfileAnswers& profile,
-            const std::string& program, std::int32_t port) {
-  if (!profile.Enabled) return false;
-  if (profile.BlocksEverything) return true;
-  const auto concerns = [&](const FirewallRule& rule) {
-    return Concerns(rule, profile.Profile, program, port);
-  };
-  // A block from only some sources still lets the others through; it is left to the allowing
-  // rules and the default, so no problem is shown that is not one.
-  const bool blocked = std::any_of(answers.Rules.begin(), answers.Rules.end(), [&](const auto& r) {
-    return !r.Allows && AnyValue(r.RemoteAddresses) && concerns(r);
-  });
-  if (blocked) return true;
-  const bool allowed = std::any_of(answers.Rules.begin(), answers.Rules.end(),
-                                   [&](const auto& r) { return r.Allows && concerns(r); });
-  return !allowed && profile.BlocksByDefault;
+// How surely rule, which concerns the program, applies to its requests.
+Reach ReachOf(const FirewallRule& rule) {
+  // This program runs in no app package or app container, so a rule for one never applies to it.
+  if (!TrimBlanks(rule.AppPackage).empty()) return Reach::None;
+  const bool limited = !AnyValue(rule.RemoteAddresses) || !AnyValue(rule.RemotePorts) ||
+                       !AnyValue(rule.LocalAddresses) || !AnyInterfaceType(rule.InterfaceTypes) ||
+                       rule.SomeInterfaces || !TrimBlanks(rule.Users).empty() || rule.SecureOnly;
+  return limited ? Reach::Some : Reach::All;
+}
+
+// What the firewall does on one current profile with datagrams to program at port.
+enum class Outcome { LetIn, Blocked, Undecided };
+
+Outcome Judge(const FirewallAnswers& answers, const FirewallProfileAnswers& profile,
+              const std::string& program, std::int32_t port) {
+  // Where group policy controls the profile, what is read here is this computer's own policy
+  // (even whether the firewall is on, Microsoft documents, is the local setting), and its rules
+  // cannot be told from group policy's: nothing read is sure to be what is in force.
+  if (answers.Local == LocalRules::OverriddenByGroupPolicy) return Outcome::Undecided;
+  if (!profile.Enabled) return Outcome::LetIn;
+  if (profile.BlocksEverything) return Outcome::Blocked;
+  // Incoming traffic refused on some current profile, which the answer does not name: rules
+  // decide nothing there.
+  if (answers.Local == LocalRules::InboundBlocked) return Outcome::Undecided;
+  bool blockAll = false, blockSome = false, allowAll = false, allowSome = false;
+  for (const FirewallRule& rule : answers.Rules) {
+    if (!Concerns(rule, profile.Profile, program, port)) continue;
+    const Reach reach = ReachOf(rule);
+    if (reach == Reach::None) continue;
+    bool& all = rule.Allows ? allowAll : blockAll;
+    bool& some = rule.Allows ? allowSome : blockSome;
+    (reach == Reach::All ? all : some) = true;
+  }
+  // The outcome both where every rule that may apply does and where none of them does; only
+  // what the two share is sure.
+  const bool worst = blockAll || blockSome || (!allowAll && profile.BlocksByDefault);
+  const bool best = blockAll || (!allowAll && !allowSome && profile.BlocksByDefault);
+  if (worst && best) return Outcome::Blocked;
+  if (!worst && !best) return Outcome::LetIn;
+  return Outcome::Undecided;
 }
 
 }  // namespace
 
-std::uint32_t BlockingProfiles(const FirewallAnswers& answers, const std::string& program,
-                               std::int32_t port) {
-  std::uint32_t blocking = 0;
+FirewallVerdict JudgeFirewall(const FirewallAnswers& answers, const std::string& program,
+                              std::int32_t port) {
+  FirewallVerdict verdict;
   for (const FirewallProfileAnswers& profile : answers.Profiles) {
     if ((answers.CurrentProfiles & profile.Profile) == 0) continue;
-    if (Blocks(answers, profile, program, port)) blocking |= profile.Profile;
+    switch (Judge(answers, profile, program, port)) {
+      case Outcome::Blocked:
+        verdict.Blocking |= profile.Profile;
+        break;
+      case Outcome::Undecided:
+        verdict.Undecided |= profile.Profile;
+        break;
+      case Outcome::LetIn:
+        break;
+    }
   }
-  return blocking;
+  return verdict;
 }
 
 }  // namespace varo

@@ -9,6 +9,7 @@
 #include <filesystem>
 #include <fstream>
 #include <functional>
+#include <mutex>
 #include <system_error>
 #include <thread>
 #include <vector>
@@ -70,7 +71,16 @@ class DesktopServerTest : public ::testing::Test {
                          SettingsFileBelow(dir_.Path() / "config").string(), Title,
                          [] { return std::vector<std::string>{Address}; }};
     places.ProgramPath = ProgramPath;
-    places.Firewall = [this] { return firewall_; };
+    places.Firewall = [this] {
+      std::lock_guard lock(firewallMutex_);
+      firewallReaders_.push_back(std::this_thread::get_id());
+      return firewall_;
+    };
+    places.FollowProfiles = [this](std::function<void()> changed) {
+      std::lock_guard lock(firewallMutex_);
+      profileChanged_ = std::move(changed);
+      return std::unique_ptr<NetworkProfileWatch>();
+    };
     server_ = std::make_unique<DesktopServer>(handOver_, log_, dialogs_, places,
                                               [this](const ListenerStatus& status) {
                                                 statusLines_.push_back(StatusLine(status));
@@ -105,6 +115,26 @@ class DesktopServerTest : public ::testing::Test {
   }
 
   std::string Status() const { return statusLines_.empty() ? "" : statusLines_.back(); }
+  // Serves hand-overs until the status line reads line, for at most 10 seconds.
+  bool ServedUntilStatus(const std::string& line) {
+    return handOver_.ServeUntil([&] { return Status() == line; }, std::chrono::seconds(10));
+  }
+
+  // Changes what the firewall answers from now on; it is read on a thread of the server's.
+  void SetFirewall(const std::function<void(std::optional<FirewallAnswers>&)>& change) {
+    std::lock_guard lock(firewallMutex_);
+    change(firewall_);
+  }
+  // The system's news that a network's profile changed.
+  void ProfileChanged() {
+    std::function<void()> changed;
+    {
+      std::lock_guard lock(firewallMutex_);
+      changed = profileChanged_;
+    }
+    ASSERT_TRUE(changed) << "the server follows no profiles";
+    changed();
+  }
   // The text of the last message shown, its second line (what to do) included.
   std::string LastMessage() const {
     return dialogs_.messages.empty() ? "" : dialogs_.messages.back().Text;
@@ -120,7 +150,10 @@ class DesktopServerTest : public ::testing::Test {
   std::vector<std::string> statusLines_;
   std::vector<std::string> tips_;
   LoopHandOver handOver_;
-  std::optional<FirewallAnswers> firewall_;  // none, as where no firewall can be read
+  std::mutex firewallMutex_;
+  std::optional<FirewallAnswers> firewall_;       // none, as where no firewall can be read
+  std::vector<std::thread::id> firewallReaders_;  // the threads it was read on
+  std::function<void()> profileChanged_;
   std::unique_ptr<DesktopServer> server_;
 };
 
@@ -507,41 +540,73 @@ TEST_F(DesktopServerTest, DialogsShowTheDefaultsWhenTheFileIsGoneAndADialogCutSh
   EXPECT_EQ(server.OutputPort(), 7000);
 }
 
-TEST_F(DesktopServerTest, AFirewallThatWouldBlockRequestsIsNamedWhileItDoes) {
+TEST_F(DesktopServerTest, AFirewallThatWouldBlockRequestsIsNamedWhileItDoesReadAwayFromThisThread) {
   // A public network whose firewall blocks what no rule allows.
-  firewall_ = FirewallAnswers{FirewallPublic, {{FirewallPublic, true, true, false}}, {}};
+  SetFirewall([](std::optional<FirewallAnswers>& answers) {
+    answers = FirewallAnswers{FirewallPublic, {{FirewallPublic, true, true, false}}, {}};
+  });
   const std::uint16_t inPort = FreeUdpPort();
   DesktopServer& server = Started(inPort, replies_.Port());
   const std::string blocked = "Windows Firewall blocca le richieste su questa rete (Pubblica)";
-  EXPECT_EQ(Status(), ListeningLine(inPort, replies_.Port(), blocked));
+  ASSERT_TRUE(ServedUntilStatus(ListeningLine(inPort, replies_.Port(), blocked))) << Status();
   EXPECT_TRUE(tips_.back().starts_with("Quillmarch Varo Server\n" + blocked + "; in ascolto"))
       << tips_.back();
   const std::string port = "input port " + std::to_string(inPort);
   EXPECT_EQ(log_.warnings.back(),
             "Windows Firewall blocks requests to " + port + " on the current network");
 
-  // The user allows the port: read again with the addresses, the note goes.
-  FirewallRule rule;
-  rule.Enabled = rule.Inbound = rule.Allows = true;
-  rule.Profiles = FirewallPublic;
-  rule.Protocol = FirewallUdp;
-  rule.LocalPorts = std::to_string(inPort);
-  firewall_->Rules.push_back(rule);
-  server.Refresh();
-  EXPECT_EQ(Status(), ListeningLine(inPort, replies_.Port()));
+  // The user allows the port; news of a network change has it read again, and the note goes.
+  SetFirewall([inPort](std::optional<FirewallAnswers>& answers) {
+    FirewallRule rule;
+    rule.Enabled = rule.Inbound = rule.Allows = true;
+    rule.Profiles = FirewallPublic;
+    rule.Protocol = FirewallUdp;
+    rule.LocalPorts = std::to_string(inPort);
+    answers->Rules.push_back(rule);
+  });
+  server.RefreshAddresses();
+  ASSERT_TRUE(ServedUntilStatus(ListeningLine(inPort, replies_.Port()))) << Status();
   EXPECT_EQ(log_.notices.back(), "Windows Firewall lets requests to " + port + " in");
 
-  // Another input port is not the one allowed.
+  // Another input port is not the one allowed: it is judged anew.
   const std::uint16_t movedTo = FreeUdpPort();
   dialogs_.answers.push_back(std::to_string(movedTo));
   server.AskInputPort();
-  EXPECT_EQ(Status(), ListeningLine(movedTo, replies_.Port(), blocked));
+  ASSERT_TRUE(ServedUntilStatus(ListeningLine(movedTo, replies_.Port(), blocked))) << Status();
 
-  // Allowed as a program, by its path, the new port gets through too.
-  firewall_->Rules[0].LocalPorts = "*";
-  firewall_->Rules[0].Application = ProgramPath;
-  server.Refresh();
+  // Allowed as a program, by its path: news of a profile change has it read again, and the new
+  // port gets through too.
+  SetFirewall([](std::optional<FirewallAnswers>& answers) {
+    answers->Rules[0].LocalPorts = "*";
+    answers->Rules[0].Application = ProgramPath;
+  });
+  ProfileChanged();
+  ASSERT_TRUE(ServedUntilStatus(ListeningLine(movedTo, replies_.Port()))) << Status();
+
+  // Where group policy decides, nothing is claimed either way, and standard error says so.
+  SetFirewall([](std::optional<FirewallAnswers>& answers) {
+    answers->Local = LocalRules::OverriddenByGroupPolicy;
+  });
+  ProfileChanged();
+  const std::string moved = "input port " + std::to_string(movedTo);
+  ASSERT_TRUE(handOver_.ServeUntil(
+      [&] { return log_.notices.back().starts_with("cannot tell whether Windows Firewall"); },
+      std::chrono::seconds(10)))
+      << log_.notices.back();
+  EXPECT_EQ(log_.notices.back(),
+            "cannot tell whether Windows Firewall lets requests to " + moved +
+                " in: a rule for them covers only part of the traffic, or group policy decides");
   EXPECT_EQ(Status(), ListeningLine(movedTo, replies_.Port()));
+
+  // Showing the window reads the addresses, not the firewall; no reading was ever made on this
+  // thread, which serves requests: one at start, one for each piece of news and the moved port.
+  server.Refresh();
+  handOver_.ServeFor(std::chrono::seconds(2));  // longer than the least gap between readings
+  std::lock_guard lock(firewallMutex_);
+  EXPECT_EQ(firewallReaders_.size(), 5u);
+  for (const std::thread::id reader : firewallReaders_) {
+    EXPECT_NE(reader, std::this_thread::get_id());
+  }
 }
 
 TEST(LogQueue, EveryLineGoesOutAtOnceAndTheViewGetsTheLatestTenThousandInBatches) {

@@ -7,6 +7,15 @@
 
 #include "shell/FirewallVerdict.h"
 
+#ifdef _WIN32
+#include <windows.h>
+
+#include <cctype>
+
+#include "TempDir.h"
+#include "platform/win32/WideText.h"
+#endif
+
 namespace varo::test {
 namespace {
 
@@ -14,6 +23,7 @@ const std::string Program =
     "C:\\Users\\Niccolò\\AppData\\Local\\Programs\\Quillmarch Varo Server\\"
     "quillmarch-varo-server.exe";
 constexpr std::int32_t Port = 7770;
+constexpr std::uint32_t Every = 0x7FFFFFFF;  // a rule for all profiles
 
 // An inbound rule in force on profiles, for datagrams to program (empty: any) at ports.
 FirewallRule Rule(bool allows, std::uint32_t profiles, std::string program, std::string ports,
@@ -29,81 +39,211 @@ FirewallRule Rule(bool allows, std::uint32_t profiles, std::string program, std:
   return rule;
 }
 
+// The program allowed on every profile, then limited as limit says.
+template <typename Limit>
+FirewallRule AllowedWith(Limit limit) {
+  FirewallRule rule = Rule(true, Every, Program, "*");
+  limit(rule);
+  return rule;
+}
+
 // The firewall on for the public profile, blocking what no rule allows.
 constexpr FirewallProfileAnswers PublicBlocking{FirewallPublic, true, true, false};
 constexpr FirewallProfileAnswers PrivateBlocking{FirewallPrivate, true, true, false};
 
-TEST(FirewallVerdict, NamesTheNetworksWhoseFirewallWouldBlockRequests) {
-  const std::string upperCase =
-      "c:\\USERS\\Niccolò\\APPDATA\\Local\\Programs\\Quillmarch Varo Server\\"
-      "QUILLMARCH-VARO-SERVER.EXE";
-  const std::uint32_t every = 0x7FFFFFFF;  // a rule for all profiles
-  FirewallRule disabled = Rule(true, every, Program, "*");
+struct Row {
+  std::string Case;
+  FirewallAnswers Answers;
+  std::string Program;  // the running program's path as the system gave it
+  std::uint32_t Blocking;
+  std::uint32_t Undecided = 0;
+};
+
+// A public network whose firewall blocks what rules do not allow.
+FirewallAnswers PublicWith(std::vector<FirewallRule> rules, LocalRules local = LocalRules::Apply) {
+  return {FirewallPublic, {PublicBlocking}, std::move(rules), local};
+}
+
+#ifdef _WIN32
+// text with its ASCII letters made capitals, as a rule typed by hand may have it.
+std::string AsciiUpper(std::string text) {
+  for (char& c : text) c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
+  return text;
+}
+
+// The 8.3 short form of an existing path, or the path itself where the volume gives none.
+std::string ShortForm(const std::string& path) {
+  const std::wstring wide = win32::Widen(path);
+  std::wstring shortPath(MAX_PATH * 4, L'\0');
+  const DWORD length =
+      GetShortPathNameW(wide.c_str(), shortPath.data(), static_cast<DWORD>(shortPath.size()));
+  if (length == 0 || length >= shortPath.size()) return path;
+  shortPath.resize(length);
+  return win32::Narrow(shortPath);
+}
+#endif
+
+TEST(FirewallVerdict, SaysOnlyWhatSurelyHappensToRequestsOnTheCurrentNetworks) {
+  FirewallRule disabled = Rule(true, Every, Program, "*");
   disabled.Enabled = false;
-  FirewallRule outbound = Rule(true, every, "", "7770");
+  FirewallRule outbound = Rule(true, Every, "", "7770");
   outbound.Inbound = false;
-  FirewallRule ofAService = Rule(true, every, "", "7770");
+  FirewallRule ofAService = Rule(true, Every, "", "7770");
   ofAService.Service = "Dnscache";
   FirewallRule blockFromSome = Rule(false, FirewallPublic, Program, "*");
   blockFromSome.RemoteAddresses = "203.0.113.0/255.255.255.0";
+  const FirewallRule allowed = Rule(true, Every, Program, "*");
 
-  const struct {
-    const char* Case;
-    FirewallAnswers Answers;
-    std::uint32_t Blocking;
-  } cases[] = {
-      {"a public network and no rule", {FirewallPublic, {PublicBlocking}, {}}, FirewallPublic},
-      {"the program allowed, its path in other letter case",
-       {FirewallPublic,
-        {PublicBlocking},
-        {Rule(true, FirewallPrivate | FirewallPublic, upperCase, "*")}},
-       0},
+  std::vector<Row> rows = {
+      {"a public network and no rule", PublicWith({}), Program, FirewallPublic},
       {"any program allowed on a range of ports",
-       {FirewallPublic, {PublicBlocking}, {Rule(true, FirewallPublic, "", " 7000 - 7800")}},
-       0},
+       PublicWith({Rule(true, FirewallPublic, "", " 7000 - 7800")}), Program, 0},
       {"the port in a list, any protocol",
-       {FirewallPublic, {PublicBlocking}, {Rule(true, every, "", "80,7770", FirewallAnyProtocol)}},
-       0},
+       PublicWith({Rule(true, Every, "", "80,7770", FirewallAnyProtocol)}), Program, 0},
       {"the program allowed on private networks only",
-       {FirewallPublic, {PublicBlocking}, {Rule(true, FirewallPrivate, Program, "*")}},
-       FirewallPublic},
+       PublicWith({Rule(true, FirewallPrivate, Program, "*")}), Program, FirewallPublic},
       {"allowed for TCP, another program, ports short of it, a named port, disabled, outbound, "
        "a service's",
-       {FirewallPublic,
-        {PublicBlocking},
-        {Rule(true, every, Program, "7770", 6), Rule(true, every, Program + ".old", "*"),
-         Rule(true, every, "", "7771-7800,7000-7769"), Rule(true, every, "", "RPC"), disabled,
-         outbound, ofAService}},
-       FirewallPublic},
-      {"the firewall off", {FirewallPublic, {{FirewallPublic, false, true, true}}, {}}, 0},
+       PublicWith({Rule(true, Every, Program, "7770", 6), Rule(true, Every, Program + ".old", "*"),
+                   Rule(true, Every, "", "7771-7800,7000-7769"), Rule(true, Every, "", "RPC"),
+                   disabled, outbound, ofAService}),
+       Program, FirewallPublic},
+      {"the firewall off", {FirewallPublic, {{FirewallPublic, false, true, true}}, {}}, Program, 0},
       {"incoming traffic allowed by default",
        {FirewallPublic, {{FirewallPublic, true, false, false}}, {}},
+       Program,
        0},
-      {"a block for the program wins over a port allowed",
-       {FirewallPublic,
-        {PublicBlocking},
-        {Rule(true, every, "", "7770"), Rule(false, FirewallPublic, Program, "*")}},
+      {"a block for the program wins over its port allowed",
+       PublicWith({Rule(true, Every, "", "7770"), Rule(false, FirewallPublic, Program, "*")}),
+       Program, FirewallPublic},
+      {"a block for every program wins over this one allowed",
+       PublicWith({allowed, Rule(false, Every, "", "7770", FirewallAnyProtocol)}), Program,
        FirewallPublic},
-      {"a block from some sources leaves the program allowed",
-       {FirewallPublic, {PublicBlocking}, {Rule(true, every, Program, "*"), blockFromSome}},
-       0},
+      {"a block from some sources: others get in, those do not",
+       PublicWith({allowed, blockFromSome}), Program, 0, FirewallPublic},
+      {"a block from some sources where nothing is allowed anyway", PublicWith({blockFromSome}),
+       Program, FirewallPublic},
       {"everything blocked, allowed programs too",
-       {FirewallPublic, {{FirewallPublic, true, true, true}}, {Rule(true, every, Program, "*")}},
+       {FirewallPublic, {{FirewallPublic, true, true, true}}, {allowed}},
+       Program,
        FirewallPublic},
       {"two networks, the private one allowed",
        {FirewallPrivate | FirewallPublic,
         {PrivateBlocking, PublicBlocking},
         {Rule(true, FirewallPrivate, Program, "*")}},
+       Program,
        FirewallPublic},
       {"two networks, both blocking",
        {FirewallPrivate | FirewallPublic, {PrivateBlocking, PublicBlocking}, {}},
+       Program,
        FirewallPrivate | FirewallPublic},
       {"a blocking profile not connected now",
        {FirewallPrivate, {{FirewallPrivate, true, false, false}, PublicBlocking}, {}},
+       Program,
        0},
+
+      // Allowing rules that do not surely reach this program's requests.
+      {"allowed for an app package, which this program is not",
+       PublicWith({AllowedWith([](FirewallRule& r) { r.AppPackage = "S-1-15-2-1"; })}), Program,
+       FirewallPublic},
+      {"allowed for some users only",
+       PublicWith({AllowedWith([](FirewallRule& r) { r.Users = "O:LSD:(A;;CC;;;S-1-5-21-7)"; })}),
+       Program, 0, FirewallPublic},
+      {"allowed on wireless interfaces only",
+       PublicWith({AllowedWith([](FirewallRule& r) { r.InterfaceTypes = "Wireless"; })}), Program,
+       0, FirewallPublic},
+      {"allowed on all interface types",
+       PublicWith({AllowedWith([](FirewallRule& r) { r.InterfaceTypes = "ALL"; })}), Program, 0},
+      {"allowed on named interfaces only",
+       PublicWith({AllowedWith([](FirewallRule& r) { r.SomeInterfaces = true; })}), Program, 0,
+       FirewallPublic},
+      {"allowed at one local address only",
+       PublicWith({AllowedWith([](FirewallRule& r) { r.LocalAddresses = "192.0.2.7"; })}), Program,
+       0, FirewallPublic},
+      {"allowed from some senders' ports only",
+       PublicWith({AllowedWith([](FirewallRule& r) { r.RemotePorts = "7000"; })}), Program, 0,
+       FirewallPublic},
+      {"allowed for IPsec-authenticated traffic only",
+       PublicWith({AllowedWith([](FirewallRule& r) { r.SecureOnly = true; })}), Program, 0,
+       FirewallPublic},
+      {"a limited allowing rule beside one that is not",
+       PublicWith(
+           {AllowedWith([](FirewallRule& r) { r.Users = "O:LSD:(A;;CC;;;S-1-5-21-7)"; }), allowed}),
+       Program, 0},
+      {"allowed on one interface where traffic is let in by default",
+       {FirewallPublic, {{FirewallPublic, true, false, false}}, {AllowedWith([](FirewallRule& r) {
+          r.SomeInterfaces = true;
+        })}},
+       Program,
+       0},
+
+      // What this computer's own policy says, where it may not be what is in force.
+      {"group policy controls the profile, the program allowed locally",
+       PublicWith({allowed}, LocalRules::OverriddenByGroupPolicy), Program, 0, FirewallPublic},
+      {"group policy controls the profile, the firewall off locally",
+       {FirewallPublic,
+        {{FirewallPublic, false, true, false}},
+        {},
+        LocalRules::OverriddenByGroupPolicy},
+       Program,
+       0,
+       FirewallPublic},
+      {"group policy controls the profile, no rule for the program",
+       PublicWith({}, LocalRules::OverriddenByGroupPolicy), Program, 0, FirewallPublic},
+      {"incoming traffic refused on a current profile, the program allowed",
+       PublicWith({allowed}, LocalRules::InboundBlocked), Program, 0, FirewallPublic},
+      {"incoming traffic refused on this very profile",
+       {FirewallPublic,
+        {{FirewallPublic, true, true, true}},
+        {allowed},
+        LocalRules::InboundBlocked},
+       Program,
+       FirewallPublic},
   };
-  for (const auto& entry : cases) {
-    EXPECT_EQ(BlockingProfiles(entry.Answers, Program, Port), entry.Blocking) << entry.Case;
+
+#ifdef _WIN32
+  // Program paths as Windows compares them: a real folder with an accented name, so its long and
+  // short names come from the file system.
+  TempDir dir;
+  const std::string folder =
+      Utf8(dir.WriteFile("Niccolò/quillmarch-varo-server.exe", "MZ").parent_path().parent_path());
+  const std::string running = folder + "\\Niccolò\\quillmarch-varo-server.exe";
+  rows.push_back(
+      {"the program allowed, its path written in capitals, accents too",
+       PublicWith(
+           {Rule(true, Every, AsciiUpper(folder) + "\\NICCOLÒ\\QUILLMARCH-VARO-SERVER.EXE", "*")}),
+       running, 0});
+  rows.push_back(
+      {"the program allowed, its path written in small letters",
+       PublicWith({Rule(true, Every, folder + "\\niccolò\\quillmarch-varo-server.exe", "*")}),
+       running, 0});
+  rows.push_back(
+      {"the program blocked, written in capitals, beside the program allowed",
+       PublicWith(
+           {Rule(true, Every, running, "*"),
+            Rule(false, Every, AsciiUpper(folder) + "\\NICCOLÒ\\QUILLMARCH-VARO-SERVER.EXE", "*")}),
+       running, FirewallPublic});
+  rows.push_back(
+      {"another folder whose name differs by its accent",
+       PublicWith({Rule(true, Every, folder + "\\Niccolo\\quillmarch-varo-server.exe", "*")}),
+       running, FirewallPublic});
+  const std::string shortRunning = ShortForm(running);
+  if (shortRunning != running) {
+    rows.push_back({"the program started by its short (8.3) path, allowed by its long one",
+                    PublicWith({Rule(true, Every, running, "*")}), shortRunning, 0});
+    rows.push_back({"the program allowed by its short (8.3) path",
+                    PublicWith({Rule(true, Every, AsciiUpper(shortRunning), "*")}), running, 0});
+  } else {
+    // Without short names on the volume (Wine gives them; a volume may turn them off) the 8.3
+    // rows cannot be made.
+    ADD_FAILURE() << "no short name for " << running;
+  }
+#endif
+
+  for (const Row& row : rows) {
+    const FirewallVerdict verdict = JudgeFirewall(row.Answers, row.Program, Port);
+    EXPECT_EQ(verdict.Blocking, row.Blocking) << row.Case;
+    EXPECT_EQ(verdict.Undecided, row.Undecided) << row.Case;
   }
 }
 
