@@ -153,11 +153,12 @@ Disposal DeleteCountingTheBin(const std::wstring& shellPath, const std::string& 
   operation.pFrom = from.c_str();
   // A fully qualified path, or FOF_ALLOWUNDO (the Recycle Bin) is ignored.
   operation.fFlags = FOF_ALLOWUNDO | FOF_NO_UI;
-  const int result = SHFileOperationW(&operation);
+  SHFileOperationW(&operation);
   if (!Gone(path)) {
-    // Its result is a Windows error code or one of the shell's own older codes.
-    win32::ThrowError(result != 0 ? static_cast<unsigned long>(result) : E_ABORT,
-                      "cannot delete " + path);
+    // No bin took it and it is still there: deleted for good by its exact name, as where no bin
+    // can take a file; a file that cannot be deleted so either is told by that failure.
+    RemoveFile(path);
+    return Disposal::DeletedForGood;
   }
   const std::optional<std::int64_t> after = ItemsInRecycleBin(shellPath);
   return before && after && *after > *before ? Disposal::Trashed : Disposal::DeletedForGood;
