@@ -3,9 +3,11 @@
 #include <gtest/gtest.h>
 #include <signal.h>
 
+#include <algorithm>
 #include <chrono>
 #include <filesystem>
 #include <regex>
+#include <sstream>
 #include <thread>
 
 #include "ProgramFiles.h"
@@ -165,6 +167,49 @@ TEST_F(ShellOnDesktop, AtLogInAPanelThatComesLateTakesTheIconAndTheWindowStaysHi
 
   EXPECT_NE(TrayIconOn(display_), "") << program_->StandardError();
   EXPECT_EQ(VisibleWindow(display_), "");
+}
+
+// A window's place on the screen as xdotool tells it: x, y, width, height.
+std::vector<int> PlaceOf(const std::string& display, const std::string& window) {
+  const std::string told = RunOn(display, "xdotool getwindowgeometry " + window);
+  std::smatch found;
+  if (!std::regex_search(
+          told, found,
+          std::regex("Position: (-?\\d+),(-?\\d+)[^\\n]*\\n\\s*Geometry: (\\d+)x(\\d+)"))) {
+    return {};
+  }
+  return {std::stoi(found[1]), std::stoi(found[2]), std::stoi(found[3]), std::stoi(found[4])};
+}
+
+TEST_F(ShellOnDesktop, ACrashOfTheLastRunIsToldInABalloonThatPointsAtTheIcon) {
+  if (!VirtualDesktop::Missing().empty()) GTEST_SKIP() << "missing: " << VirtualDesktop::Missing();
+  const auto report =
+      dir_.WriteFile("state/Quillmarch/Quillmarch Varo Server/crash-2026-12-08T101502.txt", "x");
+  dir_.WriteFile("state/Quillmarch/Quillmarch Varo Server/ultimo-crash", report.string() + "\n");
+  env_["XDG_STATE_HOME"] = (dir_.Path() / "state").string();
+  ASSERT_TRUE(Start(true));
+  const std::string icon = TrayIconOn(display_);
+  ASSERT_NE(icon, "") << program_->StandardError();
+  // The balloon: the program's other visible window, the main window being hidden.
+  const std::string balloon = WaitFor(10.0, [&] {
+    std::istringstream windows(
+        RunOn(display_, "xdotool search --onlyvisible --class quillmarch-varo-server"));
+    for (std::string window; std::getline(windows, window);) {
+      if (window != icon) return window;
+    }
+    return std::string();
+  });
+  ASSERT_NE(balloon, "") << program_->StandardError();
+  const std::vector<int> at = PlaceOf(display_, icon);
+  const std::vector<int> tip = PlaceOf(display_, balloon);
+  ASSERT_EQ(at.size(), 4u);
+  ASSERT_EQ(tip.size(), 4u);
+  // Its nearest edge within a few pixels of the icon's middle, wherever the panel puts it.
+  const int iconX = at[0] + at[2] / 2, iconY = at[1] + at[3] / 2;
+  const int dx = std::max({tip[0] - iconX, 0, iconX - (tip[0] + tip[2])});
+  const int dy = std::max({tip[1] - iconY, 0, iconY - (tip[1] + tip[3])});
+  EXPECT_LE(dx + dy, 40) << "icon at " << at[0] << "," << at[1] << "; balloon at " << tip[0] << ","
+                         << tip[1] << " " << tip[2] << "x" << tip[3];
 }
 
 }  // namespace

@@ -9,6 +9,7 @@
 #include <QDBusServiceWatcher>
 #include <QDBusVariant>
 #include <QImage>
+#include <QTimer>
 #include <QtEndian>
 #include <cstring>
 #include <string>
@@ -29,7 +30,7 @@ const QString MenuObjectPath = QStringLiteral("/MenuBar");
 // The sizes notification areas draw an item at, so none has to scale a large picture down.
 constexpr int PixmapSizes[] = {16, 22, 24, 32, 48, 64};
 
-// How long a start waits for the watcher's answer before going on without it.
+// How long the watcher's answer is waited for, on the event loop, before it counts as none.
 constexpr int WatcherAnswerMilliseconds = 2000;
 
 void RegisterTypes() {
@@ -97,17 +98,28 @@ QList<SniPixmap> SniPixmapsOf(const QIcon& icon) {
   return pixmaps;
 }
 
-bool StatusNotifierItem::Available() {
+void StatusNotifierItem::AskAvailable(QObject* context, std::function<void(bool)> answer) {
   QDBusConnection bus = QDBusConnection::sessionBus();
-  if (!bus.isConnected() || !bus.interface()->isServiceRegistered(WatcherService)) return false;
-  // A watcher without a host shows nothing: the window must not stay hidden behind it.
+  if (!bus.isConnected()) {
+    QTimer::singleShot(0, context, [answer] { answer(false); });
+    return;
+  }
+  // A watcher without a host shows nothing: the window must not stay hidden behind it. No watcher
+  // at all is told by the bus at once, as an error of this same call.
   QDBusMessage get = QDBusMessage::createMethodCall(
       WatcherService, WatcherPath, QStringLiteral("org.freedesktop.DBus.Properties"),
       QStringLiteral("Get"));
   get << WatcherService << QStringLiteral("IsStatusNotifierHostRegistered");
-  const QDBusMessage reply = bus.call(get, QDBus::Block, WatcherAnswerMilliseconds);
-  return reply.type() == QDBusMessage::ReplyMessage && !reply.arguments().isEmpty() &&
-         reply.arguments().front().value<QDBusVariant>().variant().toBool();
+  auto* pending =
+      new QDBusPendingCallWatcher(bus.asyncCall(get, WatcherAnswerMilliseconds), context);
+  QObject::connect(pending, &QDBusPendingCallWatcher::finished, context,
+                   [answer](QDBusPendingCallWatcher* done) {
+                     const QDBusMessage reply = done->reply();
+                     done->deleteLater();
+                     answer(reply.type() == QDBusMessage::ReplyMessage &&
+                            !reply.arguments().isEmpty() &&
+                            reply.arguments().front().value<QDBusVariant>().variant().toBool());
+                   });
 }
 
 StatusNotifierItem::StatusNotifierItem(const QIcon& normal, const QIcon& warning, QMenu* menu,

@@ -12,6 +12,7 @@
 #include <QList>
 #include <QObject>
 #include <QString>
+#include <functional>
 
 class QDBusServiceWatcher;
 class QMenu;
@@ -56,8 +57,10 @@ class StatusNotifierItem : public QObject {
   Q_OBJECT
 
  public:
-  // Whether the session bus has a notification area of this kind: a watcher with a host.
-  static bool Available();
+  // Asks, without waiting, whether the session bus has a notification area of this kind (a
+  // watcher with a host); answer runs on context's thread once the bus has answered, with false
+  // for no answer within two seconds.
+  static void AskAvailable(QObject* context, std::function<void(bool)> answer);
 
   // Exports the item, with menu's actions as its menu, on the session bus and registers it with
   // the watcher, again whenever a watcher comes back; normal and warning are its two looks.

@@ -22,6 +22,7 @@
 #include "records/ErrorLine.h"
 #include "shell/DesktopEventLog.h"
 #include "shell/DesktopTexts.h"
+#include "shell/NotificationAreaWait.h"
 #include "shell/qt/ApplicationIcon.h"
 #include "shell/qt/DesktopNotification.h"
 #include "shell/qt/ElidingLabel.h"
@@ -32,6 +33,8 @@ namespace varo {
 
 namespace {
 
+// How often a balloon waiting for the icon's place looks again.
+constexpr std::chrono::milliseconds BalloonLook(100);
 constexpr int ClientWidth = 549;
 constexpr int ClientHeight = 302;
 
@@ -116,6 +119,9 @@ TFormPrincipale::TFormPrincipale(UserDialogs& dialogs) : dialogs_(dialogs) {
   statusRefresh_.setInterval(StatusRefreshInterval);
   connect(&statusRefresh_, &QTimer::timeout, this, [this] { server_->Refresh(); });
   statusRefresh_.start();
+  balloonTimer_.setSingleShot(true);
+  balloonTimer_.setInterval(BalloonLook);
+  connect(&balloonTimer_, &QTimer::timeout, this, [this] { ShowPendingBalloon(); });
   // Refused requests not named one by one are counted without waiting for a further refusal.
   auto* refusalCount = new QTimer(this);
   connect(refusalCount, &QTimer::timeout, this, [this] { server_->TellRefusals(); });
@@ -137,16 +143,39 @@ void TFormPrincipale::FormCreate() {
 
 void TFormPrincipale::AddTrayIcon() {
   // Nobody sees a notification area without a display; asking for one only brings warnings.
-  if (!IsOffscreen() && StatusNotifierItem::Available()) {
-    AddNotifierItem();
+  if (IsOffscreen()) {
+    AddQtTrayIcon();
     return;
   }
+  AskForNotifierHost();
+}
+
+void TFormPrincipale::AskForNotifierHost() {
+  if (askingForHost_) return;
+  askingForHost_ = true;
+  // Answered on the event loop: the main thread, which also serves requests, never waits for
+  // the bus.
+  StatusNotifierItem::AskAvailable(this, [this](bool available) {
+    askingForHost_ = false;
+    if (NotifierItem != nullptr) return;
+    if (available) {
+      delete TrayIcon;
+      TrayIcon = nullptr;
+      AddNotifierItem();
+    } else if (TrayIcon == nullptr) {
+      AddQtTrayIcon();
+    }
+  });
+}
+
+void TFormPrincipale::AddQtTrayIcon() {
   TrayIcon = new QSystemTrayIcon(ApplicationIcon(), this);
   ShowTrayState(server_->Status());
   TrayIcon->setContextMenu(TrayMenu);
   connect(TrayIcon, &QSystemTrayIcon::activated, this,
           [this](QSystemTrayIcon::ActivationReason reason) { TrayEvent(reason); });
   if (!IsOffscreen()) TrayIcon->show();
+  ShowPendingBalloon();
 }
 
 void TFormPrincipale::AddNotifierItem() {
@@ -155,6 +184,7 @@ void TFormPrincipale::AddNotifierItem() {
   connect(NotifierItem, &StatusNotifierItem::Activated, this,
           [this] { TrayEvent(QSystemTrayIcon::Trigger); });
   ShowTrayState(server_->Status());
+  ShowPendingBalloon();
 }
 
 bool TFormPrincipale::TrayIconAdded() const {
@@ -163,21 +193,41 @@ bool TFormPrincipale::TrayIconAdded() const {
 
 bool TFormPrincipale::FindNotificationArea() {
   if (NotifierItem != nullptr) return true;
-  if (!IsOffscreen() && StatusNotifierItem::Available()) {
-    delete TrayIcon;
-    TrayIcon = nullptr;
-    AddNotifierItem();
-    return true;
-  }
-  return QSystemTrayIcon::isSystemTrayAvailable();
+  // A D-Bus notification area that came after the start takes the icon at the answer.
+  if (!IsOffscreen()) AskForNotifierHost();
+  return TrayIcon != nullptr && QSystemTrayIcon::isSystemTrayAvailable();
 }
 
 void TFormPrincipale::ShowTrayBalloon(const QString& text) {
+  pendingBalloon_ = text;
+  balloonLooks_ = 0;
+  ShowPendingBalloon();
+}
+
+void TFormPrincipale::ShowPendingBalloon() {
+  if (pendingBalloon_.isEmpty()) return;
   if (NotifierItem != nullptr) {
-    ShowDesktopNotification(Text(texts::ProductName), text);
-  } else if (TrayIconAdded()) {
-    TrayIcon->showMessage(Text(texts::ProductName), text, QSystemTrayIcon::Warning);
+    ShowDesktopNotification(Text(texts::ProductName), pendingBalloon_);
+    pendingBalloon_.clear();
+    return;
   }
+  // On X the icon is shown at the screen's corner until the notification area embeds it, and a
+  // balloon shown then would point there: it waits until the icon has its place.
+  if (TrayIcon != nullptr && TrayIcon->isVisible()) {
+    const QRect place = TrayIcon->geometry();
+    if (!place.isEmpty() && place.topLeft() != QPoint(0, 0)) {
+      TrayIcon->showMessage(Text(texts::ProductName), pendingBalloon_, QSystemTrayIcon::Warning);
+      pendingBalloon_.clear();
+      return;
+    }
+  }
+  // Looked at again while a notification area is waited for; after that the status line and
+  // the event log still tell.
+  if (++balloonLooks_ > NotificationAreaWait::WaitAtMost / BalloonLook) {
+    pendingBalloon_.clear();
+    return;
+  }
+  if (!balloonTimer_.isActive()) balloonTimer_.start();
 }
 
 void TFormPrincipale::TrayEvent(QSystemTrayIcon::ActivationReason reason) {

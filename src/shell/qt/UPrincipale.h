@@ -62,10 +62,12 @@ class TFormPrincipale : public QMainWindow, public ActivityLog {
   const ArchiveFolders& Folders() const { return server_->Folders(); }
   // Whether a notification area shows the icon: Qt's, or the D-Bus item's.
   bool TrayIconAdded() const;
-  // Whether a notification area is there now; one of the D-Bus kind that came after the start
-  // takes the icon from Qt's tray icon, which such an area may never show.
+  // Whether a notification area is known to be there now; asks the bus again, without waiting,
+  // so that one of the D-Bus kind that came after the start takes the icon from Qt's tray icon,
+  // which such an area may never show.
   bool FindNotificationArea();
-  // A balloon at the icon, or the desktop's notification for a D-Bus item; nothing without either.
+  // A balloon at the icon once it has its place, or the desktop's notification for a D-Bus item;
+  // nothing when neither comes while a notification area is waited for.
   void ShowTrayBalloon(const QString& text);
   // Whether the endpoint listens, on which ports, and why not.
   const ListenerStatus& Status() const { return server_->Status(); }
@@ -99,10 +101,17 @@ class TFormPrincipale : public QMainWindow, public ActivityLog {
   // Puts a new status on the status line; the first time the endpoint listens, the service
   // manager that may have started the program hears that it is ready.
   void ShowStatus(const ListenerStatus& status);
-  // Qt's tray icon, or the D-Bus item where a notification area of that kind is.
+  // Qt's tray icon, or the D-Bus item where a notification area of that kind is, once the bus
+  // has answered.
   void AddTrayIcon();
+  // Asks the bus, without waiting, for a D-Bus notification area; the answer adds the icon.
+  void AskForNotifierHost();
+  // Qt's tray icon, for notification areas of the X kind and without a display.
+  void AddQtTrayIcon();
   // The D-Bus item in place of Qt's tray icon.
   void AddNotifierItem();
+  // Shows the balloon asked for once the icon has its place in a notification area.
+  void ShowPendingBalloon();
   // Puts the status's tip on the tray icon, and the icon's warning look while problems last.
   void ShowTrayState(const ListenerStatus& status);
   // Tells the service manager that the server is ready; a full queue is tried again later, up to
@@ -115,6 +124,11 @@ class TFormPrincipale : public QMainWindow, public ActivityLog {
   QTimer statusRefresh_;
   bool shownOnce_ = false;
   bool readyReported_ = false;
+  bool askingForHost_ = false;
+  // A balloon waiting for the icon's place, and how often it looked.
+  QString pendingBalloon_;
+  long long balloonLooks_ = 0;
+  QTimer balloonTimer_;
   // Whether Qt's tray icon has its warning look; nothing before its look was first set.
   std::optional<bool> trayWarns_;
   QtHandOver handOver_;
