@@ -141,6 +141,7 @@ int main(int argc, char** argv) {
   while (!StopRequested()) {
     handOver.ServeUntil(stopOrPump, std::chrono::milliseconds(500));
     gate.TellUncounted(refusal);
+    KeepCrashTimeCurrent();
   }
   // The port is free before the instance lock goes, so a new instance can bind it at once.
   server.Deactivate();

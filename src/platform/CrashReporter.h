@@ -16,6 +16,12 @@ namespace varo {
 void InstallCrashReporter(const std::string& folder, const std::string& program,
                           const std::string& version);
 
+// Takes the offset from UTC in force now for the time a crash report carries, where the crashing
+// process can read it without a lock: the programs call it every minute and at every event, so a
+// report after a change to or from summer time is stamped right. Windows reads the offset at the
+// crash itself, so there it does nothing.
+void KeepCrashTimeCurrent();
+
 // Gives the calling thread room to report a crash of its own, a stack overflow among them: every
 // thread the program starts calls it first (the installing thread has it already). Linux: a
 // signal stack for the thread; Windows: a stack guarantee.

@@ -5,6 +5,7 @@
 #include <string>
 #include <utility>
 
+#include "platform/CrashReporter.h"
 #include "records/Printable.h"
 
 namespace varo {
@@ -27,6 +28,8 @@ void WriteErrorLine(Severity severity, std::string_view line) {
 }
 
 void WriteEvent(Severity severity, std::string_view line, std::string_view event) {
+  // An event is a moment a crash report's time may follow.
+  KeepCrashTimeCurrent();
   WriteErrorLine(severity, line);
   // The keeper's own warnings about itself would otherwise come back to it.
   thread_local bool keeping = false;

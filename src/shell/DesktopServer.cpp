@@ -8,6 +8,7 @@
 
 #include "endpoint/ReceivedDatagram.h"
 #include "handlers/Handlers.h"
+#include "platform/CrashReporter.h"
 #include "platform/FileReplace.h"
 #include "platform/FolderWatch.h"
 #include "records/Printable.h"
@@ -230,6 +231,8 @@ bool DesktopServer::CheckFolders(FolderReports reports) {
 }
 
 void DesktopServer::Refresh() {
+  // Each minute: a crash report after a change to or from summer time carries the new offset.
+  KeepCrashTimeCurrent();
   ReadAddresses();
   FollowDocuments();
   CheckFolders(FolderReports::Changed);

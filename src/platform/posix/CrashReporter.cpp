@@ -36,7 +36,9 @@ char reportFolder[4096];
 char programName[128];
 char programVersion[64];
 char journalPrefix[8];
-long utcOffsetSeconds = 0;
+// Kept current by KeepCrashTimeCurrent; lock-free, so a signal handler may read it.
+std::atomic<long> utcOffsetSeconds{0};
+static_assert(std::atomic<long>::is_always_lock_free);
 int spareDescriptor = -1;
 alignas(16) unsigned char alternateStack[64 * 1024];
 
@@ -185,8 +187,8 @@ void Report(const CrashCause& cause) {
 
   timespec clock{};
   ::clock_gettime(CLOCK_REALTIME, &clock);
-  const CalendarTime now =
-      CalendarTimeOf(clock.tv_sec + utcOffsetSeconds, static_cast<int>(utcOffsetSeconds / 60));
+  const long offset = utcOffsetSeconds.load(std::memory_order_relaxed);
+  const CalendarTime now = CalendarTimeOf(clock.tv_sec + offset, static_cast<int>(offset / 60));
   MakeReportFolder();
   const int report = reportFolder[0] != '\0' ? CreateReport(now) : -1;
 
@@ -297,15 +299,21 @@ void OnTerminate() {
 
 }  // namespace
 
+void KeepCrashTimeCurrent() {
+  const time_t now = ::time(nullptr);
+  struct tm local {};
+  if (::localtime_r(&now, &local) != nullptr) {
+    utcOffsetSeconds.store(local.tm_gmtoff, std::memory_order_relaxed);
+  }
+}
+
 void InstallCrashReporter(const std::string& folder, const std::string& program,
                           const std::string& version) {
   CopyText(reportFolder, sizeof reportFolder, folder);
   CopyText(programName, sizeof programName, program);
   CopyText(programVersion, sizeof programVersion, version);
   CopyText(journalPrefix, sizeof journalPrefix, ErrorLinePrefix(Severity::Error));
-  const time_t now = ::time(nullptr);
-  struct tm local {};
-  if (::localtime_r(&now, &local) != nullptr) utcOffsetSeconds = local.tm_gmtoff;
+  KeepCrashTimeCurrent();
   void* warmUp[1];
   ::backtrace(warmUp, 1);
   spareDescriptor = ::open("/dev/null", O_RDONLY | O_CLOEXEC);

@@ -458,6 +458,10 @@ void InstallCrashReporter(const std::string& folder, const std::string& program,
   std::set_terminate(OnTerminate);
 }
 
+void KeepCrashTimeCurrent() {
+  // The crash itself reads the offset in force (FileTimeToLocalFileTime), summer time included.
+}
+
 void PrepareThreadForCrashReports() {
   // Room on this thread's stack for the report after a stack overflow.
   ULONG guarantee = 64 * 1024;
