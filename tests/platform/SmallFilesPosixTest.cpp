@@ -105,6 +105,17 @@ TEST(SmallFiles, AFifoADeviceOrAHugeFileInTheirPlaceIsUnreadableAtOnce) {
   }
 }
 
+TEST(SmallFiles, UserDirsIsReadUpTo64KiBAndNoFurther) {
+  TemporaryHome home;
+  const std::string line = "XDG_DOCUMENTS_DIR=\"$HOME/Altro\"\n";
+  for (const auto& [size, documents] : {std::pair{std::size_t{64 * 1024}, "Altro"},
+                                        std::pair{std::size_t{64 * 1024 + 1}, "Documents"}}) {
+    test::WriteBytes(home.Path() / "config" / "user-dirs.dirs",
+                     line + std::string(size - line.size(), '#'));
+    EXPECT_EQ(DocumentsLocator().Current(), test::Utf8(home.Path() / documents)) << size;
+  }
+}
+
 TEST(SmallFiles, ACrashNoticeReachedThroughALinkIsNoNotice) {
   TemporaryHome home;
   const fs::path elsewhere = home.Path() / "elsewhere";

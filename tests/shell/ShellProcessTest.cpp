@@ -463,8 +463,9 @@ TEST_F(ShellProcess, TheServiceManagerHearsOfReadinessAndTheJournalGetsPrioritie
     auto server = Start(tag);
     bool toldWhileEmptied = false;
     if (c.queueFull) {
-      // Still full a while after the start; readiness is told once there is room.
-      std::this_thread::sleep_for(std::chrono::milliseconds(500));
+      // Still full two seconds after the start, twenty tries on; readiness is told once there is
+      // room.
+      std::this_thread::sleep_for(std::chrono::milliseconds(2000));
       char got[64];
       for (ssize_t n; (n = ::recv(notify, got, sizeof got, MSG_DONTWAIT)) > 0;) {
         toldWhileEmptied = toldWhileEmptied || std::string(got, n) == "READY=1";
