@@ -67,17 +67,27 @@ VIAddVersionKey /LANG=${LANG_ITALIAN} "LegalCopyright" "MIT License"
 
 ; Files of a running program would be left half replaced or half removed: while it runs, ask the
 ; user to close it; a silent run stops at once instead (exit code 2), having changed nothing.
+; It runs while its mutex exists: opened, or refused with access denied (error 5), as Windows
+; refuses a normal user the mutex of an instance started as administrator (from an installer run
+; so); the program counts that as running too. MUTEX_MODIFY_STATE (1) is asked, not SYNCHRONIZE
+; alone: Windows refuses both alike there, but Wine grants SYNCHRONIZE whatever the access list
+; says, and the test under Wine could not then tell the refusal from an opening.
+!define MUTEX_MODIFY_STATE 0x0001
+!define ERROR_ACCESS_DENIED 5
 !macro WaitUntilNotRunning un
   Function ${un}WaitUntilNotRunning
     retry:
-      System::Call 'kernel32::OpenMutexW(i 0x00100000, i 0, w "${INSTANCE_MUTEX}") p .r0'
+      System::Call 'kernel32::OpenMutexW(i ${MUTEX_MODIFY_STATE}, i 0, w "${INSTANCE_MUTEX}") p .r0 ? e'
+      Pop $1  ; the last error, which "? e" pushes
       ${If} $0 P<> 0
         System::Call 'kernel32::CloseHandle(p r0)'
-        MessageBox MB_RETRYCANCEL|MB_ICONEXCLAMATION \
-          "${PRODUCT} è in esecuzione. Chiudilo e scegli Riprova, oppure Annulla." \
-          /SD IDCANCEL IDRETRY retry
-        Abort
+      ${ElseIf} $1 <> ${ERROR_ACCESS_DENIED}
+        Return  ; no such mutex (error 2): not running
       ${EndIf}
+      MessageBox MB_RETRYCANCEL|MB_ICONEXCLAMATION \
+        "${PRODUCT} è in esecuzione. Chiudilo e scegli Riprova, oppure Annulla." \
+        /SD IDCANCEL IDRETRY retry
+      Abort
   FunctionEnd
 !macroend
 !insertmacro WaitUntilNotRunning ""

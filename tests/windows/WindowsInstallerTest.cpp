@@ -1,7 +1,9 @@
 // The Windows installer under Wine: a silent installation for the user alone, the installed program
 // serving on a virtual desktop, and a silent uninstallation that leaves the user's systems and
 // settings alone. Runs when VARO_WINDOWS_INSTALLER names the setup .exe of scripts/package-windows
-// and Wine and the virtual desktop's programs are installed; skipped otherwise.
+// and Wine and the virtual desktop's programs are installed; skipped otherwise. The stand-in for an
+// instance started as administrator is VARO_WINDOWS_MUTEX_HOLDER, the Windows build's
+// deny-all-mutex-holder.exe.
 #include <gtest/gtest.h>
 #include <signal.h>
 
@@ -233,6 +235,53 @@ TEST_F(WindowsInstaller, UpgradesIntoAnotherFolderLeavingNoCopyAndKeepingTheLogO
     EXPECT_EQ(fs::exists(shortcut), !takesTheInstallation);
     EXPECT_EQ(fs::exists(later / "quillmarch-varo-server.exe"), !takesTheInstallation);
   }
+}
+
+// An instance started as administrator holds a mutex that a normal user may not open at all: the
+// installer and the uninstaller count it as running, as the program does, and stop having changed
+// nothing (exit code 2) instead of replacing or removing the files it runs from.
+TEST_F(WindowsInstaller, StopsForAnInstanceWhoseMutexItMayNotOpen) {
+  const char* holder = std::getenv("VARO_WINDOWS_MUTEX_HOLDER");
+  if (holder == nullptr || *holder == '\0') {
+    GTEST_SKIP() << "VARO_WINDOWS_MUTEX_HOLDER names no stand-in for an elevated instance";
+  }
+  TempDir root;
+  WinePrefix prefix(root.Path() / "wine", *wine_, *wineserver_);
+  ASSERT_TRUE(prefix.Boot()) << "the Wine prefix could not be made";
+  const auto run = [&](std::vector<std::string> command, const std::string& tag) {
+    command.insert(command.begin(), wine_->string());
+    return RunToEnd(command, prefix.Env(), prefix.Logs(), tag, 120);
+  };
+  // A folder without spaces: "_?=" works only unquoted, and Wine quotes an argument with spaces.
+  const std::string windowsFolder = "C:\\Varo";
+  const fs::path folder = prefix.Folder() / "drive_c/Varo";
+  // Run in place (as an upgrade runs it), so its own exit code tells what it did.
+  const std::vector<std::string> uninstall = {windowsFolder + "\\uninstall.exe", "/S",
+                                              "_?=" + windowsFolder};
+  ASSERT_EQ(run({installer_, "/S", "/D=" + windowsFolder}, "setup"), 0);
+
+  auto held = std::make_unique<ChildProcess>(
+      std::vector<std::string>{wine_->string(), holder, "Quillmarch Varo server"}, prefix.Env(),
+      prefix.Logs(), "holder");
+  ASSERT_TRUE(held->WaitForOutputLines(1, 60)) << held->StandardError();
+  const struct {
+    std::vector<std::string> command;
+    std::string tag;
+  } runs[] = {{{installer_, "/S", "/D=" + windowsFolder}, "setup-while-held"},
+              {uninstall, "uninstall-while-held"}};
+  for (const auto& [command, tag] : runs) {
+    SCOPED_TRACE(tag);
+    EXPECT_EQ(run(command, tag), 2);
+    EXPECT_TRUE(fs::is_regular_file(folder / "quillmarch-varo-server.exe"));
+    EXPECT_TRUE(fs::is_regular_file(folder / "LEGGIMI.txt"));
+  }
+
+  // Once the instance has ended, the uninstaller does its work.
+  held->Signal(SIGKILL);
+  ASSERT_TRUE(held->WaitEnded(10));
+  held.reset();
+  EXPECT_EQ(run(uninstall, "uninstall"), 0);
+  EXPECT_FALSE(fs::exists(folder / "quillmarch-varo-server.exe"));
 }
 
 }  // namespace
