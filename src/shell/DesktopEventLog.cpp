@@ -3,6 +3,7 @@
 
 #include <algorithm>
 #include <exception>
+#include <string_view>
 
 #include "platform/KnownFolders.h"
 #include "shell/DesktopTexts.h"
@@ -33,11 +34,29 @@ DesktopEventLog::~DesktopEventLog() {
   KeepEvents({});
 }
 
+std::string AsSentences(const std::string& text) {
+  std::string joined;
+  for (std::size_t start = 0; start <= text.size();) {
+    const std::size_t end = std::min(text.find('\n', start), text.size());
+    const std::string line = text.substr(start, end - start);
+    start = end + 1;
+    if (line.empty()) continue;
+    if (!joined.empty()) {
+      // A line that ends without a stop was a heading: it ends its sentence here.
+      if (std::string_view(".!?:;").find(joined.back()) == std::string_view::npos) {
+        joined.push_back('.');
+      }
+      joined.push_back(' ');
+    }
+    joined += line;
+  }
+  return joined;
+}
+
 void TellShownMessage(Severity severity, const std::string& caption, const std::string& text) {
-  std::string line = caption + ": " + text;
-  // One event, one line: the message's own lines follow each other.
-  std::replace(line.begin(), line.end(), '\n', ' ');
-  WriteEvent(severity, line, line);
+  // One event, one line: the message as the user read it; the operator's line names the program.
+  const std::string shown = AsSentences(text);
+  WriteEvent(severity, caption + ": " + shown, shown);
 }
 
 void DesktopEventLog::ShowProblemsOn(DesktopServer* server) {

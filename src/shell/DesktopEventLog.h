@@ -34,8 +34,12 @@ class DesktopEventLog {
   DesktopServer* server_ = nullptr;
 };
 
-// Tells standard error and the event log of a message shown to the user, captioned caption, in
-// the same words on one line, so both systems keep the same messages.
+// The lines of a message as one line of sentences: a line that ends without a stop gets one.
+std::string AsSentences(const std::string& text);
+
+// Tells the event log of a message shown to the user as the user read it, on one line of
+// sentences, and standard error the same after the caption (the program's name), so both systems
+// keep the same messages.
 void TellShownMessage(Severity severity, const std::string& caption, const std::string& text);
 
 // "Registro eventi": makes the event log file exist (empty when new) and hands its path to open,

@@ -50,7 +50,7 @@ constexpr std::array<GameFolderNote, 2> GameFolderNotes{{
 DesktopServer::DesktopServer(MainThreadHandOver& handOver, ActivityLog& log, UserDialogs& dialogs,
                              DesktopPlaces places,
                              std::function<void(const ListenerStatus&)> showStatus)
-    : log_(log),
+    : startUpLog_(log),
       dialogs_(dialogs),
       places_(std::move(places)),
       showStatus_(std::move(showStatus)),
@@ -70,6 +70,14 @@ DesktopServer::~DesktopServer() {
 }
 
 void DesktopServer::Start() {
+  // What start-up finds is told after the start itself, as it happened to the user: the start,
+  // then the settings that do not work, then the message about a port that cannot be had.
+  startUpLog_.HoldBack();
+  // Whatever ends start-up early still tells what it held back.
+  struct ReleaseAtEnd {
+    StartUpLog& Log;
+    ~ReleaseAtEnd() { Log.Release(); }
+  } releaseAtEnd{startUpLog_};
   endpoint_->Deactivate();
   FollowDocuments();
   CheckSettingsFile();
@@ -94,6 +102,7 @@ void DesktopServer::Start() {
   ReadAddresses();
 
   ListenerStatus status = ListeningOn(inPort, state_.OutputPort);
+  std::string bindMessage;
   try {
     // Port 0 would bind a port the system picks, which no client could find.
     if (!IsUsablePort(inPort)) throw BindError(BindFailure::InvalidPort);
@@ -104,14 +113,17 @@ void DesktopServer::Start() {
     // A number that is no port was never tried: it is not valid, not in use.
     const std::string first =
         error.Why() == BindFailure::InvalidPort ? texts::InvalidPort : error.what();
-    ShowError(first + "\n" + texts::InputPortAdvice(error.Why(), inPort));
+    bindMessage = first + "\n" + texts::InputPortAdvice(error.Why(), inPort);
   }
   CheckFolders(FolderReports::None);  // the start report names them
   ShowStatus(status);
   for (const ReportedEvent& told : StartReport(std::string(texts::ProductName) + " " VARO_VERSION,
                                                status, gate_.Rule(), folders_)) {
-    log_.NoticeEvent(told.Line, told.Event);
+    startUpLog_.Direct().NoticeEvent(told.Line, told.Event);
   }
+  startUpLog_.Release();
+  // Told in the event log as it is shown, not when it is closed.
+  if (!bindMessage.empty()) ShowError(bindMessage);
   try {
     firewallReader_.Start(inPort);
   } catch (const std::system_error& error) {
@@ -350,6 +362,37 @@ void DesktopServer::TellRefusals() {
 
 void DesktopServer::TellRefusal(const RefusalNotice& told) {
   log_.NoticeEvent(RefusalReport(told), texts::RefusalEvent(told));
+}
+
+void DesktopServer::StartUpLog::Tell(std::function<void()> tell) {
+  if (holding_) {
+    held_.push_back(std::move(tell));
+  } else {
+    tell();
+  }
+}
+
+void DesktopServer::StartUpLog::Notice(const std::string& line) {
+  Tell([this, line] { log_.Notice(line); });
+}
+
+void DesktopServer::StartUpLog::Warning(const std::string& line) {
+  Tell([this, line] { log_.Warning(line); });
+}
+
+void DesktopServer::StartUpLog::NoticeEvent(const std::string& line, const std::string& event) {
+  Tell([this, line, event] { log_.NoticeEvent(line, event); });
+}
+
+void DesktopServer::StartUpLog::WarningEvent(const std::string& line, const std::string& event) {
+  Tell([this, line, event] { log_.WarningEvent(line, event); });
+}
+
+void DesktopServer::StartUpLog::Release() {
+  holding_ = false;
+  std::vector<std::function<void()>> held;
+  held.swap(held_);
+  for (const auto& tell : held) tell();
 }
 
 DesktopServer::HandlerLog::HandlerLog(ActivityLog& log) : log_(log) {}

@@ -163,7 +163,34 @@ class DesktopServer {
     ActivityLog& log_;
   };
 
-  ActivityLog& log_;
+  // The window's log, whose events start-up holds back until it has told its start: a run's
+  // events begin with "avvio", then what start-up found.
+  class StartUpLog : public ActivityLog {
+   public:
+    explicit StartUpLog(ActivityLog& log) : log_(log) {}
+    void Append(const std::string& line) override { log_.Append(line); }
+    void Notice(const std::string& line) override;
+    void Warning(const std::string& line) override;
+    void NoticeEvent(const std::string& line, const std::string& event) override;
+    void WarningEvent(const std::string& line, const std::string& event) override;
+    void Deleted(const DeletedSystem& deleted) override { log_.Deleted(deleted); }
+    // From now on what is told waits, in its order, until Release.
+    void HoldBack() { holding_ = true; }
+    // Tells what waited, in its order, and from now on tells at once.
+    void Release();
+    // The window's log itself, for what start-up tells first.
+    ActivityLog& Direct() { return log_; }
+
+   private:
+    void Tell(std::function<void()> tell);
+
+    ActivityLog& log_;
+    bool holding_ = false;
+    std::vector<std::function<void()>> held_;
+  };
+
+  StartUpLog startUpLog_;
+  ActivityLog& log_ = startUpLog_;
   HandlerLog handlerLog_{log_};
   UserDialogs& dialogs_;
   const DesktopPlaces places_;

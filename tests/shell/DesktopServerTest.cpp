@@ -19,6 +19,8 @@
 #include "SystemFiles.h"
 #include "TempDir.h"
 #include "endpoint/LoopHandOver.h"
+#include "records/ErrorLine.h"
+#include "shell/DesktopEventLog.h"
 #include "shell/DesktopServer.h"
 #include "shell/LogQueue.h"
 
@@ -202,8 +204,11 @@ TEST_F(DesktopServerTest, WhoMayAskIsReadAtStartAndAfterAPortChangeAndABadEntryI
   settings_ = WritePorts(dir_.Path() / "config", inPort, replies_.Port());
   std::ofstream(settings_, std::ios::app) << "[Accesso]\nReti = 203.0.113.0/24, FD00::/8\n";
   Started();
-  EXPECT_EQ(log_.notices[0], "[Accesso] Reti: FD00::/8 ignored: this server answers IPv4 only");
-  EXPECT_EQ(log_.notices[3], "answering requests from loopback, 203.0.113.0/24");
+  // The start is told first, then what start-up found in the settings.
+  ASSERT_EQ(log_.notices.size(), 6u);
+  EXPECT_EQ(log_.notices[0], "Quillmarch Varo Server 1.15");
+  EXPECT_EQ(log_.notices[2], "answering requests from loopback, 203.0.113.0/24");
+  EXPECT_EQ(log_.notices[5], "[Accesso] Reti: FD00::/8 ignored: this server answers IPv4 only");
   EXPECT_TRUE(Serves(inPort, replies_));  // loopback is always served
 
   // Taken up again when a port is changed: a bad entry keeps the default and is shown.
@@ -648,6 +653,31 @@ TEST(LogQueue, EveryLineGoesOutAtOnceAndTheViewGetsTheLatestTenThousandInBatches
   EXPECT_EQ(batches[3].OldestToDrop, 1u);
   EXPECT_TRUE(queue.Empty());
   EXPECT_EQ(queue.Take("\n").Lines, 0u);
+}
+
+// A message shown to the user is kept in the event log as the user read it: without the program's
+// name, its lines one line of sentences.
+TEST(ShownMessages, AreKeptAsTheUserReadThem) {
+  std::vector<std::string> kept;
+  KeepEvents([&kept](std::string_view event) { kept.emplace_back(event); });
+  const struct {
+    const char* Shown;
+    const char* Kept;
+  } cases[] = {
+      {"Valore non valido\nLa porta 99999 non esiste.",
+       "Valore non valido. La porta 99999 non esiste."},
+      {"Could not bind socket. Address and port are already in use.\nLa porta 7770 \xC3\xA8 usata.",
+       "Could not bind socket. Address and port are already in use. La porta 7770 \xC3\xA8 usata."},
+      {"Registro eventi non apribile:\n/home/anna/eventi.log\n",
+       "Registro eventi non apribile: /home/anna/eventi.log"},
+      {"Una riga sola", "Una riga sola"},
+  };
+  for (const auto& [shown, expected] : cases) {
+    TellShownMessage(Severity::Error, "quillmarch-varo-server", shown);
+    ASSERT_FALSE(kept.empty());
+    EXPECT_EQ(kept.back(), expected);
+  }
+  KeepEvents({});
 }
 
 }  // namespace
