@@ -65,39 +65,40 @@ TEST(AddressWatch, TellsOfAddressesAndInterfacesChangingWithinTwoSeconds) {
   Calls calls;
   const AddressWatcher watch([&calls] { calls.Add(); });
 
-  // Twenty addresses added by one command, read from a here-document.
-  std::vector<std::string> burst;
-  std::string batch;
+  // Twenty addresses added by twenty commands, one after the other: changes a few milliseconds
+  // apart, each of which the watch would tell at once were they not gathered.
+  std::vector<std::string> burst, adds;
   for (int host = 1; host <= 20; ++host) {
     burst.push_back("10.9.9." + std::to_string(host));
-    batch += "addr add " + burst.back() + "/32 dev v0\n";
+    adds.push_back("addr add " + burst.back() + "/32 dev v0");
   }
   const struct {
     const char* What;
-    std::string Ip;
+    std::vector<std::string> Ip;
     std::vector<std::string> Present;
     std::vector<std::string> Absent;
-    int Changes;
+    int MostCalls;
   } cases[] = {
-      {"an address added", "addr add 10.9.8.7/24 dev v0", {"10.9.8.7"}, {}, 1},
-      {"its interface down", "link set v0 down", {}, {"10.9.8.7"}, 1},
-      {"its interface up again", "link set v0 up", {"10.9.8.7"}, {}, 1},
-      {"the address removed", "addr del 10.9.8.7/24 dev v0", {}, {"10.9.8.7"}, 1},
-      {"twenty addresses at once", "-batch - <<EOF\n" + batch + "EOF", burst, {}, 20},
+      {"an address added", {"addr add 10.9.8.7/24 dev v0"}, {"10.9.8.7"}, {}, 1},
+      {"its interface down", {"link set v0 down"}, {}, {"10.9.8.7"}, 1},
+      {"its interface up again", {"link set v0 up"}, {"10.9.8.7"}, {}, 1},
+      {"the address removed", {"addr del 10.9.8.7/24 dev v0"}, {}, {"10.9.8.7"}, 1},
+      {"twenty addresses in a row", adds, burst, {}, 14},
   };
-  for (const auto& [what, ip, present, absent, changes] : cases) {
+  for (const auto& [what, ips, present, absent, mostCalls] : cases) {
     SCOPED_TRACE(what);
     const int before = calls.Count();
-    ASSERT_TRUE(RunIp(ip));
+    for (const std::string& ip : ips) ASSERT_TRUE(RunIp(ip));
     const auto shown = [&] {
       return std::all_of(present.begin(), present.end(), HasAddress) &&
              std::none_of(absent.begin(), absent.end(), HasAddress);
     };
+    // Waited for by its calls: the one that shows the last change is the burst's last.
     EXPECT_TRUE(calls.WaitFor(before, std::chrono::seconds(2), shown))
         << "addresses now: " << ::testing::PrintToString(LocalIPv4Addresses());
-    // A burst is told in fewer calls than it has changes.
-    if (changes > 1) {
-      EXPECT_LT(calls.Count() - before, changes);
+    // A burst is told in a few calls, however many changes it has.
+    if (mostCalls > 1) {
+      EXPECT_LE(calls.Count() - before, mostCalls);
     }
   }
 }
