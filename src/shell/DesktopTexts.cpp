@@ -87,6 +87,12 @@ std::string TrayTipAddresses(const std::vector<std::string>& shown, std::size_t 
   return " di " + AddressList(shown) + rest;
 }
 
+std::string TrayTipMoreProblems(std::size_t others) {
+  return others == 0   ? ""
+         : others == 1 ? " e un altro problema"
+                       : " e altri " + std::to_string(others) + " problemi";
+}
+
 std::string PortProblem(BindFailure why, std::int32_t port, const std::string& failureText) {
   const std::string named = "porta " + std::to_string(port);
   switch (why) {

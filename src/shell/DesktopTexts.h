@@ -58,6 +58,9 @@ std::string StatusLineAddresses(const std::vector<std::string>& addresses);
 // Follows ListeningOnPort in the tray tip: the addresses shown in brief and how many others did not
 // fit; nothing when none is shown.
 std::string TrayTipAddresses(const std::vector<std::string>& shown, std::size_t others);
+// Follows the tray tip's problems when some did not fit: how many ("e altri 2 problemi"); nothing
+// when none was left out.
+std::string TrayTipMoreProblems(std::size_t others);
 // What is wrong with an input port: "porta 7770 in uso"; failureText is the error's own words, for
 // BindFailure::Other.
 std::string PortProblem(BindFailure why, std::int32_t port, const std::string& failureText);

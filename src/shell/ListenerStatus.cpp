@@ -23,22 +23,43 @@ std::string Capitalised(std::string text) {
   return text;
 }
 
-// The characters of a UTF-8 text, as the tip's limit counts them.
-std::size_t Characters(const std::string& text) {
-  std::size_t count = 0;
-  for (const char c : text) count += (static_cast<unsigned char>(c) & 0xC0) != 0x80;
-  return count;
+// Marks where a text was cut.
+constexpr const char* Ellipsis = "\xE2\x80\xA6";
+
+// The UTF-16 units of a UTF-8 text, as a tip's field counts them: two for a character beyond the
+// basic plane (a four-byte sequence), one for any other.
+std::size_t Utf16Units(const std::string& text) {
+  std::size_t units = 0;
+  for (const char c : text) {
+    const auto byte = static_cast<unsigned char>(c);
+    if ((byte & 0xC0) != 0x80) units += byte >= 0xF0 ? 2 : 1;
+  }
+  return units;
 }
 
-// The text cut to at most limit characters, never inside a character.
-std::string CutTo(const std::string& text, std::size_t limit) {
-  std::size_t count = 0;
+// The end of the character that starts at i.
+std::size_t CharacterEnd(const std::string& text, std::size_t i) {
+  do {
+    ++i;
+  } while (i < text.size() && (static_cast<unsigned char>(text[i]) & 0xC0) == 0x80);
+  return i;
+}
+
+// The text as a notification area that reads "&" that way must be given it to show every "&".
+std::string WrittenFor(const std::string& text, TipAmpersands ampersands) {
+  if (ampersands == TipAmpersands::AsIs) return text;
+  std::string written;
   for (std::size_t i = 0; i < text.size(); ++i) {
-    if ((static_cast<unsigned char>(text[i]) & 0xC0) != 0x80 && count++ == limit) {
-      return text.substr(0, i);
+    if (text[i] != '&') {
+      written += text[i];
+    } else if (ampersands == TipAmpersands::StrippedThenPrefixed &&
+               (i == 0 || text[i - 1] != '&')) {
+      written += "&&&";  // the area takes one away and reads the other two as one
+    } else {
+      written += "&&";
     }
   }
-  return text;
+  return written;
 }
 
 std::string Joined(const std::vector<std::string>& parts) {
@@ -96,33 +117,50 @@ std::string StatusLine(const ListenerStatus& status) {
   return Capitalised(Joined(parts));
 }
 
-std::string TrayTip(const ListenerStatus& status, std::size_t limit) {
+std::string TrayTip(const ListenerStatus& status, const TipField& field) {
   const std::string title = std::string(texts::ProductName) + "\n";
-  const std::size_t room =
-      limit == 0 ? std::string::npos : limit - std::min(limit, Characters(title));
+  const auto written = [&](const std::string& state) {
+    return WrittenFor(title + state, field.Ampersands);
+  };
+  const auto fits = [&](const std::string& state) {
+    return field.Units == 0 || Utf16Units(written(state)) <= field.Units;
+  };
   std::vector<std::string> parts = Problems(status);
   // What each problem is about; why the endpoint does not listen is itself that.
   for (std::size_t i = status.Listening() ? 0 : 1; i < parts.size(); ++i) {
     parts[i] = Headline(parts[i]);
   }
+  // The problems come first, each whole; those that do not fit are counted.
+  std::size_t hidden = 0;
   std::string state = Capitalised(Joined(parts));
-  // The problems come first, each whole; only a first one longer than the tip is cut.
-  while (Characters(state) > room && parts.size() > 1) {
+  while (!fits(state) && parts.size() > 1) {
     parts.pop_back();
-    state = Capitalised(Joined(parts));
+    ++hidden;
+    state = Capitalised(Joined(parts)) + texts::TrayTipMoreProblems(hidden);
   }
-  if (Characters(state) > room) return title + CutTo(state, room);
-  if (!status.Listening()) return title + state;
+  if (!fits(state)) {
+    // A first problem longer than the tip: as much of it as fits, whole characters only.
+    const std::string first = Capitalised(parts.front());
+    const std::string more = Ellipsis + texts::TrayTipMoreProblems(hidden);
+    std::size_t end = 0;
+    while (end < first.size()) {
+      const std::size_t next = CharacterEnd(first, end);
+      if (!fits(first.substr(0, next) + more)) break;
+      end = next;
+    }
+    return written(first.substr(0, end) + more);
+  }
+  if (hidden > 0 || !status.Listening()) return written(state);
 
   const std::string port = (state.empty() ? "" : "; ") + texts::ListeningOnPort(status.InputPort);
-  if (Characters(state + port) > room) return title + state;
+  if (!fits(state + port)) return written(state);
   state = Capitalised(state + port);
   // As many addresses as fit, then how many did not.
   for (std::size_t shown = status.Addresses.size();; --shown) {
     const std::vector<std::string> some(
         status.Addresses.begin(), status.Addresses.begin() + static_cast<std::ptrdiff_t>(shown));
     const std::string addresses = texts::TrayTipAddresses(some, status.Addresses.size() - shown);
-    if (shown == 0 || Characters(state + addresses) <= room) return title + state + addresses;
+    if (shown == 0 || fits(state + addresses)) return written(state + addresses);
   }
 }
 

@@ -51,10 +51,26 @@ std::vector<std::string> MessageLines(const ListenerStatus& status);
 // and the count of refused requests.
 std::string StatusLine(const ListenerStatus& status);
 
-// The tray icon's tip: the product's name, then on a second line the problems (what, without the
-// detail), then the port and the addresses. Within limit characters when limit is not 0: the
-// problems first, each whole, then the port, then as many addresses as fit ("e altri 2").
-std::string TrayTip(const ListenerStatus& status, std::size_t limit = 0);
+// How a notification area reads an "&" in the text of a tip.
+enum class TipAmpersands {
+  AsIs,                  // shown as it is
+  Prefixed,              // a mnemonic prefix: "&&" shows one "&"
+  StrippedThenPrefixed,  // one "&" of each run taken away, then read as a prefix
+};
+
+// The field a tip is written into: how many UTF-16 units it holds (0: no bound) and how the
+// notification area reads "&" there.
+struct TipField {
+  std::size_t Units = 0;
+  TipAmpersands Ampersands = TipAmpersands::AsIs;
+};
+
+// The tray icon's tip, written for field: the product's name, then on a second line the problems
+// (what, without the detail), then the port and the addresses. Within the field's bound: the
+// problems first, each whole, those that do not fit counted ("e altri 2 problemi"), then the port,
+// then as many addresses as fit ("e altri 2"); a first problem longer than the tip is cut, marked
+// with "…", and never inside a character.
+std::string TrayTip(const ListenerStatus& status, const TipField& field = {});
 
 // The same for standard error: one line naming the ports and, when not listening, the cause.
 std::string StatusReport(const ListenerStatus& status);

@@ -4,6 +4,7 @@
 
 #include <gtest/gtest.h>
 
+#include <stdexcept>
 #include <string>
 #include <vector>
 
@@ -21,6 +22,13 @@ const std::string Missing =
     "cartella Totocalcio mancante: /home/u/Documenti/Quillmarch/"
     "Quillmarch Varo Server/Totocalcio";
 const std::string Crash = "ultima esecuzione terminata con un errore: rapporto in /c.txt";
+
+// Not listening for a reason of the system's own words, which the tip shows whole.
+ListenerStatus NotListeningFor(const std::string& why, std::vector<std::string> notes = {}) {
+  ListenerStatus status = NotListening(7770, 7000, std::runtime_error(why));
+  status.Notes = std::move(notes);
+  return status;
+}
 
 TEST(ListenerStatusText, ProblemsLeadTheLineTheTipAndTheMessageArea) {
   ListenerStatus taken = ListeningOn(7770, 7000);
@@ -78,11 +86,19 @@ TEST(ListenerStatusText, ProblemsLeadTheLineTheTipAndTheMessageArea) {
   }
 }
 
-TEST(ListenerStatusText, TheWindowsTipKeepsProblemsFirstWithin127Characters) {
-  // "Quillmarch Varo Server\n" takes 23 of the 127 characters, leaving 104 for the state.
+TEST(ListenerStatusText, TheWindowsTipKeepsProblemsFirstWithin127Units) {
+  // "Quillmarch Varo Server\n" takes 23 of the 127 UTF-16 units, leaving 104 for the state.
   const std::vector<std::string> four = {"192.168.100.200", "172.31.250.250", "10.200.200.200",
                                          "192.168.56.1"};
   const std::vector<std::string> notes = {Missing, "registro eventi non scrivibile"};
+  // Headlines of 25, 30 and 45.
+  const std::string totogol = "cartella Totogol mancante: /home/u/Documenti/Totogol";
+  const std::string unwritable = "registro eventi non scrivibile";
+  const std::string tooLong = "registro eventi oltre 1 MiB, non rinominabile";
+  // "Non in ascolto: porta 7770: " is 28 units; 90 more make a first problem of 118.
+  const std::string x90(90, 'x');
+  // U+1D11E, two UTF-16 units, ending at unit 104 of the problem's 103 of room before "…".
+  const std::string clef = std::string(74, 'x') + "\xF0\x9D\x84\x9E" + "yyyy";
   const struct {
     const char* What;
     ListenerStatus Status;
@@ -101,12 +117,53 @@ TEST(ListenerStatusText, TheWindowsTipKeepsProblemsFirstWithin127Characters) {
       {"the addresses that fit, then how many more", Listening(four, {Missing}),
        "Cartella Totocalcio mancante; in ascolto sulla porta 7770 di 192.168.100.200, "
        "172.31.250.250 e altri 2"},
+      // 28 + 2 + 30 + 2 + 45 = 107; without the last, 60 + " e un altro problema" (20) = 80.
+      {"one problem that does not fit", Listening(four, {Missing, unwritable, tooLong}),
+       "Cartella Totocalcio mancante; registro eventi non scrivibile e un altro problema"},
+      // 28 + 2 + 25 + 2 + 30 = 87 + 20 > 104; 55 + " e altri 2 problemi" (19) = 74.
+      {"problems that do not fit", Listening(four, {Missing, totogol, unwritable, tooLong}),
+       "Cartella Totocalcio mancante; cartella Totogol mancante e altri 2 problemi"},
+      // 83 + "…" + 20 = 104, to the unit.
+      {"a first problem longer than the tip, another counted", NotListeningFor(x90, {Missing}),
+       "Non in ascolto: porta 7770: " + std::string(55, 'x') + "\xE2\x80\xA6 e un altro problema"},
+      {"a first problem longer than the tip alone", NotListeningFor(x90),
+       "Non in ascolto: porta 7770: " + std::string(75, 'x') + "\xE2\x80\xA6"},
+      // 28 + 74 = 102 units; the clef would end at 104, past the 103 before "…".
+      {"no character beyond the basic plane over the bound", NotListeningFor(clef),
+       "Non in ascolto: porta 7770: " + std::string(74, 'x') + "\xE2\x80\xA6"},
   };
   for (const auto& c : cases) {
-    const std::string tip = TrayTip(c.Status, 127);
-    EXPECT_EQ(tip, "Quillmarch Varo Server\n" + c.Tip) << c.What;
-    EXPECT_LE(tip.size(), 127u) << c.What;
+    EXPECT_EQ(TrayTip(c.Status, {127}), "Quillmarch Varo Server\n" + c.Tip) << c.What;
   }
+}
+
+// Windows' notification areas read "&" as a mnemonic, each in its own way; the tip is written so
+// that every "&" of a path shows, and what it takes to write one counts toward the bound.
+TEST(ListenerStatusText, EveryAmpersandOfThePathShowsInTheTip) {
+  const ListenerStatus path = NotListeningFor("nessun accesso a C:\\Rossi & Figli\\A&&B");
+  const std::string lead = "Quillmarch Varo Server\nNon in ascolto: porta 7770: ";
+  // 28 + 73 = 101 units before the "&": written as one, two or three units it fits 103 or not.
+  const ListenerStatus atTheBound =
+      NotListeningFor(std::string(73, 'x') + "&" + std::string(20, 'y'));
+  const std::string x73 = lead + std::string(73, 'x');
+  const struct {
+    TipAmpersands Ampersands;
+    std::string Whole, AtTheBound;
+  } cases[] = {
+      {TipAmpersands::AsIs, lead + "nessun accesso a C:\\Rossi & Figli\\A&&B",
+       x73 + "&y\xE2\x80\xA6"},
+      {TipAmpersands::Prefixed, lead + "nessun accesso a C:\\Rossi && Figli\\A&&&&B",
+       x73 + "&&\xE2\x80\xA6"},
+      {TipAmpersands::StrippedThenPrefixed, lead + "nessun accesso a C:\\Rossi &&& Figli\\A&&&&&B",
+       x73 + "\xE2\x80\xA6"},
+  };
+  for (const auto& c : cases) {
+    const auto mode = static_cast<int>(c.Ampersands);
+    EXPECT_EQ(TrayTip(path, {127, c.Ampersands}), c.Whole) << mode;
+    EXPECT_EQ(TrayTip(atTheBound, {127, c.Ampersands}), c.AtTheBound) << mode;
+  }
+  // The desktops of Linux show the tip as it is, with no bound.
+  EXPECT_EQ(TrayTip(path), lead + "nessun accesso a C:\\Rossi & Figli\\A&&B");
 }
 
 }  // namespace

@@ -8,15 +8,41 @@ namespace varo {
 
 namespace {
 
-// Copies text into a fixed field of the icon's record, cut to fit with its terminator.
+// Copies text into a fixed field of the icon's record, cut to fit with its terminator, never
+// between the two halves of a character beyond the basic plane.
 template <std::size_t N>
 void CopyInto(wchar_t (&field)[N], const std::wstring& text) {
-  const std::size_t length = std::min(text.size(), N - 1);
+  std::size_t length = std::min(text.size(), N - 1);
+  if (length < text.size() && IS_HIGH_SURROGATE(text[length - 1])) --length;
   std::wmemcpy(field, text.data(), length);
   field[length] = L'\0';
 }
 
 }  // namespace
+
+TipField TrayIcon::Tip() {
+  static const TipAmpersands ampersands = [] {
+    const HMODULE ntdll = GetModuleHandleW(L"ntdll.dll");
+    // Wine's notification area shows a tip in a tooltip without TTS_NOPREFIX, whose DrawTextW
+    // reads "&&" as one "&".
+    if (ntdll == nullptr) return TipAmpersands::StrippedThenPrefixed;
+    if (GetProcAddress(ntdll, "wine_get_version") != nullptr) return TipAmpersands::Prefixed;
+    // Asked of ntdll, which tells the build whatever the manifest says.
+    using GetVersion = LONG(WINAPI*)(OSVERSIONINFOW*);
+    const auto getVersion = reinterpret_cast<GetVersion>(
+        reinterpret_cast<void*>(GetProcAddress(ntdll, "RtlGetVersion")));
+    OSVERSIONINFOW version{};
+    version.dwOSVersionInfoSize = sizeof version;
+    // Windows 11's taskbar (build 22000 on) shows the tip as it is. Explorer before it takes one
+    // "&" of each run away and then reads the rest as prefixes: "&&&" shows "&". Neither is
+    // documented with NOTIFYICONDATAW; it is how both are seen to behave, and Wine shows neither.
+    if (getVersion != nullptr && getVersion(&version) == 0 && version.dwBuildNumber >= 22000) {
+      return TipAmpersands::AsIs;
+    }
+    return TipAmpersands::StrippedThenPrefixed;
+  }();
+  return {TipLimit, ampersands};
+}
 
 TrayIcon::TrayIcon(HWND owner, const std::wstring& tip) {
   data_.cbSize = sizeof data_;

@@ -7,6 +7,7 @@
 #include <string>
 
 #include "platform/win32/Windows.h"
+#include "shell/ListenerStatus.h"
 #include "shell/win32/ProgramIcon.h"
 
 // After windows.h, on which it builds.
@@ -17,8 +18,10 @@ namespace varo {
 class TrayIcon {
  public:
   static constexpr UINT Message = WM_APP + 2;
-  // The characters a tip holds (szTip, less its terminator).
+  // The UTF-16 units a tip holds (szTip, less its terminator).
   static constexpr std::size_t TipLimit = 127;
+  // The tip's field as this system's notification area reads it.
+  static TipField Tip();
 
   // What an event of the icon asks of the program.
   enum class Request { None, Show, Menu };
@@ -36,7 +39,8 @@ class TrayIcon {
 
   // Puts the icon into the notification area; false when there is none to take it.
   bool Add();
-  // Changes the tip (cut to what the notification area holds), at once when the icon is shown.
+  // Changes the tip, written for Tip() (cut to what the notification area holds, never inside a
+  // character), at once when the icon is shown.
   void SetTip(const std::wstring& tip);
   // Shows the icon with a warning mark while warning is true, so a glance at the notification area
   // tells whether all is well.

@@ -155,9 +155,11 @@ TFormPrincipale::TFormPrincipale(Win32UserDialogs& dialogs, DesktopPlaces places
   SendMessageW(StatusBar, WM_SETFONT, reinterpret_cast<WPARAM>(font_), FALSE);
   SendMessageW(StatusBar, WM_SIZE, 0, 0);
   // The whole status text as the status line's tooltip, however much of it the line can show.
-  StatusTip = CreateWindowExW(WS_EX_TOPMOST, TOOLTIPS_CLASSW, nullptr, WS_POPUP | TTS_ALWAYSTIP,
-                              CW_USEDEFAULT, CW_USEDEFAULT, CW_USEDEFAULT, CW_USEDEFAULT, window_,
-                              nullptr, GetModuleHandleW(nullptr), nullptr);
+  // TTS_NOPREFIX: without it the tooltip strips every "&", and a path would show without it.
+  StatusTip = CreateWindowExW(WS_EX_TOPMOST, TOOLTIPS_CLASSW, nullptr,
+                              WS_POPUP | TTS_ALWAYSTIP | TTS_NOPREFIX, CW_USEDEFAULT, CW_USEDEFAULT,
+                              CW_USEDEFAULT, CW_USEDEFAULT, window_, nullptr,
+                              GetModuleHandleW(nullptr), nullptr);
   if (StatusTip != nullptr) {
     TOOLINFOW tool{};
     tool.cbSize = sizeof tool;
@@ -407,7 +409,7 @@ void TFormPrincipale::ShowStatus(const ListenerStatus& status) {
     tool.lpszText = statusText_.data();
     SendMessageW(StatusTip, TTM_UPDATETIPTEXTW, 0, reinterpret_cast<LPARAM>(&tool));
   }
-  trayIcon_->SetTip(ShownText(TrayTip(status, TrayIcon::TipLimit)));
+  trayIcon_->SetTip(ShownText(TrayTip(status, TrayIcon::Tip())));
 
   std::string messages;
   for (const std::string& line : MessageLines(status)) {
