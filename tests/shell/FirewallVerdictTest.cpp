@@ -54,9 +54,9 @@ constexpr FirewallProfileAnswers PrivateBlocking{FirewallPrivate, true, true, fa
 struct Row {
   std::string Case;
   FirewallAnswers Answers;
-  std::string Program;  // the running program's path as the system gave it
   std::uint32_t Blocking;
   std::uint32_t Undecided = 0;
+  std::string Running = Program;  // the running program's path as the system gave it
 };
 
 // A public network whose firewall blocks what rules do not allow.
@@ -95,110 +95,81 @@ TEST(FirewallVerdict, SaysOnlyWhatSurelyHappensToRequestsOnTheCurrentNetworks) {
   const FirewallRule allowed = Rule(true, Every, Program, "*");
 
   std::vector<Row> rows = {
-      {"a public network and no rule", PublicWith({}), Program, FirewallPublic},
+      {"a public network and no rule", PublicWith({}), FirewallPublic},
       {"any program allowed on a range of ports",
-       PublicWith({Rule(true, FirewallPublic, "", " 7000 - 7800")}), Program, 0},
+       PublicWith({Rule(true, FirewallPublic, "", " 7000 - 7800")}), 0},
       {"the port in a list, any protocol",
-       PublicWith({Rule(true, Every, "", "80,7770", FirewallAnyProtocol)}), Program, 0},
+       PublicWith({Rule(true, Every, "", "80,7770", FirewallAnyProtocol)}), 0},
       {"the program allowed on private networks only",
-       PublicWith({Rule(true, FirewallPrivate, Program, "*")}), Program, FirewallPublic},
+       PublicWith({Rule(true, FirewallPrivate, Program, "*")}), FirewallPublic},
       {"allowed for TCP, another program, ports short of it, a named port, disabled, outbound, "
        "a service's",
        PublicWith({Rule(true, Every, Program, "7770", 6), Rule(true, Every, Program + ".old", "*"),
                    Rule(true, Every, "", "7771-7800,7000-7769"), Rule(true, Every, "", "RPC"),
                    disabled, outbound, ofAService}),
-       Program, FirewallPublic},
-      {"the firewall off", {FirewallPublic, {{FirewallPublic, false, true, true}}, {}}, Program, 0},
+       FirewallPublic},
+      {"the firewall off", {FirewallPublic, {{FirewallPublic, false, true, true}}, {}}, 0},
       {"incoming traffic allowed by default",
        {FirewallPublic, {{FirewallPublic, true, false, false}}, {}},
-       Program,
        0},
       {"a block for the program wins over its port allowed",
        PublicWith({Rule(true, Every, "", "7770"), Rule(false, FirewallPublic, Program, "*")}),
-       Program, FirewallPublic},
-      {"a block for every program wins over this one allowed",
-       PublicWith({allowed, Rule(false, Every, "", "7770", FirewallAnyProtocol)}), Program,
        FirewallPublic},
+      {"a block for every program wins over this one allowed",
+       PublicWith({allowed, Rule(false, Every, "", "7770", FirewallAnyProtocol)}), FirewallPublic},
       {"a block from some sources: others get in, those do not",
-       PublicWith({allowed, blockFromSome}), Program, 0, FirewallPublic},
-      {"a block from some sources where nothing is allowed anyway", PublicWith({blockFromSome}),
-       Program, FirewallPublic},
+       PublicWith({allowed, blockFromSome}), 0, FirewallPublic},
       {"everything blocked, allowed programs too",
        {FirewallPublic, {{FirewallPublic, true, true, true}}, {allowed}},
-       Program,
        FirewallPublic},
       {"two networks, the private one allowed",
        {FirewallPrivate | FirewallPublic,
         {PrivateBlocking, PublicBlocking},
         {Rule(true, FirewallPrivate, Program, "*")}},
-       Program,
        FirewallPublic},
       {"two networks, both blocking",
        {FirewallPrivate | FirewallPublic, {PrivateBlocking, PublicBlocking}, {}},
-       Program,
        FirewallPrivate | FirewallPublic},
       {"a blocking profile not connected now",
        {FirewallPrivate, {{FirewallPrivate, true, false, false}, PublicBlocking}, {}},
-       Program,
        0},
 
       // Allowing rules that do not surely reach this program's requests.
       {"allowed for an app package, which this program is not",
-       PublicWith({AllowedWith([](FirewallRule& r) { r.AppPackage = "S-1-15-2-1"; })}), Program,
+       PublicWith({AllowedWith([](FirewallRule& r) { r.AppPackage = "S-1-15-2-1"; })}),
        FirewallPublic},
       {"allowed for some users only",
        PublicWith({AllowedWith([](FirewallRule& r) { r.Users = "O:LSD:(A;;CC;;;S-1-5-21-7)"; })}),
-       Program, 0, FirewallPublic},
-      {"allowed on wireless interfaces only",
-       PublicWith({AllowedWith([](FirewallRule& r) { r.InterfaceTypes = "Wireless"; })}), Program,
        0, FirewallPublic},
+      {"allowed on wireless interfaces only",
+       PublicWith({AllowedWith([](FirewallRule& r) { r.InterfaceTypes = "Wireless"; })}), 0,
+       FirewallPublic},
       {"allowed on all interface types",
-       PublicWith({AllowedWith([](FirewallRule& r) { r.InterfaceTypes = "ALL"; })}), Program, 0},
+       PublicWith({AllowedWith([](FirewallRule& r) { r.InterfaceTypes = "ALL"; })}), 0},
       {"allowed on named interfaces only",
-       PublicWith({AllowedWith([](FirewallRule& r) { r.SomeInterfaces = true; })}), Program, 0,
+       PublicWith({AllowedWith([](FirewallRule& r) { r.SomeInterfaces = true; })}), 0,
        FirewallPublic},
       {"allowed at one local address only",
-       PublicWith({AllowedWith([](FirewallRule& r) { r.LocalAddresses = "192.0.2.7"; })}), Program,
-       0, FirewallPublic},
+       PublicWith({AllowedWith([](FirewallRule& r) { r.LocalAddresses = "192.0.2.7"; })}), 0,
+       FirewallPublic},
       {"allowed from some senders' ports only",
-       PublicWith({AllowedWith([](FirewallRule& r) { r.RemotePorts = "7000"; })}), Program, 0,
+       PublicWith({AllowedWith([](FirewallRule& r) { r.RemotePorts = "7000"; })}), 0,
        FirewallPublic},
       {"allowed for IPsec-authenticated traffic only",
-       PublicWith({AllowedWith([](FirewallRule& r) { r.SecureOnly = true; })}), Program, 0,
-       FirewallPublic},
-      {"a limited allowing rule beside one that is not",
-       PublicWith(
-           {AllowedWith([](FirewallRule& r) { r.Users = "O:LSD:(A;;CC;;;S-1-5-21-7)"; }), allowed}),
-       Program, 0},
+       PublicWith({AllowedWith([](FirewallRule& r) { r.SecureOnly = true; })}), 0, FirewallPublic},
       {"allowed on one interface where traffic is let in by default",
        {FirewallPublic, {{FirewallPublic, true, false, false}}, {AllowedWith([](FirewallRule& r) {
           r.SomeInterfaces = true;
         })}},
-       Program,
        0},
 
       // What this computer's own policy says, where it may not be what is in force.
       {"group policy controls the profile, the program allowed locally",
-       PublicWith({allowed}, LocalRules::OverriddenByGroupPolicy), Program, 0, FirewallPublic},
-      {"group policy controls the profile, the firewall off locally",
-       {FirewallPublic,
-        {{FirewallPublic, false, true, false}},
-        {},
-        LocalRules::OverriddenByGroupPolicy},
-       Program,
-       0,
-       FirewallPublic},
+       PublicWith({allowed}, LocalRules::OverriddenByGroupPolicy), 0, FirewallPublic},
       {"group policy controls the profile, no rule for the program",
-       PublicWith({}, LocalRules::OverriddenByGroupPolicy), Program, 0, FirewallPublic},
+       PublicWith({}, LocalRules::OverriddenByGroupPolicy), 0, FirewallPublic},
       {"incoming traffic refused on a current profile, the program allowed",
-       PublicWith({allowed}, LocalRules::InboundBlocked), Program, 0, FirewallPublic},
-      {"incoming traffic refused on this very profile",
-       {FirewallPublic,
-        {{FirewallPublic, true, true, true}},
-        {allowed},
-        LocalRules::InboundBlocked},
-       Program,
-       FirewallPublic},
+       PublicWith({allowed}, LocalRules::InboundBlocked), 0, FirewallPublic},
   };
 
 #ifdef _WIN32
@@ -208,31 +179,22 @@ TEST(FirewallVerdict, SaysOnlyWhatSurelyHappensToRequestsOnTheCurrentNetworks) {
   const std::string folder =
       Utf8(dir.WriteFile("Niccolò/quillmarch-varo-server.exe", "MZ").parent_path().parent_path());
   const std::string running = folder + "\\Niccolò\\quillmarch-varo-server.exe";
-  rows.push_back(
-      {"the program allowed, its path written in capitals, accents too",
-       PublicWith(
-           {Rule(true, Every, AsciiUpper(folder) + "\\NICCOLÒ\\QUILLMARCH-VARO-SERVER.EXE", "*")}),
-       running, 0});
-  rows.push_back(
-      {"the program allowed, its path written in small letters",
-       PublicWith({Rule(true, Every, folder + "\\niccolò\\quillmarch-varo-server.exe", "*")}),
-       running, 0});
-  rows.push_back(
-      {"the program blocked, written in capitals, beside the program allowed",
-       PublicWith(
-           {Rule(true, Every, running, "*"),
-            Rule(false, Every, AsciiUpper(folder) + "\\NICCOLÒ\\QUILLMARCH-VARO-SERVER.EXE", "*")}),
-       running, FirewallPublic});
+  const std::string capitals = AsciiUpper(folder) + "\\NICCOLÒ\\QUILLMARCH-VARO-SERVER.EXE";
+  rows.push_back({"the program allowed, its path written in capitals, accents too",
+                  PublicWith({Rule(true, Every, capitals, "*")}), 0, 0, running});
+  rows.push_back({"the program blocked, written in capitals, beside the program allowed",
+                  PublicWith({Rule(true, Every, running, "*"), Rule(false, Every, capitals, "*")}),
+                  FirewallPublic, 0, running});
   rows.push_back(
       {"another folder whose name differs by its accent",
        PublicWith({Rule(true, Every, folder + "\\Niccolo\\quillmarch-varo-server.exe", "*")}),
-       running, FirewallPublic});
+       FirewallPublic, 0, running});
   const std::string shortRunning = ShortForm(running);
   if (shortRunning != running) {
     rows.push_back({"the program started by its short (8.3) path, allowed by its long one",
-                    PublicWith({Rule(true, Every, running, "*")}), shortRunning, 0});
+                    PublicWith({Rule(true, Every, running, "*")}), 0, 0, shortRunning});
     rows.push_back({"the program allowed by its short (8.3) path",
-                    PublicWith({Rule(true, Every, AsciiUpper(shortRunning), "*")}), running, 0});
+                    PublicWith({Rule(true, Every, AsciiUpper(shortRunning), "*")}), 0, 0, running});
   } else {
     // Without short names on the volume (Wine gives them; a volume may turn them off) the 8.3
     // rows cannot be made.
@@ -241,7 +203,7 @@ TEST(FirewallVerdict, SaysOnlyWhatSurelyHappensToRequestsOnTheCurrentNetworks) {
 #endif
 
   for (const Row& row : rows) {
-    const FirewallVerdict verdict = JudgeFirewall(row.Answers, row.Program, Port);
+    const FirewallVerdict verdict = JudgeFirewall(row.Answers, row.Running, Port);
     EXPECT_EQ(verdict.Blocking, row.Blocking) << row.Case;
     EXPECT_EQ(verdict.Undecided, row.Undecided) << row.Case;
   }
