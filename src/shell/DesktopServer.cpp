@@ -252,6 +252,8 @@ void DesktopServer::Refresh() {
 }
 
 void DesktopServer::TakeFirewall(const FirewallReading& reading) {
+  // Most readings find what the last one did (every one, where no firewall can be read).
+  if (firewall_ && firewall_->Port == reading.Port && firewall_->Verdict == reading.Verdict) return;
   firewall_ = reading;
   ShowStatus(status_);
 }

@@ -139,7 +139,7 @@ class DesktopServer {
   bool CheckFolders(FolderReports reports);
   // Tells standard error and the event log of refused requests.
   void TellRefusal(const RefusalNotice& told);
-  // Takes a reading of the firewall and shows the status with it.
+  // Takes a reading of the firewall and shows the status with it, when it found something new.
   void TakeFirewall(const FirewallReading& reading);
   // Notes a firewall that surely blocks requests to the input port of status, telling standard
   // error when what is known of that changes; asks for a reading of a port not judged yet.
