@@ -232,8 +232,8 @@ FirewallAnswers Answers(INetFwPolicy2* policy) {
   return answers;
 }
 
-// Passes news of the network list on to the watch's owner until told to stop; calls from the
-// network list come on threads of COM's after the watch is gone at the latest.
+// Passes news of the network list on to the watch's owner until told to stop: a call already on
+// its way on one of COM's threads may still come after Unadvise has returned.
 class Relay {
  public:
   explicit Relay(std::function<void()> changed) : changed_(std::move(changed)) {}
@@ -302,6 +302,9 @@ std::optional<FirewallAnswers> ReadFirewallPolicy() {
   const ThreadApartment apartment;
   if (!apartment.Usable()) return std::nullopt;
   try {
+    // Wine makes the class but answers E_NOTIMPL from CurrentProfileTypes on: what Answers reads
+    // (rules, INetFwRule3, LocalPolicyModifyState) is exercised on real Windows only, and the
+    // verdict on it through the tests' answers.
     ComRef<INetFwPolicy2> policy;
     Check(CoCreateInstance(__uuidof(NetFwPolicy2), nullptr, CLSCTX_INPROC_SERVER,
                            __uuidof(INetFwPolicy2), policy.OutAsVoid()));
