@@ -196,7 +196,7 @@ TEST(FirewallVerdict, SaysOnlyWhatSurelyHappensToRequestsOnTheCurrentNetworks) {
     rows.push_back({"the program allowed by its short (8.3) path",
                     PublicWith({Rule(true, Every, AsciiUpper(shortRunning), "*")}), 0, 0, running});
   } else {
-    // Without short names on the volume (Wine gives them; a volume may turn them off) the 8.3
+    // Without short names on the volume (Wine gives them; a volume may have them disabled) the 8.3
     // rows cannot be made.
     ADD_FAILURE() << "no short name for " << running;
   }
