@@ -1,5 +1,5 @@
 // The calling thread made ready for the desktop shell's calls (opening a file in its viewer, the
-// Recycle Bin, the firewall's policy), for as long as the object lives: on Windows a COM
+// Recycle Bin's file operation), for as long as the object lives: on Windows a COM
 // single-threaded apartment, as the shell's documentation asks of its callers; nothing on Linux.
 #pragma once
 

@@ -31,8 +31,8 @@ std::vector<std::string> Arguments() {
 int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int) {
   // Before anything is written: the log reaches whoever redirected standard output.
   varo::BindInheritedStreams();
-  // Before any shell call (the event log's viewer, the Recycle Bin, the firewall's policy), all on
-  // this thread; left once the window and its server are gone.
+  // Before any shell call (the event log's viewer, the Recycle Bin), all on this thread; left once
+  // the window and its server are gone. The firewall's policy is read on a thread of its own.
   varo::ShellApartment apartment;
   varo::Win32Toolkit toolkit;
   return varo::RunDesktopProgram(toolkit, Arguments());
