@@ -184,6 +184,9 @@ TEST_F(DesktopServerTest, StartsOnTheStoredPortsAndReportsWhereItServesFrom) {
 
 TEST_F(DesktopServerTest, ATakenInputPortAtStartIsShownAndStartUpGoesOn) {
   UdpPeer holder;
+  // While the message waits for the user, the status line and the tray icon already tell why.
+  std::string statusWhileOpen;
+  dialogs_.whileOpen = [&] { statusWhileOpen = Status(); };
   DesktopServer& server = Started(holder.Port(), replies_.Port());
   ASSERT_EQ(dialogs_.messages.size(), 1u);
   EXPECT_EQ(dialogs_.messages[0].Caption, Title);
@@ -195,6 +198,7 @@ TEST_F(DesktopServerTest, ATakenInputPortAtStartIsShownAndStartUpGoesOn) {
   EXPECT_FALSE(server.Endpoint().Active());
   EXPECT_EQ(Status(), "Non in ascolto: porta " + std::to_string(holder.Port()) +
                           " in uso; risposte alla porta " + std::to_string(replies_.Port()));
+  EXPECT_EQ(statusWhileOpen, Status());
   ASSERT_EQ(log_.notices.size(), 5u);
   EXPECT_TRUE(log_.notices[1].starts_with("not listening: input port ")) << log_.notices[1];
 }

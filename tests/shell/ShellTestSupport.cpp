@@ -77,6 +77,7 @@ std::optional<std::string> ScriptedDialogs::AskText(const std::string& caption,
 
 void ScriptedDialogs::ShowMessage(const std::string& caption, const std::string& text) {
   messages.push_back({caption, text});
+  if (whileOpen) whileOpen();
 }
 
 }  // namespace varo::test

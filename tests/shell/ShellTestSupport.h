@@ -53,6 +53,7 @@ class ScriptedDialogs : public UserDialogs {
   // The next scripted answer, or Cancel when none is left; whileOpen runs first.
   std::optional<std::string> AskText(const std::string& caption, const std::string& prompt,
                                      const std::string& prefilled) override;
+  // Keeps the message; whileOpen runs then.
   void ShowMessage(const std::string& caption, const std::string& text) override;
 
   std::deque<std::optional<std::string>> answers;  // nothing stands for Cancel
