@@ -1,11 +1,12 @@
 // The program's icons from its own resources, loaded as the window and the notification area load
 // them: every load at the size asked for, whatever was loaded before, and the warning look a
-// picture of its own.
+// picture of its own; the notification area's at the small size of its window's scale.
 #include <gtest/gtest.h>
 
 #include <vector>
 
 #include "shell/win32/ProgramIcon.h"
+#include "shell/win32/TrayIcon.h"
 
 namespace varo::test {
 namespace {
@@ -47,6 +48,26 @@ TEST(ProgramIcon, EveryLoadIsAtTheSizeAskedAndTheWarningLookDiffers) {
     EXPECT_EQ(warningPicture.Width, size);
     EXPECT_NE(normalPicture.Pixels, warningPicture.Pixels) << size;
   }
+}
+
+// The icon follows its window's scale, which may be none of the system's: 16 pixels at 100 %.
+TEST(TrayIcon, IsLoadedAtTheSmallIconSizeOfTheWindowsScale) {
+  const HWND owner = CreateWindowExW(0, L"STATIC", L"", 0, 0, 0, 0, 0, HWND_MESSAGE, nullptr,
+                                     GetModuleHandleW(nullptr), nullptr);
+  ASSERT_NE(owner, nullptr);
+  TrayIcon icon(owner, L"Quillmarch Varo Server", 144);
+  EXPECT_EQ(PictureOf(icon.Icon()).Width, 24);
+  const struct {
+    UINT Dpi;
+    int Width;
+  } cases[] = {{96, 16}, {120, 20}, {192, 32}, {168, 28}};
+  for (const auto& c : cases) {
+    icon.LoadIcons(c.Dpi);
+    EXPECT_EQ(PictureOf(icon.Icon()).Width, c.Width) << c.Dpi;
+  }
+  icon.SetWarning(true);  // the other look, at the same size
+  EXPECT_EQ(PictureOf(icon.Icon()).Width, 28);
+  DestroyWindow(owner);
 }
 
 }  // namespace

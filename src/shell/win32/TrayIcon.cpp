@@ -44,7 +44,7 @@ TipField TrayIcon::Tip() {
   return {TipLimit, ampersands};
 }
 
-TrayIcon::TrayIcon(HWND owner, const std::wstring& tip) {
+TrayIcon::TrayIcon(HWND owner, const std::wstring& tip, UINT dpi) {
   data_.cbSize = sizeof data_;
   data_.hWnd = owner;
   data_.uID = 1;
@@ -53,7 +53,7 @@ TrayIcon::TrayIcon(HWND owner, const std::wstring& tip) {
   data_.uVersion = NOTIFYICON_VERSION_4;
   data_.uCallbackMessage = Message;
   CopyInto(data_.szTip, tip);
-  LoadIcons();
+  LoadIcons(dpi);
 }
 
 void TrayIcon::SetTip(const std::wstring& tip) {
@@ -67,9 +67,10 @@ void TrayIcon::SetWarning(bool warning) {
   ShowLook();
 }
 
-void TrayIcon::LoadIcons() {
-  // The small icon's size at the system's scale, which the notification area is drawn at.
-  const int size = GetSystemMetrics(SM_CXSMICON);
+void TrayIcon::LoadIcons(UINT dpi) {
+  // GetSystemMetrics would give the size at the scale of the system at sign-in, in a process that
+  // follows each monitor's scale; a monitor's scale changed since (or another one's) needs its own.
+  const int size = GetSystemMetricsForDpi(SM_CXSMICON, dpi);
   OwnedIcon normal = LoadProgramIcon(IconLook::Normal, size);
   OwnedIcon warning = LoadProgramIcon(IconLook::Warning, size);
   std::swap(normal_, normal);

@@ -29,9 +29,9 @@ class TrayIcon {
   // window; a right-click or the menu key asks for the menu.
   static Request RequestOf(LPARAM lParam);
 
-  // Describes the icon, the program's own at the notification area's size; nothing is shown before
+  // Describes the icon, the program's own at the small icons' size at dpi; nothing is shown before
   // Add.
-  TrayIcon(HWND owner, const std::wstring& tip);
+  TrayIcon(HWND owner, const std::wstring& tip, UINT dpi);
   // Removes the icon if it is shown.
   ~TrayIcon();
   TrayIcon(const TrayIcon&) = delete;
@@ -45,8 +45,8 @@ class TrayIcon {
   // Shows the icon with a warning mark while warning is true, so a glance at the notification area
   // tells whether all is well.
   void SetWarning(bool warning);
-  // Loads both looks again at the notification area's size, which follows the screen's scale.
-  void LoadIcons();
+  // Loads both looks again at the small icons' size at dpi, the owner's dots per inch.
+  void LoadIcons(UINT dpi);
   // Takes the icon out of the notification area.
   void Remove();
   // Shows a balloon with a warning's icon beside the icon, once: now if the icon is shown, else
@@ -54,6 +54,8 @@ class TrayIcon {
   void ShowBalloon(const std::wstring& title, const std::wstring& text);
   // Whether the icon was added and not removed since.
   bool Shown() const { return shown_; }
+  // The icon the notification area is given: the look in force.
+  HICON Icon() const { return data_.hIcon; }
   // Opens menu at the point of the event's wParam and waits for a choice; the chosen item's id,
   // 0 when the menu was dismissed.
   UINT ChooseFromMenu(HMENU menu, WPARAM wParam) const;

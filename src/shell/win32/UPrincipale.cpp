@@ -47,7 +47,7 @@ constexpr UINT AddressesChanged = WM_APP + 3;
 constexpr int ClientWidth = 549;
 constexpr int ClientHeight = 302;
 
-// The dots per inch the system's metrics are given in.
+// The dots per inch the stock objects are made for: the system's at sign-in.
 int SystemDpi() {
   const HDC screen = GetDC(nullptr);
   const int dpi = GetDeviceCaps(screen, LOGPIXELSY);
@@ -55,20 +55,23 @@ int SystemDpi() {
   return dpi > 0 ? dpi : 96;
 }
 
-// The font of the system's own dialogs and messages (the stock GUI font's if it cannot be had),
-// scaled to the monitor's dots per inch.
-HFONT MessageFont(int dpi, bool& owned) {
+// The font of the system's own dialogs and messages at dpi (the stock GUI font's if it cannot be
+// had).
+HFONT MessageFont(UINT dpi, bool& owned) {
   const HGDIOBJ stock = GetStockObject(DEFAULT_GUI_FONT);
   NONCLIENTMETRICSW metrics{};
   metrics.cbSize = sizeof metrics;
   LOGFONTW font{};
-  if (SystemParametersInfoW(SPI_GETNONCLIENTMETRICS, sizeof metrics, &metrics, 0)) {
+  // For this dots per inch: SystemParametersInfoW gives the font at the system's scale at
+  // sign-in, which a monitor of another scale, or one whose scale changed since, must not get.
+  if (SystemParametersInfoForDpi(SPI_GETNONCLIENTMETRICS, sizeof metrics, &metrics, 0, dpi)) {
     font = metrics.lfMessageFont;
-  } else if (GetObjectW(stock, sizeof font, &font) == 0) {
+  } else if (GetObjectW(stock, sizeof font, &font) != 0) {
+    font.lfHeight = MulDiv(font.lfHeight, static_cast<int>(dpi), SystemDpi());
+  } else {
     owned = false;
     return static_cast<HFONT>(stock);
   }
-  font.lfHeight = MulDiv(font.lfHeight, dpi, SystemDpi());
   if (const HFONT made = CreateFontIndirectW(&font)) {
     owned = true;
     return made;
@@ -106,9 +109,6 @@ TFormPrincipale::TFormPrincipale(Win32UserDialogs& dialogs, DesktopPlaces places
       taskbarCreated_(RegisterWindowMessageW(L"TaskbarCreated")) {
   INITCOMMONCONTROLSEX controls{sizeof controls, ICC_BAR_CLASSES};
   InitCommonControlsEx(&controls);
-  // The window starts on the monitor whose scale the system's metrics have.
-  const int dpi = SystemDpi();
-  font_ = MessageFont(dpi, ownsFont_);
   RegisterWindowClass(WindowProcedure);
 
   MainMenu1 = CreateMenu();
@@ -134,6 +134,11 @@ TFormPrincipale::TFormPrincipale(Win32UserDialogs& dialogs, DesktopPlaces places
     DestroyMenu(PopupMenu1);
     win32::ThrowLastError("cannot create the main window");
   }
+  // Its own scale from now on: that of the monitor it was made on, which the system's at sign-in
+  // is not when the scale changed since, and no WM_DPICHANGED tells of that. (Wine has one scale
+  // for every monitor, its LogPixels, so it cannot show the difference.)
+  const UINT dpi = Dpi();
+  font_ = MessageFont(dpi, ownsFont_);
   SetWindowIcons(dpi);
   // Started elevated, the window still hears the shell of the user's desktop, which runs at a
   // lower integrity level, announce a new taskbar.
@@ -168,18 +173,19 @@ TFormPrincipale::TFormPrincipale(Win32UserDialogs& dialogs, DesktopPlaces places
     tool.uId = reinterpret_cast<UINT_PTR>(StatusBar);
     tool.lpszText = const_cast<wchar_t*>(L"");
     SendMessageW(StatusTip, TTM_ADDTOOLW, 0, reinterpret_cast<LPARAM>(&tool));
-    SendMessageW(StatusTip, TTM_SETMAXTIPWIDTH, 0, MulDiv(ClientWidth, dpi, 96));
+    SendMessageW(StatusTip, TTM_SETMAXTIPWIDTH, 0, MulDiv(ClientWidth, static_cast<int>(dpi), 96));
   }
 
-  // The log's client size scales with the screen's dots per inch, like the font.
-  RECT frame{0, 0, MulDiv(ClientWidth, dpi, 96),
-             MulDiv(ClientHeight, dpi, 96) + WindowHeight(StatusBar)};
-  AdjustWindowRectEx(&frame, WS_OVERLAPPEDWINDOW, TRUE, 0);
+  // The log's client size scales with the window's dots per inch, like the font; its frame and
+  // menu bar too, which AdjustWindowRectEx would give at the system's scale at sign-in.
+  RECT frame{0, 0, MulDiv(ClientWidth, static_cast<int>(dpi), 96),
+             MulDiv(ClientHeight, static_cast<int>(dpi), 96) + WindowHeight(StatusBar)};
+  AdjustWindowRectExForDpi(&frame, WS_OVERLAPPEDWINDOW, TRUE, 0, dpi);
   SetWindowPos(window_, nullptr, 0, 0, frame.right - frame.left, frame.bottom - frame.top,
                SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
   Layout();
 
-  trayIcon_ = std::make_unique<TrayIcon>(window_, ShownText(texts::ProductName));
+  trayIcon_ = std::make_unique<TrayIcon>(window_, ShownText(texts::ProductName), dpi);
   dialogs_.SetOwner(window_);
   handOver_.SetWindow(window_);
   server_ =
@@ -300,7 +306,7 @@ void TFormPrincipale::DrawMessageArea(const DRAWITEMSTRUCT& item) const {
   const int length = GetWindowTextLengthW(MessageArea);
   std::wstring text(static_cast<std::size_t>(length) + 1, L'\0');
   text.resize(static_cast<std::size_t>(GetWindowTextW(MessageArea, text.data(), length + 1)));
-  const int padding = MulDiv(MessagePadding, static_cast<int>(GetDpiForWindow(window_)), 96);
+  const int padding = MulDiv(MessagePadding, static_cast<int>(Dpi()), 96);
   InflateRect(&box, -padding, -padding);
   const HGDIOBJ previous = SelectObject(item.hDC, font_);
   SetBkMode(item.hDC, TRANSPARENT);
@@ -317,7 +323,7 @@ int TFormPrincipale::MessageAreaHeight(int width) const {
   if (length == 0) return 0;
   std::wstring text(static_cast<std::size_t>(length) + 1, L'\0');
   text.resize(static_cast<std::size_t>(GetWindowTextW(MessageArea, text.data(), length + 1)));
-  const int padding = MulDiv(MessagePadding, static_cast<int>(GetDpiForWindow(window_)), 96);
+  const int padding = MulDiv(MessagePadding, static_cast<int>(Dpi()), 96);
   RECT box{0, 0, width > 2 * padding ? width - 2 * padding : 1, 0};
   const HDC dc = GetDC(MessageArea);
   const HGDIOBJ previous = SelectObject(dc, font_);
@@ -328,9 +334,14 @@ int TFormPrincipale::MessageAreaHeight(int width) const {
   return box.bottom + 2 * padding;
 }
 
+UINT TFormPrincipale::Dpi() const {
+  const UINT dpi = GetDpiForWindow(window_);
+  return dpi != 0 ? dpi : USER_DEFAULT_SCREEN_DPI;
+}
+
 void TFormPrincipale::FollowDpi(UINT dpi, const RECT& suggested) {
   bool owned = false;
-  const HFONT font = MessageFont(static_cast<int>(dpi), owned);
+  const HFONT font = MessageFont(dpi, owned);
   SendMessageW(MemoLog->Handle(), WM_SETFONT, reinterpret_cast<WPARAM>(font), TRUE);
   SendMessageW(StatusBar, WM_SETFONT, reinterpret_cast<WPARAM>(font), TRUE);
   InvalidateRect(MessageArea, nullptr, TRUE);  // drawn with the window's font, now the new one
@@ -340,19 +351,19 @@ void TFormPrincipale::FollowDpi(UINT dpi, const RECT& suggested) {
   ownsFont_ = owned;
   SetWindowPos(window_, nullptr, suggested.left, suggested.top, suggested.right - suggested.left,
                suggested.bottom - suggested.top, SWP_NOZORDER | SWP_NOACTIVATE);
+  if (StatusTip != nullptr) {
+    SendMessageW(StatusTip, TTM_SETMAXTIPWIDTH, 0, MulDiv(ClientWidth, static_cast<int>(dpi), 96));
+  }
   // The status line's height follows its font, even where the window's size stayed.
   Layout();
-  SetWindowIcons(static_cast<int>(dpi));
-  if (trayIcon_) trayIcon_->LoadIcons();
+  SetWindowIcons(dpi);
+  if (trayIcon_) trayIcon_->LoadIcons(dpi);
 }
 
-void TFormPrincipale::SetWindowIcons(int dpi) {
-  // The system's sizes are given at its own scale; the window's monitor may have another.
-  const int systemDpi = SystemDpi();
-  OwnedIcon icon =
-      LoadProgramIcon(IconLook::Normal, MulDiv(GetSystemMetrics(SM_CXICON), dpi, systemDpi));
-  OwnedIcon smallIcon =
-      LoadProgramIcon(IconLook::Normal, MulDiv(GetSystemMetrics(SM_CXSMICON), dpi, systemDpi));
+void TFormPrincipale::SetWindowIcons(UINT dpi) {
+  // The sizes at the window's scale: GetSystemMetrics gives them at the system's at sign-in.
+  OwnedIcon icon = LoadProgramIcon(IconLook::Normal, GetSystemMetricsForDpi(SM_CXICON, dpi));
+  OwnedIcon smallIcon = LoadProgramIcon(IconLook::Normal, GetSystemMetricsForDpi(SM_CXSMICON, dpi));
   SendMessageW(window_, WM_SETICON, ICON_BIG, reinterpret_cast<LPARAM>(icon.Get()));
   SendMessageW(window_, WM_SETICON, ICON_SMALL, reinterpret_cast<LPARAM>(smallIcon.Get()));
   // The window holds the new icons now; the old ones may go.
@@ -429,7 +440,8 @@ void TFormPrincipale::FitStatusText() {
   SendMessageW(StatusBar, SB_GETRECT, 0, reinterpret_cast<LPARAM>(&pane));
   int borders[3] = {};
   SendMessageW(StatusBar, SB_GETBORDERS, 0, reinterpret_cast<LPARAM>(borders));
-  const int width = pane.right - pane.left - 2 * (borders[0] + GetSystemMetrics(SM_CXEDGE) + 2);
+  const int width =
+      pane.right - pane.left - 2 * (borders[0] + GetSystemMetricsForDpi(SM_CXEDGE, Dpi()) + 2);
   std::wstring shown = statusText_;
   const HDC dc = GetDC(StatusBar);
   const HGDIOBJ previous = SelectObject(dc, font_);
@@ -489,7 +501,7 @@ LRESULT TFormPrincipale::HandleMessage(UINT message, WPARAM wParam, LPARAM lPara
   // or the hidden window could never be reached again.
   if (message == taskbarCreated_ && taskbarCreated_ != 0) {
     // The new notification area may be drawn at another scale.
-    trayIcon_->LoadIcons();
+    trayIcon_->LoadIcons(Dpi());
     AddTrayIcon();
     return 0;
   }

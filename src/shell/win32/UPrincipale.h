@@ -63,7 +63,9 @@ class TFormPrincipale : public ActivityLog {
   // and the font and the icons made again for the new dots per inch.
   void FollowDpi(UINT dpi, const RECT& suggested);
   // Gives the window its large and small icons, each loaded at its size at dpi.
-  void SetWindowIcons(int dpi);
+  void SetWindowIcons(UINT dpi);
+  // The window's own dots per inch: those of its monitor.
+  UINT Dpi() const;
   // The tray icon's menu at the point of the event, and what was chosen from it done.
   void ShowTrayMenu(WPARAM anchor);
   // "Registro eventi": the event log in the system's viewer.
