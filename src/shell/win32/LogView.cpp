@@ -16,11 +16,12 @@ constexpr LPARAM TextLimit = 0x7FFFFFFE;
 }  // namespace
 
 LogView::LogView(HWND parent, int id, HFONT font) {
-  edit_ = CreateWindowExW(
-      WS_EX_CLIENTEDGE, L"EDIT", L"",
-      WS_CHILD | WS_VISIBLE | WS_VSCROLL | ES_MULTILINE | ES_READONLY | ES_AUTOVSCROLL, 0, 0, 0, 0,
-      parent, reinterpret_cast<HMENU>(static_cast<INT_PTR>(id)), GetModuleHandleW(nullptr),
-      nullptr);
+  // No scroll bar, as the log has none on Linux: the latest lines stay in view, and the keys
+  // still move back through the older ones.
+  edit_ = CreateWindowExW(WS_EX_CLIENTEDGE, L"EDIT", L"",
+                          WS_CHILD | WS_VISIBLE | ES_MULTILINE | ES_READONLY | ES_AUTOVSCROLL, 0, 0,
+                          0, 0, parent, reinterpret_cast<HMENU>(static_cast<INT_PTR>(id)),
+                          GetModuleHandleW(nullptr), nullptr);
   if (edit_ == nullptr) return;
   SendMessageW(edit_, WM_SETFONT, reinterpret_cast<WPARAM>(font), FALSE);
   SendMessageW(edit_, EM_SETLIMITTEXT, TextLimit, 0);
