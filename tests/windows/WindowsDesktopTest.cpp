@@ -2,8 +2,10 @@
 // tray): hidden at start with its tray icon, serving; a real double-click on the icon shows the
 // window with the log; a second start ends at once; closing the window ends the program and frees
 // its port; a port taken at start is shown and another one chosen from the menu; the icon's own
-// menu shows the window and ends the program; the window follows a monitor's scale. The window's
-// controls are read, and told of the scale, by a small Windows probe run in the same prefix. Runs
+// menu shows the window and ends the program; the window follows a monitor's scale and is sized for
+// the system's from its first paint; every name shows whole in the tips; the icon warns while a
+// message of start-up is open. The window's controls and the notification area's tips are read,
+// and the window told of the scale, by a small Windows probe run in the same prefix. Runs
 // when VARO_WINDOWS_DESKTOP names the Windows build's quillmarch-varo-server.exe and Wine and the
 // virtual desktop's programs are installed; skipped otherwise.
 #include <gtest/gtest.h>
@@ -217,6 +219,39 @@ class WindowsDesktop : public ::testing::Test {
     return window;
   }
 
+  // The sizes of the icons an X window shows for the window (its _NET_WM_ICON), as "32 16".
+  std::string WindowIcons(const std::string& id) const {
+    const std::string icons = On("xprop -id " + id + " _NET_WM_ICON");
+    const std::regex size(R"(Icon \((\d+) x \d+\))");
+    std::string sizes;
+    for (auto it = std::sregex_iterator(icons.begin(), icons.end(), size);
+         it != std::sregex_iterator(); ++it) {
+      sizes += (sizes.empty() ? "" : " ") + (*it)[1].str();
+    }
+    return sizes;
+  }
+
+  // A digest of the pixels of the tray icon, with the pointer away from it, once two readings a
+  // moment apart agree; "" when there is no icon.
+  std::string TrayPicture() {
+    On("xdotool mousemove 0 0");
+    std::string last;
+    return WaitFor(10, [&] {
+      const std::string now = Probe({"--tray-picture"}).value_or("");
+      const bool settled = now == last;
+      last = now;
+      return settled ? now : "";
+    });
+  }
+
+  // The system's scale in the prefix, which a program takes when it starts.
+  void SetSystemDpi(int dpi) {
+    ASSERT_EQ(RunInPrefix({"reg", "add", "HKCU\\Control Panel\\Desktop", "/v", "LogPixels", "/t",
+                           "REG_DWORD", "/d", std::to_string(dpi), "/f"},
+                          "dpi" + std::to_string(dpi)),
+              0);
+  }
+
   std::string VisibleWindows(const std::string& pattern = CaptionPattern) const {
     return On("xdotool search --onlyvisible --name " + pattern);
   }
@@ -382,8 +417,17 @@ TEST_F(WindowsDesktop, APortTakenAtStartIsShownAndAnotherIsChosenFromTheMenu) {
   const std::string box =
       FirstLine(WaitFor(10, [&] { return VisibleWindows("'^quillmarch-varo-server$'"); }));
   ASSERT_FALSE(box.empty()) << "no message box";
+  // While the message waits for OK, the icon already says why, and has its warning look.
+  const std::string taken = "Non in ascolto: porta " + std::to_string(holder.Port()) + " in uso";
+  EXPECT_EQ(Probe({"--tray-tip"}), "Quillmarch Varo Server\n" + taken);
+  const std::string warningWhileOpen = TrayPicture();
   On("xdotool windowactivate --sync " + box);
   On("xdotool key --clearmodifiers Return");
+  ASSERT_EQ(
+      WaitFor(10,
+              [&] { return VisibleWindows("'^quillmarch-varo-server$'").empty() ? "gone" : ""; }),
+      "gone");
+  EXPECT_EQ(TrayPicture(), warningWhileOpen) << "the icon changed its look after OK";
   const std::string window = ShowByDoubleClick();
   ASSERT_FALSE(window.empty()) << "no icon, or it showed no window, after the message";
   EXPECT_EQ(ControlText("msctls_statusbar32"),
@@ -416,6 +460,7 @@ TEST_F(WindowsDesktop, APortTakenAtStartIsShownAndAnotherIsChosenFromTheMenu) {
   const auto status = ControlText("msctls_statusbar32");
   EXPECT_TRUE(SaysListening(status, inPort, outPort)) << status.value_or("no status line");
   EXPECT_EQ(ControlText("Static"), "");  // no problem is left to show
+  EXPECT_NE(TrayPicture(), warningWhileOpen) << "the icon kept its warning look";
   // Stored; the file keeps the line ends it was written with.
   EXPECT_NE(FileBytes(settings).find("\nInPort=" + std::to_string(inPort) + "\n"),
             std::string::npos)
@@ -459,6 +504,90 @@ TEST_F(WindowsDesktop, TheTrayMenuShowsTheWindowThatFollowsAMonitorsScaleAndEnds
   EXPECT_EQ(program->WaitExit(10), 0) << program->StandardError();
   EXPECT_NO_THROW(UdpPeer{inPort}) << "the input port is still taken";
   EXPECT_EQ(WaitFor(10, [&] { return TrayIcons().empty() ? "gone" : ""; }), "gone");
+}
+
+TEST_F(WindowsDesktop, EveryNameShowsWholeAndTheWindowHasTheSystemsScaleFromItsFirstPaint) {
+  // Documents in a folder whose name holds "&", without its Totogol folder, and an output port
+  // that is no number: the status line names the path, the tip the setting.
+  fs::create_directories(User() / "Rossi & Figli/Quillmarch/Quillmarch Varo Server/Totocalcio");
+  ASSERT_EQ(RunInPrefix({"reg", "add",
+                         "HKCU\\Software\\Microsoft\\Windows\\CurrentVersion\\Explorer\\User "
+                         "Shell Folders",
+                         "/v", "Personal", "/t", "REG_EXPAND_SZ", "/d",
+                         WindowsUserFolder() + "\\Rossi & Figli", "/f"},
+                        "reg"),
+            0);
+  const std::uint16_t inPort = FreeUdpPort();
+  const std::string port = std::to_string(inPort);
+  WriteBytes(WritePortsFile(inPort, 7000), "[Comunicazione]\nInPort=" + port + "\nOutPort=7&7\n");
+  const std::string totogol =
+      WindowsUserFolder() + "\\Rossi & Figli\\Quillmarch\\Quillmarch Varo Server\\Totogol";
+
+  // Started at 96 and at 144 dots per inch, the window is sized for the scale when first shown:
+  // the log's area 549 x 302 at 96 (with the message area above it), the window's icons 32 and
+  // 16; and a monitor of the other scale gets the icons of its own.
+  const struct {
+    int Dpi, Width, LogHeight;
+    std::string Icons;
+    int MovedTo;
+    std::string MovedIcons;
+  } cases[] = {
+      {96, 549, 302, "32 16", 144, "48 24"},
+      {144, 824, 453, "48 24", 96, "32 16"},
+  };
+  std::vector<int> lineHeights;
+  for (const auto& c : cases) {
+    SetSystemDpi(c.Dpi);
+    program = Start("at" + std::to_string(c.Dpi));
+    ASSERT_NE(WaitForError("listening on input port", 60), "") << program->StandardError();
+    // Wine's notification area reads "&&" as one "&"; the status line's tooltip shows "&" as
+    // it is.
+    EXPECT_TRUE(Probe({"--tray-tip"})
+                    .value_or("")
+                    .starts_with("Quillmarch Varo Server\nOutPort=7&&7 non \xC3\xA8 un numero; "
+                                 "cartella Totogol mancante; in ascolto sulla porta " +
+                                 port))
+        << c.Dpi;
+    const auto statusTip = Probe({"--status-tip"});
+    EXPECT_TRUE(statusTip.value_or("").starts_with(
+        "1 OutPort=7&7 non \xC3\xA8 un numero: si usa la porta 7000; cartella Totogol mancante: " +
+        totogol + "; in ascolto sulla porta " + port))
+        << statusTip.value_or("no tooltip");
+
+    // Two lines in the log, whose distance tells its font.
+    UdpPeer client;
+    client.SendTo(inPort, TotocalcioListRequest());
+    ASSERT_TRUE(program->WaitForOutputLines(2, 10)) << program->StandardError();
+    const std::string window = ShowByDoubleClick();
+    ASSERT_FALSE(window.empty()) << "no window";
+    const auto layout = Probe({"--layout"});
+    ASSERT_TRUE(layout);
+    std::array<int, 7> printed{};
+    std::istringstream numbers(*layout);
+    for (int& number : printed) numbers >> number;
+    const auto [width, height, log, messages, status, line, scrollBar] = printed;
+    EXPECT_EQ(width, c.Width) << *layout;
+    EXPECT_EQ(log + messages, c.LogHeight) << *layout;
+    EXPECT_GT(messages, 0) << *layout;
+    EXPECT_EQ(height, log + messages + status) << *layout;
+    EXPECT_EQ(scrollBar, 0) << "the log has a scroll bar";
+    lineHeights.push_back(line);
+    EXPECT_EQ(WindowIcons(window), c.Icons);
+
+    ASSERT_TRUE(Probe({"--dpi", std::to_string(c.MovedTo), "40", "30", "864", "542"}));
+    EXPECT_EQ(WaitFor(5,
+                      [&] {
+                        const std::string icons = WindowIcons(window);
+                        return icons == c.MovedIcons ? icons : "";
+                      }),
+              c.MovedIcons);
+    ASSERT_TRUE(Close(window));
+    ASSERT_EQ(program->WaitExit(10), 0) << program->StandardError();
+  }
+  // A line of the log is half as tall again at 144 as at 96, to a pixel.
+  ASSERT_EQ(lineHeights.size(), 2u);
+  EXPECT_GT(lineHeights[0], 0);
+  EXPECT_NEAR(lineHeights[1] * 2, lineHeights[0] * 3, 2) << lineHeights[0] << " " << lineHeights[1];
 }
 
 TEST_F(WindowsDesktop, TheEventLogKeepsDeletionsAndOneThatCannotBeWrittenLeavesRequestsAnswered) {
