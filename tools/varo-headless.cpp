@@ -132,8 +132,9 @@ int main(int argc, char** argv) {
   }
   std::cerr << "serving " << folders.TotocalcioFolder << " and " << folders.TotogolFolder << " on "
             << server.InputPort() << ", replies to " << state.OutputPort << std::endl;
-  // The stop condition is asked at least every 10 ms while the loop waits: the apartment's
-  // messages are handed on there too.
+  // The stop condition is asked whenever the loop's wait ends: at a hand-over, at a message for
+  // this thread (COM's calls into the apartment, a broadcast), and at least every 10 ms. The
+  // apartment's messages are handed on there, so none waits.
   const auto stopOrPump = [&apartment] {
     apartment.DispatchPending();
     return StopRequested();

@@ -27,9 +27,7 @@ bool LoopHandOver::ServeUntil(const std::function<bool()>& stop,
     // Short waits, so a stop condition that changes on another thread is seen soon.
     const auto slice = std::min<std::chrono::steady_clock::duration>(deadline - now,
                                                                      std::chrono::milliseconds(10));
-    std::unique_lock lock(mutex_);
-    woken_.wait_for(lock, slice, [&] { return wake_; });
-    wake_ = false;
+    wake_.Wait(std::chrono::ceil<std::chrono::milliseconds>(slice));
   }
 }
 
@@ -38,9 +36,7 @@ void LoopHandOver::ServeFor(std::chrono::milliseconds duration) {
 }
 
 void LoopHandOver::Wake() {
-  std::lock_guard lock(mutex_);
-  wake_ = true;
-  woken_.notify_all();
+  wake_.Raise();
 }
 
 }  // namespace varo

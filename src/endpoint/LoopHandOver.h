@@ -2,12 +2,11 @@
 #pragma once
 
 #include <chrono>
-#include <condition_variable>
 #include <functional>
-#include <mutex>
 
 #include "HandOverJobs.h"
 #include "MainThreadHandOver.h"
+#include "platform/WakeSignal.h"
 
 namespace varo {
 
@@ -17,7 +16,9 @@ class LoopHandOver : public MainThreadHandOver {
   void ServePending() override;
 
   // Main thread: serves hand-overs as they come until stop() is true or the timeout passes;
-  // returns stop()'s last answer.
+  // returns stop()'s last answer. stop() is asked at every wake-up, at least every 10 ms: on
+  // Windows also as soon as a message comes for this thread, which a stop condition that hands
+  // messages on (ShellApartment::DispatchPending) serves at once.
   bool ServeUntil(const std::function<bool()>& stop, std::chrono::milliseconds timeout);
 
   // Main thread: serves hand-overs for the given time.
@@ -28,9 +29,7 @@ class LoopHandOver : public MainThreadHandOver {
 
  private:
   HandOverJobs jobs_;
-  std::mutex mutex_;
-  std::condition_variable woken_;
-  bool wake_ = false;
+  WakeSignal wake_;
 };
 
 }  // namespace varo

@@ -4,6 +4,7 @@
 
 #include <gtest/gtest.h>
 
+#include <chrono>
 #include <cstring>
 #include <filesystem>
 #include <fstream>
@@ -12,6 +13,7 @@
 #include <optional>
 #include <string>
 #include <system_error>
+#include <thread>
 
 #include "ErrorOf.h"
 #include "TempDir.h"
@@ -21,6 +23,7 @@
 #include "platform/Paths.h"
 #include "platform/ShellApartment.h"
 #include "platform/Trash.h"
+#include "platform/WakeSignal.h"
 #include "platform/win32/ComRef.h"
 #include "platform/win32/FolderScan.h"
 #include "platform/win32/ShellDeletion.h"
@@ -346,6 +349,67 @@ TEST(WindowsShellApartment, PendingMessagesReachTheirWindows) {
   ASSERT_TRUE(PostMessageW(window, WM_APP, 0, 0));
   apartment.DispatchPending();
   EXPECT_EQ(handled, 2);
+  DestroyWindow(window);
+}
+
+// The headless program's wait ends as soon as a message comes for its thread, the owner of an
+// apartment, not at the next look: one sent from another thread, whose sender waits meanwhile, or
+// one already queued, even one a look at the queue left there. Without a message, only a raise or
+// the time ends it.
+TEST(WindowsWakeSignal, AMessageForTheWaitingThreadEndsTheWait) {
+  ShellApartment apartment;
+  static int handled = 0;
+  WNDCLASSW windowClass{};
+  windowClass.lpfnWndProc = [](HWND window, UINT message, WPARAM w, LPARAM l) -> LRESULT {
+    if (message == WM_APP) ++handled;
+    return DefWindowProcW(window, message, w, l);
+  };
+  windowClass.hInstance = GetModuleHandleW(nullptr);
+  windowClass.lpszClassName = L"varo wake test";
+  ASSERT_NE(RegisterClassW(&windowClass), 0);
+  const HWND window = CreateWindowExW(0, windowClass.lpszClassName, L"", 0, 0, 0, 0, 0,
+                                      HWND_MESSAGE, nullptr, windowClass.hInstance, nullptr);
+  ASSERT_NE(window, nullptr);
+  apartment.DispatchPending();
+  WakeSignal wake;
+  const DWORD self = GetCurrentThreadId();
+  std::thread sender;
+  const struct {
+    const char* What;
+    std::function<void()> Do;
+    bool Woken;
+    int Handled;
+  } cases[] = {
+      {"nothing", [] {}, false, 0},
+      {"raised", [&] { wake.Raise(); }, true, 0},
+      {"a message queued for the thread", [&] { PostThreadMessageW(self, WM_APP, 0, 0); }, true, 0},
+      {"a queued message already looked at",
+       [&] {
+         PostThreadMessageW(self, WM_APP, 0, 0);
+         MSG seen;
+         PeekMessageW(&seen, nullptr, 0, 0, PM_NOREMOVE);
+       },
+       true, 0},
+      {"a message sent to its window",
+       [&] {
+         sender = std::thread([window] {
+           DWORD_PTR result = 0;
+           SendMessageTimeoutW(window, WM_APP, 0, 0, SMTO_NORMAL, 10000, &result);
+         });
+       },
+       true, 1},
+  };
+  for (const auto& c : cases) {
+    handled = 0;
+    c.Do();
+    // Five seconds at the most for what wakes it; a twentieth of one for nothing.
+    EXPECT_EQ(wake.Wait(c.Woken ? std::chrono::seconds(5) : std::chrono::milliseconds(50)), c.Woken)
+        << c.What;
+    // The sender's message is handed on now, and it stops waiting.
+    apartment.DispatchPending();
+    if (sender.joinable()) sender.join();
+    EXPECT_EQ(handled, c.Handled) << c.What;
+  }
   DestroyWindow(window);
 }
 
