@@ -8,12 +8,13 @@
 // bar, the height of a line of the log, and 1 when the log has a vertical scroll bar (0 if not).
 // With --status-tip it prints 1 when the status line's tooltip shows "&" as it is (TTS_NOPREFIX,
 // 0 if not), a space, and the tooltip's text; with --tray-tip the text of the tip that Wine's
-// notification area holds for the first tray icon; with --tray-picture a digest of the pixels the
-// screen shows at that icon.
+// notification area holds for the first tray icon; with --tray-warning how many of the pixels the
+// screen shows at that icon are of the warning look's yellow (#F7C325, which the normal look
+// lacks).
 //
 // usage: window-text-probe CAPTION [CLASS]
 //        window-text-probe CAPTION --dpi DPI LEFT TOP RIGHT BOTTOM
-//        window-text-probe CAPTION --layout | --status-tip | --tray-tip | --tray-picture
+//        window-text-probe CAPTION --layout | --status-tip | --tray-tip | --tray-warning
 // exit codes: 0 printed; 2 no such window; 3 no such control; 4 the control did not answer;
 //             5 the rectangle could not be handed to the program.
 #define NOMINMAX
@@ -25,7 +26,6 @@
 // After windows.h, on which it builds.
 #include <commctrl.h>
 
-#include <cstdint>
 #include <cstdio>
 #include <cwchar>
 #include <optional>
@@ -188,8 +188,9 @@ int ReportTrayTip() {
   return Print(Utf8(*text));
 }
 
-// FNV-1a over the pixels the screen shows where the first tray icon is.
-int ReportTrayPicture() {
+// The warning look's yellow among the pixels the screen shows where the first tray icon is; near
+// it, as an icon drawn at another size blends its edges.
+int ReportTrayWarning() {
   const HWND tooltip = TooltipOwnedBy(TrayIconClass);
   if (tooltip == nullptr) return 3;
   RECT place{};
@@ -210,16 +211,16 @@ int ReportTrayPicture() {
   const HGDIOBJ previous = SelectObject(copy, picture);
   BitBlt(copy, 0, 0, width, height, screen, place.left, place.top, SRCCOPY);
   GdiFlush();
-  std::uint64_t digest = 14695981039346656037ull;
-  const auto* bytes = static_cast<const unsigned char*>(bits);
-  for (std::size_t i = 0; bytes != nullptr && i < std::size_t(width) * height * 4; ++i) {
-    digest = (digest ^ bytes[i]) * 1099511628211ull;
+  int yellow = 0;
+  const auto* pixel = static_cast<const unsigned char*>(bits);  // blue, green, red, unused
+  for (int i = 0; pixel != nullptr && i < width * height; ++i, pixel += 4) {
+    yellow += pixel[2] > 0xD0 && pixel[1] > 0xA0 && pixel[1] < 0xE0 && pixel[0] < 0x70;
   }
   SelectObject(copy, previous);
   DeleteObject(picture);
   DeleteDC(copy);
   ReleaseDC(nullptr, screen);
-  std::printf("%dx%d %016llx\n", width, height, static_cast<unsigned long long>(digest));
+  std::printf("%d\n", yellow);
   return 0;
 }
 
@@ -248,12 +249,12 @@ int wmain(int argc, wchar_t** argv) {
   if (argc < 2 || (dpi && argc != 8)) {
     std::fputs(
         "usage: window-text-probe CAPTION [CLASS | --dpi DPI LEFT TOP RIGHT BOTTOM | --layout | "
-        "--status-tip | --tray-tip | --tray-picture]\n",
+        "--status-tip | --tray-tip | --tray-warning]\n",
         stderr);
     return 1;
   }
   if (mode == L"--tray-tip") return ReportTrayTip();
-  if (mode == L"--tray-picture") return ReportTrayPicture();
+  if (mode == L"--tray-warning") return ReportTrayWarning();
   const HWND window = FindWindowW(nullptr, argv[1]);
   if (window == nullptr) return 2;
   if (dpi) return ReportDpiChange(window, argv + 3);
