@@ -1,5 +1,7 @@
 // The real server program started headless for a benchmark: a temporary home with its Documents,
-// settings and runtime folders, an INI with the given ports, and a bounded stop.
+// settings and runtime folders, an INI with the given ports, and a bounded stop. A Windows build
+// (a program ending in .exe) runs under Wine, in the prefix WINEPREFIX names, its Documents set to
+// the same temporary folder.
 #pragma once
 
 #include <sys/types.h>
@@ -23,6 +25,13 @@ class BenchServer {
   std::filesystem::path TotocalcioFolder() const;
   std::filesystem::path TotogolFolder() const;
 
+  // Whether the program is a Windows build, run under Wine.
+  bool UnderWine() const { return wine_; }
+
+  // Under Wine: Wine's trace of every call between the system's libraries goes to standard error
+  // from the next Start() on.
+  void TraceCalls(bool on) { traceCalls_ = on; }
+
   // Starts the program with no display, its log lines to /dev/null and its errors to a file.
   void Start();
   // Ends it with SIGTERM, or SIGKILL after five seconds; returns its exit status text.
@@ -30,6 +39,10 @@ class BenchServer {
   bool Running() const { return pid_ > 0; }
   // What the program wrote to standard error so far, at most its first 2,000 bytes.
   std::string Errors() const;
+  // Its last 2,000 bytes.
+  std::string ErrorsEnd() const;
+  // The file standard error goes to.
+  std::filesystem::path ErrorsFile() const { return home_ / "server.err"; }
 
   // The server's peak resident memory in KiB (VmHWM), or -1 when it cannot be read.
   long PeakResidentKiB() const;
@@ -41,7 +54,11 @@ class BenchServer {
   std::filesystem::path home_;
   std::uint16_t inPort_;
   std::uint16_t outPort_;
+  bool wine_;
+  bool traceCalls_ = false;
   long StatusKiB(const std::string& field) const;
+  // Under Wine: makes the prefix's known folder Documents the temporary one.
+  void PointDocumentsHere() const;
 
   pid_t pid_ = -1;
 };
