@@ -329,27 +329,39 @@ TEST(WindowsRecycleBin, AFileIsTrashedOnlyWhereTheShellTookItByItsOwnName) {
   SetFileAttributesW(ExactPath(temp.Path(), L"Sola.tcl.4").c_str(), FILE_ATTRIBUTE_NORMAL);
 }
 
+// A message-only window of this thread that counts the WM_APP messages handed to it.
+struct CountingWindow {
+  static inline int Handled = 0;
+  HWND Handle = nullptr;
+
+  CountingWindow() {
+    Handled = 0;
+    WNDCLASSW windowClass{};
+    windowClass.lpfnWndProc = [](HWND window, UINT message, WPARAM w, LPARAM l) -> LRESULT {
+      if (message == WM_APP) ++Handled;
+      return DefWindowProcW(window, message, w, l);
+    };
+    windowClass.hInstance = GetModuleHandleW(nullptr);
+    windowClass.lpszClassName = L"varo counting window";
+    RegisterClassW(&windowClass);  // fails, harmlessly, when a test before registered it
+    Handle = CreateWindowExW(0, windowClass.lpszClassName, L"", 0, 0, 0, 0, 0, HWND_MESSAGE,
+                             nullptr, windowClass.hInstance, nullptr);
+  }
+  ~CountingWindow() { DestroyWindow(Handle); }
+  CountingWindow(const CountingWindow&) = delete;
+  CountingWindow& operator=(const CountingWindow&) = delete;
+};
+
 // The headless program's loop hands the thread's messages on while it waits, as an apartment's
 // owner must.
 TEST(WindowsShellApartment, PendingMessagesReachTheirWindows) {
   ShellApartment apartment;
-  static int handled = 0;
-  WNDCLASSW windowClass{};
-  windowClass.lpfnWndProc = [](HWND window, UINT message, WPARAM w, LPARAM l) -> LRESULT {
-    if (message == WM_APP) ++handled;
-    return DefWindowProcW(window, message, w, l);
-  };
-  windowClass.hInstance = GetModuleHandleW(nullptr);
-  windowClass.lpszClassName = L"varo apartment test";
-  ASSERT_NE(RegisterClassW(&windowClass), 0);
-  HWND window = CreateWindowExW(0, windowClass.lpszClassName, L"", 0, 0, 0, 0, 0, HWND_MESSAGE,
-                                nullptr, windowClass.hInstance, nullptr);
-  ASSERT_NE(window, nullptr);
-  ASSERT_TRUE(PostMessageW(window, WM_APP, 0, 0));
-  ASSERT_TRUE(PostMessageW(window, WM_APP, 0, 0));
+  const CountingWindow window;
+  ASSERT_NE(window.Handle, nullptr);
+  ASSERT_TRUE(PostMessageW(window.Handle, WM_APP, 0, 0));
+  ASSERT_TRUE(PostMessageW(window.Handle, WM_APP, 0, 0));
   apartment.DispatchPending();
-  EXPECT_EQ(handled, 2);
-  DestroyWindow(window);
+  EXPECT_EQ(CountingWindow::Handled, 2);
 }
 
 // The headless program's wait ends as soon as a message comes for its thread, the owner of an
@@ -358,17 +370,8 @@ TEST(WindowsShellApartment, PendingMessagesReachTheirWindows) {
 // the time ends it.
 TEST(WindowsWakeSignal, AMessageForTheWaitingThreadEndsTheWait) {
   ShellApartment apartment;
-  static int handled = 0;
-  WNDCLASSW windowClass{};
-  windowClass.lpfnWndProc = [](HWND window, UINT message, WPARAM w, LPARAM l) -> LRESULT {
-    if (message == WM_APP) ++handled;
-    return DefWindowProcW(window, message, w, l);
-  };
-  windowClass.hInstance = GetModuleHandleW(nullptr);
-  windowClass.lpszClassName = L"varo wake test";
-  ASSERT_NE(RegisterClassW(&windowClass), 0);
-  const HWND window = CreateWindowExW(0, windowClass.lpszClassName, L"", 0, 0, 0, 0, 0,
-                                      HWND_MESSAGE, nullptr, windowClass.hInstance, nullptr);
+  const CountingWindow counting;
+  const HWND window = counting.Handle;
   ASSERT_NE(window, nullptr);
   apartment.DispatchPending();
   WakeSignal wake;
@@ -400,7 +403,7 @@ TEST(WindowsWakeSignal, AMessageForTheWaitingThreadEndsTheWait) {
        true, 1},
   };
   for (const auto& c : cases) {
-    handled = 0;
+    CountingWindow::Handled = 0;
     c.Do();
     // Five seconds at the most for what wakes it; a twentieth of one for nothing.
     EXPECT_EQ(wake.Wait(c.Woken ? std::chrono::seconds(5) : std::chrono::milliseconds(50)), c.Woken)
@@ -408,9 +411,8 @@ TEST(WindowsWakeSignal, AMessageForTheWaitingThreadEndsTheWait) {
     // The sender's message is handed on now, and it stops waiting.
     apartment.DispatchPending();
     if (sender.joinable()) sender.join();
-    EXPECT_EQ(handled, c.Handled) << c.What;
+    EXPECT_EQ(CountingWindow::Handled, c.Handled) << c.What;
   }
-  DestroyWindow(window);
 }
 
 }  // namespace

@@ -195,30 +195,15 @@ int ReportTrayWarning() {
   if (tooltip == nullptr) return 3;
   RECT place{};
   GetWindowRect(GetWindow(tooltip, GW_OWNER), &place);
-  const int width = place.right - place.left;
-  const int height = place.bottom - place.top;
-  if (width <= 0 || height <= 0) return 3;
-  BITMAPINFO format{};
-  format.bmiHeader.biSize = sizeof format.bmiHeader;
-  format.bmiHeader.biWidth = width;
-  format.bmiHeader.biHeight = -height;  // top row first
-  format.bmiHeader.biPlanes = 1;
-  format.bmiHeader.biBitCount = 32;
-  void* bits = nullptr;
   const HDC screen = GetDC(nullptr);
-  const HDC copy = CreateCompatibleDC(screen);
-  const HBITMAP picture = CreateDIBSection(screen, &format, DIB_RGB_COLORS, &bits, nullptr, 0);
-  const HGDIOBJ previous = SelectObject(copy, picture);
-  BitBlt(copy, 0, 0, width, height, screen, place.left, place.top, SRCCOPY);
-  GdiFlush();
   int yellow = 0;
-  const auto* pixel = static_cast<const unsigned char*>(bits);  // blue, green, red, unused
-  for (int i = 0; pixel != nullptr && i < width * height; ++i, pixel += 4) {
-    yellow += pixel[2] > 0xD0 && pixel[1] > 0xA0 && pixel[1] < 0xE0 && pixel[0] < 0x70;
+  for (int y = place.top; y < place.bottom; ++y) {
+    for (int x = place.left; x < place.right; ++x) {
+      const COLORREF pixel = GetPixel(screen, x, y);
+      yellow += GetRValue(pixel) > 0xD0 && GetGValue(pixel) > 0xA0 && GetGValue(pixel) < 0xE0 &&
+                GetBValue(pixel) < 0x70;
+    }
   }
-  SelectObject(copy, previous);
-  DeleteObject(picture);
-  DeleteDC(copy);
   ReleaseDC(nullptr, screen);
   std::printf("%d\n", yellow);
   return 0;

@@ -231,18 +231,14 @@ class WindowsDesktop : public ::testing::Test {
     return sizes;
   }
 
-  // How many pixels of the tray icon have the warning look's yellow, with the pointer away from
-  // it, once two readings a moment apart agree; -1 when there is no icon.
-  int WarningPixels() {
+  // Whether the tray icon, the pointer away from it, shows the warning look's yellow within five
+  // seconds ("yes"), or lacks it ("no").
+  std::string TrayWarns(bool warns) {
     On("xdotool mousemove 0 0");
-    std::string last;
-    const std::string settled = WaitFor(10, [&] {
-      const std::string now = Probe({"--tray-warning"}).value_or("");
-      const bool same = now == last;
-      last = now;
-      return same ? now : "";
+    return WaitFor(5, [&] {
+      const std::string yellow = Probe({"--tray-warning"}).value_or("0");
+      return (std::stoi(yellow) > 0) == warns ? (warns ? "yes" : "no") : "";
     });
-    return settled.empty() ? -1 : std::stoi(settled);
   }
 
   // The system's scale in the prefix, which a program takes when it starts.
@@ -421,7 +417,7 @@ TEST_F(WindowsDesktop, APortTakenAtStartIsShownAndAnotherIsChosenFromTheMenu) {
   // While the message waits for OK, the icon already says why, and has its warning look.
   const std::string taken = "Non in ascolto: porta " + std::to_string(holder.Port()) + " in uso";
   EXPECT_EQ(Probe({"--tray-tip"}), "Quillmarch Varo Server\n" + taken);
-  EXPECT_GT(WarningPixels(), 0) << "no warning look while the message is open";
+  EXPECT_EQ(TrayWarns(true), "yes") << "no warning look while the message is open";
   On("xdotool windowactivate --sync " + box);
   On("xdotool key --clearmodifiers Return");
   const std::string window = ShowByDoubleClick();
@@ -456,7 +452,7 @@ TEST_F(WindowsDesktop, APortTakenAtStartIsShownAndAnotherIsChosenFromTheMenu) {
   const auto status = ControlText("msctls_statusbar32");
   EXPECT_TRUE(SaysListening(status, inPort, outPort)) << status.value_or("no status line");
   EXPECT_EQ(ControlText("Static"), "");  // no problem is left to show
-  EXPECT_EQ(WarningPixels(), 0) << "the icon kept its warning look";
+  EXPECT_EQ(TrayWarns(false), "no") << "the icon kept its warning look";
   // Stored; the file keeps the line ends it was written with.
   EXPECT_NE(FileBytes(settings).find("\nInPort=" + std::to_string(inPort) + "\n"),
             std::string::npos)
