@@ -5,7 +5,6 @@
 
 #include "archive/ArchiveFolders.h"
 #include "archive/TrustedVolumes.h"
-#include "platform/Paths.h"
 
 namespace varo {
 
@@ -27,11 +26,22 @@ std::size_t SummaryCache::KeyHash::operator()(const Key& key) const {
 SummaryCache::SummaryCache(std::size_t capacity, SummaryCacheSeams seams)
     : capacity_(capacity), seams_(std::move(seams)) {}
 
+SummaryCache::Moment SummaryCache::Now() const {
+  return {seams_.FileClock(), seams_.Monotonic()};
+}
+
 FileTotals SummaryCache::TotalsOf(const std::string& path, std::uint8_t gameKind) {
-  return OpenedTotalsOf(path, gameKind, nullptr);
+  // Taken before the file is opened and examined, so that a change after this moment cannot carry
+  // the change time seen then.
+  const Moment counted = Now();
+  ReadOnlyFile file(path);
+  return OpenedTotalsOf(file, gameKind, nullptr, counted);
 }
 
 FileTotals SummaryCache::TotalsOf(ListPage& page, const std::string& name, std::uint8_t gameKind) {
+  // The page's first entry is opened at once: it teaches the page its volume, and an examination
+  // could not be used before that.
+  if (page.Volumes.empty()) return OpenedTotalsOf(page, name, gameKind);
   // A link put in the file's place is no regular file here, and is refused by the opening below.
   if (const std::optional<FileIdentity> seen = page.Entries.RegularFileIdentityOf(name)) {
     const Key key{gameKind == GameTotocalcio ? GameTotocalcio : GameTotogol, seen->Device,
@@ -45,18 +55,21 @@ FileTotals SummaryCache::TotalsOf(ListPage& page, const std::string& name, std::
       return {found->second->Totals, static_cast<std::time_t>(seen->Modified.Seconds)};
     }
   }
-  return OpenedTotalsOf(JoinPath(page.Folder, name), gameKind, &page);
+  return OpenedTotalsOf(page, name, gameKind);
 }
 
-FileTotals SummaryCache::OpenedTotalsOf(const std::string& path, std::uint8_t gameKind,
-                                        ListPage* page) {
-  // Taken before the file is opened and examined, so that a change after this moment cannot carry
-  // the change time seen below.
-  const FileTime counted = seams_.FileClock();
-  const auto countedMonotonic = seams_.Monotonic();
+FileTotals SummaryCache::OpenedTotalsOf(ListPage& page, const std::string& name,
+                                        std::uint8_t gameKind) {
+  const Moment counted = Now();
+  // Relative to the held folder: its path is not walked again.
+  ReadOnlyFile file(page.Entries, name);
+  return OpenedTotalsOf(file, gameKind, &page, counted);
+}
+
+FileTotals SummaryCache::OpenedTotalsOf(ReadOnlyFile& file, std::uint8_t gameKind, ListPage* page,
+                                        const Moment& counted) {
   // Opened whatever is kept: the identity is that of the file open now, and a file that cannot be
   // opened fails as it would without kept totals.
-  ReadOnlyFile file(path);
   const FileIdentity before = file.OpenedIdentity();
   // Asked each time: the path may now lead to another volume.
   const VolumeKind volume = seams_.Volume(file);
@@ -67,7 +80,7 @@ FileTotals SummaryCache::OpenedTotalsOf(const std::string& path, std::uint8_t ga
                 before.FileNumber};
   if (const auto found = index_.find(key); found != index_.end()) {
     if (keepable && found->second->Identity == before &&
-        countedMonotonic - found->second->Counted < KeptTotalsLife) {
+        counted.Monotonic - found->second->Counted < KeptTotalsLife) {
       used_.splice(used_.begin(), used_, found->second);
       return {found->second->Totals, static_cast<std::time_t>(before.Modified.Seconds)};
     }
@@ -77,8 +90,8 @@ FileTotals SummaryCache::OpenedTotalsOf(const std::string& path, std::uint8_t ga
 
   const ColumnTotals totals = seams_.Read(file, gameKind);
   const FileIdentity after = file.Identity();
-  if (keepable && after == before && SettledBy(before.Changed, counted)) {
-    Keep(key, before, totals, countedMonotonic);
+  if (keepable && after == before && SettledBy(before.Changed, counted.File)) {
+    Keep(key, before, totals, counted.Monotonic);
   }
   return {totals, static_cast<std::time_t>(after.Modified.Seconds)};
 }

@@ -39,12 +39,11 @@ struct SummaryCacheSeams {
   };
 };
 
-// One page of a list: its folder, held open so each entry is examined by its name alone, and the
-// kinds of the volumes the page met, so each device is asked once a page and a file of another
-// device is still judged by its own.
+// One page of a list: its folder, held open so each entry is examined and opened by its name alone,
+// and the kinds of the volumes the page met, so each device is asked once a page and a file of
+// another device is still judged by its own.
 struct ListPage {
-  explicit ListPage(const std::string& folder) : Folder(folder), Entries(folder) {}
-  std::string Folder;
+  explicit ListPage(const std::string& folder) : Entries(folder) {}
   OpenFolder Entries;
   std::unordered_map<std::uint64_t, VolumeKind> Volumes;
 };
@@ -69,8 +68,9 @@ class SummaryCache {
   FileTotals TotalsOf(const std::string& path, std::uint8_t gameKind);
 
   // The same for the file name of a list page: one whose totals are kept, unchanged by its name's
-  // one examination and on a device the page found trustworthy, is not opened; any other is
-  // opened as above, which teaches the page its device's kind.
+  // one examination and on a device the page found trustworthy, is not read; any other, and the
+  // page's first, is opened as above relative to the page's folder, which teaches the page its
+  // device's kind.
   FileTotals TotalsOf(ListPage& page, const std::string& name, std::uint8_t gameKind);
 
   // Number of files whose totals are kept.
@@ -93,8 +93,17 @@ class SummaryCache {
     std::chrono::steady_clock::time_point Counted;
   };
 
-  // Opens the file and gives its totals, telling page, when there is one, of its volume.
-  FileTotals OpenedTotalsOf(const std::string& path, std::uint8_t gameKind, ListPage* page);
+  // The two clocks at one moment.
+  struct Moment {
+    FileTime File;
+    std::chrono::steady_clock::time_point Monotonic;
+  };
+  Moment Now() const;
+  // Opens the file name of the page relative to its folder and gives its totals.
+  FileTotals OpenedTotalsOf(ListPage& page, const std::string& name, std::uint8_t gameKind);
+  // The totals of the file opened after counted, telling page, when there is one, of its volume.
+  FileTotals OpenedTotalsOf(ReadOnlyFile& file, std::uint8_t gameKind, ListPage* page,
+                            const Moment& counted);
   void Keep(const Key& key, const FileIdentity& identity, const ColumnTotals& totals,
             std::chrono::steady_clock::time_point counted);
 

@@ -35,12 +35,17 @@ struct FileIdentity {
 // Now, on the clock of the file time stamps.
 FileTime FileClockNow();
 
+class OpenFolder;
+
 // An open file, read-only, closed when the handle goes.
 class ReadOnlyFile {
  public:
   // Opens a regular file for reading without following a symbolic link; throws std::system_error
   // when it cannot be opened or is not a regular file once open.
   explicit ReadOnlyFile(const std::string& path);
+  // Opens the regular file name of a held folder relative to the folder, so no path is walked
+  // again, with the same refusals and failures; a folder that could not be held opens it by path.
+  ReadOnlyFile(const OpenFolder& folder, const std::string& name);
   ~ReadOnlyFile();
   ReadOnlyFile(const ReadOnlyFile&) = delete;
   ReadOnlyFile& operator=(const ReadOnlyFile&) = delete;
@@ -65,12 +70,20 @@ class ReadOnlyFile {
   VolumeKind Volume() const;
 
  private:
+  // Takes the file just opened as native: examines it, and closes it and throws when it is no
+  // regular file or cannot be examined. device, when given, is the device of its folder's
+  // entries, asked of the file when not known yet (Windows, where the file's own examination
+  // does not tell it).
+  void Take(std::intptr_t native, std::optional<std::uint64_t>* device = nullptr);
+
   std::intptr_t native_;  // the open descriptor on Linux, the open handle on Windows
   std::string path_;
   FileIdentity opened_;
 };
 
-// A folder held open, whose entries are examined by name without walking the folder's path again.
+// A folder held open, whose entries are examined and opened by name without walking the folder's
+// path again. Held for one request only, sharing every access: on Windows an open folder stops its
+// parents from being renamed or moved.
 class OpenFolder {
  public:
   // Opens folder; one that cannot be opened examines nothing.
@@ -79,13 +92,23 @@ class OpenFolder {
   OpenFolder(const OpenFolder&) = delete;
   OpenFolder& operator=(const OpenFolder&) = delete;
 
-  // The identity of the regular file name in the folder, examined with one call, without opening
-  // it or following a symbolic link; nothing when it is no regular file or cannot be examined so
-  // (on Windows, where only an open handle tells a file's number and change time, always nothing).
+  // The folder's path, as given.
+  const std::string& Path() const { return path_; }
+
+  // The identity of the regular file name in the folder, examined without following a symbolic
+  // link: on Linux with one call on its name, on Windows (where only an open handle tells a file's
+  // number and change time) opened relative to the folder for its attributes alone, asked once
+  // and closed. Nothing when it is no regular file or cannot be examined so.
   std::optional<FileIdentity> RegularFileIdentityOf(const std::string& name) const;
 
  private:
-  std::intptr_t native_ = -1;  // the folder's descriptor on Linux; none on Windows
+  friend class ReadOnlyFile;
+
+  std::string path_;
+  std::intptr_t native_ = -1;  // the folder's descriptor on Linux, its handle on Windows; -1: none
+  // The device every entry examined through the folder lies on, once asked (Windows: an entry
+  // opened relative to the folder without following a link lies on the folder's volume).
+  mutable std::optional<std::uint64_t> device_;
 };
 
 // Removes a file; a file already gone counts as removed, any other failure throws

@@ -3,6 +3,7 @@
 #include <chrono>
 #include <cstring>
 #include <filesystem>
+#include <functional>
 #include <string>
 #include <thread>
 #include <vector>
@@ -176,6 +177,48 @@ TEST(SummaryCache, KeepsAtMostItsCapacityAndTheLeastRecentlyUsedLeaveFirst) {
   EXPECT_EQ(readsAfter(c), 4);
   EXPECT_EQ(readsAfter(a), 5);
   EXPECT_EQ(kept.Size(), 2u);
+}
+
+// A list page opens its first entry, which tells it the volume, and examines every other by its
+// name alone: only a file not kept, or changed, is opened after it.
+TEST(SummaryCache, AListPageOpensItsFirstEntryAndOnlyTheFilesNotKeptAfterIt) {
+  test::TempDir temp(test::KeepingVolume());
+  const std::string names[] = {"A.tcl.1", "B.tcl.2", "C.tcl.3"};
+  for (const std::string& name : names) temp.WriteFile(name, RuotaColumns);
+  CountingReader counter;
+  int opened = 0;
+  SummaryCache kept(MaxKeptSummaries, {.FileClock = [] { return Later(FileClockNow(), 3600); },
+                                       .Read = counter.Reader(),
+                                       .Volume = [&](const ReadOnlyFile& file) {
+                                         ++opened;
+                                         return file.Volume();
+                                       }});
+  const auto rewrite = [&](const std::string& name) {
+    std::this_thread::sleep_for(std::chrono::milliseconds(20));  // a later time stamp
+    temp.WriteFile(name, RuotaColumns);
+  };
+  struct Page {
+    const char* What;
+    std::function<void()> Before;
+    int Reads, Opened;  // in all, after the page
+  };
+  const Page pages[] = {
+      {"a first page reads and opens every file", [] {}, 3, 3},
+      {"the next one opens only its first", [] {}, 3, 4},
+      {"a rewritten file is opened and read again", [&] { rewrite("B.tcl.2"); }, 4, 6},
+      {"so is a rewritten first one", [&] { rewrite("A.tcl.1"); }, 5, 7},
+  };
+  for (const Page& page : pages) {
+    page.Before();
+    ListPage list(test::Utf8(temp.Path()));
+    SystemSummary summary{};
+    for (const std::string& name : names) {
+      GetListedInfo(list, name, GameTotocalcio, summary, kept);
+      EXPECT_EQ(Copy(summary.TotalCost), 700) << page.What << ": " << name;
+    }
+    EXPECT_EQ(counter.Reads, page.Reads) << page.What;
+    EXPECT_EQ(opened, page.Opened) << page.What;
+  }
 }
 
 TEST(SummaryCache, KeptTotalsLastFiveMinutesAndNothingIsKeptOnVolumesWhoseTimesMayNotShowAChange) {

@@ -122,6 +122,69 @@ TEST(WindowsFiles, TheIdentityNamesTheFileAndItsChangesOnTheFileClock) {
   EXPECT_GT(longer.Changed, hidden.Changed);
 }
 
+// A list page's folder, held open, tells each entry's identity by its name alone, the very one
+// the file gives once opened, and opens it with the same refusals; it locks nothing meanwhile.
+TEST(WindowsFiles, AHeldFolderExaminesAndOpensItsEntriesByNameAsTheirPathsWould) {
+  TempDir temp;
+  const auto folder = temp.Path() / "Totocalcio";
+  std::filesystem::create_directories(folder / "folder.tcl.4");
+  // Exact names, as the folder scan returns them: a plain path would drop the final dot or
+  // reach the device NUL.
+  const auto exact = [&](const std::wstring& name) {
+    return L"\\\\?\\" + std::filesystem::absolute(folder).wstring() + L"\\" + name;
+  };
+  for (const std::wstring name : {L"plain.tcl.1", L"dot.tcl.", L"NUL.tcl.3"}) {
+    HANDLE file = CreateFileW(exact(name).c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW,
+                              FILE_ATTRIBUTE_NORMAL, nullptr);
+    ASSERT_NE(file, INVALID_HANDLE_VALUE);
+    DWORD written = 0;
+    WriteFile(file, "12345", 5, &written, nullptr);
+    CloseHandle(file);
+  }
+  const OpenFolder held(test::Utf8(folder));
+  struct Case {
+    std::string Name;
+    DWORD Error;  // of opening it; 0: a regular file, read as its exact path reads
+  };
+  const Case cases[] = {
+      {"plain.tcl.1", 0},
+      {"dot.tcl.", 0},
+      {"NUL.tcl.3", 0},
+      {"missing.tcl.5", ERROR_FILE_NOT_FOUND},
+      {"folder.tcl.4", ERROR_ACCESS_DENIED},  // a folder is never opened as a file
+      {"..\\Totocalcio\\plain.tcl.1", ERROR_INVALID_NAME},  // one name, never a path
+  };
+  for (const Case& c : cases) {
+    const std::optional<FileIdentity> seen = held.RegularFileIdentityOf(c.Name);
+    EXPECT_EQ(static_cast<DWORD>(ErrorOf([&] { ReadOnlyFile file(held, c.Name); })), c.Error)
+        << c.Name;
+    if (c.Error != 0) {
+      EXPECT_FALSE(seen) << c.Name;
+      continue;
+    }
+    const std::wstring wide(c.Name.begin(), c.Name.end());
+    const FileIdentity byPath =
+        ReadOnlyFile(test::Utf8(std::filesystem::path(exact(wide)))).OpenedIdentity();
+    ReadOnlyFile file(held, c.Name);
+    ASSERT_TRUE(seen) << c.Name;
+    EXPECT_EQ(*seen, byPath) << c.Name;
+    EXPECT_EQ(file.OpenedIdentity(), byPath) << c.Name;
+    std::uint8_t bytes[8] = {};
+    EXPECT_EQ(file.ReadFullyAt(1, bytes, 8), 4u) << c.Name;
+  }
+  // Another program may still rename the folder, and a file in it, while the page holds it.
+  EXPECT_TRUE(MoveFileExW(exact(L"plain.tcl.1").c_str(), exact(L"moved.tcl.1").c_str(), 0))
+      << GetLastError();
+  EXPECT_FALSE(held.RegularFileIdentityOf("plain.tcl.1"));
+  EXPECT_TRUE(held.RegularFileIdentityOf("moved.tcl.1"));
+  const auto renamed = temp.Path() / "Renamed";
+  EXPECT_TRUE(MoveFileExW(folder.c_str(), renamed.c_str(), 0)) << GetLastError();
+  // Names a plain path cannot delete, which the temporary folder's removal would retry for ever.
+  for (const std::wstring name : {L"dot.tcl.", L"NUL.tcl.3"}) {
+    DeleteFileW((L"\\\\?\\" + std::filesystem::absolute(renamed).wstring() + L"\\" + name).c_str());
+  }
+}
+
 TEST(WindowsFiles, DatesAreLocalDatesOfAnyYearTheSystemCanExpress) {
   // Noon UTC of 15 June keeps its date in the time zones of the clients' countries.
   EXPECT_EQ(LocalDateOf(1150372800).Year, 2006);

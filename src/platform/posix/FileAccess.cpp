@@ -8,6 +8,8 @@
 #include <ctime>
 #include <system_error>
 
+#include "platform/Paths.h"
+
 namespace varo {
 
 namespace {
@@ -31,6 +33,17 @@ FileIdentity IdentityOf(const struct stat& status) {
                       FileTimeOf(status.st_ctim)};
 }
 
+// Opens name in the folder of dirFd (AT_FDCWD: a path) without following a symbolic link;
+// O_NONBLOCK keeps a pipe put in the file's place from blocking the open, refused once open.
+int OpenAt(int dirFd, const std::string& name, const std::string& path) {
+  int fd;
+  do {
+    fd = openat(dirFd, name.c_str(), O_RDONLY | O_NOFOLLOW | O_CLOEXEC | O_NOCTTY | O_NONBLOCK);
+  } while (fd < 0 && errno == EINTR);
+  if (fd < 0) ThrowErrno(errno, "cannot open " + path);
+  return fd;
+}
+
 }  // namespace
 
 FileTime FileClockNow() {
@@ -41,22 +54,27 @@ FileTime FileClockNow() {
 }
 
 ReadOnlyFile::ReadOnlyFile(const std::string& path) : native_(-1), path_(path), opened_{} {
-  // O_NONBLOCK keeps a pipe put in the file's place from blocking the open; it is refused below.
-  int fd;
-  do {
-    fd = open(path.c_str(), O_RDONLY | O_NOFOLLOW | O_CLOEXEC | O_NOCTTY | O_NONBLOCK);
-  } while (fd < 0 && errno == EINTR);
-  if (fd < 0) ThrowErrno(errno, "cannot open " + path);
-  native_ = fd;
+  Take(OpenAt(AT_FDCWD, path, path));
+}
+
+ReadOnlyFile::ReadOnlyFile(const OpenFolder& folder, const std::string& name)
+    : native_(-1), path_(JoinPath(folder.Path(), name)), opened_{} {
+  if (name.find('/') != std::string::npos) ThrowErrno(ENOENT, "cannot open " + path_);
+  Take(folder.native_ >= 0 ? OpenAt(Fd(folder.native_), name, path_)
+                           : OpenAt(AT_FDCWD, path_, path_));
+}
+
+void ReadOnlyFile::Take(std::intptr_t native, std::optional<std::uint64_t>* /*device*/) {
+  native_ = native;
   struct stat status;
   if (fstat(Fd(native_), &status) != 0) {
     const int error = errno;
     close(Fd(native_));
-    ThrowErrno(error, "cannot examine " + path);
+    ThrowErrno(error, "cannot examine " + path_);
   }
   if (!S_ISREG(status.st_mode)) {
     close(Fd(native_));
-    ThrowErrno(EINVAL, "not a regular file: " + path);
+    ThrowErrno(EINVAL, "not a regular file: " + path_);
   }
   opened_ = IdentityOf(status);
 }
@@ -100,7 +118,7 @@ FileIdentity ReadOnlyFile::Identity() const {
 }
 
 OpenFolder::OpenFolder(const std::string& folder)
-    : native_(::open(folder.c_str(), O_PATH | O_DIRECTORY | O_CLOEXEC)) {}
+    : path_(folder), native_(::open(folder.c_str(), O_PATH | O_DIRECTORY | O_CLOEXEC)) {}
 
 OpenFolder::~OpenFolder() {
   if (native_ >= 0) ::close(Fd(native_));

@@ -6,12 +6,14 @@
 #include "platform/Paths.h"
 #include "platform/win32/FolderScan.h"
 #include "platform/win32/LongPath.h"
+#include "platform/win32/NativeFiles.h"
 #include "platform/win32/WideText.h"
 #include "platform/win32/Windows.h"
 #include "platform/win32/ZoneOffset.h"
 
 namespace varo {
 
+using win32::FileTimeOfTicks;
 using win32::LongPathOf;
 using win32::Narrow;
 using win32::RoundTripsThroughUtf8;
@@ -32,20 +34,16 @@ constexpr std::int64_t LastTick = std::numeric_limits<std::int64_t>::max();
 constexpr DWORD NotListed = FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_REPARSE_POINT |
                             FILE_ATTRIBUTE_DEVICE | FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM;
 
+// What an open entry must not be to count as a regular file: a folder, a link or junction opened
+// as itself, a device.
+constexpr DWORD NotRegular =
+    FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_REPARSE_POINT | FILE_ATTRIBUTE_DEVICE;
+
+constexpr DWORD ShareAll = FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE;
+
 std::int64_t TicksOf(const FILETIME& time) {
   return static_cast<std::int64_t>((static_cast<std::uint64_t>(time.dwHighDateTime) << 32) |
                                    time.dwLowDateTime);
-}
-
-FileTime FileTimeOfTicks(std::int64_t ticks) {
-  const std::int64_t sinceEpoch = ticks - TicksBeforeUnixEpoch;
-  std::int64_t seconds = sinceEpoch / TicksPerSecond;
-  std::int64_t rest = sinceEpoch % TicksPerSecond;
-  if (rest < 0) {  // times before 1970 round down to the second before
-    --seconds;
-    rest += TicksPerSecond;
-  }
-  return FileTime{seconds, static_cast<std::uint32_t>(rest * 100)};
 }
 
 std::time_t SecondsOfTicks(std::int64_t ticks) {
@@ -56,25 +54,34 @@ HANDLE HandleOf(std::intptr_t native) {
   return reinterpret_cast<HANDLE>(native);
 }
 
-FILE_BASIC_INFO BasicInfoOf(HANDLE handle, const std::string& path) {
-  FILE_BASIC_INFO basic{};
-  if (!GetFileInformationByHandleEx(handle, FileBasicInfo, &basic, sizeof basic)) {
-    ThrowLastError("cannot examine " + path);
+win32::HandleFacts FactsOf(HANDLE handle, const std::string& path) {
+  win32::HandleFacts facts{};
+  if (const DWORD error = win32::FactsOf(handle, facts); error != 0) {
+    ThrowError(error, "cannot examine " + path);
   }
-  return basic;
+  return facts;
 }
 
 // Volume serial number and file index name the file; the change time moves with every write,
 // attribute change and rename, and no copying tool sets it back.
+FileIdentity IdentityOf(const win32::HandleFacts& facts, std::uint64_t device) {
+  return FileIdentity{device, facts.FileNumber, facts.Size, FileTimeOfTicks(facts.LastWriteTicks),
+                      FileTimeOfTicks(facts.ChangeTicks)};
+}
+
+// The identity of an open file: two queries of its handle, where GetFileInformationByHandle and
+// FileBasicInfo made four.
 FileIdentity IdentityOf(HANDLE handle, const std::string& path) {
-  BY_HANDLE_FILE_INFORMATION info{};
-  if (!GetFileInformationByHandle(handle, &info)) ThrowLastError("cannot examine " + path);
-  const FILE_BASIC_INFO basic = BasicInfoOf(handle, path);
-  return FileIdentity{info.dwVolumeSerialNumber,
-                      (static_cast<std::uint64_t>(info.nFileIndexHigh) << 32) | info.nFileIndexLow,
-                      (static_cast<std::uint64_t>(info.nFileSizeHigh) << 32) | info.nFileSizeLow,
-                      FileTimeOfTicks(basic.LastWriteTime.QuadPart),
-                      FileTimeOfTicks(basic.ChangeTime.QuadPart)};
+  return IdentityOf(FactsOf(handle, path), win32::VolumeSerialOf(handle));
+}
+
+// Opens a file by its path, shared for every access, a link or junction as itself.
+HANDLE OpenByPath(const std::string& path) {
+  const HANDLE handle = CreateFileW(LongPathOf(path).c_str(), GENERIC_READ, ShareAll, nullptr,
+                                    OPEN_EXISTING,
+                                    FILE_FLAG_OPEN_REPARSE_POINT | FILE_FLAG_SEQUENTIAL_SCAN, nullptr);
+  if (handle == INVALID_HANDLE_VALUE) ThrowLastError("cannot open " + path);
+  return handle;
 }
 
 // Closes a search handle when it goes out of scope.
@@ -102,25 +109,44 @@ FileTime FileClockNow() {
 ReadOnlyFile::ReadOnlyFile(const std::string& path) : native_(0), path_(path), opened_{} {
   // Full sharing: another program may rename or delete a system while it is read. A link or a
   // junction is opened as itself, and refused below, so swapping one in reaches nothing.
-  const HANDLE handle =
-      CreateFileW(LongPathOf(path).c_str(), GENERIC_READ,
-                  FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr, OPEN_EXISTING,
-                  FILE_FLAG_OPEN_REPARSE_POINT | FILE_FLAG_SEQUENTIAL_SCAN, nullptr);
-  if (handle == INVALID_HANDLE_VALUE) ThrowLastError("cannot open " + path);
+  Take(reinterpret_cast<std::intptr_t>(OpenByPath(path)));
+}
+
+ReadOnlyFile::ReadOnlyFile(const OpenFolder& folder, const std::string& name)
+    : native_(0), path_(JoinPath(folder.Path(), name)), opened_{} {
+  if (folder.native_ == -1) {
+    Take(reinterpret_cast<std::intptr_t>(OpenByPath(path_)));
+    return;
+  }
+  HANDLE handle = INVALID_HANDLE_VALUE;
+  // The same access and sharing as by path, the name looked up in the held folder alone.
+  const DWORD error = win32::OpenInFolder(HandleOf(folder.native_), win32::Widen(name),
+                                          GENERIC_READ, true, handle);
+  if (error != 0) ThrowError(error, "cannot open " + path_);
+  // No link followed: the file lies on the folder's volume, whose number the folder asks once.
+  Take(reinterpret_cast<std::intptr_t>(handle), &folder.device_);
+}
+
+void ReadOnlyFile::Take(std::intptr_t native, std::optional<std::uint64_t>* device) {
+  const HANDLE handle = HandleOf(native);
   try {
+    // A device or pipe named by path: only a file of a file system is read.
     if (GetFileType(handle) != FILE_TYPE_DISK) {
-      ThrowError(ERROR_BAD_FILE_TYPE, "not a regular file: " + path);
+      ThrowError(ERROR_BAD_FILE_TYPE, "not a regular file: " + path_);
     }
-    const FILE_BASIC_INFO basic = BasicInfoOf(handle, path);
-    if ((basic.FileAttributes & (FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_REPARSE_POINT)) != 0) {
-      ThrowError(ERROR_BAD_FILE_TYPE, "not a regular file: " + path);
+    const win32::HandleFacts facts = FactsOf(handle, path_);
+    if ((facts.Attributes & NotRegular) != 0) {
+      ThrowError(ERROR_BAD_FILE_TYPE, "not a regular file: " + path_);
     }
-    opened_ = IdentityOf(handle, path);
+    std::optional<std::uint64_t> asked;
+    if (device == nullptr) device = &asked;
+    if (!*device) *device = win32::VolumeSerialOf(handle);
+    opened_ = IdentityOf(facts, **device);
   } catch (...) {
     CloseHandle(handle);
     throw;
   }
-  native_ = reinterpret_cast<std::intptr_t>(handle);
+  native_ = native;
 }
 
 ReadOnlyFile::~ReadOnlyFile() {
@@ -150,7 +176,7 @@ std::size_t ReadOnlyFile::ReadFullyAt(std::uint64_t offset, std::uint8_t* buffer
 }
 
 std::time_t ReadOnlyFile::ModificationTime() const {
-  return SecondsOfTicks(BasicInfoOf(HandleOf(native_), path_).LastWriteTime.QuadPart);
+  return SecondsOfTicks(FactsOf(HandleOf(native_), path_).LastWriteTicks);
 }
 
 std::uint64_t ReadOnlyFile::Size() const {
@@ -196,12 +222,46 @@ void RemoveFile(const std::string& path) {
   ThrowError(error, "cannot delete " + path);
 }
 
-OpenFolder::OpenFolder(const std::string& /*folder*/) {}
+OpenFolder::OpenFolder(const std::string& folder) : path_(folder) {
+  try {
+    // Held for one request, sharing every access: while open it stops the folder's parents from
+    // being renamed or moved, which real Windows enforces and Wine does not show. Traverse is
+    // what opening its entries relative to it asks of the handle; the volume's questions ask
+    // attributes. Backup semantics is what lets CreateFileW open a folder at all.
+    const HANDLE handle =
+        CreateFileW(LongPathOf(folder).c_str(), FILE_TRAVERSE | FILE_READ_ATTRIBUTES | SYNCHRONIZE,
+                    ShareAll, nullptr, OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
+    native_ = reinterpret_cast<std::intptr_t>(handle);  // INVALID_HANDLE_VALUE is -1: none
+  } catch (const std::exception&) {
+    native_ = -1;  // a path that cannot be spelt holds nothing, and its entries open by path
+  }
+}
 
-OpenFolder::~OpenFolder() = default;
+OpenFolder::~OpenFolder() {
+  if (native_ != -1) CloseHandle(HandleOf(native_));
+}
 
-std::optional<FileIdentity> OpenFolder::RegularFileIdentityOf(const std::string& /*name*/) const {
-  return std::nullopt;
+std::optional<FileIdentity> OpenFolder::RegularFileIdentityOf(const std::string& name) const {
+  if (native_ == -1) return std::nullopt;
+  HANDLE handle = INVALID_HANDLE_VALUE;
+  try {
+    // Attributes alone: on Windows an open that asks no data is not scanned by antivirus filters
+    // and breaks no other program's oplock, which Wine cannot show.
+    if (win32::OpenInFolder(HandleOf(native_), win32::Widen(name), FILE_READ_ATTRIBUTES, false,
+                            handle) != 0) {
+      return std::nullopt;
+    }
+  } catch (const std::exception&) {
+    return std::nullopt;  // a name UTF-8 cannot carry names nothing here
+  }
+  win32::HandleFacts facts{};
+  const bool examined = win32::FactsOf(handle, facts) == 0;
+  CloseHandle(handle);
+  if (!examined || (facts.Attributes & NotRegular) != 0) return std::nullopt;
+  // An entry opened relative to the folder, no link followed, lies on the folder's volume: asked
+  // once a page, not once an entry.
+  if (!device_) device_ = win32::VolumeSerialOf(HandleOf(native_));
+  return IdentityOf(facts, *device_);
 }
 
 std::time_t ModificationTimeOf(const std::string& path) {

@@ -53,9 +53,13 @@ class OpenHandle {
 // The identity of an open folder, by the 128-bit file id where the volume gives one; nothing when
 // it is not a folder or cannot be examined.
 std::optional<FolderIdentity> IdentityOfHandle(HANDLE handle) {
-  BY_HANDLE_FILE_INFORMATION info{};
-  if (!GetFileInformationByHandle(handle, &info)) return std::nullopt;
-  if ((info.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) == 0) return std::nullopt;
+  // Two queries of the handle where the volume keeps 128-bit ids: whether it is a folder, then
+  // the volume's serial number and the id in one answer.
+  FILE_STANDARD_INFO standard{};
+  if (!GetFileInformationByHandleEx(handle, FileStandardInfo, &standard, sizeof standard) ||
+      !standard.Directory) {
+    return std::nullopt;
+  }
   FILE_ID_INFO id{};
   if (GetFileInformationByHandleEx(handle, FileIdInfo, &id, sizeof id)) {
     FolderIdentity identity{id.VolumeSerialNumber, 0, 0};
@@ -66,6 +70,8 @@ std::optional<FolderIdentity> IdentityOfHandle(HANDLE handle) {
     return identity;
   }
   // Volumes that keep no 128-bit ids: the 64-bit index is all there is.
+  BY_HANDLE_FILE_INFORMATION info{};
+  if (!GetFileInformationByHandle(handle, &info)) return std::nullopt;
   return FolderIdentity{
       info.dwVolumeSerialNumber,
       (static_cast<std::uint64_t>(info.nFileIndexHigh) << 32) | info.nFileIndexLow, 0};
@@ -275,7 +281,7 @@ struct FolderWatcher::Native {
   std::optional<int> WatchBeforeReading(const std::string& folder, HANDLE open,
                                         const FolderIdentity& identity) {
     const auto choice = ChooseWatch(Root, folder, SubtreeReported);
-    if (!choice || !Seams.MayKeep || !Seams.MayKeep(win32::VolumeKindOfHandle(open, folder))) {
+    if (!choice || !Seams.MayKeep || !Seams.MayKeep(win32::VolumeKindOfHandle(open))) {
       return std::nullopt;
     }
     if (!choice->ThroughRoot) {

@@ -1,10 +1,9 @@
 #include <cwctype>
 #include <string>
-#include <vector>
 
 #include "platform/FileAccess.h"
+#include "platform/win32/NativeFiles.h"
 #include "platform/win32/VolumeAnswers.h"
-#include "platform/win32/WideText.h"
 
 namespace varo {
 
@@ -36,9 +35,12 @@ VolumeKind VolumeKindOfAnswers(const VolumeAnswers& answers) {
 
 namespace {
 
-VolumeAnswers AskVolume(HANDLE handle, const std::string& path) {
+// Everything is asked of the handle: no path is walked and no other file opened, so the question
+// costs the same wherever the file lies.
+VolumeAnswers AskVolume(HANDLE handle, bool changeTimeZero) {
   VolumeAnswers answers{};
   wchar_t fileSystem[MAX_PATH + 1] = {};
+  // Only the file system's name is asked: one query of the volume.
   if (GetVolumeInformationByHandleW(handle, nullptr, 0, nullptr, nullptr, nullptr, fileSystem,
                                     MAX_PATH + 1)) {
     answers.FileSystem = fileSystem;
@@ -47,32 +49,32 @@ VolumeAnswers AskVolume(HANDLE handle, const std::string& path) {
   FILE_REMOTE_PROTOCOL_INFO remote{};
   answers.RemoteProtocol =
       GetFileInformationByHandleEx(handle, FileRemoteProtocolInfo, &remote, sizeof remote) != 0;
-  std::vector<wchar_t> root(path.size() + MAX_PATH + 1);
-  if (GetVolumePathNameW(Widen(path).c_str(), root.data(), static_cast<DWORD>(root.size()))) {
-    answers.RemoteDrive = GetDriveTypeW(root.data()) == DRIVE_REMOTE;
-  }
-  FILE_BASIC_INFO basic{};
-  // A change time that cannot be read vouches for nothing, like one that reads 0.
-  answers.ChangeTimeZero =
-      !GetFileInformationByHandleEx(handle, FileBasicInfo, &basic, sizeof basic) ||
-      basic.ChangeTime.QuadPart == 0;
+  answers.RemoteDrive = OnRemoteDevice(handle);
+  answers.ChangeTimeZero = changeTimeZero;
   return answers;
 }
 
 }  // namespace
 
-VolumeKind VolumeKindOfHandle(HANDLE handle, const std::string& path) {
-  try {
-    return VolumeKindOfAnswers(AskVolume(handle, path));
-  } catch (const std::exception&) {
-    return VolumeKind::Other;  // a path that cannot be spelt for the question vouches for nothing
-  }
+VolumeKind VolumeKindOfHandle(HANDLE handle, bool changeTimeZero) {
+  return VolumeKindOfAnswers(AskVolume(handle, changeTimeZero));
+}
+
+VolumeKind VolumeKindOfHandle(HANDLE handle) {
+  FILE_BASIC_INFO basic{};
+  // A change time that cannot be read vouches for nothing, like one that reads 0.
+  const bool changeTimeZero =
+      !GetFileInformationByHandleEx(handle, FileBasicInfo, &basic, sizeof basic) ||
+      basic.ChangeTime.QuadPart == 0;
+  return VolumeKindOfHandle(handle, changeTimeZero);
 }
 
 }  // namespace win32
 
 VolumeKind ReadOnlyFile::Volume() const {
-  return win32::VolumeKindOfHandle(reinterpret_cast<HANDLE>(native_), path_);
+  // The change time the opening read: a file whose change time reads 0 keeps nothing.
+  return win32::VolumeKindOfHandle(reinterpret_cast<HANDLE>(native_),
+                                   opened_.Changed == win32::FileTimeOfTicks(0));
 }
 
 }  // namespace varo
