@@ -6,6 +6,7 @@
 // usage: varo-headless [IN_PORT [OUT_PORT]]   (ports given here win over the settings file)
 #include <chrono>
 #include <clocale>
+#include <cstdio>
 #include <cstdlib>
 #include <filesystem>
 #include <iostream>
@@ -54,6 +55,9 @@ int main(int argc, char** argv) {
   // Before anything that could crash; the report goes beside the event log.
   InstallCrashReporter(EventLogFolder(), "varo-headless", VARO_VERSION);
   std::setlocale(LC_ALL, "");
+  // Each log line goes out in one write when it is flushed: the C runtime writes an unbuffered
+  // stream, which Windows' gives a console or a character device, a character at a time.
+  std::setvbuf(stdout, nullptr, _IOFBF, 1 << 16);
   // Requests are served on this thread, and a deletion goes to the Recycle Bin through the shell,
   // whose file operation works only in a single-threaded apartment.
   ShellApartment apartment;
